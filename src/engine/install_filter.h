@@ -1,0 +1,40 @@
+// The install filter, the scenery tiles and the totals shown before an install.
+#pragma once
+
+#include <string>
+
+// Versions that are not global scenery, and global scenery versions, pass the
+// filter while these are non-zero. Both start at 1.
+extern int g_want_sim;
+extern int g_want_global;
+
+void set_install_filter(int want_sim, int want_global);
+
+// 1 when version `version` of file `file` passes the filter and is for the
+// operating system being installed.
+int want_this_f(int file, int version);
+
+// 1 when the path names a global scenery tile file.
+int is_global_scenery_f(const char* path);
+
+// Reads the tile of a scenery file from its name (e.g. "+40-080.dsf"): the
+// latitude row from the first three characters, the longitude column from
+// the next four. Writes both out-parameters; returns 1 when they name a valid
+// tile. Out-of-range values are left in the out-parameters on result 0; a
+// name shorter than three characters gives -1 in both.
+int find_sector(int* lon_col, int* lat_row, std::string path);
+
+// tile_want = tile_avail.
+void scenery_take_all();
+
+// tile_want = the tiles that have an installed file.
+void scenery_from_install();
+
+// Removes the first path component and its "/" in place.
+void trim_dest_folder(std::string& path);
+
+// 1 when the path ends in "/"; 0 for an empty path.
+int path_has_no_file(std::string path);
+
+// Recomputes kb_to_download, kb_to_install, files_to_get and files_to_delete.
+void recalc_disk_sizes();

@@ -1,0 +1,65 @@
+#include "files/find_path.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Looks through folder for an entry whose name equals the len characters at
+// name apart from letter case, and copies that entry's spelling over them.
+// name must be NUL-terminated at name[len].
+bool match_in_folder(const char* folder, char* name, std::size_t len) {
+  DIR* dir = opendir(folder);
+  if (!dir) return false;
+  bool found = false;
+  while (const dirent* entry = readdir(dir)) {
+    if (strcasecmp(entry->d_name, name) == 0) {
+      // Equal apart from case means equal length, so the path keeps its size.
+      std::memcpy(name, entry->d_name, len);
+      found = true;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+}  // namespace
+
+void findPath(char* path) {
+  if (!path || !*path) return;
+  struct stat st;
+  if (stat(path, &st) == 0) return;  // already right: leave it alone
+
+  const std::size_t len = std::strlen(path);
+  std::size_t pos = 0;
+  for (;;) {
+    while (path[pos] == '/') ++pos;  // step over the separator(s)
+    if (pos >= len) return;          // the path ends with '/'
+
+    std::size_t end = pos;
+    while (end < len && path[end] != '/') ++end;
+    const bool last = end == len;
+
+    // The folder that holds this component: "." for the first component of a
+    // relative path, else everything in front of it ("/" for the first
+    // component of an absolute path).
+    const std::string folder = pos == 0 ? std::string(".") : std::string(path, pos);
+
+    const char saved = path[end];
+    path[end] = '\0';
+    // A component that exists as written is kept, even where another entry
+    // of the folder differs from it only in case; only a missing one is
+    // looked up without regard to case.
+    bool ok = lstat(path, &st) == 0;
+    if (!ok) ok = match_in_folder(folder.c_str(), path + pos, end - pos);
+    path[end] = saved;
+
+    if (last || !ok) return;
+    pos = end;
+  }
+}

@@ -1,0 +1,91 @@
+// The file API: standard folders, existence tests with letter-case repair,
+// creating, deleting, copying and renaming, free space, starting another
+// program, and the result codes shared by every file, archive and network
+// function.
+//
+// Result codes: 0 success; a positive errno value; one of the program's own
+// codes below; or a negative code passed through from the zip library.
+#pragma once
+
+#include <string>
+
+enum {
+  err_zip_open = 20001,
+  err_zip_read = 20002,
+  err_zip_create = 20003,
+  err_zip_write = 20004,
+  err_zip_fork_too_big = 20005,
+  err_file_open = 20006,
+  err_net_reconnect = 20007,
+  err_net_bad_state = 20008,
+  err_net_alloc = 20009,
+  err_net_write = 20010,
+  err_net_no_server = 20011,
+  err_zip_fork_header = 20012,
+  err_not_mz = 20013,
+  err_not_pe = 20014,
+};
+
+enum os_dir_type {
+  os_dir_this_app = 0,       // folder of the running executable, ending in "/"
+  os_dir_this_app_file = 1,  // path of the running executable
+  os_dir_desktop = 2,        // home folder + "/"
+  os_dir_default_apps = 3,   // home folder + "/"
+  os_dir_temp = 4,           // "/tmp/"
+  os_dir_prefs = 5,          // home folder + "/.corvane/", created if missing
+};
+
+// Where in this module the last failure arose (file name and step number);
+// set by every failing step, never reset. Diagnostic only: worker threads
+// write them too, so after concurrent failures they name one of them.
+extern const char* sErrFile;
+extern int sErrLine;
+
+// Sets out to the folder of the given kind; leaves it unchanged when the
+// folder is unknown (no HOME for the per-user kinds, an unknown kind).
+void get_OS_abs_path(os_dir_type type, std::string& out);
+
+// A sentence explaining a result code, without a final full stop.
+std::string error_str(int code);
+
+// Reporting policy of the install engine for failed deletes and folder
+// creations.
+int show_del_err(int code);
+int show_make_dir_err(int code);
+
+// Existence tests; the letter case of the path is repaired first when the file
+// system is case-sensitive. Both follow symbolic links.
+bool dir_exists(std::string path);
+bool file_exists(std::string path);
+
+// Creates one folder (mode 0755; one final '/' is ignored); the parent must
+// exist. 17 when it exists.
+int make_folder(const std::string& path);
+
+// Removes a file, or an empty folder when the path ends in "/".
+int delete_file(std::string path);
+
+// Copies a file, giving the destination the source's permission bits. The
+// copy is written beside the destination and renamed over it only when
+// complete, so a failure leaves any earlier destination as it was. 0 or the
+// errno of the failing call.
+int copy_file(const std::string& source, const std::string& destination);
+
+// Renames folder + old_name to folder + new_name.
+int rename_file(const std::string& folder, const std::string& old_name, const std::string& new_name);
+
+// Size and space available to this user of the file system holding the
+// folder part of path (up to its last '/', a final '/' of "a/b/" passed
+// over; no '/' at all gives 2). Either pointer may be null.
+int get_free_space(const std::string& path, unsigned long long* total, unsigned long long* free);
+
+// Starts another program (with "-path argument" when argument is not empty)
+// and ends the installer in order with exit code 1. Returns only when the
+// program could not be started, with the reason.
+int launch_app(const std::string& program, const std::string& argument);
+
+// Ejecting a disc is left to the desktop on this platform.
+void eject_dvd(std::string mount_folder);
+
+// Sets the large-address-aware flag in the header of a Windows executable.
+int make_file_large_address_aware(std::string path);

@@ -1,0 +1,94 @@
+#include "runtime/globals.h"
+
+#include <sys/time.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "ui/alert.h"
+
+std::string stl_global;
+std::string app_path;
+std::ofstream ouf;
+std::ofstream xer;
+
+stls_class::stls_class() = default;
+stls_class stls;
+
+float lookup_sin[361];
+float lookup_cos[361];
+float randrat[10000];
+
+void UTL_init_tables() {
+  const float deg_to_rad = 0.017453294f;
+  for (int i = 0; i <= 360; ++i) {
+    const long double a = static_cast<long double>(i) * static_cast<long double>(deg_to_rad);
+    lookup_sin[i] = static_cast<float>(std::sin(a));
+    lookup_cos[i] = static_cast<float>(std::cos(a));
+  }
+
+  // The same ratios in every run...
+  srand(1);
+  for (float& r : randrat) r = static_cast<float>(rand()) * 4.6561471e-10f;
+
+  // ...and different rand() values from here on.
+  timeval tv;
+  gettimeofday(&tv, nullptr);
+  const unsigned seed = static_cast<unsigned>(static_cast<unsigned long long>(tv.tv_sec) * 1000000ull +
+                                              static_cast<unsigned long long>(tv.tv_usec));
+  srand(seed);
+  for (unsigned i = 0; i < seed % 1000u; ++i) rand();
+}
+
+int int_rand(int lo, int hi) {
+  if (lo == hi) return lo;
+  if (lo > hi) {
+    char buf[128];
+    snprintf(buf, sizeof buf, "lo=%1.0f hi=%1.0f", static_cast<double>(lo), static_cast<double>(hi));
+    stl_global = buf;
+    __MACIBM_alert(0, "int rand range negative!", stl_global, "", "", t_exit, "hl_math", 353);
+  }
+  // The span is computed in 64 bits so that the widest ranges cannot overflow.
+  const long long span = static_cast<long long>(hi) - static_cast<long long>(lo) + 1;
+  return static_cast<int>(lo + static_cast<long long>(rand()) % span);
+}
+
+void flt_to_str(float value, std::string* out, int digits, int decimals, int blank_sign) {
+  if (decimals < 0) return;
+  // Ten decimals would not fit the scale factor in an int.
+  if (decimals > 9) decimals = 9;
+
+  static std::string left, right;
+
+  const int p = static_cast<int>(std::pow(10.0, decimals));
+  const long long n = std::llround(static_cast<double>(static_cast<float>(p) * value));
+  const long long whole = n / p;
+  const long long frac = n - static_cast<long long>(p) * whole;
+  const unsigned long long abs_whole = whole < 0 ? 0ull - static_cast<unsigned long long>(whole)
+                                                 : static_cast<unsigned long long>(whole);
+  const unsigned long long abs_frac = frac < 0 ? 0ull - static_cast<unsigned long long>(frac)
+                                               : static_cast<unsigned long long>(frac);
+
+  int width = digits - decimals;
+  if (width > 10) width = 10;
+  if (width < 0) width = 0;
+  char buf[48];
+  snprintf(buf, sizeof buf, "%0*llu", width, abs_whole);
+  left = buf;
+  // Leading zeros become blanks; the last character stays.
+  for (std::size_t i = 0; i + 1 < left.size() && left[i] == '0'; ++i) left[i] = ' ';
+
+  snprintf(buf, sizeof buf, "%0*llu", decimals, abs_frac);
+  right = buf;
+
+  std::string result;
+  if (value < 0.0f)
+    result = "-" + left;
+  else if (blank_sign)
+    result = " " + left;
+  else
+    result = left;
+  if (decimals > 0) result += "." + right;
+  *out = result;
+}

@@ -1,0 +1,65 @@
+// The frame timer: wall clock, smoothed frame period, periodic trigger flags,
+// click timing and the pulsing highlight colours, advanced once per pass of
+// the event loop.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class xtim_class {
+ public:
+  xtim_class();
+
+  int frame_mark = 1;               // cleared by the event loop after each wizard update
+  float frame_period[3] = {0.02f, 0.02f, 0.0f};  // current frame-period estimate, seconds
+  float period_ratio = 1.0f;        // last measured/estimated ratio, clamped to 0.5..1.5
+  int frame_count = 0;              // buffer swaps so far
+  float elapsed = 0.0f;             // seconds since the first update
+  float sim_time = 0.0f;            // simulated time; nothing advances it here
+  float day_of_year = 90.0f;        // 0 = 1 January
+  int sim_ot[9] = {};               // trigger flags on sim_time
+  int act_ot[9] = {};               // trigger flags on elapsed
+
+  // Advances the clock; once per pass of the event loop.
+  void xtim_update();
+
+  // Microseconds since the clock's first use.
+  static uint64_t microsecs();
+  // Microseconds from *stamp to now (low 32 bits); stores now into *stamp,
+  // or into a shared stamp when null.
+  static uint32_t del_time(uint64_t* stamp);
+
+  // Logs phase times when profiling is switched on.
+  void profile_chart(std::string label, int total);
+
+  // Month 0..11 and day of month from 1 for day_of_year.
+  void current_month_day(int* month, int* day);
+
+  static void xtim_hrs_min_sec(float s, float* hours, float* minutes, float* seconds);
+
+ private:
+  // Statics of the update, kept per object so tests can use fresh timers.
+  bool started_ = false;
+  float start_time_ = 0.0f;
+  int cntr_FM_ = 0, cntr_UI_ = 0;
+  float last_time_FM_ = 0.0f, last_time_UI_ = 0.0f;
+  float prd_win_0_ = 0.02f, prd_win_n_ = 0.02f;
+  float mx_ = 999.0f, my_ = 999.0f;
+  float sim_last_[9] = {};
+  float act_last_[9] = {};
+  double last_total_ = -1.0;
+};
+
+extern xtim_class xtim;
+
+// Movie recording has no implementation on this platform.
+class qtim_class {
+ public:
+  void stop_thread() {}
+  void mov_add_frame() {}
+  void mov_toggle(int) {}
+  int mov_per_frame() { return 0; }
+  void draw_record_lgt() {}
+};
+
+extern qtim_class qtim;

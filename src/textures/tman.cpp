@@ -1,0 +1,6 @@
+#include "textures/tman.h"
+
+tman_class tman;
+
+tman_class::tman_class() = default;
+tman_class::~tman_class() = default;

@@ -1,0 +1,46 @@
+#include "ui/alert.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "runtime/globals.h"
+#include "ui/shutdown.h"
+#include "window/macibm.h"
+#include "wizard/wizard.h"
+
+namespace {
+int in_alert = 0;  // an alert is being handled on the main thread
+}
+
+void __MACIBM_alert(int return_window, std::string line1, std::string line2, std::string line3,
+                    std::string line4, int type, const char* source_file, int source_line) {
+  (void)return_window;
+  const std::string where =
+      std::string("(") + (source_file ? source_file : "") + " line " + std::to_string(source_line) + ")";
+
+  const int recursive_error = in_alert ? 1 : 0;
+  in_alert = 1;
+
+  // Without a window the lines go to standard error; the log gets them below.
+  if (!ogl_inited || recursive_error) {
+    fprintf(stderr, "Halden Error:\n%s\n\n%s\n\n%s\n\n%s\n\n%s\nSorry.\n", line1.c_str(), line2.c_str(),
+            line3.c_str(), line4.c_str(), where.c_str());
+    fflush(stderr);
+  }
+
+  if (type == t_alert || type == t_exit || recursive_error) {
+    xer << "\n" << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n" << where << "\n";
+    xer.flush();
+  }
+
+  if (type == t_exit || recursive_error) {
+    MACIBM_finishup(0);
+    app_done = 1;
+    fflush(stdout);
+    // Other threads may still be running: end at once, without exit handlers
+    // or static destructors.
+    _exit(1);
+  }
+  in_alert = 0;
+}

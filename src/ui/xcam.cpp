@@ -1,0 +1,3 @@
+#include "ui/xcam.h"
+
+xcam_class xcam;

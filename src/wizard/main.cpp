@@ -1,0 +1,54 @@
+// The installer's entry.
+#include <unistd.h>
+
+#include "engine/installer_state.h"
+#include "files/io_utils.h"
+#include "files/temp_folder.h"
+#include "runtime/globals.h"
+#include "ui/alert.h"
+#include "ui/shutdown.h"
+#include "window/macibm.h"
+#include "wizard/wizard.h"
+
+int main(int argc, char** argv) {
+  MACIBM_init(argc, argv);
+
+  std::string folder;
+  get_OS_abs_path(os_dir_this_app, folder);
+  if (chdir(folder.c_str()) != 0) {
+    // Relative paths then resolve from the folder the program was started in.
+  }
+
+  static const struct {
+    const char* label;
+    os_dir_type kind;
+  } kFolders[] = {
+      {"os_dir_this_app\t\t=", os_dir_this_app},     {"os_dir_desktop\t\t=", os_dir_desktop},
+      {"os_dir_default_apps\t=", os_dir_default_apps}, {"os_dir_temp\t\t\t=", os_dir_temp},
+      {"os_dir_prefs\t\t\t=", os_dir_prefs},
+  };
+  for (const auto& f : kFolders) {
+    std::string path;
+    get_OS_abs_path(f.kind, path);
+    xer << f.label << path << "\n";
+  }
+  xer << "\n";
+
+  // This run's temporary files go into a folder of its own.
+  std::string system_temp = "/tmp/";
+  get_OS_abs_path(os_dir_temp, system_temp);
+  temp_path = make_run_temp_folder(system_temp);
+  if (temp_path.empty()) {
+    MACIBM_alert(0, "I could not make a folder for temporary files in " + system_temp + ".",
+                 "Please check that the folder exists and that you can write to it.", "", "", t_exit);
+  }
+  stls.ok_caption = "OK";
+  install_name = no_install_name;
+  stg_reset_for_start();
+
+  while (!app_done) MACIBM_event_proc();
+
+  remove_run_temp_folder(temp_path);
+  MACIBM_finishup(1);
+  return 0;
+}

@@ -1,0 +1,31 @@
+#include "wizard/wizard.h"
+
+int app_done = 0;
+
+int str_to_int(const std::string& text) {
+  if (text.empty()) return -1;
+  for (char c : text)
+    if (!((c >= '0' && c <= '9') || c == '+' || c == '-')) return -1;
+
+  std::size_t start = 0;
+  int sign = 1;
+  if (text[0] == '+' || text[0] == '-') {
+    sign = text[0] == '-' ? -1 : 1;
+    start = 1;
+  }
+  if (text.size() - start > 9) return -1;
+
+  // A sign after the first character counts as the digit +1 or -1 in its place.
+  int value = 0;
+  for (std::size_t i = start; i < text.size(); ++i) {
+    const char c = text[i];
+    const int digit = c == '+' ? 1 : c == '-' ? -1 : c - '0';
+    value = value * 10 + digit;
+  }
+  return sign * value;
+}
+
+void wizard_frame() {
+  // No screens exist yet: the wizard has nothing to show and ends the run.
+  app_done = 1;
+}

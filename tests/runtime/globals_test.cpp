@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "runtime/globals.h"
+
+TEST(IntRand, EqualBoundsReturnThemWithoutDrawing) {
+  srand(7);
+  const int expected_next = rand();
+  srand(7);
+  EXPECT_EQ(int_rand(3, 3), 3);
+  EXPECT_EQ(int_rand(0, 0), 0);
+  EXPECT_EQ(rand(), expected_next) << "equal bounds must not consume a random number";
+}
+
+TEST(IntRand, StaysInRangeAndReachesEveryValue) {
+  std::set<int> seen;
+  for (int i = 0; i < 2000; ++i) {
+    const int v = int_rand(0, 9);
+    ASSERT_GE(v, 0);
+    ASSERT_LE(v, 9);
+    seen.insert(v);
+  }
+  EXPECT_EQ(seen.size(), 10u);
+  for (int i = 0; i < 200; ++i) {
+    const int v = int_rand(-5, -3);
+    ASSERT_GE(v, -5);
+    ASSERT_LE(v, -3);
+  }
+}
+
+TEST(IntRand, WidestRangeDoesNotOverflow) {
+  for (int i = 0; i < 100; ++i) {
+    const int v = int_rand(INT32_MIN, INT32_MAX);
+    (void)v;  // every int is in range; the check is that UBSan sees no overflow
+  }
+  for (int i = 0; i < 100; ++i) EXPECT_LE(int_rand(INT32_MIN, INT32_MIN + 1), INT32_MIN + 1);
+}
+
+TEST(IntRandDeathTest, ReversedRangeIsFatal) {
+  EXPECT_EXIT(int_rand(5, 4), ::testing::ExitedWithCode(1), "int rand range negative!(.|\n)*lo=5 hi=4");
+}
+
+namespace {
+std::string fmt(float v, int digits, int decimals, int blank_sign) {
+  std::string s = "unchanged";
+  flt_to_str(v, &s, digits, decimals, blank_sign);
+  return s;
+}
+}  // namespace
+
+TEST(FltToStr, FieldLayout) {
+  EXPECT_EQ(fmt(3.14159f, 5, 2, 0), "  3.14");
+  EXPECT_EQ(fmt(-2.5f, 3, 1, 0), "- 2.5");
+  EXPECT_EQ(fmt(2.5f, 3, 1, 1), "  2.5");
+  EXPECT_EQ(fmt(0.004f, 3, 2, 0), "0.00");
+  EXPECT_EQ(fmt(7.0f, 5, 0, 0), "    7");
+  EXPECT_EQ(fmt(0.0f, 4, 0, 0), "   0");
+  EXPECT_EQ(fmt(1234.5f, 6, 1, 0), " 1234.5");
+  EXPECT_EQ(fmt(105.0f, 5, 0, 0), "  105") << "inner zeros stay";
+}
+
+TEST(FltToStr, NarrowFieldsAndSigns) {
+  EXPECT_EQ(fmt(123.0f, 0, 0, 0), "123");
+  EXPECT_EQ(fmt(-0.001f, 1, 0, 0), "-0") << "the sign follows the value before rounding";
+  EXPECT_EQ(fmt(-3.25f, 1, 2, 0), "-3.25");
+  EXPECT_EQ(fmt(9.996f, 3, 2, 0), "10.00") << "rounding carries into the whole part";
+  EXPECT_EQ(fmt(2.5f, 1, 0, 0), "3") << "halves round away from zero";
+  EXPECT_EQ(fmt(-2.5f, 1, 0, 0), "-3");
+}
+
+TEST(FltToStr, NegativeDecimalsLeaveOutputUnchanged) {
+  EXPECT_EQ(fmt(1.5f, 3, -1, 0), "unchanged");
+  EXPECT_EQ(fmt(0.0f, 0, -7, 1), "unchanged");
+}
+
+TEST(FltToStr, HugeAndManyDecimalsStayDefined) {
+  // More decimals than an int scale can hold are capped, not undefined.
+  EXPECT_EQ(fmt(1.0f, 12, 12, 0), "  1.000000000");
+  EXPECT_EQ(fmt(3e9f, 12, 0, 0), "3000000000") << "the whole part has at most ten digits";
+}
+
+TEST(NumberTables, SineCosineAndFixedRatios) {
+  UTL_init_tables();
+  EXPECT_FLOAT_EQ(lookup_sin[90], 1.0f);
+  EXPECT_FLOAT_EQ(lookup_cos[0], 1.0f);
+  EXPECT_NEAR(lookup_sin[30], 0.5f, 1e-6f);
+  EXPECT_NEAR(lookup_cos[180], -1.0f, 1e-6f);
+  EXPECT_NEAR(lookup_sin[360], 0.0f, 1e-5f);
+
+  std::vector<float> first(randrat, randrat + 10000);
+  for (float r : first) {
+    ASSERT_GE(r, 0.0f);
+    ASSERT_LT(r, 1.0f);
+  }
+  UTL_init_tables();
+  EXPECT_EQ(std::vector<float>(randrat, randrat + 10000), first) << "the ratios are the same in every run";
+  srand(1);
+  EXPECT_FLOAT_EQ(randrat[0], static_cast<float>(rand()) * 4.6561471e-10f);
+}

@@ -1,0 +1,29 @@
+// A fresh folder under /tmp for one test, removed with everything in it when
+// the object goes away.
+#pragma once
+
+#include <string>
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  bool ok() const { return !path_.empty(); }
+  // The folder, ending in "/".
+  const std::string& path() const { return path_; }
+  // path() + name.
+  std::string operator/(const std::string& name) const { return path_ + name; }
+
+ private:
+  std::string path_;
+};
+
+// Writes a whole file, making missing parent folders; false on failure.
+bool write_file(const std::string& path, const std::string& content);
+// Reads a whole file; empty when it cannot be read.
+std::string read_file(const std::string& path);
+// Something (a file, a folder, a link, even a dangling one) is at the path.
+bool exists_at_all(const std::string& path);

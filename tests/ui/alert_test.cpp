@@ -1,0 +1,41 @@
+#include <gtest/gtest.h>
+
+#include "runtime/globals.h"
+#include "support/temp_dir.h"
+#include "ui/alert.h"
+#include "wizard/wizard.h"
+
+TEST(HeadlessAlert, WarningIsLoggedAndReturns) {
+  TempDir dir;
+  xer.open(dir / "log.txt", std::ios::out | std::ios::trunc);
+  testing::internal::CaptureStderr();
+  __MACIBM_alert(0, "first", "second", "", "fourth", t_alert, "utils", 525);
+  const std::string err = testing::internal::GetCapturedStderr();
+  xer.close();
+
+  EXPECT_NE(err.find("first"), std::string::npos);
+  EXPECT_NE(err.find("fourth"), std::string::npos);
+  EXPECT_NE(err.find("(utils line 525)"), std::string::npos);
+  const std::string log = read_file(dir / "log.txt");
+  EXPECT_EQ(log, "\nfirst\nsecond\n\nfourth\n(utils line 525)\n");
+  EXPECT_EQ(app_done, 0);
+}
+
+TEST(HeadlessAlert, NegativeLineKeepsItsSign) {
+  testing::internal::CaptureStderr();
+  __MACIBM_alert(0, "x", "", "", "", t_alert, "f.cpp", -3);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("(f.cpp line -3)"), std::string::npos);
+}
+
+TEST(HeadlessAlertDeathTest, FatalAlertEndsWithExitCodeOne) {
+  TempDir dir;
+  EXPECT_EXIT(
+      {
+        xer.open(dir / "log.txt", std::ios::out | std::ios::trunc);
+        MACIBM_alert(0, "It broke", "badly", "", "", t_exit);
+      },
+      ::testing::ExitedWithCode(1), "It broke");
+  const std::string log = read_file(dir / "log.txt");
+  EXPECT_NE(log.find("\nIt broke\nbadly\n\n\n(") , std::string::npos) << log;
+  EXPECT_NE(log.find("alert_test.cpp line "), std::string::npos) << log;
+}
