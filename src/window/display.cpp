@@ -4,8 +4,10 @@
 #include <string>
 
 #include "files/io_utils.h"
+#include "runtime/cmdline.h"
 #include "runtime/debug.h"
 #include "runtime/globals.h"
+#include "ui/language.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
 
@@ -48,8 +50,6 @@ void write_log_header() {
 }  // namespace
 
 void MACIBM_init(int argc, const char* const* argv) {
-  (void)argc;
-  (void)argv;
   UTL_debug_init();
   MACIBM_set_app_path(&app_path, 0);
   app_path.clear();
@@ -61,6 +61,7 @@ void MACIBM_init(int argc, const char* const* argv) {
 
   UTL_init_tables();
   write_log_header();
+  cmdline.init_unix(argc, argv);
 
   mnw.x_res_req = 800;
   mnw.y_res_req = 600;
@@ -75,4 +76,5 @@ void MACIBM_init(int argc, const char* const* argv) {
   mnw.view_w = static_cast<float>(mnw.x_res);
   mnw.view_h = static_cast<float>(mnw.y_res);
   MACIBM_startwind(-1, 0);
+  MACIBM_setupforlang();
 }

@@ -1,0 +1,249 @@
+// The directory file reader: turns "directory.txt" into the file table.
+//
+// After the shared text header (type word "INSTALLER", versions 840 and 900)
+// every line is one record:
+//   DIR  <prefix: rest of the line>
+//   DISK <disc number> ...
+//   FILE <n> <platform> <extra> <archive KB> <unpacked KB> <signature> <name: rest of the line>
+// Consecutive FILE records with the same path form one history; the last of
+// them is the version the installer wants on disk.
+
+#include "engine/directory.h"
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "engine/install_filter.h"
+#include "engine/installer_state.h"
+#include "engine/web_host.h"
+#include "files/xmap.h"
+#include "runtime/globals.h"
+#include "runtime/translate.h"
+#include "ui/alert.h"
+#include "ui/web.h"
+#include "wizard/wizard.h"
+
+namespace {
+
+// Every scan below takes the cursor by reference and stops at `end`: the
+// mapped file is not NUL-terminated.
+
+inline bool is_blank(char c) { return c == ' ' || c == '\t'; }
+inline bool is_line_end(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+inline bool is_field_end(char c) { return is_blank(c) || is_line_end(c); }
+
+void skip_blanks(const char*& p, const char* end) {
+  while (p < end && is_blank(*p)) ++p;
+}
+
+// Blanks, line ends and NULs between records.
+void skip_white(const char*& p, const char* end) {
+  while (p < end && is_field_end(*p)) ++p;
+}
+
+void skip_to_line_end(const char*& p, const char* end) {
+  while (p < end && !is_line_end(*p)) ++p;
+}
+
+// The keyword at p, followed by at least one space or tab. Leaves p after
+// the keyword on a match.
+bool take_keyword(const char*& p, const char* end, const char* keyword) {
+  const std::size_t n = std::strlen(keyword);
+  if (static_cast<std::size_t>(end - p) <= n) return false;  // no room for the blank
+  if (std::memcmp(p, keyword, n) != 0 || !is_blank(p[n])) return false;
+  p += n;
+  return true;
+}
+
+// An integer field: an optional sign and decimal digits up to the next
+// blank or line end. A missing field, or one that is not a number, reads as
+// 0; values beyond the range of int are clamped to it.
+int read_int(const char*& p, const char* end) {
+  skip_blanks(p, end);
+  const char* q = p;
+  while (p < end && !is_field_end(*p)) ++p;
+  bool negative = false;
+  if (q < p && (*q == '-' || *q == '+')) {
+    negative = *q == '-';
+    ++q;
+  }
+  if (q == p) return 0;
+  const std::int64_t cap = std::int64_t{std::numeric_limits<int>::max()} + 1;
+  std::int64_t value = 0;
+  for (; q < p; ++q) {
+    if (*q < '0' || *q > '9') return 0;
+    value = value * 10 + (*q - '0');
+    if (value > cap) value = cap;  // stays small enough that *10 cannot overflow
+  }
+  if (negative) return static_cast<int>(-value);
+  return value >= cap ? std::numeric_limits<int>::max() : static_cast<int>(value);
+}
+
+// A word: everything up to the next blank or line end.
+void read_word(const char*& p, const char* end, std::string& out) {
+  skip_blanks(p, end);
+  const char* q = p;
+  while (p < end && !is_field_end(*p)) ++p;
+  out.assign(q, static_cast<std::size_t>(p - q));
+}
+
+// The rest of the line: inner and trailing blanks belong to it.
+void read_rest(const char*& p, const char* end, std::string& out) {
+  skip_blanks(p, end);
+  const char* q = p;
+  skip_to_line_end(p, end);
+  out.assign(q, static_cast<std::size_t>(p - q));
+}
+
+// A table path becomes a local path by dropping its first component (the
+// install folder's own name) and putting the install folder in front. The
+// path is safe when that local path stays inside the install folder: what is
+// left after the first component is not empty, not absolute, and no
+// component of the path is "." or "..".
+bool path_stays_inside(const std::string& path) {
+  if (path.empty() || path[0] == '/') return false;
+  // Where trim_dest_folder lets the path begin: after the first "/", or the
+  // whole path when it has none.
+  const std::size_t first = path.find('/');
+  const std::size_t rest = first == std::string::npos ? 0 : first + 1;
+  if (rest == path.size() || path[rest] == '/') return false;
+  std::size_t begin = 0;
+  while (begin <= path.size()) {
+    std::size_t slash = path.find('/', begin);
+    if (slash == std::string::npos) slash = path.size();
+    const std::size_t len = slash - begin;
+    if ((len == 1 && path[begin] == '.') || (len == 2 && path.compare(begin, 2, "..") == 0)) return false;
+    begin = slash + 1;
+  }
+  return true;
+}
+
+// Names of releases that this installer never installs.
+bool name_is_dropped(const std::string& name) {
+  return name.find("900 red terrain") != std::string::npos ||
+         name.find("Earth Orbit Textures") != std::string::npos;
+}
+
+}  // namespace
+
+int parse_directory(const char* data, const char* end, std::string* bad_path) {
+  sim_info.clear();
+
+  std::string prefix;     // DIR: put in front of every FILE name
+  int disk = 0;           // DISK: disc of the FILE records that follow
+  std::string prev_path;  // path of the last FILE record that was kept
+  std::string name;
+  std::string sig;
+
+  const char* p = data;
+  skip_white(p, end);
+  while (p < end) {
+    skip_blanks(p, end);
+    if (take_keyword(p, end, "DIR")) {
+      read_rest(p, end, prefix);
+    } else if (take_keyword(p, end, "DISK")) {
+      disk = read_int(p, end);
+      skip_to_line_end(p, end);
+    } else if (take_keyword(p, end, "FILE")) {
+      file_version_struct v;
+      read_int(p, end);  // first number: not used
+      const int platform = read_int(p, end);
+      v.platform = platform < 0 ? 0 : platform > 6 ? 6 : platform;
+      v.extra_value = read_int(p, end);
+      v.size_kb = static_cast<float>(read_int(p, end));
+      v.unpacked_kb = static_cast<float>(read_int(p, end));
+      read_word(p, end, sig);
+      read_rest(p, end, name);
+
+      if (!name_is_dropped(name)) {
+        v.sig_want = sig;
+        v.path = prefix + name;
+        if (!path_stays_inside(v.path)) {
+          // Such a record would make the installer write or delete outside
+          // the install folder; it does not count as a kept record.
+          xer << "Skipped a directory entry whose path leaves the install folder: \"" << v.path << "\"\n";
+        } else {
+          if (sim_info.empty() || v.path != prev_path) {
+            sim_info.emplace_back();
+            prev_path = v.path;
+          }
+          if (path_has_no_file(v.path)) {
+            if (bad_path) *bad_path = v.path;
+            sim_info.clear();
+            return directory_path_no_file;
+          }
+          v.disk = disk;
+          int lon_col = 0;
+          int lat_row = 0;
+          if (is_global_scenery_f(v.path.c_str()) && find_sector(&lon_col, &lat_row, v.path)) {
+            v.is_global_scenery = 1;
+            v.lon_col = lon_col;
+            v.lat_row = lat_row;
+          }
+          sim_info.back().versions.push_back(std::move(v));
+        }
+      }
+    } else {
+      skip_to_line_end(p, end);
+    }
+    skip_white(p, end);
+  }
+
+  // What the directory offers, judged by the current version of each file,
+  // whatever its platform and even when it removes the file.
+  std::memset(stg.tile_avail, 0, sizeof stg.tile_avail);
+  int scenery = 0;
+  int sim = 0;
+  for (const file_history_struct& h : sim_info) {
+    const file_version_struct& v = h.versions.back();
+    if (v.is_global_scenery) {
+      ++scenery;
+      stg.tile_avail[v.lon_col][v.lat_row] = 1;
+    } else {
+      ++sim;
+    }
+  }
+  stg.has_scenery = scenery > 0 ? 1 : 0;
+  stg.has_sim = sim > 0 ? 1 : 0;
+  return directory_parsed;
+}
+
+int read_directory(const std::string& path) {
+  deleted_files.clear();
+  stg.kb_to_download = 0.0f;
+  stg.kb_to_install = 0.0f;
+  stg.files_to_get = 0;
+  stg.files_to_delete = 0;
+  sim_info.clear();
+
+  xmap_class file(path);
+  if (file.start == nullptr)
+    __MACIBM_alert(0, "I tried to read a directory file that does not exist!", "The file is:", path, "", t_exit,
+                   "utils", __LINE__);
+
+  static const int kVersions[] = {840, 900, 0};
+  if (!file.check_file(header_text, kVersions, "INSTALLER", nullptr)) {
+    new_format(path);
+    return 2;
+  }
+
+  std::string bad_path;
+  if (parse_directory(file.cursor, file.end, &bad_path) == directory_path_no_file)
+    __MACIBM_alert(0, "I am reading the directory text file and found a path that has no file!",
+                   "This is impossible to download or delete!", "It is:", bad_path, t_exit, "utils", __LINE__);
+  return 3;
+}
+
+void new_format(const std::string& file_name) {
+  __MACIBM_alert(0,
+                 UTL_translate_string("OK I am checking the Brightwell Labs servers and I am finding file formats "
+                                      "that are newer than I can understand!"),
+                 UTL_translate_string("In other words, you need to get a new installer!"),
+                 UTL_translate_string(std::string("No problem... grab it at the download section of ") + kMakerSite +
+                                      "."),
+                 file_name, t_alert, "utils", __LINE__);
+  go_to_URL(kMakerDownloadPage);
+  stg.format_too_new = 2;
+  app_done = 1;
+}

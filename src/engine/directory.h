@@ -1,0 +1,27 @@
+// The directory file: every file of every released version.
+#pragma once
+
+#include <string>
+
+// Reads the directory file into sim_info. Returns 3 when the table is read,
+// 2 when the header was refused (a newer format). A missing file, or a kept
+// FILE record whose path ends in "/", is a fatal alert.
+int read_directory(const std::string& path);
+
+// Tells the user that the server's files are newer than this installer
+// understands, and ends the program after this frame.
+void new_format(const std::string& file_name);
+
+// Results of parse_directory.
+enum {
+  directory_parsed = 0,        // the table is read
+  directory_path_no_file = 1,  // a kept FILE record's path ends in "/"
+};
+
+// Reads the records of a directory file's body, the bytes [data, end), into
+// sim_info (emptied first), and sets tile_avail, has_scenery and has_sim of
+// stg. Never reads at or past end; the data need not be NUL-terminated.
+// FILE records whose path could reach outside the install folder are skipped
+// with a log line. On directory_path_no_file the offending path is stored in
+// *bad_path (when not null), reading stops and sim_info is left empty.
+int parse_directory(const char* data, const char* end, std::string* bad_path);
