@@ -10,12 +10,11 @@
 
 #include "engine/directory.h"
 
-#include <cstdint>
 #include <cstring>
-#include <limits>
 
 #include "engine/install_filter.h"
 #include "engine/installer_state.h"
+#include "engine/record_scan.h"
 #include "engine/web_host.h"
 #include "files/xmap.h"
 #include "runtime/globals.h"
@@ -26,75 +25,7 @@
 
 namespace {
 
-// Every scan below takes the cursor by reference and stops at `end`: the
-// mapped file is not NUL-terminated.
-
-inline bool is_blank(char c) { return c == ' ' || c == '\t'; }
-inline bool is_line_end(char c) { return c == '\r' || c == '\n' || c == '\0'; }
-inline bool is_field_end(char c) { return is_blank(c) || is_line_end(c); }
-
-void skip_blanks(const char*& p, const char* end) {
-  while (p < end && is_blank(*p)) ++p;
-}
-
-// Blanks, line ends and NULs between records.
-void skip_white(const char*& p, const char* end) {
-  while (p < end && is_field_end(*p)) ++p;
-}
-
-void skip_to_line_end(const char*& p, const char* end) {
-  while (p < end && !is_line_end(*p)) ++p;
-}
-
-// The keyword at p, followed by at least one space or tab. Leaves p after
-// the keyword on a match.
-bool take_keyword(const char*& p, const char* end, const char* keyword) {
-  const std::size_t n = std::strlen(keyword);
-  if (static_cast<std::size_t>(end - p) <= n) return false;  // no room for the blank
-  if (std::memcmp(p, keyword, n) != 0 || !is_blank(p[n])) return false;
-  p += n;
-  return true;
-}
-
-// An integer field: an optional sign and decimal digits up to the next
-// blank or line end. A missing field, or one that is not a number, reads as
-// 0; values beyond the range of int are clamped to it.
-int read_int(const char*& p, const char* end) {
-  skip_blanks(p, end);
-  const char* q = p;
-  while (p < end && !is_field_end(*p)) ++p;
-  bool negative = false;
-  if (q < p && (*q == '-' || *q == '+')) {
-    negative = *q == '-';
-    ++q;
-  }
-  if (q == p) return 0;
-  const std::int64_t cap = std::int64_t{std::numeric_limits<int>::max()} + 1;
-  std::int64_t value = 0;
-  for (; q < p; ++q) {
-    if (*q < '0' || *q > '9') return 0;
-    value = value * 10 + (*q - '0');
-    if (value > cap) value = cap;  // stays small enough that *10 cannot overflow
-  }
-  if (negative) return static_cast<int>(-value);
-  return value >= cap ? std::numeric_limits<int>::max() : static_cast<int>(value);
-}
-
-// A word: everything up to the next blank or line end.
-void read_word(const char*& p, const char* end, std::string& out) {
-  skip_blanks(p, end);
-  const char* q = p;
-  while (p < end && !is_field_end(*p)) ++p;
-  out.assign(q, static_cast<std::size_t>(p - q));
-}
-
-// The rest of the line: inner and trailing blanks belong to it.
-void read_rest(const char*& p, const char* end, std::string& out) {
-  skip_blanks(p, end);
-  const char* q = p;
-  skip_to_line_end(p, end);
-  out.assign(q, static_cast<std::size_t>(p - q));
-}
+using namespace record_scan;
 
 // A table path becomes a local path by dropping its first component (the
 // install folder's own name) and putting the install folder in front. The

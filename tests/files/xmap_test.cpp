@@ -13,7 +13,9 @@
 #include <string>
 
 #include "runtime/globals.h"
+#include "support/guarded_reader.h"
 #include "support/temp_dir.h"
+#include "support/log_capture.h"
 #include "window/macibm.h"
 
 namespace {
@@ -40,56 +42,6 @@ bool has_descriptor_on(const std::string& path) {
 
 std::string mapped_text(const xmap_class& r) { return std::string(r.start, static_cast<std::size_t>(r.end - r.start)); }
 
-// Opens the log on a file of dir for the test's lifetime.
-class LogCapture {
- public:
-  explicit LogCapture(const TempDir& dir) : file_(dir / "log.txt") {
-    xer.close();
-    xer.clear();
-    xer.open(file_, std::ios::out | std::ios::trunc);
-  }
-  ~LogCapture() {
-    xer.close();
-    xer.clear();
-  }
-  std::string text() const { return read_file(file_); }
-
- private:
-  std::string file_;
-};
-
-
-// A reader of a file exactly one page long whose mapping is followed by a
-// no-access page, so that reading one byte past the data faults.
-class GuardedReader {
- public:
-  explicit GuardedReader(const std::string& path) {
-    page_ = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    // New mappings go to the highest free gap: free the lower half of a
-    // two-page reservation and the file lands right under its upper half.
-    for (int attempt = 0; attempt < 5 && !guard_; ++attempt) {
-      void* a = mmap(nullptr, 2 * page_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-      if (a == MAP_FAILED) return;
-      munmap(a, page_);
-      char* guard = static_cast<char*>(a) + page_;
-      if (reader.retry(path) == guard - page_ && reader.end == guard) {
-        guard_ = guard;
-      } else {
-        munmap(guard, page_);
-      }
-    }
-  }
-  ~GuardedReader() {
-    if (guard_) munmap(guard_, page_);
-  }
-  bool guarded() const { return guard_ != nullptr; }
-
-  xmap_class reader{""};
-
- private:
-  std::size_t page_ = 0;
-  char* guard_ = nullptr;
-};
 }  // namespace
 
 TEST(XmapMapping, MissingEmptyAndOneByteFiles) {
@@ -237,7 +189,7 @@ TEST(XmapMapping, MappingFailureIsLoggedAndTheDescriptorClosed) {
   TempDir dir;
   std::string log;
   {
-    LogCapture capture(dir);
+    LogCapture capture(dir / "log.txt");
     xmap_class r(target);
     EXPECT_EQ(r.start, nullptr);
     EXPECT_EQ(r.cursor, nullptr);
@@ -329,7 +281,7 @@ TEST(XmapLineReport, SameLineNumberForEveryKindOfLineEnd) {
   const std::string lf = "one\ntwo\n\nfour here\nfive";
   const std::string crlf = "one\r\ntwo\r\n\r\nfour here\r\nfive";
   const std::string cr = "one\rtwo\r\rfour here\rfive";
-  LogCapture capture(dir);
+  LogCapture capture(dir / "log.txt");
   for (const std::string* text : {&lf, &crlf, &cr}) {
     // Exactly the text's bytes on the heap, so a read past the end is caught.
     std::unique_ptr<char[]> copy(new char[text->size()]);
@@ -355,7 +307,7 @@ TEST(XmapLineReport, LastLineOfAPageSizedFileEndsAtTheData) {
   const long page = sysconf(_SC_PAGESIZE);
   std::string text = "first\n" + std::string(static_cast<std::size_t>(page) - 6, 'x');
   ASSERT_TRUE(write_file(dir / "page.txt", text));
-  LogCapture capture(dir);
+  LogCapture capture(dir / "log.txt");
   GuardedReader g(dir / "page.txt");
   if (!g.guarded()) GTEST_SKIP() << "could not place a guard page after the mapping";
   xmap_class& r = g.reader;

@@ -14,30 +14,10 @@
 
 #include "runtime/globals.h"
 #include "support/temp_dir.h"
+#include "support/log_capture.h"
 #include "window/cmnd.h"
 
 namespace {
-
-// Sends the log `xer` to a file for the life of the object.
-class LogCapture {
- public:
-  explicit LogCapture(std::string path) : path_(std::move(path)) {
-    xer.close();
-    xer.clear();
-    xer.open(path_, std::ios::out | std::ios::trunc);
-  }
-  ~LogCapture() {
-    xer.close();
-    xer.clear();
-  }
-  std::string text() {
-    xer.flush();
-    return read_file(path_);
-  }
-
- private:
-  std::string path_;
-};
 
 // Parses the arguments as a program started with them would.
 void parse(UTL_cmdline& c, std::vector<const char*> args) {

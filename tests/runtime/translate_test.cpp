@@ -11,31 +11,11 @@
 #include "runtime/cmdline.h"
 #include "runtime/globals.h"
 #include "support/temp_dir.h"
+#include "support/log_capture.h"
 
 namespace {
 
 const std::string kHeader = "I\n900 version\nTRANSLATION\n";
-
-// Sends the log `xer` to a file for the life of the object.
-class LogCapture {
- public:
-  explicit LogCapture(std::string path) : path_(std::move(path)) {
-    xer.close();
-    xer.clear();
-    xer.open(path_, std::ios::out | std::ios::trunc);
-  }
-  ~LogCapture() {
-    xer.close();
-    xer.clear();
-  }
-  std::string text() {
-    xer.flush();
-    return read_file(path_);
-  }
-
- private:
-  std::string path_;
-};
 
 // Each test starts and ends in English, with "--missing_strings" as it found it.
 class Translate : public ::testing::Test {

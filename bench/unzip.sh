@@ -1,0 +1,115 @@
+#!/bin/sh
+# Compares zip extraction by zip_to_file with the unzip tool.
+#
+#   bench/unzip.sh [-b BUILD_DIR] [-n RUNS] [-w WORK_DIR]
+#
+# BUILD_DIR holds bench_unzip (default: build/ of the source tree). The test
+# archive is made once in WORK_DIR (default /tmp/corvane-unzip-bench) and kept
+# for later runs: one 200 MiB file of base64 text (deflates to about three
+# quarters of its size) and 2,000 small files of 4 to 52 KiB (about 56 MiB)
+# in 20 folders, zipped with zip. Each program then unpacks it RUNS times
+# (default 5) into a fresh folder, alternating; the best run of each counts.
+set -eu
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+build="$here/build"
+runs=5
+work=/tmp/corvane-unzip-bench
+while getopts b:n:w: opt; do
+  case $opt in
+    b) build=$OPTARG ;;
+    n) runs=$OPTARG ;;
+    w) work=$OPTARG ;;
+    *) echo "usage: $0 [-b BUILD_DIR] [-n RUNS] [-w WORK_DIR]" >&2; exit 2 ;;
+  esac
+done
+
+prog="$build/bench_unzip"
+if [ ! -x "$prog" ]; then
+  echo "$prog not found: build the project first (cmake --build $build)" >&2
+  exit 2
+fi
+for tool in zip unzip python3; do
+  command -v $tool > /dev/null || { echo "$tool is needed" >&2; exit 2; }
+done
+
+mkdir -p "$work"
+archive="$work/bench.zip"
+if [ ! -f "$archive" ]; then
+  echo "making the test archive (once): $archive"
+  rm -rf "$work/src"
+  mkdir -p "$work/src"
+  head -c 157286400 /dev/urandom | base64 -w 76 > "$work/src/large.txt"
+  python3 - "$work/src" <<'PY'
+import os, random, sys
+random.seed(9)
+words = [b"gear", b"flap", b"trim", b"yaw", b"pitch", b"roll", b"mach", b"vref", b"taxi", b"flare"]
+root = sys.argv[1]
+for i in range(2000):
+    folder = os.path.join(root, "small%02d" % (i % 20))
+    os.makedirs(folder, exist_ok=True)
+    size = random.randint(4 * 1024, 52 * 1024)
+    # Half text, half random bytes: neither free to inflate nor stored.
+    text = b" ".join(random.choice(words) for _ in range(size // 8))
+    data = (text[: size // 2] + os.urandom(size))[:size]
+    with open(os.path.join(folder, "f%04d.dat" % i), "wb") as f:
+        f.write(data)
+PY
+  (cd "$work/src" && zip -q -r "$archive.part" .)
+  mv "$archive.part" "$archive"
+  rm -rf "$work/src"
+fi
+size=$(stat -c %s "$archive")
+unpacked=$(unzip -Z -t "$archive" | awk '{print $3}')
+
+# Warm the page cache so both programs read the archive from memory.
+cat "$archive" > /dev/null
+
+now() { date +%s%N; }
+out="$work/out"
+
+# Unpacks once into a fresh folder; prints the wall time in nanoseconds.
+time_once() {
+  rm -rf "$out"
+  mkdir "$out"
+  sync
+  t0=$(now)
+  "$@" > "$work/last.txt"
+  t1=$(now)
+  echo $((t1 - t0))
+}
+
+best_ours=""
+best_ref=""
+peak=0
+i=0
+while [ $i -lt "$runs" ]; do
+  t=$(time_once "$prog" "$archive" "$out/")
+  if [ -z "$best_ours" ] || [ "$t" -lt "$best_ours" ]; then best_ours=$t; fi
+  p=$(awk '/^peak/ {print $2}' "$work/last.txt")
+  if [ "$p" -gt "$peak" ]; then peak=$p; fi
+  t=$(time_once unzip -o -q "$archive" -d "$out")
+  if [ -z "$best_ref" ] || [ "$t" -lt "$best_ref" ]; then best_ref=$t; fi
+  i=$((i + 1))
+done
+
+# The last of our runs must have produced what unzip produces.
+rm -rf "$out" "$out.ref"
+mkdir "$out" "$out.ref"
+"$prog" "$archive" "$out/" > /dev/null
+unzip -o -q "$archive" -d "$out.ref"
+if ! diff -r -q "$out" "$out.ref" > /dev/null; then
+  echo "OUTPUTS DIFFER between bench_unzip and unzip" >&2
+  exit 1
+fi
+rm -rf "$out" "$out.ref"
+
+awk -v size="$size" -v unpacked="$unpacked" -v ours="$best_ours" -v ref="$best_ref" \
+    -v runs="$runs" -v peak="$peak" 'BEGIN {
+  mib = unpacked / 1048576
+  printf "archive: %.0f MiB packed, %.0f MiB unpacked, best of %d runs, outputs agree\n", size / 1048576, mib, runs
+  printf "bench_unzip: %8.3f s  %8.1f MiB/s\n", ours / 1e9, mib / (ours / 1e9)
+  printf "unzip:       %8.3f s  %8.1f MiB/s\n", ref / 1e9, mib / (ref / 1e9)
+  printf "ratio unzip_time/our_time: %.3f (0.8 or more is fast enough)\n", ref / ours
+  printf "peak memory of bench_unzip: %.1f MiB\n", peak / 1024
+}'

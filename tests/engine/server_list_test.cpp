@@ -1,0 +1,229 @@
+// The directory fetch against a real HTTP server on 127.0.0.1, reached
+// through the proxy settings as the installer reaches its servers.
+#include <gtest/gtest.h>
+#include <time.h>
+
+#include <chrono>
+#include <string>
+
+#include "engine/directory.h"
+#include "engine/installer_state.h"
+#include "engine/server_list.h"
+#include "files/archives.h"
+#include "files/http.h"
+#include "runtime/globals.h"
+#include "runtime/xtim.h"
+#include "support/http_server.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+#include "wizard/wizard.h"
+
+namespace {
+
+const std::string kListHeader = "I\n820 version\nSERVERS\n";
+const std::string kDirectory =
+    "I\n900 version\nINSTALLER\n"
+    "DIR Halden/\n"
+    "FILE 0 0 0 10 20 0123456789abcdef0123456789abcdef Resources/a.txt\n"
+    "FILE 0 0 0 11 21 fedcba9876543210fedcba9876543210 Airfoils/b.afl\n";
+
+class DirectoryFetchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(www.ok() && tmp.ok());
+    server = std::make_unique<TestHttpServer>(www.path());
+    saved_stg = stg;
+    stg_reset_for_start();
+    temp_path = tmp.path();
+    install_name = no_install_name;
+    http.proxy_host = "127.0.0.1";
+    http.proxy_port = server->port();
+    sim_info.clear();
+  }
+  void TearDown() override {
+    for (int slot = 0; slot < http_class::kSlots; ++slot) http.abort(slot);
+    http.proxy_host.clear();
+    http.proxy_port = 0;
+    stg = saved_stg;
+    sim_info.clear();
+    temp_path.clear();
+    install_name.clear();
+    app_done = 0;
+    for (int i = 0; i < kMaxServers; ++i) server_name[i] = server_path[i] = server_desc[i] = "";
+  }
+
+  // Puts the directory archive where a server with that path would serve it.
+  void publish_directory(const std::string& server_folder, const std::string& text = kDirectory) {
+    ASSERT_TRUE(write_file(tmp / "src/directory.txt", text));
+    ASSERT_TRUE(write_file(www / (server_folder + "placeholder"), ""));
+    ASSERT_EQ(file_to_zip(tmp / "src/directory.txt", www / (server_folder + "directory.txt.zip")), 0);
+  }
+
+  // Runs frames, as the search screen does, until done() or a time limit.
+  template <class Done>
+  bool run_frames(Done done, double seconds = 15.0) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > limit) return false;
+      xtim.xtim_update();
+      UTL_download_directory();
+      timespec ts{0, 1000000};
+      nanosleep(&ts, nullptr);
+    }
+    return true;
+  }
+
+  TempDir www, tmp;
+  std::unique_ptr<TestHttpServer> server;
+  stg_struct saved_stg{};
+};
+
+TEST_F(DirectoryFetchTest, FromServerListToTheFileTable) {
+  ASSERT_TRUE(write_file(www / "serverlist9.txt", kListHeader +
+                                                      "FINAL v910\n"
+                                                      "SERVER update.example.com\n"
+                                                      "/corvane/\n"
+                                                      "The first server\n"
+                                                      "ENDOFLIST\n"));
+  publish_directory("corvane/v910/");
+
+  EXPECT_EQ(stg.num_servers, -1);
+  ASSERT_TRUE(run_frames([] { return stg.dir_status == 3; }));
+  EXPECT_EQ(stg.num_servers, 1);
+  EXPECT_EQ(stg.server_index, 0);
+  EXPECT_EQ(server_name[0], "update.example.com");
+  EXPECT_EQ(server_path[0], "/corvane/v910/");
+  EXPECT_EQ(server_desc[0], "The first server");
+  ASSERT_EQ(sim_info.size(), 2u);
+  EXPECT_EQ(sim_info[1].versions.back().path, "Halden/Airfoils/b.afl");
+  EXPECT_FALSE(exists_at_all(tmp / "directory.txt.zip")) << "the archive is deleted after unpacking";
+  EXPECT_TRUE(exists_at_all(tmp / "directory.txt"));
+
+  const auto requests = server->requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].target, "http://www.example.com/serverlist9.txt");
+  EXPECT_EQ(requests[0].host, "www.example.com");
+  EXPECT_EQ(requests[1].target, "http://update.example.com/corvane/v910/directory.txt.zip");
+  EXPECT_EQ(requests[1].host, "update.example.com");
+
+  // Once read, the step does nothing more.
+  UTL_download_directory();
+  EXPECT_EQ(server->requests().size(), 2u);
+}
+
+TEST_F(DirectoryFetchTest, FinalAndBetaNamesAndTheOrderOfRecords) {
+  const std::string list = kListHeader +
+                           "SERVER early.example.com\n/e/\nBefore any name\n"
+                           "BETA v911b\n"
+                           "FINAL v910\n"
+                           "SERVER a.example.com\n\n   /a/\n\n  Server A  \n";
+  read_server_list(list.data() + kListHeader.size(), list.data() + list.size());
+  ASSERT_EQ(stg.num_servers, 2);
+  EXPECT_EQ(server_path[0], "/e/Not Yet Scanned/") << "a server before the name keeps the name then in force";
+  EXPECT_EQ(server_path[1], "/a/v910/");
+  EXPECT_EQ(server_desc[1], "Server A  ") << "leading blanks go, trailing blanks stay";
+
+  stg.get_beta = 1;
+  install_name = no_install_name;
+  read_server_list(list.data() + kListHeader.size(), list.data() + list.size());
+  EXPECT_EQ(server_path[1], "/a/v911b/");
+
+  stg.get_beta = 0;
+  install_name = no_install_name;
+  const std::string beta_only = "BETA v911b\nSERVER a.example.com\n/a/\nA\n";
+  read_server_list(beta_only.data(), beta_only.data() + beta_only.size());
+  EXPECT_EQ(install_name, no_install_name);
+  EXPECT_EQ(server_path[0], "/a/Not Yet Scanned/");
+}
+
+TEST_F(DirectoryFetchTest, TenServersAtMostAndNothingAfterTheEnd) {
+  std::string list;
+  for (int i = 0; i < 12; ++i) list += "SERVER s" + std::to_string(i) + ".example.com\n/p" + std::to_string(i) + "/\nD\n";
+  list += "SERVERS x.example.com\n/x/\nNot a record\nENDOFLIST\nSERVER late.example.com\n/l/\nL\n";
+  EXPECT_EQ(read_server_list(list.data(), list.data() + list.size()), 10);
+  EXPECT_EQ(stg.num_servers, 10);
+  EXPECT_EQ(server_name[9], "s9.example.com");
+  for (int i = 0; i < 10; ++i) EXPECT_NE(server_name[i], "late.example.com");
+
+  const std::string no_end = "SERVER a.example.com\n/a/\nA\nSERVER b.example.com\n/b/\nB";
+  EXPECT_EQ(read_server_list(no_end.data(), no_end.data() + no_end.size()), 2) << "read to the end of the data";
+  EXPECT_EQ(server_desc[1], "B");
+}
+
+TEST_F(DirectoryFetchTest, BadServerRecordsAreSkipped) {
+  TempDir logdir;
+  LogCapture log(logdir / "log.txt");
+  const std::string list =
+      "SERVER\n/empty-host/\nE\n"
+      "SERVER slash.example.com/\n/p/\nS\n"
+      "SERVER rel.example.com\nno-leading-slash/\nR\n"
+      "SERVER ok.example.com\n/no-final-slash\nOK\n";
+  EXPECT_EQ(read_server_list(list.data(), list.data() + list.size()), 1);
+  EXPECT_EQ(server_name[0], "ok.example.com");
+  EXPECT_EQ(server_path[0], "/no-final-slash/Not Yet Scanned/");
+  const std::string text = log.text();
+  EXPECT_NE(text.find("\"slash.example.com/\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"rel.example.com\""), std::string::npos) << text;
+}
+
+TEST_F(DirectoryFetchTest, FallsBackToAnotherServerAfterA404) {
+  ASSERT_TRUE(write_file(www / "serverlist9.txt", kListHeader +
+                                                      "FINAL v9\n"
+                                                      "SERVER gone.example.com\n/gone/\nGone\n"
+                                                      "SERVER good.example.com\n/good/\nGood\n"));
+  publish_directory("good/v9/");
+  ASSERT_TRUE(run_frames([] { return stg.num_servers != -1; }));
+  stg.server_index = 0;  // as if the user chose the first server
+  ASSERT_TRUE(run_frames([] { return stg.dir_status == 3; }));
+  EXPECT_EQ(stg.server_index, 1);
+  EXPECT_GE(server->count("/gone/v9/directory.txt.zip"), 1);
+  EXPECT_EQ(server->count("/good/v9/directory.txt.zip"), 1);
+  EXPECT_EQ(sim_info.size(), 2u);
+}
+
+TEST_F(DirectoryFetchTest, AListWithoutServersIsFetchedAgainAfterAPause) {
+  ASSERT_TRUE(write_file(www / "serverlist9.txt", kListHeader + "FINAL v9\nSERVER bad/\n/x/\nX\nENDOFLIST\n"));
+  ASSERT_TRUE(run_frames([&] { return server->count("/serverlist9.txt") >= 2; }));
+  EXPECT_EQ(stg.num_servers, -1);
+  EXPECT_EQ(stg.dir_status, 0);
+
+  // With a usable list in place the fetch goes on.
+  ASSERT_TRUE(write_file(www / "serverlist9.txt", kListHeader + "FINAL v9\nSERVER s.example.com\n/s/\nS\n"));
+  publish_directory("s/v9/");
+  ASSERT_TRUE(run_frames([] { return stg.dir_status == 3; }));
+}
+
+TEST_F(DirectoryFetchTest, ANewerServerListEndsTheRun) {
+  ASSERT_TRUE(write_file(www / "serverlist9.txt", "I\n821 version\nSERVERS\nSERVER s.example.com\n/s/\nS\n"));
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(run_frames([] { return app_done != 0; }));
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(stg.format_too_new, 2);
+  EXPECT_EQ(stg.num_servers, -1);
+}
+
+TEST_F(DirectoryFetchTest, ADamagedDirectoryArchiveIsReportedAndFetchedAgain) {
+  ASSERT_TRUE(write_file(www / "serverlist9.txt", kListHeader + "FINAL v9\nSERVER s.example.com\n/s/\nS\n"));
+  ASSERT_TRUE(write_file(www / "s/v9/directory.txt.zip", "PK this is no zip archive"));
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(run_frames([&] { return server->count("/s/v9/directory.txt.zip") >= 2; }));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("The installer cannot extract a file."), std::string::npos) << err;
+  EXPECT_NE(err.find("Destination Path/" + tmp.path()), std::string::npos) << err;
+  EXPECT_EQ(stg.dir_status, 0);
+  EXPECT_EQ(stg.server_index, 0);
+}
+
+TEST(ServerPick, FavoursTheHeadOfTheList) {
+  EXPECT_EQ(server_index_for(10, 0.5), 3);
+  EXPECT_EQ(server_index_for(10, 0.0), 0);
+  EXPECT_EQ(server_index_for(10, 0.999999), 9);
+  EXPECT_EQ(server_index_for(10, 1.0), 9) << "kept within the list";
+  EXPECT_EQ(server_index_for(1, 0.99), 0);
+  int first = 0;
+  srand(12345);
+  for (int i = 0; i < 4000; ++i) first += pick_server_index(4) == 0;
+  EXPECT_NEAR(first / 4000.0, 0.397, 0.04);
+}
+
+}  // namespace

@@ -1,0 +1,690 @@
+#include "files/http.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "files/socket.h"
+#include "runtime/globals.h"
+#include "runtime/xtim.h"
+#include "support/http_server.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string random_bytes(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(gen());
+  return s;
+}
+
+// A port on 127.0.0.1 where nothing listens.
+unsigned short closed_port() {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  socklen_t len = sizeof addr;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  close(fd);
+  return ntohs(addr.sin_port);
+}
+
+// Answers one connection on 127.0.0.1 with a scripted byte string: reads the
+// request head, sends the pieces one by one with a pause between them, then
+// closes.
+class ScriptedServer {
+ public:
+  ScriptedServer(std::vector<std::string> pieces, int pause_ms = 2) : pieces_(std::move(pieces)), pause_ms_(pause_ms) {
+    fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    listen(fd_, 4);
+    socklen_t len = sizeof addr;
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread(&ScriptedServer::run, this);
+  }
+  // Splits one answer into pieces of `piece` bytes.
+  ScriptedServer(const std::string& answer, std::size_t piece, int pause_ms)
+      : ScriptedServer(split(answer, piece), pause_ms) {}
+  ~ScriptedServer() {
+    stop_ = true;
+    thread_.join();
+    close(fd_);
+  }
+  unsigned short port() const { return port_; }
+  bool served() const { return served_; }
+
+  static std::vector<std::string> split(const std::string& s, std::size_t piece) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < s.size(); i += piece) out.push_back(s.substr(i, piece));
+    return out;
+  }
+
+ private:
+  void run() {
+    int c = -1;
+    while (!stop_ && c < 0) {
+      pollfd p{fd_, POLLIN, 0};
+      if (poll(&p, 1, 20) > 0) c = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    }
+    if (c < 0) return;
+    int one = 1;
+    setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    std::string head;
+    char buf[1024];
+    while (!stop_ && head.find("\r\n\r\n") == std::string::npos) {
+      pollfd p{c, POLLIN, 0};
+      if (poll(&p, 1, 20) <= 0) continue;
+      const ssize_t n = recv(c, buf, sizeof buf, 0);
+      if (n <= 0) break;
+      head.append(buf, static_cast<std::size_t>(n));
+    }
+    for (const std::string& piece : pieces_) {
+      if (send(c, piece.data(), piece.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(piece.size())) break;
+      if (pause_ms_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pause_ms_));
+    }
+    served_ = true;
+    close(c);
+  }
+
+  std::vector<std::string> pieces_;
+  int pause_ms_;
+  int fd_ = -1;
+  unsigned short port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> served_{false};
+  std::thread thread_;
+};
+
+// Every test gets a fresh folder, the log on a file in it, a server on a
+// folder "www/" in it, no proxy, and a frame timer far from any earlier
+// test's failures (a failed slot rests for a second of that timer).
+class HttpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(tmp.ok());
+    saved_elapsed_ = xtim.elapsed;
+    static int run = 0;
+    xtim.elapsed = 1000.0f * static_cast<float>(++run);
+    xer.close();
+    xer.clear();
+    xer.open(tmp / "log.txt", std::ios::out | std::ios::trunc);
+    ASSERT_TRUE(write_file(tmp / "www/placeholder", ""));
+    server.reset(new TestHttpServer(tmp / "www"));
+    ASSERT_NE(server->port(), 0);
+    http.proxy_host.clear();
+    http.proxy_port_text.clear();
+    http.proxy_port = 0;
+    http.server_port = static_cast<unsigned short>(server->port());
+  }
+  void TearDown() override {
+    for (int i = 0; i < http_class::kSlots; ++i) http.abort(i);
+    server.reset();
+    http.server_port = 80;
+    http.proxy_host.clear();
+    http.proxy_port = 0;
+    xer.close();
+    xer.clear();
+    xtim.elapsed = saved_elapsed_;
+  }
+
+  std::string log() {
+    xer.flush();
+    return read_file(tmp / "log.txt");
+  }
+
+  // Calls net_check as the frame loop would until it answers; -1 when it
+  // has not within the given real time (the frame timer does not move).
+  int run(int slot, const std::string& srv, const std::string& dir, const std::string& out, double seconds = 10.0) {
+    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+      const int r = http.net_check(slot, srv, dir, out);
+      if (r != 0) return r;
+      if (Clock::now() > deadline) return -1;
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  }
+
+  // Serves the scripted answer on the slot's next download of "/f", after
+  // the rest that follows an earlier failure in the slot.
+  int run_scripted(ScriptedServer& s, const std::string& out, int slot = 2) {
+    xtim.elapsed += 2.0f;
+    http.server_port = s.port();
+    return run(slot, "127.0.0.1", "/f", out, 5.0);
+  }
+
+  TempDir tmp;
+  std::unique_ptr<TestHttpServer> server;
+
+ private:
+  float saved_elapsed_ = 0.0f;
+};
+
+// --- downloads from a real server -----------------------------------------
+
+TEST_F(HttpTest, DownloadsFileWithTheExactRequest) {
+  const std::string data = random_bytes(3 * 1024 * 1024 + 17, 1);
+  ASSERT_TRUE(write_file(tmp / "www/v9/data.bin", data));
+  const std::string out = tmp / "data.bin";
+
+  EXPECT_EQ(run(2, "127.0.0.1", "/v9/data.bin", out), 1);
+  EXPECT_EQ(read_file(out), data);
+  EXPECT_EQ(http.content_length(2), -1);  // the slot is free again
+  EXPECT_EQ(http.written(2), 0);
+
+  const auto reqs = server->requests();
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].raw,
+            "GET /v9/data.bin HTTP/1.1\r\n"
+            "Connection: close\r\n"
+            "Host: 127.0.0.1\r\n"
+            "User-agent: Installer-LIN/10r1");
+  EXPECT_EQ(log().find("HTTP Error"), std::string::npos);
+}
+
+TEST_F(HttpTest, SpacesInThePathAreSentAsPercent20) {
+  ASSERT_TRUE(write_file(tmp / "www/v9/my dir/a b+c.txt", "spaced"));
+  const std::string out = tmp / "spaced.txt";
+  EXPECT_EQ(run(0, "127.0.0.1", "/v9/my dir/a b+c.txt", out), 1);
+  EXPECT_EQ(read_file(out), "spaced");
+  const auto reqs = server->requests();
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].target, "/v9/my%20dir/a%20b+c.txt");
+}
+
+TEST_F(HttpTest, EmptyBodyCreatesAnEmptyFile) {
+  ASSERT_TRUE(write_file(tmp / "www/empty.txt", ""));
+  const std::string out = tmp / "empty.txt";
+  ASSERT_TRUE(write_file(out, "old content"));
+  // Content-Length 0 finishes in the step that reads the header.
+  EXPECT_EQ(run(1, "127.0.0.1", "/empty.txt", out), 1);
+  EXPECT_TRUE(exists_at_all(out));
+  EXPECT_EQ(read_file(out), "");
+}
+
+TEST_F(HttpTest, NotFoundFailsWithTheErrorReport) {
+  const std::string out = tmp / "missing.bin";
+  EXPECT_EQ(run(3, "127.0.0.1", "/missing.bin", out), 2);
+  EXPECT_NE(log().find("HTTP Error for " + out + "\n"
+                       "   server     =127.0.0.1\n"
+                       "   file       =/missing.bin\n"
+                       "   IsDone     =1\n"
+                       "   IsComplete =1\n"
+                       "   IsErr      =0\n"
+                       "   GetStat    =3\n"
+                       "   GetOSErr   =0\n"
+                       "   response   =Not Found (#404)\n"
+                       "\n"),
+            std::string::npos)
+      << log();
+}
+
+TEST_F(HttpTest, ServerErrorStatusFails) {
+  ASSERT_TRUE(write_file(tmp / "www/busy.bin", "data"));
+  TestHttpServer::FaultSpec f;
+  f.fault = TestHttpServer::Fault::status;
+  f.status = 503;
+  server->set_fault("/busy.bin", f);
+  EXPECT_EQ(run(2, "127.0.0.1", "/busy.bin", tmp / "busy.bin"), 2);
+  EXPECT_NE(log().find("   response   =Service Unavailable (#503)\n"), std::string::npos);
+}
+
+TEST_F(HttpTest, ProxyGetsTheAbsoluteFormAndTheConnection) {
+  ASSERT_TRUE(write_file(tmp / "www/v9/a b.txt", "through the proxy"));
+  // Direct connections would go to a closed port: only the proxy answers.
+  http.server_port = closed_port();
+  http.proxy_host = "127.0.0.1";
+  http.proxy_port = server->port();
+  const std::string out = tmp / "proxied.txt";
+
+  EXPECT_EQ(run(4, "updates.example.com", "/v9/a b.txt", out), 1);
+  EXPECT_EQ(read_file(out), "through the proxy");
+  const auto reqs = server->requests();
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].raw,
+            "GET http://updates.example.com/v9/a%20b.txt HTTP/1.1\r\n"
+            "Connection: close\r\n"
+            "Host: updates.example.com\r\n"
+            "User-agent: Installer-LIN/10r1");
+  EXPECT_TRUE(UseProxy("updates.example.com", 80));
+  EXPECT_STREQ(ProxyHost("updates.example.com", 80), "127.0.0.1");
+  EXPECT_EQ(ProxyPort("updates.example.com", 80), server->port());
+
+  // An excluded host ending goes direct.
+  gProxyExclude.push_back(".example.com");
+  EXPECT_FALSE(UseProxy("updates.example.com", 80));
+  EXPECT_STREQ(ProxyHost("updates.example.com", 80), "updates.example.com");
+  EXPECT_EQ(ProxyPort("updates.example.com", 80), 80);
+  gProxyExclude.clear();
+}
+
+TEST_F(HttpTest, ProxyPortZeroIgnoresTheProxyHost) {
+  ASSERT_TRUE(write_file(tmp / "www/direct.txt", "direct"));
+  http.proxy_host = "nonexistent.invalid";
+  http.proxy_port = 0;
+  EXPECT_FALSE(UseProxy("127.0.0.1", 80));
+  EXPECT_EQ(run(2, "127.0.0.1", "/direct.txt", tmp / "direct.txt"), 1);
+  const auto reqs = server->requests();
+  ASSERT_EQ(reqs.size(), 1u);
+  EXPECT_EQ(reqs[0].target, "/direct.txt");
+}
+
+TEST_F(HttpTest, UnknownServerFailsAtTheFirstStep) {
+  const std::string out = tmp / "nowhere.bin";
+  EXPECT_EQ(http.net_check(2, "nonexistent.invalid", "/x.bin", out), 2);
+  const std::string text = log();
+  EXPECT_NE(text.find("Translated server nonexistent.invalid to IP addy: 0.0.0.0 and port = " +
+                      std::to_string(server->port()) + "\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("   IsDone     =0\n"
+                      "   IsComplete =0\n"
+                      "   IsErr      =1\n"
+                      "   GetStat    =0\n"
+                      "   GetOSErr   =20011\n"
+                      "   response   = (#0)\n"),
+            std::string::npos)
+      << text;
+  EXPECT_FALSE(exists_at_all(out));
+}
+
+TEST_F(HttpTest, RefusedConnectionFailsWithTheReason) {
+  http.server_port = closed_port();
+  EXPECT_EQ(run(5, "127.0.0.1", "/x.bin", tmp / "x.bin"), 2);
+  const std::string text = log();
+  EXPECT_NE(text.find("   IsDone     =1\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("   GetOSErr   =111\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("   response   = (#-1)\n"), std::string::npos) << text;
+}
+
+TEST_F(HttpTest, OutputFileInMissingFolderFails) {
+  ASSERT_TRUE(write_file(tmp / "www/f.bin", "content"));
+  const std::string out = tmp / "no/such/folder/f.bin";
+  EXPECT_EQ(run(2, "127.0.0.1", "/f.bin", out), 2);
+  const std::string text = log();
+  EXPECT_NE(text.find("HTTP Error for " + out + "\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("   IsErr      =1\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("   GetOSErr   =2\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("   response   =OK (#200)\n"), std::string::npos) << text;
+  EXPECT_FALSE(exists_at_all(tmp / "no"));
+}
+
+TEST_F(HttpTest, ServerClosingEarlyFailsAtOnce) {
+  const std::string data = random_bytes(200000, 2);
+  ASSERT_TRUE(write_file(tmp / "www/short.bin", data));
+  TestHttpServer::FaultSpec f;
+  f.fault = TestHttpServer::Fault::close_early;
+  f.bytes = 5000;
+  server->set_fault("/short.bin", f);
+  const std::string out = tmp / "short.bin";
+  // The frame timer stands still: only seeing the close can end this.
+  EXPECT_EQ(run(2, "127.0.0.1", "/short.bin", out, 5.0), 2);
+  EXPECT_EQ(read_file(out), data.substr(0, 5000));
+  const std::string text = log();
+  EXPECT_NE(text.find("   IsDone     =1\n"
+                      "   IsComplete =0\n"
+                      "   IsErr      =0\n"
+                      "   GetStat    =3\n"),
+            std::string::npos)
+      << text;
+}
+
+TEST_F(HttpTest, StalledServerFailsAfterTheInactivityLimit) {
+  ASSERT_TRUE(write_file(tmp / "www/stall.bin", random_bytes(100000, 3)));
+  TestHttpServer::FaultSpec f;
+  f.fault = TestHttpServer::Fault::stall;
+  f.bytes = 1000;
+  server->set_fault("/stall.bin", f);
+  const std::string out = tmp / "stall.bin";
+
+  // Run until the first 1000 bytes are in and the progress queries see them.
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (http.written(2) < 1000 && Clock::now() < deadline) {
+    ASSERT_EQ(http.net_check(2, "127.0.0.1", "/stall.bin", out), 0);
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  ASSERT_EQ(http.written(2), 1000);
+  EXPECT_EQ(http.content_length(2), 100000);
+
+  const float start = xtim.elapsed;
+  for (int i = 0; i < 50; ++i) {
+    EXPECT_EQ(http.net_check(2, "127.0.0.1", "/stall.bin", out), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  xtim.elapsed = start + 29.5f;
+  EXPECT_EQ(http.net_check(2, "127.0.0.1", "/stall.bin", out), 0);
+  xtim.elapsed = start + 30.5f;
+  EXPECT_EQ(http.net_check(2, "127.0.0.1", "/stall.bin", out), 2);
+  EXPECT_EQ(http.content_length(2), -1);
+  EXPECT_EQ(log().find("HTTP Error"), std::string::npos);  // no report for the limit
+}
+
+TEST_F(HttpTest, FailedSlotRestsBeforeTheNextDownload) {
+  ASSERT_TRUE(write_file(tmp / "www/good.txt", "good"));
+  const std::string out = tmp / "good.txt";
+  EXPECT_EQ(run(3, "127.0.0.1", "/missing.txt", out), 2);
+  const float failed_at = xtim.elapsed;
+
+  // Retrying at once starts nothing and reports "running".
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(http.net_check(3, "127.0.0.1", "/good.txt", out), 0);
+  EXPECT_EQ(http.content_length(3), -1);
+  xtim.elapsed = failed_at + 0.9f;
+  EXPECT_EQ(http.net_check(3, "127.0.0.1", "/good.txt", out), 0);
+  EXPECT_EQ(http.content_length(3), -1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(server->count("/good.txt"), 0);
+
+  // Another slot is not held back.
+  EXPECT_EQ(run(4, "127.0.0.1", "/good.txt", tmp / "other.txt"), 1);
+  EXPECT_EQ(server->count("/good.txt"), 1);
+
+  // After the pause the slot starts again.
+  xtim.elapsed = failed_at + 1.1f;
+  EXPECT_EQ(run(3, "127.0.0.1", "/good.txt", out), 1);
+  EXPECT_EQ(read_file(out), "good");
+  EXPECT_EQ(server->count("/good.txt"), 2);
+  // A success leaves no pause behind.
+  EXPECT_EQ(run(3, "127.0.0.1", "/good.txt", out), 1);
+}
+
+TEST_F(HttpTest, AbortFreesTheSlotAndProgressIsVisible) {
+  const std::string data = random_bytes(400000, 4);
+  ASSERT_TRUE(write_file(tmp / "www/slow.bin", data));
+  TestHttpServer::FaultSpec f;
+  f.fault = TestHttpServer::Fault::slow;
+  f.bytes = 20000;
+  f.delay_ms = 30;
+  f.times = 1;
+  server->set_fault("/slow.bin", f);
+  const std::string out = tmp / "slow.bin";
+
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (http.written(5) < 20000 && Clock::now() < deadline) {
+    ASSERT_EQ(http.net_check(5, "127.0.0.1", "/slow.bin", out), 0);
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  EXPECT_EQ(http.content_length(5), static_cast<int64_t>(data.size()));
+  EXPECT_GE(http.written(5), 20000);
+  EXPECT_LT(http.written(5), static_cast<int64_t>(data.size()));
+
+  http.abort(5);
+  EXPECT_EQ(http.content_length(5), -1);
+  EXPECT_EQ(http.written(5), 0);
+  // No pause after an abort: the next call starts a fresh download.
+  EXPECT_EQ(run(5, "127.0.0.1", "/slow.bin", out), 1);
+  EXPECT_EQ(read_file(out), data);
+  EXPECT_EQ(server->count("/slow.bin"), 2);
+}
+
+// --- malformed and unusual answers ----------------------------------------
+
+TEST_F(HttpTest, InterimResponseInTheSameChunkIsParsedAtOnce) {
+  ScriptedServer s({"HTTP/1.1 100 Continue\r\nContent-Length: 99\r\n\r\n"
+                    "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"});
+  const std::string out = tmp / "interim.txt";
+  EXPECT_EQ(run_scripted(s, out), 1);
+  EXPECT_EQ(read_file(out), "hello");
+}
+
+TEST_F(HttpTest, StatusLineWithoutReasonIsAccepted) {
+  for (const char* line : {"HTTP/1.1 200", "HTTP/1.1 200 ", "HTTP/1.0 204 No Content"}) {
+    ScriptedServer s({std::string(line) + "\r\nContent-Length: 3\r\n\r\nabc"});
+    const std::string out = tmp / "noreason.txt";
+    EXPECT_EQ(run_scripted(s, out), 1) << line;
+    EXPECT_EQ(read_file(out), "abc") << line;
+  }
+}
+
+TEST_F(HttpTest, FirstContentLengthCounts) {
+  ScriptedServer s({"HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Length: 10\r\n\r\nabc"});
+  const std::string out = tmp / "twice.txt";
+  EXPECT_EQ(run_scripted(s, out), 1);
+  EXPECT_EQ(read_file(out), "abc");
+}
+
+TEST_F(HttpTest, ContentLengthNameIgnoresCaseAndBlanksAroundTheValue) {
+  {
+    ScriptedServer s({"HTTP/1.1 200 OK\r\ncontent-length: 4\r\n\r\nlow!"});
+    EXPECT_EQ(run_scripted(s, tmp / "a.txt"), 1);
+    EXPECT_EQ(read_file(tmp / "a.txt"), "low!");
+  }
+  {
+    ScriptedServer s({"HTTP/1.1 200 OK\r\nCONTENT-LENGTH: \t4 \r\n\r\nUP!!"});
+    EXPECT_EQ(run_scripted(s, tmp / "b.txt"), 1);
+    EXPECT_EQ(read_file(tmp / "b.txt"), "UP!!");
+  }
+}
+
+TEST_F(HttpTest, MalformedContentLengthFailsAtOnce) {
+  for (const char* value : {"3abc", "-3", "+3", "", " ", "3 4", "0x10", "99999999999999999999"}) {
+    const std::string out = tmp / "bad.txt";
+    ASSERT_TRUE(write_file(out, "previous"));
+    ScriptedServer s({std::string("HTTP/1.1 200 OK\r\nContent-Length: ") + value + "\r\n\r\nabc"});
+    EXPECT_EQ(run_scripted(s, out), 2) << value;
+    EXPECT_EQ(read_file(out), "previous") << value;  // not truncated for a bad answer
+  }
+  EXPECT_NE(log().find("   GetOSErr   =" + std::to_string(EPROTO) + "\n"), std::string::npos) << log();
+}
+
+TEST_F(HttpTest, AnswerWithoutContentLengthFailsWhenTheServerCloses) {
+  ScriptedServer s({"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nsome body"});
+  const std::string out = tmp / "nolength.txt";
+  EXPECT_EQ(run_scripted(s, out), 2);
+  EXPECT_NE(log().find("HTTP Error for " + out), std::string::npos);
+}
+
+TEST_F(HttpTest, MoreBodyThanAnnouncedFailsAndIsNotWritten) {
+  ScriptedServer s({"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcdef"});
+  const std::string out = tmp / "long.txt";
+  EXPECT_EQ(run_scripted(s, out), 2);
+  EXPECT_EQ(read_file(out), "abc");
+  EXPECT_NE(log().find("   GetOSErr   =" + std::to_string(EPROTO) + "\n"), std::string::npos) << log();
+}
+
+TEST_F(HttpTest, HeaderInOneByteChunksIsReassembled) {
+  const std::string answer = "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nX-Pad: 1\r\nContent-Length: 6\r\n\r\nbyte!!";
+  ScriptedServer s(answer, 1, 1);
+  const std::string out = tmp / "bytes.txt";
+  EXPECT_EQ(run_scripted(s, out), 1);
+  EXPECT_EQ(read_file(out), "byte!!");
+}
+
+TEST_F(HttpTest, TruncatedHeaderFailsAtOnce) {
+  ScriptedServer s({"HTTP/1.1 200 OK\r\nContent-Len"});
+  EXPECT_EQ(run_scripted(s, tmp / "trunc.txt"), 2);
+  EXPECT_NE(log().find("   GetStat    =3\n"), std::string::npos) << log();
+  EXPECT_FALSE(exists_at_all(tmp / "trunc.txt"));
+}
+
+TEST_F(HttpTest, GarbageInsteadOfAStatusLineFails) {
+  for (const char* answer : {"garbage\r\n\r\nmore garbage", "HTTP/1.1 2000 OK\r\nContent-Length: 1\r\n\r\nx",
+                             "HTTP/1.1 20x OK\r\nContent-Length: 1\r\n\r\nx", "\r\n\r\n\r\n"}) {
+    ScriptedServer s({answer});
+    EXPECT_EQ(run_scripted(s, tmp / "garbage.txt"), 2) << answer;
+    EXPECT_FALSE(exists_at_all(tmp / "garbage.txt")) << answer;
+  }
+}
+
+// --- the response parser on its own ----------------------------------------
+
+struct Parsed {
+  bool headers_done;
+  int status;
+  std::string reason;
+  header_map headers;
+  int error;
+  int64_t content_length;
+  int64_t written;
+};
+
+Parsed parse(const std::string& bytes, std::size_t piece) {
+  down_class d;
+  for (std::size_t i = 0; i < bytes.size(); i += piece) {
+    const std::string part = bytes.substr(i, piece);
+    d.consume(part.data(), part.size());
+  }
+  return {d.headers_done, d.status, d.reason, d.headers, d.error, d.content_length, d.written};
+}
+
+void expect_same(const Parsed& a, const Parsed& b) {
+  EXPECT_EQ(a.headers_done, b.headers_done);
+  EXPECT_EQ(a.status, b.status);
+  EXPECT_EQ(a.reason, b.reason);
+  EXPECT_EQ(a.headers, b.headers);
+  EXPECT_EQ(a.error, b.error);
+  EXPECT_EQ(a.content_length, b.content_length);
+  EXPECT_EQ(a.written, b.written);
+}
+
+TEST(HttpParseTest, StatusLineAndReason) {
+  Parsed p = parse("HTTP/1.1 404 Not Found\r\n", 1000);
+  EXPECT_EQ(p.status, 404);
+  EXPECT_EQ(p.reason, "Not Found");
+  p = parse("HTTP/1.1 200\r\n", 1000);
+  EXPECT_EQ(p.status, 200);
+  EXPECT_EQ(p.reason, "");
+  p = parse("HTTP/1.1 200 \r\n", 1000);
+  EXPECT_EQ(p.status, 200);
+  EXPECT_EQ(p.reason, "");
+  p = parse("HTTP/1.1 200OK\r\n", 1000);  // no blank after the code
+  EXPECT_EQ(p.status, -1);
+  p = parse("HTTP/1.1 20\r\n", 1000);
+  EXPECT_EQ(p.status, -1);
+  p = parse("XTTP/1.1 200 OK\r\n", 1000);
+  EXPECT_EQ(p.status, -1);
+}
+
+TEST(HttpParseTest, OnlyCrLfEndsALine) {
+  Parsed p = parse("HTTP/1.1 200 OK\nContent-Length: 3\n\nabc", 1000);
+  EXPECT_FALSE(p.headers_done);
+  EXPECT_EQ(p.status, -1);
+  p = parse("HTTP/1.1 200 OK\r\nContent-Length: 3\r\r\n\r\nabc", 1000);
+  EXPECT_TRUE(p.headers_done);
+  EXPECT_EQ(p.content_length, -1);  // the value "3\r" is not a number...
+  EXPECT_EQ(p.error, EPROTO);       // ...so the answer is refused
+}
+
+TEST(HttpParseTest, HeadersIgnoreCaseAndKeepTheFirst) {
+  Parsed p = parse("HTTP/1.1 200 OK\r\nX-Name: one\r\nx-name: two\r\nNoColon\r\nTight:x\r\nContent-Length: 0\r\n\r\n",
+                   1000);
+  EXPECT_TRUE(p.headers_done);
+  ASSERT_EQ(p.headers.count("X-NAME"), 1u);
+  EXPECT_EQ(p.headers["x-name"], "one");
+  EXPECT_EQ(p.headers.count("NoColon"), 0u);
+  EXPECT_EQ(p.headers.count("Tight"), 0u);  // a header needs ": "
+  EXPECT_EQ(p.headers.size(), 2u);
+  EXPECT_EQ(p.content_length, 0);
+  EXPECT_EQ(p.error, 0);
+}
+
+TEST(HttpParseTest, InterimHeadersAreDropped) {
+  Parsed p = parse("HTTP/1.1 100 Continue\r\nContent-Length: 50\r\nX-Interim: yes\r\n\r\n"
+                   "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+                   1000);
+  EXPECT_TRUE(p.headers_done);
+  EXPECT_EQ(p.status, 200);
+  EXPECT_EQ(p.headers.count("X-Interim"), 0u);
+  EXPECT_EQ(p.content_length, 2);
+  EXPECT_EQ(p.written, 2);
+  EXPECT_EQ(p.error, 0);
+}
+
+TEST(HttpParseTest, LengthsAreSixtyFourBit) {
+  Parsed p = parse("HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n\r\nabc", 1000);
+  EXPECT_EQ(p.error, 0);
+  EXPECT_EQ(p.content_length, 5000000000LL);
+  EXPECT_EQ(p.written, 3);
+  p = parse("HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775807\r\n\r\n", 1000);
+  EXPECT_EQ(p.error, 0);
+  EXPECT_EQ(p.content_length, INT64_MAX);
+  p = parse("HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775808\r\n\r\n", 1000);
+  EXPECT_EQ(p.error, EPROTO);
+}
+
+TEST(HttpParseTest, BodyBeyondTheLengthIsRefused) {
+  Parsed p = parse("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nabcdefgh", 1000);
+  EXPECT_EQ(p.error, EPROTO);
+  EXPECT_EQ(p.written, 4);
+  // The same when the extra bytes come in a later piece.
+  p = parse("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nabcdefgh", 1);
+  EXPECT_EQ(p.error, EPROTO);
+  EXPECT_EQ(p.written, 4);
+}
+
+TEST(HttpParseTest, OverlongHeaderIsRefused) {
+  std::string answer = "HTTP/1.1 200 OK\r\n";
+  while (answer.size() <= down_class::kMaxHeaderBytes) answer += "X-Filler: " + std::string(100, 'f') + "\r\n";
+  Parsed lines = parse(answer, 4096);
+  EXPECT_EQ(lines.error, EPROTO);
+  // One endless line too, without waiting for its end.
+  Parsed endless = parse("HTTP/1.1 200 OK\r\nX: " + std::string(down_class::kMaxHeaderBytes, 'y'), 65536);
+  EXPECT_EQ(endless.error, EPROTO);
+  EXPECT_FALSE(endless.headers_done);
+}
+
+TEST(HttpParseTest, ResultDoesNotDependOnHowTheBytesAreSplit) {
+  const std::vector<std::string> answers = {
+      "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 11\r\n\r\nhello world",
+      "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 100 Continue\r\nA: b\r\n\r\nHTTP/1.1 201 Made\r\nContent-Length: 2\r\n\r\nxy",
+      "HTTP/1.1 404 Not Found\r\nContent-Length: 3\r\n\r\nnotfound",
+      "HTTP/1.1 200 OK\r\nContent-Length: x\r\n\r\nbody",
+      "\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n",
+      "HTTP/1.1 200 OK\r\r\r\n\r\n\r\n",
+  };
+  for (const std::string& a : answers) {
+    const Parsed whole = parse(a, a.size() + 1);
+    for (std::size_t piece : {1, 2, 3, 7, 16}) {
+      SCOPED_TRACE(a + " / " + std::to_string(piece));
+      expect_same(whole, parse(a, piece));
+    }
+  }
+}
+
+// --- programming errors end the program --------------------------------------
+
+// No fixture here: the child process of a death test ends without cleaning
+// up, so it must not make folders or start servers.
+TEST(HttpDeathTest, BadSlotIsFatal) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(http.net_check(6, "127.0.0.1", "/x", "/nonexistent-folder/x"), ::testing::ExitedWithCode(1),
+              "Too many download objects requested!");
+  EXPECT_EXIT(http.net_check(-1, "127.0.0.1", "/x", "/nonexistent-folder/x"), ::testing::ExitedWithCode(1),
+              "Too many download objects requested!");
+}
+
+TEST(HttpDeathTest, ServerEndingInSlashIsFatal) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(http.net_check(2, "127.0.0.1/", "/x", "/nonexistent-folder/x"), ::testing::ExitedWithCode(1),
+              "You have a dirchar at the end of the server name!");
+}
+
+TEST(HttpDeathTest, DirWithoutLeadingSlashIsFatal) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(http.net_check(2, "127.0.0.1", "v9/x", "/nonexistent-folder/x"), ::testing::ExitedWithCode(1),
+              "You do not have a dirchar at the beginning of the directory name!");
+  EXPECT_EXIT(http.net_check(2, "127.0.0.1", "", "/nonexistent-folder/x"), ::testing::ExitedWithCode(1),
+              "You do not have a dirchar at the beginning of the directory name!");
+}
+
+}  // namespace
