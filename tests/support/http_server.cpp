@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -75,6 +76,9 @@ std::string status_text(int status) {
 }  // namespace
 
 TestHttpServer::TestHttpServer(const std::string& root) : root_(root) {
+  // sendfile() to a client that went away raises SIGPIPE; the installer
+  // ignores it from start-up, and so does the process that runs the server.
+  signal(SIGPIPE, SIG_IGN);
   if (!root_.empty() && root_.back() == '/') root_.pop_back();
   start();
 }
