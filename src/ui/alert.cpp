@@ -4,7 +4,9 @@
 
 #include <cstdio>
 
+#include "runtime/exceptions.h"
 #include "runtime/globals.h"
+#include "runtime/threads.h"
 #include "ui/shutdown.h"
 #include "window/macibm.h"
 #include "wizard/wizard.h"
@@ -16,6 +18,12 @@ int in_alert = 0;  // an alert is being handled on the main thread
 void __MACIBM_alert(int return_window, std::string line1, std::string line2, std::string line3,
                     std::string line4, int type, const char* source_file, int source_line) {
   (void)return_window;
+  // Only the main thread shows alerts: another thread hands its alert over
+  // as a failure record. A fatal one ends the calling thread inside the send.
+  if (THREAD_is_inited() && !THREAD_is_main_thread()) {
+    THREAD_send_exception(exce_class(line1, line2, line3, line4, source_file, source_line, type));
+    return;
+  }
   const std::string where =
       std::string("(") + (source_file ? source_file : "") + " line " + std::to_string(source_line) + ")";
 

@@ -7,6 +7,7 @@
 #include "runtime/cmdline.h"
 #include "runtime/debug.h"
 #include "runtime/globals.h"
+#include "runtime/threads.h"
 #include "ui/language.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
@@ -62,6 +63,7 @@ void MACIBM_init(int argc, const char* const* argv) {
   UTL_init_tables();
   write_log_header();
   cmdline.init_unix(argc, argv);
+  THREAD_init();
 
   mnw.x_res_req = 800;
   mnw.y_res_req = 600;
@@ -75,6 +77,7 @@ void MACIBM_init(int argc, const char* const* argv) {
   mnw.scale = 1.0f;
   mnw.view_w = static_cast<float>(mnw.x_res);
   mnw.view_h = static_cast<float>(mnw.y_res);
+  THREAD_make_workers();
   MACIBM_startwind(-1, 0);
   MACIBM_setupforlang();
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "runtime/exceptions.h"
 #include "runtime/globals.h"
 #include "runtime/xtim.h"
 #include "ui/widgets.h"
@@ -109,6 +110,8 @@ void MACIBM_event_proc() {
   mnw.cursor_type = 0;
   if (mnw.cur_wind == -1) MACIBM_startwind(0, 0);
 
+  // Failures that worker threads queued are shown while the main window is up.
+  if (mnw.cur_wind == 0) THREAD_check_exception(1);
   xtim.xtim_update();
   if (!mnw.modal) wizard_frame();
   xtim.frame_mark = 0;

@@ -5,6 +5,7 @@
 #include "files/io_utils.h"
 #include "files/temp_folder.h"
 #include "runtime/globals.h"
+#include "runtime/prefs.h"
 #include "ui/alert.h"
 #include "ui/shutdown.h"
 #include "window/macibm.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
   stls.ok_caption = "OK";
   install_name = no_install_name;
   stg_reset_for_start();
+  pref.IO_set(11, 0);
 
   while (!app_done) MACIBM_event_proc();
 

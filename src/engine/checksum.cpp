@@ -1,0 +1,97 @@
+#include "engine/checksum.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "engine/install_filter.h"
+#include "engine/installer_state.h"
+#include "files/io_utils.h"
+#include "files/md5.h"
+#include "runtime/globals.h"
+#include "runtime/threads.h"
+#include "runtime/xtim.h"
+
+UTL_worker_threads* checksum_workers = nullptr;
+
+namespace {
+
+constexpr int kFilesPerTask = 10;
+constexpr int kTasksPerThread = 4;
+
+double seconds_now() { return static_cast<double>(xtim_class::microsecs()) * 0.000001; }
+
+}  // namespace
+
+void checksum_task::do_it() {
+  // Tasks cover disjoint runs and write only the current versions of their
+  // own files; the main thread reads them after the task has come back.
+  for (int i = first_file; i < end_file; ++i) {
+    const int v = static_cast<int>(sim_info[static_cast<std::size_t>(i)].versions.size()) - 1;
+    if (v < 0 || !want_this_f(i, v)) continue;
+    file_version_struct& version = sim_info[static_cast<std::size_t>(i)].versions[static_cast<std::size_t>(v)];
+    std::string local = version.path;
+    trim_dest_folder(local);
+    local = dest_dir_path + local;
+    version.sig_have = kSigNone;
+    calc_file_md5(local, version.sig_have);
+    version.is_current = version.sig_have == version.sig_want ? 1 : 0;
+  }
+}
+
+int checksum_task::check_error(std::string& message) {
+  message.clear();
+  return 0;
+}
+
+int checksum_directory(int& queued, float& fraction) {
+  if (!dir_exists(dest_dir_path)) {
+    // The folder may have gone while tasks still write their files' entries:
+    // collect them all before every entry is written here.
+    checksum_directory_kill();
+    for (file_history_struct& file : sim_info) {
+      if (file.versions.empty()) continue;
+      file_version_struct& v = file.versions.back();
+      v.sig_have = kSigNone;
+      v.is_current = v.sig_want == kSigNone ? 1 : 0;
+    }
+    return 1;
+  }
+
+  if (!checksum_workers) {
+    const int n = UTL_count_processors();
+    checksum_workers = new UTL_worker_threads(n, kTasksPerThread * n);
+    xer << " Start of MD5 at " << seconds_now() << "\n";
+  }
+
+  const int total = static_cast<int>(sim_info.size());
+  if (queued < 0) queued = 0;
+  while (queued < total && checksum_workers->has_free_slot()) {
+    const int k = std::min(kFilesPerTask, total - queued);
+    checksum_workers->enqueue_task(new checksum_task(queued, queued + k));
+    queued += k;
+  }
+
+  // Once every file is handed out, each thread may end as soon as the work
+  // runs out: the frame that completes the scan then only collects ended
+  // threads instead of waiting for them to wake and exit.
+  if (queued >= total) checksum_workers->close_work_queue();
+
+  while (UTL_work_task* done = checksum_workers->check_retired_tasks()) delete done;
+
+  fraction = total > 0 ? static_cast<float>(queued) / static_cast<float>(total) : 0.0f;
+
+  if (queued >= total && checksum_workers->count_total_tasks() == 0) {
+    delete checksum_workers;
+    checksum_workers = nullptr;
+    xer << " End of MD5 at " << seconds_now() << "\n";
+    return 1;
+  }
+  return 0;
+}
+
+void checksum_directory_kill() {
+  if (!checksum_workers) return;
+  while (UTL_work_task* done = checksum_workers->wait_retired_tasks()) delete done;
+  delete checksum_workers;
+  checksum_workers = nullptr;
+}

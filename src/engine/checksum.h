@@ -1,0 +1,40 @@
+// The checksum scan: the MD5 signature of the installed file of every wanted
+// file of the file table, computed on a pool of worker threads while the
+// wizard keeps drawing frames.
+#pragma once
+
+#include <string>
+
+#include "runtime/worker_pool.h"
+
+// Checks a run of consecutive files of the table: for the current version of
+// each file that passes the install filter, sig_have becomes the installed
+// file's signature ("NONE" when it is absent or unreadable) and is_current
+// whether that equals sig_want. Versions the filter refuses are not touched.
+class checksum_task : public UTL_work_task {
+ public:
+  // The run is first_file up to end_file - 1.
+  checksum_task(int first, int end) : first_file(first), end_file(end) {}
+
+  void do_it() override;
+  // Never an error: empties the message and returns 0.
+  int check_error(std::string& message) override;
+
+  int first_file;
+  int end_file;
+};
+
+// The scan's pool; null while no scan runs.
+extern UTL_worker_threads* checksum_workers;
+
+// One step of the scan, called once per frame. queued counts the files
+// handed to tasks so far (the caller sets it to 0 before the first call);
+// fraction becomes queued / number of files. Returns 1 when the scan is
+// complete or the install folder is missing, else 0. Never waits for a
+// checksum, except when the install folder has gone during a scan: the tasks
+// in flight are then collected first.
+int checksum_directory(int& queued, float& fraction);
+
+// Stops a running scan: waits for every task in flight, deletes them and the
+// pool. Nothing when no scan runs.
+void checksum_directory_kill();
