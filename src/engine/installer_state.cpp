@@ -2,12 +2,6 @@
 
 #include "engine/installer_state.h"
 
-#include <cstddef>
-
-#include "engine/install_filter.h"
-#include "files/io_utils.h"
-#include "runtime/xtim.h"
-
 stg_struct stg{};
 
 std::vector<file_history_struct> sim_info;
@@ -44,47 +38,5 @@ void stg_reset_for_start() {
   stg.kb_to_install = 0.0f;
 }
 
-namespace {
-
-// True when a relative path (as read from the directory file, with its first
-// component removed) has a ".." component and so could reach outside the
-// install folder.
-bool climbs_out(const std::string& rel) {
-  std::size_t start = 0;
-  while (start <= rel.size()) {
-    std::size_t end = rel.find('/', start);
-    if (end == std::string::npos) end = rel.size();
-    if (end - start == 2 && rel[start] == '.' && rel[start + 1] == '.') return true;
-    start = end + 1;
-  }
-  return false;
-}
-
-}  // namespace
-
-void next_class::reset_all_streams() {
-  // Clear away what an interrupted run may have left next to the files of
-  // the streams that were working. Only paths inside the install folder are
-  // touched; without a known install folder there is nothing to clear.
-  for (int s = 0; s < 4; ++s) {
-    if (!slot_active[s]) continue;
-    const int f = slot_file[s];
-    if (f < 0 || static_cast<std::size_t>(f) >= sim_info.size()) continue;
-    if (dest_dir_path.empty()) continue;
-    std::string rel = current_version(f).path;
-    trim_dest_folder(rel);
-    if (climbs_out(rel)) continue;
-    delete_file(dest_dir_path + rel + ".zip");
-  }
-
-  next_file = 0;
-  for (int s = 0; s < 4; ++s) {
-    slot_active[s] = s < 2 ? 1 : 0;
-    slot_wants_file[s] = s < 2 ? 1 : 0;
-    slot_file[s] = 0;
-  }
-  start_time = xtim.elapsed;
-  kb_partial = 0.0f;
-  kb_downloaded = 0.0f;
-  kb_installed = 0.0f;
-}
+// next_class::reset_all_streams belongs with the download streams
+// (engine/download.cpp).

@@ -1,5 +1,42 @@
 #include "ui/widgets.h"
 
+#include <cmath>
+#include <deque>
+
+#include "window/mnw.h"
+
 int focused_field = -1;
 
+namespace {
+
+std::deque<std::string>& script() {
+  static std::deque<std::string> clicks;
+  return clicks;
+}
+
+}  // namespace
+
 void BTN_unfocus_any() { focused_field = -1; }
+
+int BTN_action(float centre_x, float y, float width, int on_state, int style, std::string label,
+               std::string /*key_label*/) {
+  if (!script().empty() && script().front() == label) {
+    script().pop_front();
+    return 1;
+  }
+  const bool hit = mnw.click && mnw.open_menu == -1 && std::fabs(mnw.mouse_x - centre_x) < width * 0.5f &&
+                   std::fabs(mnw.mouse_y - y) < 10.0f;
+  if (!hit) return 0;
+  if (on_state == 0 && style != 0) {
+    // The pressed look is drawn and shown here once the GL drawing exists.
+  }
+  return 1;
+}
+
+void BTN_script_click(const std::string& label) { script().push_back(label); }
+
+int BTN_script_pending() { return static_cast<int>(script().size()); }
+
+std::string BTN_script_next() { return script().empty() ? std::string() : script().front(); }
+
+void BTN_script_clear() { script().clear(); }

@@ -1,0 +1,172 @@
+#include "engine/decisions.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+#include "engine/install_filter.h"
+#include "engine/installer_state.h"
+#include "runtime/globals.h"
+#include "runtime/translate.h"
+#include "ui/alert.h"
+#include "ui/draw.h"
+#include "ui/widgets.h"
+#include "window/macibm.h"
+#include "window/mnw.h"
+
+namespace {
+
+struct question_button {
+  const char* install_label;
+  const char* delete_label;
+  float x, y, w;
+  int answer;
+};
+
+// Drawn and tested in this order.
+const question_button kButtons[] = {
+    {"OVERWRITE THE OLD FILE", "DELETE THE OLD FILE", 96, 53, 160, answer_act},
+    {"KEEP THE OLD FILE", "KEEP THE OLD FILE", 96, 28, 160, answer_keep},
+    {"OVERWRITE EVERY OLD FILE IN THIS DIRECTORY", "DELETE EVERY OLD FILE IN THIS DIRECTORY", 308, 53, 260,
+     answer_act_folder},
+    {"KEEP EVERY OLD FILE IN THIS DIRECTORY", "KEEP EVERY OLD FILE IN THIS DIRECTORY", 308, 28, 260,
+     answer_keep_folder},
+    {"CANCEL THE WHOLE INSTALLATION!", "CANCEL THE WHOLE INSTALLATION!", 584, 28, 200, answer_cancel},
+};
+
+bool listed(const std::vector<std::string>& folders, const std::string& folder) {
+  return std::find(folders.begin(), folders.end(), folder) != folders.end();
+}
+
+}  // namespace
+
+std::string answer_folder(const std::string& path) {
+  if (path.empty()) return std::string();
+  std::size_t search_end = path.size();
+  if (path.size() >= 3 && path.back() == '/') --search_end;  // a final '/' is not the separator
+  const std::size_t slash = path.rfind('/', search_end - 1);
+  if (slash == std::string::npos) return std::string();
+  return path.substr(0, slash + 1);
+}
+
+int select_alert(std::string path, int is_delete) {
+  MACIBM_startwind(wind_question, 0);
+  while (mnw.cur_wind == wind_question) {
+    const std::string first = UTL_translate_string(is_delete ? "I am about to DELETE:" : "I am about to install:");
+    const std::string third = UTL_translate_string(
+        is_delete ? "because we no longer use this file, but it appears you have modified it. What to do?"
+                  : "but it appears you have modified this file. What to do?");
+
+    OGL_plot_back_col();
+    BTN_fillwin(1, 21);
+    const float wrap = mnw.wind_w - 40.0f;
+    OGL_string(43, 20, 100, first, wrap, 100, 0);
+    OGL_string(43, 20, 90, path, wrap, 100, 0);
+    OGL_string(43, 20, 80, third, wrap, 100, 0);
+
+    for (const question_button& b : kButtons) {
+      const std::string label = UTL_translate_string(is_delete ? b.delete_label : b.install_label);
+      if (BTN_action(b.x, b.y, b.w, 0, 1, label, "-")) {
+        MACIBM_startwind(wind_main, 0);
+        return b.answer;
+      }
+    }
+
+    if (!ogl_inited) {
+      // No window and no scripted answer for this question: nobody can ever
+      // answer it, and waiting would hang the run.
+      const std::string pending = BTN_script_next();
+      xer << "A question about a changed file came up without a display"
+          << (pending.empty() ? " and no scripted answer" : ", and the next scripted click (\"" + pending +
+                                                               "\") answers no button of it")
+          << ".\n";
+      __MACIBM_alert(0, "I have to ask you about a file that you changed, but there is no window to ask in.",
+                     first + " " + path, third,
+                     "Run the installer on a display to answer this question.", t_exit, "decisions",
+                     __LINE__);
+    }
+    MACIBM_event_proc();
+  }
+  return answer_cancel;
+}
+
+int choose_files() {
+  std::vector<std::string> act_folders;   // answer 4: act on every changed file of these
+  std::vector<std::string> keep_folders;  // answer 5: keep every changed file of these
+
+  const int count = static_cast<int>(sim_info.size());
+  for (int i = 0; i < count; ++i) {
+    file_history_struct& history = sim_info[static_cast<std::size_t>(i)];
+    file_version_struct& cur = history.versions.back();
+    cur.do_install = 0;
+    cur.do_delete = 0;
+    if (!want_this_f(i, static_cast<int>(history.versions.size()) - 1)) continue;
+
+    std::string rel = cur.path;
+    trim_dest_folder(rel);
+    const std::string local = dest_dir_path + rel;
+
+    bool gone = cur.sig_want == kSigGone;
+    const bool present = cur.sig_have != kSigNone;
+    bool same = present && cur.sig_have == cur.sig_want;
+    if (cur.is_global_scenery && stg.tile_want[cur.lon_col][cur.lat_row] == 0) {
+      // A scenery tile that is not chosen is removed, whatever its signature.
+      gone = true;
+      same = false;
+    }
+
+    bool act = !(!present && gone) && !same;
+    if (present && !same) {
+      bool matched = false;
+      for (const file_version_struct& v : history.versions) {
+        if (v.sig_want == cur.sig_have) {
+          matched = true;
+          break;
+        }
+      }
+      if (!matched) {
+        // The local file is no released version: the user changed it.
+        const std::string folder = answer_folder(local);
+        if (listed(act_folders, folder)) {
+          act = true;
+        } else if (listed(keep_folders, folder)) {
+          act = false;
+        } else {
+          xer << "File: " << local << "  sig_want=" << cur.sig_want << "  sig_have=" << cur.sig_have << "\n";
+          switch (select_alert(local, gone ? 1 : 0)) {
+            case answer_act: act = true; break;
+            case answer_keep: act = false; break;
+            case answer_act_folder:
+              act = true;
+              act_folders.push_back(folder);
+              break;
+            case answer_keep_folder:
+              act = false;
+              keep_folders.push_back(folder);
+              break;
+            default: return 0;
+          }
+        }
+      }
+    }
+    cur.do_install = act && !gone ? 1 : 0;
+    cur.do_delete = act && gone ? 1 : 0;
+  }
+
+  // Progress marks: the share of the unpacked size of all files to install
+  // that comes before each file.
+  double total = 0.0;
+  for (const file_history_struct& h : sim_info)
+    if (h.versions.back().do_install) total += h.versions.back().unpacked_kb;
+  double running = 0.0;
+  for (file_history_struct& h : sim_info) {
+    file_version_struct& cur = h.versions.back();
+    if (total <= 0.0) {
+      cur.progress_mark = 0.5f;
+      continue;
+    }
+    cur.progress_mark = static_cast<float>(running / total);
+    if (cur.do_install) running += cur.unpacked_kb;
+  }
+  return 1;
+}

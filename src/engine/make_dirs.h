@@ -1,0 +1,16 @@
+// Creating the folders an installation writes into, before any file is
+// downloaded, copied or unpacked.
+#pragma once
+
+#include <string>
+
+// Creates the install folder dest_dir_path with its parents, the folder of
+// every file to install, and the simulator's working folders under "Output"
+// and "Resources". A folder that exists already counts as made. Returns 0,
+// or the code of the first failure among the install folder and the folders
+// of the files (each failure is shown with make_dir_error; a working folder
+// that cannot be made is shown but does not fail the call).
+int make_dirs();
+
+// Shows the folder-creation alert for path with the result code.
+void make_dir_error(std::string path, int code);
