@@ -1,16 +1,14 @@
 #include "engine/download.h"
 
-#include <archive.h>
-#include <archive_entry.h>
-#include <minizip/unzip.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "engine/archive_check.h"
 #include "engine/install_filter.h"
+#include "engine/delete_files.h"
 #include "engine/installer_state.h"
 #include "engine/server_list.h"
 #include "files/archives.h"
@@ -26,84 +24,6 @@ namespace {
 
 bool ends_with(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// Lists what a zip archive would write: every entry but the "__MACOSX"
-// ones that the unpacking skips. is_plain tells whether each is a plain
-// file (not a folder, not a link). 0, or the code of a failure to read the
-// archive's catalogue.
-int list_zip(const std::string& archive, std::vector<std::string>& names, std::vector<bool>& is_plain) {
-  unzFile uf = unzOpen64((app_path + archive).c_str());
-  if (!uf) return err_zip_open;
-  int err = unzGoToFirstFile(uf);
-  std::vector<char> name_buf;
-  while (err == UNZ_OK) {
-    unz_file_info64 info;
-    err = unzGetCurrentFileInfo64(uf, &info, nullptr, 0, nullptr, 0, nullptr, 0);
-    if (err != UNZ_OK) break;
-    name_buf.assign(info.size_filename + 1, '\0');
-    err = unzGetCurrentFileInfo64(uf, &info, name_buf.data(), name_buf.size(), nullptr, 0, nullptr, 0);
-    if (err != UNZ_OK) break;
-    name_buf.back() = '\0';
-    const std::string entry(name_buf.data());
-    if (entry.compare(0, 8, "__MACOSX") != 0) {
-      const bool folder = !entry.empty() && entry.back() == '/';
-      const bool link = ((info.external_fa >> 16) & 0xA000) == 0xA000;
-      names.push_back(entry);
-      is_plain.push_back(!folder && !link);
-    }
-    err = unzGoToNextFile(uf);
-  }
-  unzClose(uf);
-  return err == UNZ_END_OF_LIST_OF_FILE ? 0 : err;
-}
-
-// The same for a 7z archive: only plain files are written by its unpacking
-// (folders make nothing, links are skipped), so only they are listed.
-int list_7z(const std::string& archive, std::vector<std::string>& names, std::vector<bool>& is_plain) {
-  struct archive* a = archive_read_new();
-  if (!a) return ENOMEM;
-  int code = 0;
-  if (archive_read_support_format_7zip(a) != ARCHIVE_OK ||
-      archive_read_open_filename(a, archive.c_str(), 65536) != ARCHIVE_OK) {
-    code = err_zip_open;
-  }
-  while (code == 0) {
-    struct archive_entry* e = nullptr;
-    const int r = archive_read_next_header(a, &e);
-    if (r == ARCHIVE_EOF) break;
-    if (r != ARCHIVE_OK) {
-      code = err_zip_read;
-      break;
-    }
-    if (archive_entry_filetype(e) != AE_IFREG) continue;
-    const char* path = archive_entry_pathname(e);
-    names.push_back(path ? path : "");
-    is_plain.push_back(true);
-  }
-  archive_read_free(a);
-  return code;
-}
-
-// The archive of one file must hold that file under its own name and
-// nothing else: an entry with another name would be written over some
-// other file of the folder (perhaps one of the user's), a folder or a link
-// entry would put something other than the file in its place, and an
-// archive without the file would leave it missing while counting it as
-// installed. 0 when the archive is sound; EPERM when it is not, with a log
-// line; a code of the archive reader when its catalogue cannot be read.
-int check_single_entry(const std::string& archive, const std::string& name) {
-  std::vector<std::string> names;
-  std::vector<bool> is_plain;
-  const int code = ends_with(archive, ".7z") ? list_7z(archive, names, is_plain) : list_zip(archive, names, is_plain);
-  if (code != 0) return code;
-  if (names.size() == 1 && is_plain[0] && names[0] == name) return 0;
-  xer << "Refused to unpack " << archive << ": it should hold only the file \"" << name << "\" but holds "
-      << names.size() << " entries";
-  for (std::size_t i = 0; i < names.size() && i < 5; ++i)
-    xer << (i ? ", \"" : ": \"") << names[i] << "\"" << (is_plain[i] ? "" : " (no plain file)");
-  xer << ".\n";
-  return EPERM;
 }
 
 // The number of slots switched on.
@@ -136,37 +56,6 @@ void stream_rule(int s) {
     next.slot_wants_file[s] = 1;
 }
 
-// Remembers every folder between a deleted file and the install folder, so
-// that the ones left empty are removed at the end of the run.
-void remember_folders(const std::string& local) {
-  std::string folder = folder_part(local);
-  while (folder.size() > dest_dir_path.size() && folder.compare(0, dest_dir_path.size(), dest_dir_path) == 0) {
-    deleted_files.insert(folder);
-    folder.pop_back();
-    folder = folder_part(folder);
-  }
-}
-
-// Removes the remembered folders that list no entry, deepest first. Only
-// folders inside the install folder are ever touched, and a folder that is
-// not empty is never removed (names beginning with '.' are not listed, but
-// the removal of a folder that holds them fails).
-void remove_empty_folders() {
-  std::vector<std::string> names;
-  std::vector<int> types;
-  for (auto it = deleted_files.rbegin(); it != deleted_files.rend(); ++it) {
-    const std::string& folder = *it;
-    if (dest_dir_path.empty() || folder.size() <= dest_dir_path.size() ||
-        folder.compare(0, dest_dir_path.size(), dest_dir_path) != 0 || folder.back() != '/')
-      continue;
-    names.clear();
-    types.clear();
-    if (opensave_getitems(folder, 0, names, types) != 0) continue;
-    const int code = delete_file(folder);
-    if (stg.log_actions) xer << "cleanup: DELETING  file " << folder << ", with result=" << code << ".\n";
-  }
-}
-
 // One step of stream s on file i.
 void file_step(int s, int i) {
   file_version_struct& v = current_version(i);
@@ -196,7 +85,7 @@ void file_step(int s, int i) {
     // already is always worth a line in the log.
     if (stg.log_actions || (code != 0 && code != ENOENT))
       xer << "now we want to nuke a file: DELETING  file " << local << ", with result=" << code << ".\n";
-    remember_folders(local);
+    add_folder_chain(deleted_files, local, dest_dir_path);
     if (show_del_err(code)) {
       __MACIBM_alert(0, UTL_translate_string("Could not delete a file that I no longer want to have!"),
                      error_str(code), local, "", t_exit, "utils", __LINE__);
@@ -329,6 +218,6 @@ int grab_files() {
     if (f >= 0 && f < count) return stg.had_errors;
   }
   next.all_done = 1;
-  remove_empty_folders();
+  remove_empty_folders(deleted_files, dest_dir_path);
   return 1;
 }

@@ -41,7 +41,10 @@ int fail_at(int step, int code) {
   return code;
 }
 
-const char* err_file() { return sErrFile ? sErrFile : ""; }
+const char* err_file() {
+  const char* f = sErrFile.load();
+  return f ? f : "";
+}
 
 // Six random name characters after a '.', for temporary names. The state is
 // per thread, so workers unpacking side by side need no lock; O_EXCL on the
@@ -300,7 +303,7 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
   }
   if (err) {
     xer << "Zip to file failed with error " << err << ". file = " << err_file()
-        << " line = " << sErrLine << ". inFile=" << target << ".\n";
+        << " line = " << sErrLine.load() << ". inFile=" << target << ".\n";
   }
   return err;
 }
@@ -354,7 +357,7 @@ int unzip_symlink(unzFile uf, const std::string& target, const std::string& rel,
   }
   if (err) {
     xer << "Zip to symlink failed with error " << err << ". file = " << err_file()
-        << " line = " << sErrLine << ". inFile=" << target << ".\n";
+        << " line = " << sErrLine.load() << ". inFile=" << target << ".\n";
   }
   return err;
 }
@@ -446,7 +449,7 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
   const std::string out_dir = app_path + out_dir_in;
   auto summary = [&](int code) {
     xer << "Zip to file failed with error err = " << code << ". file = " << err_file()
-        << " line = " << sErrLine << ". zip_file=" << archive << ", out_directory=" << out_dir
+        << " line = " << sErrLine.load() << ". zip_file=" << archive << ", out_directory=" << out_dir
         << ".\n";
   };
 
@@ -650,7 +653,7 @@ int file_to_zip(const std::string& source, const std::string& zip_file) {
   }
   if (err != 0) {
     xer << "file_to_zip failed with error " << err << ".\n"
-        << "file = " << err_file() << " line = " << sErrLine << "\n";
+        << "file = " << err_file() << " line = " << sErrLine.load() << "\n";
   }
   return err;
 }

@@ -19,8 +19,8 @@
 #include "ui/shutdown.h"
 #include "window/macibm.h"
 
-const char* sErrFile = nullptr;
-int sErrLine = 0;
+std::atomic<const char*> sErrFile{nullptr};
+std::atomic<int> sErrLine{0};
 
 namespace {
 

@@ -7,6 +7,7 @@
 // codes below; or a negative code passed through from the zip library.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 enum {
@@ -38,8 +39,10 @@ enum os_dir_type {
 // Where in this module the last failure arose (file name and step number);
 // set by every failing step, never reset. Diagnostic only: worker threads
 // write them too, so after concurrent failures they name one of them.
-extern const char* sErrFile;
-extern int sErrLine;
+// Written by whichever thread failed last (the disc install unpacks on worker
+// threads), hence atomic.
+extern std::atomic<const char*> sErrFile;
+extern std::atomic<int> sErrLine;
 
 // Sets out to the folder of the given kind; leaves it unchanged when the
 // folder is unknown (no HOME for the per-user kinds, an unknown kind).

@@ -1,6 +1,10 @@
 #include "runtime/globals.h"
 
+#include <fcntl.h>
 #include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cmath>
 #include <cstdio>
@@ -11,7 +15,75 @@
 std::string stl_global;
 std::string app_path;
 std::ofstream ouf;
-std::ofstream xer;
+log_stream xer;
+
+locked_filebuf::~locked_filebuf() { close(); }
+
+bool locked_filebuf::open(const std::string& path, std::ios::openmode mode) {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  if (fd_ >= 0) return false;
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | ((mode & std::ios::app) ? O_APPEND : O_TRUNC);
+  fd_ = ::open(path.c_str(), flags, 0644);
+  return fd_ >= 0;
+}
+
+bool locked_filebuf::flush_pending() {
+  std::size_t done = 0;
+  bool ok = true;
+  while (done < pending_.size()) {
+    const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = false;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  pending_.clear();
+  return ok;
+}
+
+bool locked_filebuf::close() {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  if (fd_ < 0) return false;
+  bool ok = flush_pending();
+  if (::close(fd_) != 0) ok = false;
+  fd_ = -1;
+  return ok;
+}
+
+std::streamsize locked_filebuf::xsputn(const char* s, std::streamsize n) {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  if (fd_ < 0) return 0;
+  pending_.append(s, static_cast<std::size_t>(n));
+  if (pending_.size() >= 65536 && !flush_pending()) return 0;
+  return n;
+}
+
+locked_filebuf::int_type locked_filebuf::overflow(int_type c) {
+  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+  const char ch = traits_type::to_char_type(c);
+  return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
+}
+
+int locked_filebuf::sync() {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
+  if (fd_ < 0) return 0;
+  return flush_pending() ? 0 : -1;
+}
+
+log_stream::log_stream() : std::ostream(nullptr) { rdbuf(&buf_); }
+
+void log_stream::open(const std::string& path, std::ios::openmode mode) {
+  if (buf_.open(path, mode | std::ios::out))
+    clear();
+  else
+    setstate(std::ios::failbit);
+}
+
+void log_stream::close() {
+  if (!buf_.close()) setstate(std::ios::failbit);
+}
 
 stls_class::stls_class() = default;
 stls_class stls;

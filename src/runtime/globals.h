@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fstream>
+#include <mutex>
 #include <string>
 
 // Default names and paths of the simulator, shared by every source file.
@@ -22,9 +23,47 @@ extern std::string stl_global;
 // program, so relative paths resolve from the working folder.
 extern std::string app_path;
 
-// `xer` is the log, opened at start-up; `ouf` writes data files.
+// A file buffer for the log. It keeps no put area of its own, so every
+// write, whether of a string, a character or a formatted number, goes
+// through a call that holds its lock: threads writing at once interleave
+// their pieces instead of corrupting the buffer.
+class locked_filebuf : public std::streambuf {
+ public:
+  ~locked_filebuf() override;
+  bool open(const std::string& path, std::ios::openmode mode);
+  bool is_open() const { return fd_ >= 0; }
+  // Writes what is pending and closes the file; false when either failed.
+  bool close();
+
+ protected:
+  std::streamsize xsputn(const char* s, std::streamsize n) override;
+  int_type overflow(int_type c) override;
+  int sync() override;
+
+ private:
+  bool flush_pending();
+
+  int fd_ = -1;
+  std::string pending_;
+  std::recursive_mutex lock_;
+};
+
+// An output file stream over a locked_filebuf, used like std::ofstream.
+class log_stream : public std::ostream {
+ public:
+  log_stream();
+  void open(const std::string& path, std::ios::openmode mode = std::ios::out | std::ios::trunc);
+  bool is_open() const { return buf_.is_open(); }
+  void close();
+
+ private:
+  locked_filebuf buf_;
+};
+
+// `xer` is the log, opened at start-up and written from any thread;
+// `ouf` writes data files on the main thread.
 extern std::ofstream ouf;
-extern std::ofstream xer;
+extern log_stream xer;
 
 // Label strings of the window and widget code.
 class stls_class {

@@ -1,6 +1,7 @@
 // The installer's entry.
 #include <unistd.h>
 
+#include "engine/installed_copies.h"
 #include "engine/installer_state.h"
 #include "files/io_utils.h"
 #include "files/temp_folder.h"
@@ -47,6 +48,8 @@ int main(int argc, char** argv) {
   install_name = no_install_name;
   stg_reset_for_start();
   pref.IO_set(11, 0);
+  cmd_line_path = path_option(argc, argv);
+  locate_all_corvanes();
 
   while (!app_done) MACIBM_event_proc();
 

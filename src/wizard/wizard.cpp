@@ -1,6 +1,14 @@
 #include "wizard/wizard.h"
 
+#include <cstring>
+
 int app_done = 0;
+std::string cmd_line_path;
+
+std::string path_option(int argc, const char* const* argv) {
+  if (argc >= 3 && argv[1] && argv[2] && std::strcmp(argv[1], "-path") == 0) return argv[2];
+  return std::string();
+}
 
 int str_to_int(const std::string& text) {
   if (text.empty()) return -1;

@@ -12,5 +12,14 @@ extern int app_done;
 // characters after the sign.
 int str_to_int(const std::string& text);
 
+// The folder named on the command line after "-path", taken verbatim; empty
+// when the option was not given.
+extern std::string cmd_line_path;
+
+// The folder the command line names with "-path": the second argument when
+// the first is exactly "-path"; empty otherwise. Later arguments are not
+// looked at.
+std::string path_option(int argc, const char* const* argv);
+
 // One wizard frame.
 void wizard_frame();

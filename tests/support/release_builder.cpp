@@ -1,6 +1,9 @@
 #include "support/release_builder.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -34,6 +37,29 @@ bool fail(std::string* error, const std::string& what) {
   return false;
 }
 
+// Packs folder + name into a new 7z archive (an absolute path) with the 7z
+// program, the entry named name.
+bool make_7z(const std::string& folder, const std::string& name, const std::string& archive) {
+  const pid_t pid = fork();
+  if (pid < 0) return false;
+  if (pid == 0) {
+    if (chdir(folder.c_str()) != 0) _exit(127);
+    const int quiet = open("/dev/null", O_WRONLY);
+    if (quiet >= 0) {
+      dup2(quiet, 1);
+      dup2(quiet, 2);
+    }
+    execlp("7z", "7z", "a", "-t7z", "-bd", "-y", "--", archive.c_str(), name.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool is_scenery_path(const std::string& path) { return path.find("Global Scenery") != std::string::npos; }
+
 }  // namespace
 
 ReleaseBuilder::ReleaseBuilder(std::string staging, std::string top)
@@ -48,17 +74,19 @@ ReleaseBuilder::History& ReleaseBuilder::history(const std::string& path) {
   return histories_.back();
 }
 
-void ReleaseBuilder::add(const std::string& path, const std::string& content, int platform) {
+void ReleaseBuilder::add(const std::string& path, const std::string& content, int platform, int disk) {
   Version v;
   v.content = content;
   v.platform = platform;
+  v.disk = disk;
   history(path).versions.push_back(v);
 }
 
-void ReleaseBuilder::add_gone(const std::string& path, int platform) {
+void ReleaseBuilder::add_gone(const std::string& path, int platform, int disk) {
   Version v;
   v.gone = true;
   v.platform = platform;
+  v.disk = disk;
   history(path).versions.push_back(v);
 }
 
@@ -92,16 +120,25 @@ std::string ReleaseBuilder::md5_of(const std::string& content) {
 }
 
 std::string ReleaseBuilder::archive_of(const std::string& path, const Version& v) {
-  // One staged copy per version content: staging/<n>/<table path>, zipped
-  // beside itself under the file's own name.
-  const std::string key = path + '\n' + md5_of(v.content);
+  // One staged copy per version content and archive kind:
+  // staging/<n>/<table path>, packed beside itself under the file's own
+  // name.
+  const bool seven_z = discs_ && is_scenery_path(table_path(path));
+  const std::string key = path + '\n' + md5_of(v.content) + (seven_z ? "\n7z" : "\nzip");
   static const std::string kNone;
   auto found = staged_.find(key);
   if (found != staged_.end()) return found->second;
   const std::string source = staging_ + std::to_string(++serial_) + "/" + table_path(path);
   if (!write_file(source, v.content)) return kNone;
-  const std::string archive = source + ".zip";
-  if (file_to_zip(source, archive) != 0) return kNone;
+  std::string archive;
+  if (seven_z) {
+    const std::size_t slash = source.rfind('/');
+    archive = source + ".7z";
+    if (!make_7z(source.substr(0, slash + 1), source.substr(slash + 1), archive)) return kNone;
+  } else {
+    archive = source + ".zip";
+    if (file_to_zip(source, archive) != 0) return kNone;
+  }
   archive_bytes_[archive] = file_size(archive);
   staged_[key] = archive;
   return archive;
@@ -163,6 +200,42 @@ bool ReleaseBuilder::publish(const std::string& www_in, const std::vector<Server
       const std::string target = folder + table_path(h.path) + ".zip";
       if (!make_folders(target) || !write_file(target, read_file(archive)))
         return fail(error, "cannot publish " + target);
+    }
+  }
+  return true;
+}
+
+std::string ReleaseBuilder::disc_folder(const std::string& root, int n) {
+  std::string folder = root;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder + "disc" + std::to_string(n) + "/";
+}
+
+bool ReleaseBuilder::publish_discs(const std::string& root, const std::string& install_name, int discs,
+                                   std::string* error) {
+  discs_ = true;
+  const std::string directory = staging_ + "disc-directory/directory.txt";
+  if (!write_file(directory, directory_text())) return fail(error, "cannot write the directory file");
+  const std::string directory_zip = staging_ + "disc-directory/directory.txt.zip";
+  if (file_to_zip(directory, directory_zip) != 0) return fail(error, "cannot zip the directory file");
+
+  for (int n = 0; n < discs; ++n) {
+    const std::string disc = disc_folder(root, n);
+    const std::string folder = disc + install_name + "/";
+    if (!write_file(disc + "dvd_version.txt", "I\n900 version\nDVD\nVERSION " + install_name + "\n"))
+      return fail(error, "cannot write the disc file of disc " + std::to_string(n));
+    if (!make_folders(folder + "directory.txt.zip") ||
+        !write_file(folder + "directory.txt.zip", read_file(directory_zip)))
+      return fail(error, "cannot put the directory on disc " + std::to_string(n));
+    for (const History& h : histories_) {
+      const Version& cur = h.versions.back();
+      if (cur.gone || cur.disk != n) continue;
+      const std::string archive = archive_of(h.path, cur);
+      if (archive.empty()) return fail(error, "cannot make the archive of " + h.path);
+      const std::string target =
+          folder + table_path(h.path) + (is_scenery_path(table_path(h.path)) ? ".7z" : ".zip");
+      if (!make_folders(target) || !write_file(target, read_file(archive)))
+        return fail(error, "cannot put " + target + " on the disc");
     }
   }
   return true;

@@ -1,7 +1,8 @@
 // Builds the server side of released versions for tests: the server list,
 // the directory archive and one zip archive per file, laid out under the
-// folder that a TestHttpServer serves; and installs a release into a local
-// Halden folder as a finished installation would have left it.
+// folder that a TestHttpServer serves; the same release as a set of install
+// discs; and installs a release into a local Halden folder as a finished
+// installation would have left it.
 //
 // Paths are given below the install folder ("Resources/a.txt"); in the
 // directory they carry the release's top folder name in front
@@ -34,8 +35,9 @@ class ReleaseBuilder {
   // Appends a version to the history of path (added in this order, the last
   // one being the current version). A path's first version fixes its place
   // in the directory.
-  void add(const std::string& path, const std::string& content, int platform = 0);
-  void add_gone(const std::string& path, int platform = 0);
+  // disk: the disc that holds the version's archive (DISK record).
+  void add(const std::string& path, const std::string& content, int platform = 0, int disk = 1);
+  void add_gone(const std::string& path, int platform = 0, int disk = 1);
 
   // The histories of an update from release a to release b: for each path
   // of either (in the order of a, then the paths new in b), a's version,
@@ -55,6 +57,20 @@ class ReleaseBuilder {
   bool publish(const std::string& www, const std::vector<Server>& servers, const std::string& install_name,
                std::string* error = nullptr);
 
+  // Writes the release as install discs: root + "disc<n>/" for n from 0 to
+  // discs - 1, each with "dvd_version.txt" naming install_name and, in its
+  // folder install_name + "/", the directory archive "directory.txt.zip"
+  // and the archive of the current version of every file whose disc is n
+  // and that is not "GONE", at the file's whole table path + ".7z" (made by
+  // the 7z program) when that path contains "Global Scenery", else + ".zip".
+  // Sizes in the directory are those of the archives made. False (with
+  // *error) on a failure.
+  bool publish_discs(const std::string& root, const std::string& install_name, int discs,
+                     std::string* error = nullptr);
+
+  // The folder of disc n under root: root + "disc<n>/".
+  static std::string disc_folder(const std::string& root, int n);
+
   // Makes a Halden folder (with "Airfoils", "Instructions", "Output" and
   // "Resources") at folder (ending in "/") holding the given files.
   static bool install(const std::string& folder, const std::map<std::string, std::string>& files);
@@ -73,8 +89,9 @@ class ReleaseBuilder {
 
  private:
   History& history(const std::string& path);
-  // Makes the archive of one version (once per content) and returns its
-  // path; empty on a failure.
+  // Makes the archive of one version (once per content and kind) and
+  // returns its path; empty on a failure. A 7z archive for a global scenery
+  // path while discs_ is set, else a zip archive.
   std::string archive_of(const std::string& path, const Version& v);
 
   std::string staging_;
@@ -83,4 +100,5 @@ class ReleaseBuilder {
   std::map<std::string, long long> archive_bytes_;  // archive path -> size
   std::map<std::string, std::string> staged_;       // path + content signature -> archive
   int serial_ = 0;
+  bool discs_ = false;  // archives are made as for install discs
 };

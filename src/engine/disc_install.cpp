@@ -1,0 +1,443 @@
+#include "engine/disc_install.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdlib>
+#include <vector>
+
+#include "engine/archive_check.h"
+#include "engine/directory.h"
+#include "engine/download.h"
+#include "engine/install_filter.h"
+#include "engine/installer_state.h"
+#include "engine/record_scan.h"
+#include "files/archives.h"
+#include "files/find_path.h"
+#include "files/io_utils.h"
+#include "files/xmap.h"
+#include "runtime/globals.h"
+#include "runtime/threads.h"
+#include "runtime/translate.h"
+#include "ui/alert.h"
+#include "ui/draw.h"
+#include "ui/widgets.h"
+#include "window/macibm.h"
+#include "window/mnw.h"
+
+UTL_worker_threads* copy_pool = nullptr;
+UTL_worker_threads* unzip_pool = nullptr;
+int install_err_num = 0;
+std::string install_err_msg;
+
+namespace {
+
+constexpr int kMaxTasksInFlight = 30;  // per pool
+constexpr std::size_t kMaxSigInName = 64;
+constexpr std::size_t kMaxMountTable = 16 * 1024 * 1024;
+
+const char kVersionFile[] = "dvd_version.txt";
+
+bool ends_with(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A path on the disc as it is really spelled: disc images and discs mounted
+// without case folding may spell folders differently from the directory.
+std::string on_disc(std::string path) {
+  if (g_case_sensitive && !path.empty()) findPath(path.data());
+  return path;
+}
+
+// The signature as a piece of a file name: the directory says what it is,
+// so anything but letters and digits (a '/' or a "..") is replaced, and a
+// long one is cut, so the temporary copy always lies in the temporary
+// folder itself.
+std::string name_piece(const std::string& sig) {
+  std::string out = sig.substr(0, kMaxSigInName);
+  for (char& c : out) {
+    const bool ok = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!ok) c = '_';
+  }
+  return out;
+}
+
+// Removes a temporary copy. unlink itself, not delete_file: this runs on
+// several worker threads at once, and a missing file is no failure here.
+void remove_temp(const std::string& path) { unlink(path.c_str()); }
+
+bool is_octal(char c) { return c >= '0' && c <= '7'; }
+
+// A field of the mount table with its octal escapes ("\040" for a blank)
+// turned back into their bytes. False when it escapes a NUL or a value
+// beyond a byte: no folder can be named so.
+bool unescape_mount_field(const std::string& in, std::string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < in.size(); ++i) {
+    if (in[i] == '\\' && in.size() - i >= 4 && is_octal(in[i + 1]) && is_octal(in[i + 2]) && is_octal(in[i + 3])) {
+      const int value = (in[i + 1] - '0') * 64 + (in[i + 2] - '0') * 8 + (in[i + 3] - '0');
+      if (value == 0 || value > 255) return false;
+      out += static_cast<char>(value);
+      i += 3;
+    } else {
+      out += in[i];
+    }
+  }
+  return true;
+}
+
+// File systems that are never a disc; looking into their roots on every
+// frame would cost time for nothing.
+bool is_system_fs(const std::string& type) {
+  static const char* const kTypes[] = {
+      "proc",      "sysfs",   "devtmpfs",    "devpts",   "cgroup",   "cgroup2", "securityfs",
+      "pstore",    "bpf",     "debugfs",     "tracefs",  "configfs", "fusectl", "mqueue",
+      "hugetlbfs", "autofs",  "binfmt_misc", "nsfs",     "efivarfs", "rpc_pipefs", "selinuxfs",
+  };
+  for (const char* t : kTypes)
+    if (type == t) return true;
+  return false;
+}
+
+// Reads a whole file that may report no size (the files under /proc).
+bool read_small_file(const std::string& path, std::string& out) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  out.clear();
+  char buf[65536];
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+    if (out.size() > kMaxMountTable) break;  // no real table is this long
+  }
+  close(fd);
+  return ok;
+}
+
+// Looks through a mount table for the disc. False when the table cannot be
+// read; found is empty when no mounted folder holds the disc file.
+bool scan_mount_table(const std::string& table_path, std::string& found) {
+  found.clear();
+  std::string table;
+  if (!read_small_file(table_path, table)) return false;
+
+  std::size_t pos = 0;
+  std::vector<std::string> fields;
+  std::string folder;
+  while (pos < table.size()) {
+    std::size_t eol = table.find('\n', pos);
+    if (eol == std::string::npos) eol = table.size();
+    // Fields: device, mount folder, file system type, options, two numbers.
+    fields.clear();
+    std::size_t i = pos;
+    while (i < eol && fields.size() < 3) {
+      while (i < eol && (table[i] == ' ' || table[i] == '\t')) ++i;
+      const std::size_t start = i;
+      while (i < eol && table[i] != ' ' && table[i] != '\t') ++i;
+      if (i > start) fields.push_back(table.substr(start, i - start));
+    }
+    pos = eol + 1;
+    if (fields.size() < 3 || is_system_fs(fields[2])) continue;
+    if (!unescape_mount_field(fields[1], folder) || folder.empty() || folder[0] != '/') continue;
+    if (folder.back() != '/') folder += '/';
+    if (file_exists(folder + kVersionFile)) {
+      found = folder;
+      return true;
+    }
+  }
+  return true;
+}
+
+// The current version of file i, or null when i is outside the table.
+file_version_struct* version_of(int i) {
+  if (i < 0 || i >= static_cast<int>(sim_info.size()) || sim_info[static_cast<std::size_t>(i)].versions.empty())
+    return nullptr;
+  return &current_version(i);
+}
+
+void destroy_pools() {
+  delete copy_pool;
+  copy_pool = nullptr;
+  delete unzip_pool;
+  unzip_pool = nullptr;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The copy-and-unpack task
+
+dvd_unpack_task::dvd_unpack_task(int index, const std::string& temp_folder) : file_index(index) {
+  const file_version_struct& v = current_version(index);
+  suffix = suffix_for_file(index);
+  // "_<index>." + suffix: the suffix keeps its dot, so the name ends in
+  // "_12..zip". The index keeps files of the same content apart.
+  temp_file = temp_folder + name_piece(v.sig_want) + "_" + std::to_string(index) + "." + suffix;
+  std::string local = v.path;
+  trim_dest_folder(local);
+  dest_path = dest_dir_path + local;
+  // Taken now, on the main thread, which owns the disc globals.
+  source = dvd_path + install_name + "/" + v.path + suffix;
+}
+
+dvd_unpack_task::~dvd_unpack_task() {
+  if (!refusal.empty()) xer << refusal;
+  if (stg.log_actions) {
+    xer << "EXPANDING file " << dest_path << ", with result=" << err << ".";
+    if (err != 0) xer << " " << err_msg;
+    xer << "\n";
+  }
+}
+
+void dvd_unpack_task::do_it() {
+  if (stage == 0) {
+    // On the copy thread: the disc is read by one thread, in order.
+    stage = 1;
+    const std::string from = on_disc(source);
+    err = copy_file(from, temp_file);
+    if (err != 0) {
+      err_msg = "I was unable to copy the file " + from + " from the DVD to the hard drive.";
+      remove_temp(temp_file);  // an older copy of the same name must not stay either
+    }
+    return;
+  }
+
+  // On an unpack thread.
+  if (err != 0) return;  // the copy failed: its code and sentence stand
+  const std::string folder = folder_part(dest_path);
+  int code = check_single_entry(temp_file, last_component(dest_path), &refusal);
+  if (code == 0) {
+    code = ends_with(temp_file, ".7z") ? p7z_to_file(temp_file, folder, nullptr, 0)
+                                       : zip_to_file(temp_file, folder, nullptr, 0);
+  }
+  remove_temp(temp_file);
+  if (code == 0) {
+    // The file now holds exactly the released version; no new checksum is
+    // needed.
+    file_version_struct& v = current_version(file_index);
+    v.sig_have = v.sig_want;
+    v.is_current = 1;
+  } else {
+    err = code;
+    err_msg = "I was unable to unzip the file " + temp_file + " to the folder " + folder + ".";
+  }
+}
+
+int dvd_unpack_task::check_error(std::string& message) {
+  message = err_msg;
+  return err;
+}
+
+// ---------------------------------------------------------------------------
+// The disc
+
+bool parse_dvd_version(const char* data, std::int64_t size, std::string& name) {
+  using namespace record_scan;
+  xmap_class file("");
+  file.view(data, size);
+  static const int kVersions[] = {900, 0};
+  if (!file.check_file(header_text, kVersions, "DVD", nullptr)) return false;
+
+  bool found = false;
+  std::string value;
+  const char* p = file.cursor;
+  const char* const end = file.end;
+  skip_white(p, end);
+  while (p < end) {
+    skip_blanks(p, end);
+    if (take_keyword(p, end, "VERSION")) {
+      read_rest(p, end, value);
+      // A line without a name names no folder (the disc's root would be
+      // taken for the install folder).
+      if (!value.empty()) {
+        name = value;
+        found = true;
+      }
+    } else {
+      skip_to_line_end(p, end);
+    }
+    skip_white(p, end);
+  }
+  return found;
+}
+
+std::string find_disc_in_mount_table(const std::string& table_path) {
+  std::string found;
+  scan_mount_table(table_path, found);
+  return found;
+}
+
+std::string find_disc_folder() {
+  const char* named = std::getenv("CORVANE_DISC");
+  if (named && *named) {
+    std::string folder = named;
+    if (folder.back() != '/') folder += '/';
+    return folder;
+  }
+  std::string found;
+  if (!scan_mount_table("/proc/self/mounts", found)) scan_mount_table("/proc/mounts", found);
+  return found;
+}
+
+void UTIL_scan_dvd() {
+  if (dvd_path.empty()) dvd_path = find_disc_folder();
+  if (dvd_path.empty()) return;
+
+  if (install_name == no_install_name) {
+    xmap_class file(dvd_path + kVersionFile);
+    std::string name;
+    if (file.start && parse_dvd_version(file.start, file.end - file.start, name)) install_name = name;
+  }
+
+  if (install_name != no_install_name && stg.dir_status == 0) {
+    const std::string archive = on_disc(dvd_path + install_name + "/directory.txt.zip");
+    const int err = zip_to_file(archive, temp_path, nullptr, 0);
+    if (err != 0) {
+      __MACIBM_alert(0, UTL_translate_string("DVD scan: The installer cannot extract a file."),
+                     UTL_translate_string("Error: ") + error_str(err),
+                     UTL_translate_string("Compressed File/") + archive,
+                     UTL_translate_string("Destination Path/") + temp_path, t_exit, "main", 387);
+    }
+    stg.dir_status = read_directory(temp_path + "directory.txt");
+  }
+}
+
+int UTIL_switch_disk(int eject) {
+  if (eject && !dvd_path.empty()) {
+    eject_dvd(dvd_path);
+    dvd_path.clear();
+  }
+  const file_version_struct* v = version_of(want_file_disk);
+  return v ? v->disk : 0;
+}
+
+bool UTIL_verify_disk() {
+  if (dvd_path.empty()) dvd_path = find_disc_folder();
+  const file_version_struct* v = version_of(want_file_disk);
+  if (dvd_path.empty() || !v) return false;
+  if (!file_exists(dvd_path + install_name + "/" + v->path + suffix_for_file(want_file_disk))) return false;
+  current_disk = v->disk;
+  return true;
+}
+
+std::string suffix_for_file(int file) {
+  return current_version(file).path.find("Global Scenery") != std::string::npos ? ".7z" : ".zip";
+}
+
+// ---------------------------------------------------------------------------
+// The run
+
+int install_files(int& next_file, int disk) {
+  if (!copy_pool) copy_pool = new UTL_worker_threads(1, kMaxTasksInFlight);
+  if (!unzip_pool) unzip_pool = new UTL_worker_threads(UTL_count_processors(), kMaxTasksInFlight);
+
+  const int count = static_cast<int>(sim_info.size());
+  if (next_file < 0) next_file = 0;
+
+  // Hand out the files of this disc in table order; files that need nothing
+  // are passed over wherever they lie, the first file to install from
+  // another disc stops the loop.
+  for (;;) {
+    while (next_file < count && !current_version(next_file).do_install) ++next_file;
+    if (next_file >= count || !copy_pool->has_free_slot() || current_version(next_file).disk != disk) break;
+    copy_pool->enqueue_task(new dvd_unpack_task(next_file, temp_path));
+    ++next_file;
+  }
+
+  // Copied archives go on to be unpacked.
+  while (unzip_pool->has_free_slot()) {
+    UTL_work_task* copied = copy_pool->check_retired_tasks();
+    if (!copied) break;
+    unzip_pool->enqueue_task(copied);
+  }
+
+  // Unpacked files come back; the first failure is reported at once, the
+  // others stay for the next calls.
+  while (UTL_work_task* done = unzip_pool->check_retired_tasks()) {
+    install_err_num = done->check_error(install_err_msg);
+    delete done;
+    if (install_err_num != 0) return 3;
+  }
+
+  const bool idle = copy_pool->count_total_tasks() == 0 && unzip_pool->count_total_tasks() == 0;
+  if (!idle) return 0;
+  if (next_file >= count) {
+    destroy_pools();
+    return 1;
+  }
+  // Only a file to install from another disc can be left here.
+  return 2;
+}
+
+int install_files_get_error(std::string& message) {
+  message = install_err_msg;
+  const int code = install_err_num;
+  install_err_num = 0;
+  install_err_msg.clear();
+  return code;
+}
+
+void install_files_kill() {
+  if (copy_pool) {
+    // Every archive handed to the copy thread is copied and then unpacked,
+    // so nothing copied is left half done in the temporary folder.
+    while (UTL_work_task* copied = copy_pool->wait_retired_tasks()) {
+      if (unzip_pool)
+        unzip_pool->enqueue_task(copied);
+      else
+        delete copied;
+    }
+  }
+  if (unzip_pool) {
+    while (UTL_work_task* done = unzip_pool->wait_retired_tasks()) delete done;
+  }
+  destroy_pools();
+}
+
+// ---------------------------------------------------------------------------
+// The question
+
+int abort_alert(std::string text, std::string label1, std::string text1, std::string label2, std::string text2) {
+  MACIBM_startwind(wind_abort_question, 0);
+  while (mnw.cur_wind == wind_abort_question) {
+    OGL_plot_back_col();
+    BTN_fillwin(1, 21);
+    OGL_string(43, 20, 160, text, mnw.wind_w - 40.0f, 100, 0);
+    OGL_string(43, 150, 53, text1, mnw.wind_w - 210.0f, 100, 0);
+    OGL_string(43, 150, 28, text2, mnw.wind_w - 210.0f, 100, 0);
+
+    if (BTN_action(96, 56, 100, 0, 1, label1, "-")) {
+      MACIBM_startwind(wind_main, 0);
+      return 1;
+    }
+    if (BTN_action(96, 31, 100, 0, 1, label2, "-")) {
+      MACIBM_startwind(wind_main, 0);
+      return 0;
+    }
+
+    if (!ogl_inited) {
+      // No window and no scripted answer for this question: nobody can ever
+      // answer it, and waiting would hang the run.
+      const std::string pending = BTN_script_next();
+      xer << "A question came up without a display"
+          << (pending.empty() ? " and no scripted answer"
+                              : ", and the next scripted click (\"" + pending + "\") answers no button of it")
+          << ".\n";
+      __MACIBM_alert(0, "I have to ask you a question, but there is no window to ask in.", text,
+                     label1 + " " + text1 + " / " + label2 + " " + text2,
+                     "Run the installer on a display to answer this question.", t_exit, "disc_install",
+                     __LINE__);
+    }
+    MACIBM_event_proc();
+  }
+  return 3;
+}

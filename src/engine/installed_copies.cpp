@@ -1,0 +1,175 @@
+#include "engine/installed_copies.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "engine/installer_state.h"
+#include "files/folder_list.h"
+#include "files/io_utils.h"
+#include "runtime/globals.h"
+
+namespace {
+
+const char kListName[] = "corvane_install.txt";
+
+// The list's path in the preferences folder. Without a preferences folder
+// (no HOME) the list is neither read nor written: empty, after a log line.
+std::string list_path() {
+  std::string prefs;
+  get_OS_abs_path(os_dir_prefs, prefs);
+  if (prefs.empty()) {
+    xer << "WARNING: registration of this halden folder failed!\n";
+    return std::string();
+  }
+  return prefs + kListName;
+}
+
+// Reads the whole list; false when it cannot be opened or read, or is not a
+// plain file (a device or a pipe could block or never end).
+bool read_list(const std::string& path, std::string& text) {
+  text.clear();
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return false;
+  }
+  char buf[8192];
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    text.append(buf, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  if (!ok) text.clear();
+  return ok;
+}
+
+// The lines of the list, whatever their length, each cut at its first CR or
+// LF. A final line without its LF counts as a line.
+std::vector<std::string> list_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    const std::size_t cr = line.find('\r');
+    if (cr != std::string::npos) line.erase(cr);
+    lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// Writes all of data, going on after short writes. 0 or errno.
+int write_all(int fd, const std::string& data) {
+  const char* p = data.data();
+  std::size_t left = data.size();
+  while (left > 0) {
+    const ssize_t n = write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return EIO;
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int path_is_to_a_sim() {
+  if (dest_dir_path.empty()) return 0;
+  // The listing wants a folder path with its final '/'.
+  std::string folder = dest_dir_path;
+  if (folder.back() != '/') folder += '/';
+
+  std::vector<std::string> names;
+  std::vector<int> types;
+  if (opensave_getitems(folder, 0, names, types) == 0) return 0;
+
+  static const char* const kParts[] = {"Airfoils", "Instructions", "Output", "Resources"};
+  bool seen[4] = {false, false, false, false};
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (types[i] != ftype_folder) continue;
+    for (int k = 0; k < 4; ++k)
+      if (names[i].find(kParts[k]) != std::string::npos) seen[k] = true;
+  }
+  return seen[0] && seen[1] && seen[2] && seen[3] ? 1 : 0;
+}
+
+void register_new_corvane() {
+  const std::string path = list_path();
+  if (path.empty()) return;
+
+  // A folder whose name holds a line end cannot be written as one line: it
+  // would come back as other folders.
+  if (dest_dir_path.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+    xer << "WARNING: registration of this halden folder failed!\n";
+    return;
+  }
+
+  std::string text;
+  const bool readable = read_list(path, text);
+  if (readable) {
+    for (const std::string& line : list_lines(text))
+      if (line == dest_dir_path) return;  // already registered
+  }
+
+  const std::string fail_line = "WARNING: could not append registration file: " + path + "\n";
+  const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    xer << fail_line;
+    return;
+  }
+
+  // A last line left without its LF (written by hand, or by an interrupted
+  // run) is ended first, so the new folder gets a line of its own. When
+  // what is there now is not what was read, an extra LF only makes an empty
+  // line, which names no folder.
+  bool end_last_line = false;
+  struct stat st;
+  if (fstat(fd, &st) == 0) {
+    if (st.st_size > 0)
+      end_last_line = !(readable && static_cast<off_t>(text.size()) == st.st_size && text.back() == '\n');
+  } else {
+    end_last_line = readable && !text.empty() && text.back() != '\n';
+  }
+
+  std::string data;
+  if (end_last_line) data += '\n';
+  data += dest_dir_path;
+  data += '\n';
+  int err = write_all(fd, data);
+  if (close(fd) != 0 && !err) err = errno;
+  if (err) xer << fail_line;
+}
+
+void locate_all_corvanes() {
+  all_haldens.clear();
+  const std::string path = list_path();
+  if (path.empty()) return;
+
+  std::string text;
+  if (!read_list(path, text)) return;
+  for (std::string& line : list_lines(text)) {
+    // An empty line, or one holding a NUL, names no folder.
+    if (line.empty() || line.find('\0') != std::string::npos) continue;
+    if (dir_exists(line)) all_haldens.push_back(std::move(line));
+  }
+}

@@ -1,0 +1,18 @@
+// The list of the folders into which the simulator was installed, kept per
+// user in "corvane_install.txt" in the preferences folder: one folder per
+// line, exactly as dest_dir_path held it, each line ended by LF. The list is
+// only ever appended to.
+#pragma once
+
+// 1 when dest_dir_path holds a copy of the simulator: among its sub-folders
+// (hidden ones not counted) are names containing "Airfoils", "Instructions",
+// "Output" and "Resources". 0 otherwise, also when it cannot be listed.
+int path_is_to_a_sim();
+
+// Appends dest_dir_path to the list unless a line equal to it is there.
+// Failures are logged; the run goes on.
+void register_new_corvane();
+
+// Rebuilds all_haldens from the list: the listed folders that exist, in
+// list order.
+void locate_all_corvanes();

@@ -1,0 +1,240 @@
+// The list of installed copies in the preferences folder, and the test that
+// a folder holds a copy of the simulator.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/installed_copies.h"
+#include "engine/installer_state.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const char kNoPrefs[] = "WARNING: registration of this halden folder failed!\n";
+
+// Gives each test its own HOME and log, and puts the engine's globals back
+// afterwards.
+class InstalledCopies : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* home = std::getenv("HOME");
+    had_home_ = home != nullptr;
+    if (home) saved_home_ = home;
+    saved_dest_ = dest_dir_path;
+    saved_haldens_ = all_haldens;
+    home_ = dir_ / "home";
+    ASSERT_EQ(mkdir(home_.c_str(), 0755), 0);
+    setenv("HOME", home_.c_str(), 1);
+    list_ = home_ + "/.corvane/corvane_install.txt";
+  }
+  void TearDown() override {
+    if (had_home_)
+      setenv("HOME", saved_home_.c_str(), 1);
+    else
+      unsetenv("HOME");
+    dest_dir_path = saved_dest_;
+    all_haldens = saved_haldens_;
+  }
+
+  // Makes an existing folder below the test folder; returns it with its '/'.
+  std::string folder(const std::string& name) {
+    const std::string path = dir_ / name + "/";
+    EXPECT_TRUE(write_file(path + ".keep", ""));
+    return path;
+  }
+
+  void write_list(const std::string& content) {
+    ASSERT_EQ(mkdir((home_ + "/.corvane").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(list_, content));
+  }
+
+  void register_folder(const std::string& path) {
+    dest_dir_path = path;
+    register_new_corvane();
+  }
+
+  TempDir dir_;
+  LogCapture log_{dir_ / "log.txt"};
+  std::string home_;
+  std::string list_;
+
+ private:
+  bool had_home_ = false;
+  std::string saved_home_;
+  std::string saved_dest_;
+  std::vector<std::string> saved_haldens_;
+};
+
+}  // namespace
+
+TEST_F(InstalledCopies, RegisteringAppendsEachFolderOnceComparedExactly) {
+  const std::string a = folder("Corvane A");
+  const std::string b = folder("Corvane B");
+
+  register_folder(a);
+  EXPECT_EQ(read_file(list_), a + "\n") << "the list and its folder are made";
+  register_folder(b);
+  register_folder(a);
+  EXPECT_EQ(read_file(list_), a + "\n" + b + "\n");
+
+  std::string a_without_slash = a;
+  a_without_slash.pop_back();
+  register_folder(a_without_slash);
+  EXPECT_EQ(read_file(list_), a + "\n" + b + "\n" + a_without_slash + "\n");
+
+  locate_all_corvanes();
+  EXPECT_EQ(all_haldens, (std::vector<std::string>{a, b, a_without_slash}));
+  EXPECT_EQ(log_.text(), "");
+}
+
+TEST_F(InstalledCopies, ReadsCrLfListsAndAppendsWithLfAlone) {
+  const std::string a = folder("A");
+  const std::string b = folder("B");
+  const std::string c = folder("C");
+  write_list(a + "\r\n" + b + "\r\n");
+
+  locate_all_corvanes();
+  EXPECT_EQ(all_haldens, (std::vector<std::string>{a, b}));
+
+  register_folder(b);
+  EXPECT_EQ(read_file(list_), a + "\r\n" + b + "\r\n") << "b is there already";
+  register_folder(c);
+  EXPECT_EQ(read_file(list_), a + "\r\n" + b + "\r\n" + c + "\n");
+}
+
+TEST_F(InstalledCopies, KeepsDuplicatesSkipsMissingFoldersAndEmptyLines) {
+  const std::string a = folder("A");
+  const std::string b = folder("B");
+  write_list(a + "\n" + dir_ / "gone/\n\n\r\n" + a + "\n" + b);  // b without its LF
+
+  all_haldens = {"left over from before"};
+  locate_all_corvanes();
+  EXPECT_EQ(all_haldens, (std::vector<std::string>{a, a, b}));
+  EXPECT_NE(read_file(list_).find(dir_ / "gone/"), std::string::npos) << "nothing removes a line";
+}
+
+TEST_F(InstalledCopies, AppendingAfterALastLineWithoutItsLf) {
+  const std::string a = folder("A");
+  const std::string b = folder("B");
+  write_list(a);
+
+  register_folder(b);
+  EXPECT_EQ(read_file(list_), a + "\n" + b + "\n");
+  locate_all_corvanes();
+  EXPECT_EQ(all_haldens, (std::vector<std::string>{a, b}));
+}
+
+TEST_F(InstalledCopies, LinesLongerThan2047CharactersStayWhole) {
+  // A real folder with a path of well over 2047 characters.
+  std::string path = dir_.path();
+  while (path.size() < 2600) {
+    path += std::string(200, 'n') + "/";
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+  }
+  const std::string small = folder("S");
+  write_list(path + "\n" + small + "\n");
+
+  locate_all_corvanes();
+  EXPECT_EQ(all_haldens, (std::vector<std::string>{path, small}));
+
+  register_folder(path);
+  EXPECT_EQ(read_file(list_), path + "\n" + small + "\n");
+  // A folder that begins like the long line is a different folder.
+  register_folder(path.substr(0, 2047));
+  EXPECT_EQ(read_file(list_), path + "\n" + small + "\n" + path.substr(0, 2047) + "\n");
+}
+
+TEST_F(InstalledCopies, WithoutHomeNothingIsReadOrWrittenAnywhere) {
+  const std::string a = folder("A");
+  // What the current folder holds must not be taken for the list.
+  const std::string cwd_dir = dir_ / "cwd";
+  ASSERT_TRUE(write_file(cwd_dir + "/corvane_install.txt", a + "\n"));
+  ASSERT_TRUE(write_file(cwd_dir + "/.corvane/corvane_install.txt", a + "\n"));
+  char saved_cwd[4096];
+  ASSERT_NE(getcwd(saved_cwd, sizeof saved_cwd), nullptr);
+  ASSERT_EQ(chdir(cwd_dir.c_str()), 0);
+
+  for (const bool empty_home : {false, true}) {
+    if (empty_home)
+      setenv("HOME", "", 1);
+    else
+      unsetenv("HOME");
+    all_haldens = {"left over"};
+    locate_all_corvanes();
+    EXPECT_TRUE(all_haldens.empty());
+    register_folder(folder("B"));
+  }
+  EXPECT_EQ(chdir(saved_cwd), 0);
+
+  EXPECT_EQ(log_.text(), std::string(kNoPrefs) + kNoPrefs + kNoPrefs + kNoPrefs);
+  EXPECT_EQ(read_file(cwd_dir + "/corvane_install.txt"), a + "\n");
+  EXPECT_EQ(read_file(cwd_dir + "/.corvane/corvane_install.txt"), a + "\n");
+  EXPECT_FALSE(exists_at_all(cwd_dir + "/.corvane/.corvane"));
+  EXPECT_FALSE(exists_at_all(list_));
+}
+
+TEST_F(InstalledCopies, AListThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
+  const std::string a = folder("A");
+
+  // A folder in the list's place can be neither read nor appended to.
+  ASSERT_EQ(mkdir((home_ + "/.corvane").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(list_.c_str(), 0755), 0);
+  register_folder(a);
+  locate_all_corvanes();
+  EXPECT_TRUE(all_haldens.empty());
+  EXPECT_EQ(log_.text(), "WARNING: could not append registration file: " + list_ + "\n");
+  ASSERT_EQ(rmdir(list_.c_str()), 0);
+
+  // The list opens but the write fails.
+  ASSERT_EQ(symlink("/dev/full", list_.c_str()), 0);
+  register_folder(a);
+  EXPECT_EQ(log_.text(), "WARNING: could not append registration file: " + list_ + "\n" +
+                             "WARNING: could not append registration file: " + list_ + "\n");
+}
+
+TEST_F(InstalledCopies, AFolderWhoseNameHoldsALineEndIsNotRegistered) {
+  const std::string a = folder("A");
+  const std::string b = folder("B");
+  // Written as it is, this would read back as two other folders, one of
+  // them b.
+  const std::string tricky = dir_ / "x\n" + b;
+
+  register_folder(a);
+  register_folder(tricky);
+  EXPECT_EQ(read_file(list_), a + "\n");
+  EXPECT_EQ(log_.text(), kNoPrefs);
+}
+
+TEST_F(InstalledCopies, PathIsToASim) {
+  auto sim_with = [&](const std::string& name, const std::vector<std::string>& subfolders,
+                      const std::vector<std::string>& files) {
+    const std::string root = dir_ / name + "/";
+    EXPECT_EQ(mkdir(root.c_str(), 0755), 0);
+    for (const std::string& s : subfolders) EXPECT_EQ(mkdir((root + s).c_str(), 0755), 0);
+    for (const std::string& f : files) EXPECT_TRUE(write_file(root + f, "x"));
+    dest_dir_path = root;
+    return path_is_to_a_sim();
+  };
+
+  EXPECT_EQ(sim_with("exact", {"Airfoils", "Instructions", "Output", "Resources"}, {}), 1);
+  EXPECT_EQ(sim_with("longer", {"Old Airfoils", "Instructions2", "Output-x", "My Resources"}, {}), 1);
+  EXPECT_EQ(sim_with("shared", {"Airfoils+Instructions", "OutputResources"}, {}), 1);
+  EXPECT_EQ(sim_with("file", {"Airfoils", "Instructions", "Output"}, {"Resources"}), 0);
+  EXPECT_EQ(sim_with("missing", {"Airfoils", "Instructions", "Output"}, {}), 0);
+  EXPECT_EQ(sim_with("case", {"Airfoils", "Instructions", "Output", "resources"}, {}), 0);
+  EXPECT_EQ(sim_with("hidden", {"Airfoils", "Instructions", "Output", ".Resources"}, {}), 0);
+  EXPECT_EQ(sim_with("empty", {}, {}), 0);
+
+  dest_dir_path = dir_ / "not there/";
+  EXPECT_EQ(path_is_to_a_sim(), 0);
+  dest_dir_path = "";
+  EXPECT_EQ(path_is_to_a_sim(), 0);
+  dest_dir_path = dir_ / "exact";  // without its final '/'
+  EXPECT_EQ(path_is_to_a_sim(), 1);
+  EXPECT_EQ(dest_dir_path, dir_ / "exact");
+}

@@ -1,0 +1,239 @@
+// Copying and removing folder trees.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <functional>
+#include <string>
+
+#include "files/temp_folder.h"
+#include "files/tree_ops.h"
+#include "support/temp_dir.h"
+#include "support/unprivileged.h"
+
+namespace {
+
+mode_t mode_of(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+bool is_link(const std::string& path) { return S_ISLNK(mode_of(path)); }
+bool is_folder(const std::string& path) { return S_ISDIR(mode_of(path)); }
+bool is_plain_file(const std::string& path) { return S_ISREG(mode_of(path)); }
+
+}  // namespace
+
+TEST(CopyTree, SingleFileKeepsBytesAndPermissions) {
+  TempDir dir;
+  ASSERT_TRUE(write_file(dir / "tool.sh", "#!/bin/sh\necho hi\n"));
+  ASSERT_EQ(chmod((dir / "tool.sh").c_str(), 0750), 0);
+
+  EXPECT_EQ(copy_file_recursive(dir / "tool.sh", dir / "copy.sh"), 0);
+  EXPECT_EQ(read_file(dir / "copy.sh"), "#!/bin/sh\necho hi\n");
+  EXPECT_EQ(mode_of(dir / "copy.sh") & 0777, 0750u);
+
+  EXPECT_EQ(copy_file_recursive(dir / "missing", dir / "out"), ENOENT);
+  EXPECT_FALSE(exists_at_all(dir / "out"));
+}
+
+TEST(CopyTree, CopiesVisibleEntriesIntoFolders0755AndLeavesHiddenOnesOut) {
+  TempDir dir;
+  ASSERT_TRUE(write_file(dir / "src/a.txt", "a"));
+  ASSERT_TRUE(write_file(dir / "src/sub/deeper/b.dat", "bbb"));
+  ASSERT_TRUE(write_file(dir / "src/x.obj/inside.txt", "folder named like a file"));
+  ASSERT_TRUE(write_file(dir / "src/.hidden", "h"));
+  ASSERT_TRUE(write_file(dir / "src/.cache/c", "c"));
+  ASSERT_EQ(mkdir((dir / "src/empty").c_str(), 0700), 0);
+  ASSERT_EQ(chmod((dir / "src/sub").c_str(), 0700), 0);
+
+  EXPECT_EQ(copy_file_recursive(dir / "src", dir / "dst"), 0);
+
+  EXPECT_EQ(read_file(dir / "dst/a.txt"), "a");
+  EXPECT_EQ(read_file(dir / "dst/sub/deeper/b.dat"), "bbb");
+  EXPECT_TRUE(is_folder(dir / "dst/x.obj"));
+  EXPECT_EQ(read_file(dir / "dst/x.obj/inside.txt"), "folder named like a file");
+  EXPECT_TRUE(is_folder(dir / "dst/empty"));
+  EXPECT_EQ(mode_of(dir / "dst/sub") & 0777, 0755u) << "new folders get 0755, not the source's mode";
+  EXPECT_FALSE(exists_at_all(dir / "dst/.hidden"));
+  EXPECT_FALSE(exists_at_all(dir / "dst/.cache"));
+}
+
+TEST(CopyTree, IntoAnExistingFolderOverwritesSameNamesAndKeepsTheRest) {
+  TempDir dir;
+  ASSERT_TRUE(write_file(dir / "src/same.txt", "new"));
+  ASSERT_TRUE(write_file(dir / "dst/same.txt", "old and longer"));
+  ASSERT_TRUE(write_file(dir / "dst/other.txt", "kept"));
+  ASSERT_EQ(mkdir((dir / "empty").c_str(), 0755), 0);
+
+  EXPECT_EQ(copy_file_recursive(dir / "src", dir / "dst"), 0);
+  EXPECT_EQ(read_file(dir / "dst/same.txt"), "new");
+  EXPECT_EQ(read_file(dir / "dst/other.txt"), "kept");
+
+  EXPECT_EQ(copy_file_recursive(dir / "empty", dir / "empty_copy"), 0);
+  EXPECT_TRUE(is_folder(dir / "empty_copy"));
+}
+
+TEST(CopyTree, FollowsLinksButNeverCopiesAFolderIntoItself) {
+  TempDir dir;
+  ASSERT_TRUE(write_file(dir / "outside/target.txt", "target"));
+  ASSERT_TRUE(write_file(dir / "outside/tree/t.txt", "t"));
+  ASSERT_TRUE(write_file(dir / "src/sub/file.txt", "f"));
+  ASSERT_EQ(symlink((dir / "outside/target.txt").c_str(), (dir / "src/file_link").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "outside/tree").c_str(), (dir / "src/folder_link").c_str()), 0);
+  ASSERT_EQ(symlink("..", (dir / "src/sub/loop").c_str()), 0);           // back to src
+  ASSERT_EQ(symlink(".", (dir / "src/self").c_str()), 0);                // src itself
+  ASSERT_EQ(symlink("nowhere", (dir / "src/dangling").c_str()), 0);
+
+  EXPECT_EQ(copy_file_recursive(dir / "src", dir / "dst"), 0);
+
+  EXPECT_TRUE(is_plain_file(dir / "dst/file_link"));
+  EXPECT_EQ(read_file(dir / "dst/file_link"), "target");
+  EXPECT_TRUE(is_folder(dir / "dst/folder_link"));
+  EXPECT_EQ(read_file(dir / "dst/folder_link/t.txt"), "t");
+  EXPECT_EQ(read_file(dir / "dst/sub/file.txt"), "f");
+  EXPECT_FALSE(exists_at_all(dir / "dst/sub/loop")) << "a link back up the tree is left out";
+  EXPECT_FALSE(exists_at_all(dir / "dst/self"));
+  EXPECT_FALSE(exists_at_all(dir / "dst/dangling"));
+}
+
+TEST(CopyTree, OnlyPlainFilesAreCopied) {
+  TempDir dir;
+  ASSERT_TRUE(write_file(dir / "src/a.txt", "a"));
+  ASSERT_EQ(mkfifo((dir / "src/pipe").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", (dir / "src/zeros").c_str()), 0);
+
+  EXPECT_EQ(copy_file_recursive(dir / "src", dir / "dst"), 0);
+  EXPECT_EQ(read_file(dir / "dst/a.txt"), "a");
+  EXPECT_FALSE(exists_at_all(dir / "dst/pipe"));
+  EXPECT_FALSE(exists_at_all(dir / "dst/zeros"));
+
+  EXPECT_EQ(copy_file_recursive(dir / "src/pipe", dir / "pipe_copy"), EINVAL);
+  EXPECT_FALSE(exists_at_all(dir / "pipe_copy"));
+}
+
+TEST(CopyTree, IntoItsOwnSubfolderCopiesEachEntryOnce) {
+  TempDir dir;
+  ASSERT_TRUE(write_file(dir / "src/a.txt", "a"));
+  ASSERT_TRUE(write_file(dir / "src/sub/b.txt", "b"));
+
+  EXPECT_EQ(copy_file_recursive(dir / "src", dir / "src/inner"), 0);
+  EXPECT_EQ(read_file(dir / "src/inner/a.txt"), "a");
+  EXPECT_EQ(read_file(dir / "src/inner/sub/b.txt"), "b");
+  EXPECT_FALSE(exists_at_all(dir / "src/inner/inner"));
+}
+
+TEST(CopyTree, StopsAtTheFirstFailureAndKeepsWhatWasCopied) {
+  TempDir dir;
+  ASSERT_TRUE(write_file(dir / "src/a/x", "x"));
+  ASSERT_TRUE(write_file(dir / "src/b/y", "y"));
+  ASSERT_TRUE(write_file(dir / "src/c/z", "z"));
+  ASSERT_TRUE(write_file(dir / "dst/b", "a file where the folder b should go"));
+
+  EXPECT_EQ(copy_file_recursive(dir / "src", dir / "dst"), ENOTDIR);
+  EXPECT_EQ(read_file(dir / "dst/a/x"), "x");
+  EXPECT_FALSE(exists_at_all(dir / "dst/b/y"));
+  EXPECT_FALSE(exists_at_all(dir / "dst/c")) << "the walk stops at the failure";
+}
+
+TEST(DeleteTree, RemovesEverythingHiddenEntriesAndFoldersNamedLikeFilesIncluded) {
+  TempDir dir;
+  const std::string root = dir / "tree/";
+  ASSERT_TRUE(write_file(root + "a.txt", "a"));
+  ASSERT_TRUE(write_file(root + ".hidden", "h"));
+  ASSERT_TRUE(write_file(root + ".cache/deep/.x", "x"));
+  ASSERT_TRUE(write_file(root + "x.obj/inside.png", "p"));
+  ASSERT_TRUE(write_file(root + "sub/sub2/b.acf", "b"));
+  ASSERT_EQ(mkdir((root + "empty.txt").c_str(), 0755), 0);
+  ASSERT_EQ(mkfifo((root + "pipe").c_str(), 0600), 0);
+
+  EXPECT_EQ(recursive_delete_folder(root), 0);
+  EXPECT_FALSE(exists_at_all(dir / "tree"));
+}
+
+TEST(DeleteTree, RemovesLinksThemselvesAndLeavesTheirTargetsAlone) {
+  TempDir dir;
+  ASSERT_TRUE(write_file(dir / "outside/keep.txt", "keep"));
+  ASSERT_TRUE(write_file(dir / "outside/tree/keep2.txt", "keep2"));
+  const std::string root = dir / "tree/";
+  ASSERT_TRUE(write_file(root + "sub/f", "f"));
+  ASSERT_EQ(symlink((dir / "outside/keep.txt").c_str(), (root + "file_link").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "outside/tree").c_str(), (root + "folder_link").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "outside").c_str(), (root + "sub/.hidden_link").c_str()), 0);
+  ASSERT_EQ(symlink("..", (root + "sub/loop").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere", (root + "dangling").c_str()), 0);
+
+  EXPECT_EQ(recursive_delete_folder(root), 0);
+  EXPECT_FALSE(exists_at_all(dir / "tree"));
+  EXPECT_EQ(read_file(dir / "outside/keep.txt"), "keep");
+  EXPECT_EQ(read_file(dir / "outside/tree/keep2.txt"), "keep2");
+}
+
+TEST(DeleteTree, AFolderThatIsALinkIsRemovedAsALink) {
+  TempDir dir;
+  ASSERT_TRUE(write_file(dir / "real/keep.txt", "keep"));
+  ASSERT_EQ(symlink((dir / "real").c_str(), (dir / "alias").c_str()), 0);
+  ASSERT_TRUE(is_link(dir / "alias"));
+
+  EXPECT_EQ(recursive_delete_folder(dir / "alias/"), 0);
+  EXPECT_FALSE(exists_at_all(dir / "alias"));
+  EXPECT_EQ(read_file(dir / "real/keep.txt"), "keep");
+}
+
+TEST(DeleteTree, MissingFolderOrPlainFile) {
+  TempDir dir;
+  EXPECT_EQ(recursive_delete_folder(dir / "missing/"), ENOENT);
+  EXPECT_EQ(recursive_delete_folder(""), ENOENT);
+
+  ASSERT_TRUE(write_file(dir / "plain", "p"));
+  EXPECT_EQ(recursive_delete_folder(dir / "plain/"), ENOTDIR);
+  EXPECT_EQ(read_file(dir / "plain"), "p");
+}
+
+TEST(DeleteTree, StopsAtTheFirstFailureAndLeavesTheFolder) {
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  const std::string root = dir / "tree/";
+  ASSERT_TRUE(write_file(root + "locked/stays.txt", "s"));
+  ASSERT_EQ(chmod((root + "locked").c_str(), 0555), 0);
+
+  EXPECT_EQ(as_unprivileged_user([&] { return recursive_delete_folder(root); }), EACCES);
+  EXPECT_EQ(read_file(root + "locked/stays.txt"), "s");
+  EXPECT_TRUE(is_folder(root));
+}
+
+TEST(DeleteTree, ManyEntriesInOneFolder) {
+  TempDir dir;
+  const std::string root = dir / "wide/";
+  ASSERT_EQ(mkdir(root.c_str(), 0755), 0);
+  // Long names, so that the folder takes several reads while it is emptied.
+  for (int i = 0; i < 600; ++i) {
+    const std::string name = std::string(60, 'f') + std::to_string(i);
+    const int fd = open((root + name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    close(fd);
+  }
+
+  EXPECT_EQ(recursive_delete_folder(root), 0);
+  EXPECT_FALSE(exists_at_all(dir / "wide"));
+}
+
+TEST(RunTempFolder, RemovedWithoutFollowingLinksAndMissingIsFine) {
+  TempDir dir;
+  ASSERT_TRUE(write_file(dir / "outside/keep.txt", "keep"));
+  const std::string temp = make_run_temp_folder(dir.path());
+  ASSERT_FALSE(temp.empty());
+  ASSERT_EQ(temp.back(), '/');
+  EXPECT_EQ(mode_of(temp) & 0777, 0700u);
+  ASSERT_TRUE(write_file(temp + "download/.part", "x"));
+  ASSERT_EQ(symlink((dir / "outside").c_str(), (temp + "out").c_str()), 0);
+
+  EXPECT_EQ(remove_run_temp_folder(temp), 0);
+  EXPECT_FALSE(exists_at_all(temp));
+  EXPECT_EQ(read_file(dir / "outside/keep.txt"), "keep");
+  EXPECT_EQ(remove_run_temp_folder(temp), 0);
+  EXPECT_EQ(remove_run_temp_folder(""), 0);
+}
