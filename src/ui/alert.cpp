@@ -4,8 +4,10 @@
 
 #include <cstdio>
 
+#include "runtime/debug.h"
 #include "runtime/exceptions.h"
 #include "runtime/globals.h"
+#include "runtime/memory.h"
 #include "runtime/threads.h"
 #include "ui/shutdown.h"
 #include "window/macibm.h"
@@ -27,6 +29,17 @@ void __MACIBM_alert(int return_window, std::string line1, std::string line2, std
   const std::string where =
       std::string("(") + (source_file ? source_file : "") + " line " + std::to_string(source_line) + ")";
 
+  // A fatal alert leaves a crash-report file in the working folder. With no
+  // frame and no address the dump writes nothing, so the file stays empty;
+  // its close is not checked for the same reason, and a file that cannot be
+  // opened is skipped.
+  if (type == t_exit) {
+    if (FILE* crawl = fopen("stack_crawl.txt", "a")) {
+      UTL_dump_stack(crawl, nullptr, nullptr);
+      fclose(crawl);
+    }
+  }
+
   const int recursive_error = in_alert ? 1 : 0;
   in_alert = 1;
 
@@ -38,6 +51,9 @@ void __MACIBM_alert(int return_window, std::string line1, std::string line2, std
   }
 
   if (type == t_alert || type == t_exit || recursive_error) {
+    dump_mem_stats(
+        "This is the dump_mem_stats call from the following code: if(type==t_exit || type == t_alert || "
+        "recursive_error)");
     xer << "\n" << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n" << where << "\n";
     xer.flush();
   }

@@ -17,7 +17,10 @@ TEST(HeadlessAlert, WarningIsLoggedAndReturns) {
   EXPECT_NE(err.find("fourth"), std::string::npos);
   EXPECT_NE(err.find("(utils line 525)"), std::string::npos);
   const std::string log = read_file(dir / "log.txt");
-  EXPECT_EQ(log, "\nfirst\nsecond\n\nfourth\n(utils line 525)\n");
+  EXPECT_EQ(log,
+            "OK check MemoryLog.txt! I just sent him a dump from This is the dump_mem_stats call from the following "
+            "code: if(type==t_exit || type == t_alert || recursive_error)\n"
+            "\nfirst\nsecond\n\nfourth\n(utils line 525)\n");
   EXPECT_EQ(app_done, 0);
 }
 
