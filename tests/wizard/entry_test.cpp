@@ -5,17 +5,22 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "support/temp_dir.h"
 
 namespace {
 
-// Runs the program in `folder` with HOME set to `home`; returns its exit status.
-int run_installer(const std::string& exe, const std::string& home) {
+// Runs the program with HOME set to `home` and the given arguments; returns
+// its exit status.
+int run_installer(const std::string& exe, const std::string& home, std::vector<std::string> args = {}) {
+  std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
   pid_t pid = fork();
   if (pid == 0) {
     setenv("HOME", home.c_str(), 1);
-    execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+    execv(exe.c_str(), argv.data());
     _exit(127);
   }
   int status = 0;
@@ -42,4 +47,29 @@ TEST(Entry, StartsWritesItsLogAndEndsInOrder) {
   EXPECT_NE(log.find("os_dir_prefs\t\t\t=" + home + "/.corvane/\n"), std::string::npos) << log;
   struct stat st;
   EXPECT_EQ(stat((home + "/.corvane").c_str(), &st), 0) << "asking for the preferences folder makes it";
+}
+
+TEST(Entry, SavesThePreferencesUnlessItIsAFrameRateTest) {
+  TempDir dir;
+  const std::string home = dir / "home";
+  ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
+  const std::string prefs = home + "/.corvane/Corvane Installer.prf";
+
+  EXPECT_EQ(run_installer(CORVANE_INSTALLER_EXE, home, {"--fps_test=1", "--pref:_stream_count=3"}), 0);
+  EXPECT_FALSE(exists_at_all(prefs)) << "a frame-rate test writes no preferences";
+
+  EXPECT_EQ(run_installer(CORVANE_INSTALLER_EXE, home,
+                          {"--pref:_stream_count=3", "--pref:_proxy_host=127.0.0.1", "--pref:_proxy_port_int=8123"}),
+            0);
+  const std::string saved = read_file(prefs);
+  EXPECT_EQ(saved.rfind("I\n9002 version\n", 0), 0u) << saved;
+  EXPECT_NE(saved.find("_stream_count 3\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("_proxy_host 127.0.0.1\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("_proxy_port_int 8123\n"), std::string::npos) << saved;
+
+  // The next run starts from what was saved.
+  EXPECT_EQ(run_installer(CORVANE_INSTALLER_EXE, home, {"--pref:_get_beta=1"}), 0);
+  const std::string again = read_file(prefs);
+  EXPECT_NE(again.find("_stream_count 3\n"), std::string::npos) << again;
+  EXPECT_NE(again.find("_get_beta 1\n"), std::string::npos) << again;
 }
