@@ -101,34 +101,12 @@ bool is_system_fs(const std::string& type) {
   return false;
 }
 
-// Reads a whole file that may report no size (the files under /proc).
-bool read_small_file(const std::string& path, std::string& out) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  out.clear();
-  char buf[65536];
-  bool ok = true;
-  for (;;) {
-    const ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    if (n == 0) break;
-    out.append(buf, static_cast<std::size_t>(n));
-    if (out.size() > kMaxMountTable) break;  // no real table is this long
-  }
-  close(fd);
-  return ok;
-}
-
 // Looks through a mount table for the disc. False when the table cannot be
 // read; found is empty when no mounted folder holds the disc file.
 bool scan_mount_table(const std::string& table_path, std::string& found) {
   found.clear();
   std::string table;
-  if (!read_small_file(table_path, table)) return false;
+  if (read_whole_file(table_path, table, kMaxMountTable) != 0) return false;
 
   std::size_t pos = 0;
   std::vector<std::string> fields;

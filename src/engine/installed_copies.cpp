@@ -15,6 +15,9 @@
 
 namespace {
 
+// The list holds folder paths, one per line; no real list comes near this.
+constexpr std::size_t kMaxListBytes = 64 * 1024 * 1024;
+
 const char kListName[] = "corvane_install.txt";
 
 // The list's path in the preferences folder. Without a preferences folder
@@ -27,34 +30,6 @@ std::string list_path() {
     return std::string();
   }
   return prefs + kListName;
-}
-
-// Reads the whole list; false when it cannot be opened or read, or is not a
-// plain file (a device or a pipe could block or never end).
-bool read_list(const std::string& path, std::string& text) {
-  text.clear();
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return false;
-  }
-  char buf[8192];
-  bool ok = true;
-  for (;;) {
-    const ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    if (n == 0) break;
-    text.append(buf, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  if (!ok) text.clear();
-  return ok;
 }
 
 // The lines of the list, whatever their length, each cut at its first CR or
@@ -125,7 +100,7 @@ void register_new_corvane() {
   }
 
   std::string text;
-  const bool readable = read_list(path, text);
+  const bool readable = read_whole_file(path, text, kMaxListBytes) == 0;
   if (readable) {
     for (const std::string& line : list_lines(text))
       if (line == dest_dir_path) return;  // already registered
@@ -166,7 +141,7 @@ void locate_all_corvanes() {
   if (path.empty()) return;
 
   std::string text;
-  if (!read_list(path, text)) return;
+  if (read_whole_file(path, text, kMaxListBytes) != 0) return;
   for (std::string& line : list_lines(text)) {
     // An empty line, or one holding a NUL, names no folder.
     if (line.empty() || line.find('\0') != std::string::npos) continue;

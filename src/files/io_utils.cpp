@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -365,6 +366,34 @@ int launch_app(const std::string& program, const std::string& argument) {
   // child if it has already gone and report the failure.
   waitpid(pid, &status, WNOHANG);
   return n < 0 ? read_err : EIO;
+}
+
+int read_whole_file(const std::string& path, std::string& text, std::size_t max_bytes) {
+  text.clear();
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno;
+  struct stat st;
+  int err = 0;
+  if (fstat(fd, &st) != 0) {
+    err = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    err = EINVAL;
+  } else {
+    char buf[65536];
+    while (text.size() < max_bytes) {
+      const ssize_t n = read(fd, buf, sizeof buf);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        err = errno;
+        break;
+      }
+      if (n == 0) break;
+      text.append(buf, static_cast<std::size_t>(std::min<std::size_t>(static_cast<std::size_t>(n), max_bytes - text.size())));
+    }
+  }
+  close(fd);
+  if (err) text.clear();
+  return err;
 }
 
 void eject_dvd(std::string /*mount_folder*/) {}

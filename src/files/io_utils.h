@@ -87,6 +87,12 @@ int get_free_space(const std::string& path, unsigned long long* total, unsigned 
 // program could not be started, with the reason.
 int launch_app(const std::string& program, const std::string& argument);
 
+// Reads a whole plain file (not a pipe or a device, which could block or
+// never end) into text, at most max_bytes of it. Files that report no size,
+// such as those under /proc, are read to their end. 0, or the errno of the
+// failing call (EINVAL for a file that is not plain); text is empty then.
+int read_whole_file(const std::string& path, std::string& text, std::size_t max_bytes);
+
 // Ejecting a disc is left to the desktop on this platform.
 void eject_dvd(std::string mount_folder);
 
