@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "runtime/cmdline.h"
 #include "runtime/globals.h"
 #include "support/temp_dir.h"
 #include "ui/alert.h"
@@ -41,4 +42,31 @@ TEST(HeadlessAlertDeathTest, FatalAlertEndsWithExitCodeOne) {
   const std::string log = read_file(dir / "log.txt");
   EXPECT_NE(log.find("\nIt broke\nbadly\n\n\n(") , std::string::npos) << log;
   EXPECT_NE(log.find("alert_test.cpp line "), std::string::npos) << log;
+}
+
+TEST(HeadlessAlert, FrameRateTestOnlyLogs) {
+  TempDir dir;
+  cmdline.options["--fps_test"] = "1";
+  xer.open(dir / "log.txt", std::ios::out | std::ios::trunc);
+  testing::internal::CaptureStderr();
+  __MACIBM_alert(0, "a", "b", "c", "d", t_alert, "x.cpp", 7);
+  const std::string err = testing::internal::GetCapturedStderr();
+  xer.close();
+  cmdline.options.erase("--fps_test");
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(read_file(dir / "log.txt"), "a\nb\nc\nd\n(x.cpp line 7)\n");
+}
+
+TEST(HeadlessAlertDeathTest, FatalAlertInAFrameRateTestEndsAtOnce) {
+  TempDir dir;
+  EXPECT_EXIT(
+      {
+        cmdline.options["--fps_test"] = "1";
+        xer.open(dir / "log.txt", std::ios::out | std::ios::trunc);
+        MACIBM_alert(0, "fatal in test", "", "", "", t_exit);
+      },
+      ::testing::ExitedWithCode(1), "");
+  const std::string log = read_file(dir / "log.txt");
+  EXPECT_EQ(log.rfind("fatal in test\n\n\n\n(", 0), 0u) << log;
+  EXPECT_EQ(log.find("MemoryLog"), std::string::npos) << "no memory dump line: " << log;
 }
