@@ -23,6 +23,8 @@
 #include "engine/make_dirs.h"
 #include "engine/server_list.h"
 #include "files/http.h"
+#include "runtime/cmdline.h"
+#include "runtime/prefs.h"
 #include "runtime/xtim.h"
 #include "support/http_server.h"
 #include "support/log_capture.h"
@@ -55,8 +57,18 @@ class UpdateRig : public ::testing::Test {
     ASSERT_TRUE(write_file(temp_path + "placeholder", ""));
     dest_dir_path = work / "Corvane 9/";
     install_name = "Not Yet Scanned";
-    http.proxy_host = "127.0.0.1";
-    http.proxy_port = server->port();
+    // The servers are reached the way the installer reaches them in the
+    // tests: through its proxy preferences given on the command line.
+    const char* home = getenv("HOME");
+    saved_home_ = home ? home : "";
+    had_home_ = home != nullptr;
+    setenv("HOME", (work / "home").c_str(), 1);
+    saved_options_ = cmdline.options;
+    cmdline.options["--pref:_proxy_host"] = "127.0.0.1";
+    cmdline.options["--pref:_proxy_port_int"] = std::to_string(server->port());
+    pref.IO_set(11, 0);
+    ASSERT_EQ(http.proxy_host, "127.0.0.1");
+    ASSERT_EQ(http.proxy_port, server->port());
     sim_info.clear();
     deleted_files.clear();
     next = next_class{};
@@ -68,7 +80,13 @@ class UpdateRig : public ::testing::Test {
     checksum_directory_kill();
     for (int slot = 0; slot < http_class::kSlots; ++slot) http.abort(slot);
     http.proxy_host.clear();
+    http.proxy_port_text.clear();
     http.proxy_port = 0;
+    cmdline.options = saved_options_;
+    if (had_home_)
+      setenv("HOME", saved_home_.c_str(), 1);
+    else
+      unsetenv("HOME");
     stg = saved_stg_;
     sim_info.clear();
     deleted_files.clear();
@@ -229,6 +247,9 @@ class UpdateRig : public ::testing::Test {
   std::vector<ReleaseBuilder::Server> servers = {{"s1.example.com", "/corvane/", "First server", true}};
 
  private:
+  std::map<std::string, std::string> saved_options_;
+  std::string saved_home_;
+  bool had_home_ = false;
   stg_struct saved_stg_{};
   std::unique_ptr<LogCapture> log_;
 };
