@@ -20,8 +20,7 @@
 # took much longer than its CPU time waited for a processor).
 set -eu
 
-here=$(cd "$(dirname "$0")/.." && pwd)
-build="$here/build"
+. "$(dirname "$0")/common.sh"
 runs=5
 layout=mixed
 work=""
@@ -36,11 +35,8 @@ while getopts b:n:l:w: opt; do
 done
 [ -n "$work" ] || work=/tmp/corvane-scan-bench-$layout
 
+need_built bench_checksum_scan
 prog="$build/bench_checksum_scan"
-if [ ! -x "$prog" ]; then
-  echo "$prog not found: build the project first (cmake --build $build)" >&2
-  exit 2
-fi
 
 tree="$work/tree"
 sums="$work/sums.txt"
@@ -57,7 +53,6 @@ fi
 find "$tree" -type f -print0 | xargs -0 cat > /dev/null
 find "$tree" -type f -print0 | xargs -0 cat > /dev/null
 
-now() { date +%s%N; }
 cpus=$(nproc)
 
 best_scan=""

@@ -12,8 +12,7 @@
 # stopped at the end.
 set -eu
 
-here=$(cd "$(dirname "$0")/.." && pwd)
-build="$here/build"
+. "$(dirname "$0")/common.sh"
 runs=5
 mib=256
 while getopts b:n:s: opt; do
@@ -25,24 +24,14 @@ while getopts b:n:s: opt; do
   esac
 done
 
+need_built bench_download bench_http_serve
+need_tools curl
 client="$build/bench_download"
-serve="$build/bench_http_serve"
-for p in "$client" "$serve"; do
-  if [ ! -x "$p" ]; then
-    echo "$p not found: build the project first (cmake --build $build)" >&2
-    exit 2
-  fi
-done
-command -v curl > /dev/null || { echo "curl not found" >&2; exit 2; }
 
 dir=$(mktemp -d /tmp/download-bench-XXXXXX)
-server_pid=""
 cleanup() {
   set +e
-  if [ -n "$server_pid" ]; then
-    kill "$server_pid" 2> /dev/null
-    wait "$server_pid" 2> /dev/null
-  fi
+  stop_server
   rm -rf "$dir"
 }
 trap cleanup EXIT
@@ -53,21 +42,8 @@ echo "making a $mib MiB file of random bytes"
 head -c $((mib * 1048576)) /dev/urandom > "$dir/www/big.bin"
 size=$(stat -c %s "$dir/www/big.bin")
 
-"$serve" "$dir/www" > "$dir/port" &
-server_pid=$!
-i=0
-while [ ! -s "$dir/port" ] && [ $i -lt 100 ]; do sleep 0.05; i=$((i + 1)); done
-port=$(head -n 1 "$dir/port")
-[ -n "$port" ] || { echo "server did not start" >&2; exit 1; }
+start_server "$dir/www" "$dir"
 url="http://127.0.0.1:$port/big.bin"
-
-now() { date +%s%N; }
-time_once() {
-  t0=$(now)
-  "$@" > /dev/null
-  t1=$(now)
-  echo $((t1 - t0))
-}
 
 # Warm the page cache and the server.
 cat "$dir/www/big.bin" > /dev/null

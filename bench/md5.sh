@@ -9,8 +9,7 @@
 # (default 5), alternating; the best run of each counts.
 set -eu
 
-here=$(cd "$(dirname "$0")/.." && pwd)
-build="$here/build"
+. "$(dirname "$0")/common.sh"
 runs=5
 while getopts b:n: opt; do
   case $opt in
@@ -21,11 +20,8 @@ while getopts b:n: opt; do
 done
 shift $((OPTIND - 1))
 
+need_built bench_md5
 prog="$build/bench_md5"
-if [ ! -x "$prog" ]; then
-  echo "$prog not found: build the project first (cmake --build $build)" >&2
-  exit 2
-fi
 
 made=""
 if [ $# -ge 1 ]; then
@@ -42,17 +38,6 @@ size=$(stat -c %s "$file")
 # Warm the page cache so both programs read from memory.
 cat "$file" > /dev/null
 cat "$file" > /dev/null
-
-now() { date +%s%N; }
-
-# Runs a command once, output thrown away; prints its wall time in
-# nanoseconds.
-time_once() {
-  t0=$(now)
-  "$@" > /dev/null
-  t1=$(now)
-  echo $((t1 - t0))
-}
 
 best_ours=""
 best_ref=""

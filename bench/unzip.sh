@@ -11,8 +11,7 @@
 # (default 5) into a fresh folder, alternating; the best run of each counts.
 set -eu
 
-here=$(cd "$(dirname "$0")/.." && pwd)
-build="$here/build"
+. "$(dirname "$0")/common.sh"
 runs=5
 work=/tmp/corvane-unzip-bench
 while getopts b:n:w: opt; do
@@ -24,14 +23,9 @@ while getopts b:n:w: opt; do
   esac
 done
 
+need_built bench_unzip
+need_tools zip unzip python3
 prog="$build/bench_unzip"
-if [ ! -x "$prog" ]; then
-  echo "$prog not found: build the project first (cmake --build $build)" >&2
-  exit 2
-fi
-for tool in zip unzip python3; do
-  command -v $tool > /dev/null || { echo "$tool is needed" >&2; exit 2; }
-done
 
 mkdir -p "$work"
 archive="$work/bench.zip"
@@ -65,11 +59,10 @@ unpacked=$(unzip -Z -t "$archive" | awk '{print $3}')
 # Warm the page cache so both programs read the archive from memory.
 cat "$archive" > /dev/null
 
-now() { date +%s%N; }
 out="$work/out"
 
 # Unpacks once into a fresh folder; prints the wall time in nanoseconds.
-time_once() {
+unpack_once() {
   rm -rf "$out"
   mkdir "$out"
   sync
@@ -84,11 +77,11 @@ best_ref=""
 peak=0
 i=0
 while [ $i -lt "$runs" ]; do
-  t=$(time_once "$prog" "$archive" "$out/")
+  t=$(unpack_once "$prog" "$archive" "$out/")
   if [ -z "$best_ours" ] || [ "$t" -lt "$best_ours" ]; then best_ours=$t; fi
   p=$(awk '/^peak/ {print $2}' "$work/last.txt")
   if [ "$p" -gt "$peak" ]; then peak=$p; fi
-  t=$(time_once unzip -o -q "$archive" -d "$out")
+  t=$(unpack_once unzip -o -q "$archive" -d "$out")
   if [ -z "$best_ref" ] || [ "$t" -lt "$best_ref" ]; then best_ref=$t; fi
   i=$((i + 1))
 done

@@ -17,8 +17,7 @@
 # compared with the release before the ratio is printed.
 set -eu
 
-here=$(cd "$(dirname "$0")/.." && pwd)
-build="$here/build"
+. "$(dirname "$0")/common.sh"
 runs=3
 work=/tmp/corvane-web-update-bench
 while getopts b:n:w: opt; do
@@ -30,17 +29,9 @@ while getopts b:n:w: opt; do
   esac
 done
 
+need_built bench_web_update bench_http_serve
+need_tools curl unzip python3 xargs
 prog="$build/bench_web_update"
-serve="$build/bench_http_serve"
-for p in "$prog" "$serve"; do
-  if [ ! -x "$p" ]; then
-    echo "$p not found: build the project first (cmake --build $build)" >&2
-    exit 2
-  fi
-done
-for tool in curl unzip python3 xargs; do
-  command -v $tool > /dev/null || { echo "$tool is needed" >&2; exit 2; }
-done
 
 mkdir -p "$work"
 if [ ! -f "$work/done" ]; then
@@ -83,30 +74,20 @@ PY
 fi
 
 run=$(mktemp -d /tmp/web-update-bench-XXXXXX)
-server_pid=""
 cleanup() {
   set +e
-  if [ -n "$server_pid" ]; then
-    kill "$server_pid" 2> /dev/null
-    wait "$server_pid" 2> /dev/null
-  fi
+  stop_server
   rm -rf "$run"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-"$serve" "$work/www" > "$run/port" &
-server_pid=$!
-i=0
-while [ ! -s "$run/port" ] && [ $i -lt 100 ]; do sleep 0.05; i=$((i + 1)); done
-port=$(head -n 1 "$run/port")
-[ -n "$port" ] || { echo "server did not start" >&2; exit 1; }
+start_server "$work/www" "$run"
 
 fresh() {
   rm -rf "$run/$1" "$run/tmp-$1"
   mkdir -p "$run/$1/Airfoils" "$run/$1/Instructions" "$run/$1/Output" "$run/$1/Resources" "$run/tmp-$1"
 }
-now() { date +%s%N; }
 
 # Warm the page cache and the server.
 cat "$work/www/corvane/v910/Halden/Resources/bench"/*/* > /dev/null
