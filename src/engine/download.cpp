@@ -137,18 +137,6 @@ void file_step(int s, int i) {
 
 }  // namespace
 
-std::string last_component(const std::string& path) {
-  if (path.empty()) return std::string();
-  std::size_t search_end = path.size();
-  if (path.size() > 2 && path.back() == '/') --search_end;
-  const std::size_t slash = path.rfind('/', search_end - 1);
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string folder_part(const std::string& path) {
-  return path.substr(0, path.size() - last_component(path).size());
-}
-
 std::string stream_archive(int s) { return temp_path + static_cast<char>('0' + s) + ".zip"; }
 
 int streams_for_rate(double kb_per_second) {

@@ -30,9 +30,3 @@ std::string stream_archive(int s);
 // The number of streams wanted at a download rate (KB/s) when the user has
 // not fixed it: 9 above 200, 8 above 150, 6 above 100, 4 above 50, else 2.
 int streams_for_rate(double kb_per_second);
-
-// The text after the last '/' of a path; a final '/' of a path of three or
-// more characters is kept with the name. The whole path when it has no '/'.
-std::string last_component(const std::string& path);
-// The path without its last component (ends with '/'; empty without '/').
-std::string folder_part(const std::string& path);

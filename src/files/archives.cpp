@@ -69,17 +69,6 @@ std::string random_suffix() {
   return s;
 }
 
-// A temporary name beside path: path + ".XXXXXX", the final name shortened
-// where needed so that the result still fits the file system's name limit.
-std::string temp_name_beside(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::size_t base_at = slash == std::string::npos ? 0 : slash + 1;
-  std::size_t base_len = path.size() - base_at;
-  const std::size_t suffix_len = 7;
-  if (base_len + suffix_len > NAME_MAX) base_len = NAME_MAX - suffix_len;
-  return path.substr(0, base_at + base_len) + random_suffix();
-}
-
 // A new file written beside its target. It takes the target's place only
 // through close_checked() and rename_over(); otherwise it is removed when
 // the object goes.
@@ -95,7 +84,7 @@ class PendingFile {
   int create(const std::string& target) {
     target_ = target;
     for (int attempt = 0; attempt < 100; ++attempt) {
-      temp_ = temp_name_beside(target);
+      temp_ = temp_name_beside(target, random_suffix());
       fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd_ >= 0) return 0;
       if (errno != EEXIST) break;
@@ -108,19 +97,7 @@ class PendingFile {
   int fd() const { return fd_; }
 
   // Writes all len bytes. 0 or errno.
-  int write(const char* data, std::size_t len) {
-    while (len > 0) {
-      const ssize_t n = ::write(fd_, data, len);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      if (n == 0) return EIO;
-      data += n;
-      len -= static_cast<std::size_t>(n);
-    }
-    return 0;
-  }
+  int write(const char* data, std::size_t len) { return write_all(fd_, data, len); }
 
   // Closes the file, checking that everything reached it. 0 or errno.
   int close_checked() {
@@ -342,7 +319,7 @@ int unzip_symlink(unzFile uf, const std::string& target, const std::string& rel,
   if (!err) {
     err = fail_at(25, -1);
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const std::string temp = temp_name_beside(target);
+      const std::string temp = temp_name_beside(target, random_suffix());
       if (symlink(text.c_str(), temp.c_str()) != 0) {
         if (errno == EEXIST) continue;
         break;
@@ -597,17 +574,19 @@ int p7z_to_file(const std::string& archive_path, const std::string& out_dir, std
 int file_to_zip(const std::string& source, const std::string& zip_file) {
   const std::string full_source = app_path + source;
   const std::string full_zip = app_path + zip_file;
-  const std::size_t slash = full_source.rfind('/');
-  const std::string entry =
-      slash == std::string::npos ? full_source : full_source.substr(slash + 1);
 
   int err = 0;
   xmap_class data(source);  // the reader puts app_path in front itself
   if (!data.start) {
     err = fail_at(30, err_file_open);
   } else {
+    // A source that could be mapped is a plain file, so its path does not
+    // end in '/': the entry is the name after the last '/'.
+    const std::string entry = last_component(full_source);
     zipFile zf = zipOpen64(full_zip.c_str(), APPEND_STATUS_CREATE);
     if (!zf) {
+      // Nothing is removed here: a file of that name that could not be
+      // opened for writing is not ours.
       err = fail_at(31, err_zip_create);
     } else {
       zip_fileinfo zi{};
@@ -649,6 +628,8 @@ int file_to_zip(const std::string& source, const std::string& zip_file) {
       } else {
         zipClose(zf, nullptr);
       }
+      // A failed archive is incomplete: it must not stay under its name.
+      if (err != ZIP_OK) unlink(full_zip.c_str());
     }
   }
   if (err != 0) {

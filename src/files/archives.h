@@ -47,7 +47,9 @@ int p7z_to_file(const std::string& archive, const std::string& out_dir, std::str
 // Packs the file app_path + source into a new zip archive app_path + zip_file
 // (replacing any file of that name) as one deflated entry named after the
 // source's last path component, with the source's time and mode. 20006 when
-// the source cannot be read, 20003 when the archive cannot be created.
+// the source cannot be read, 20003 when the archive cannot be created. A
+// failure after the archive was created removes it, so no incomplete
+// archive is left under that name.
 int file_to_zip(const std::string& source, const std::string& zip_file);
 
 // The 7z reader's input: the archive's open file and the buffer that reads

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "window/macibm.h"
+
 namespace {
 
 // Looks through folder for an entry whose name equals the len characters at
@@ -62,4 +64,8 @@ void findPath(char* path) {
     if (last || !ok) return;
     pos = end;
   }
+}
+
+void repair_case(std::string& path) {
+  if (g_case_sensitive && !path.empty()) findPath(path.data());
 }

@@ -1,9 +1,15 @@
 // Letter-case repair of paths on case-sensitive file systems.
 #pragma once
 
+#include <string>
+
 // Repairs the letter case of the NUL-terminated path (any length) in place,
 // component by component: a component that exists as written is kept, any
 // other is matched against the names in its folder without regard to case.
 // Stops at the first component that cannot be found, leaving the rest as it
 // was. The length of the path never changes.
 void findPath(char* path);
+
+// Repairs the letter case of path in place with findPath, when the file
+// system is case-sensitive (g_case_sensitive) and the path is not empty.
+void repair_case(std::string& path);

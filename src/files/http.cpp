@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 
+#include "files/io_utils.h"
 #include "files/socket.h"
 #include "runtime/globals.h"
 #include "runtime/xtim.h"
@@ -52,6 +53,47 @@ bool parse_status_line(const char* line, std::size_t len, int* status, std::stri
   *status = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
   reason->assign(len > 13 ? line + 13 : line + len, len > 13 ? len - 13 : 0);
   return true;
+}
+
+// True for a byte that cannot stand as it is in a request target: controls
+// and the space, DEL and everything above (non-ASCII), the escape character
+// itself, the bytes that would end the path ('#', '?') and those that are
+// not allowed in one at all.
+bool needs_escape(unsigned char c) {
+  if (c < 0x21 || c >= 0x7F) return true;
+  switch (c) {
+    case '%':
+    case '#':
+    case '?':
+    case '"':
+    case '<':
+    case '>':
+    case '\\':
+    case '^':
+    case '`':
+    case '{':
+    case '|':
+    case '}':
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Appends path to out with every byte that needs it written as %XX
+// (upper-case hex), so a space becomes "%20".
+void append_escaped_path(std::string& out, const char* path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  for (const char* p = path; *p; ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    if (needs_escape(c)) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += *p;
+    }
+  }
 }
 
 std::string dotted(unsigned long address) {
@@ -121,12 +163,7 @@ down_class::down_class(const char* server, unsigned short port, const char* path
     request += "http://";
     if (host != request_headers.end()) request += host->second;
   }
-  for (const char* p = path; *p; ++p) {
-    if (*p == ' ')
-      request += "%20";
-    else
-      request += *p;
-  }
+  append_escaped_path(request, path);
   request += " HTTP/1.1\r\n";
   for (const auto& h : request_headers) request += h.first + ": " + h.second + "\r\n";
   if (body) request += "Content-Length: " + std::to_string(body_length) + "\r\n";
@@ -282,15 +319,8 @@ void down_class::take_body(const char* data, std::size_t len) {
 
   if (file >= 0) {
     std::size_t done = 0;
-    while (done < take) {
-      const ssize_t n = ::write(file, data + done, take - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        error = errno;
-        break;
-      }
-      done += static_cast<std::size_t>(n);
-    }
+    const int err = write_all(file, data, take, &done);
+    if (err) error = err;
     written += static_cast<int64_t>(done);
   } else {
     written += static_cast<int64_t>(take);

@@ -30,8 +30,11 @@ using header_map = std::map<std::string, std::string, header_name_less>;
 class down_class {
  public:
   // Resolves server (or the proxy, when one is set and applies), starts
-  // connecting and composes the request. body may be null; out_file may be
-  // null (the body is then read and counted but kept nowhere).
+  // connecting and composes the request. In path, every byte that cannot
+  // stand as it is in a request (controls, the space, non-ASCII bytes, '%',
+  // '#', '?' and the others not allowed in one) is sent as %XX. body may be
+  // null; out_file may be null (the body is then read and counted but kept
+  // nowhere).
   down_class(const char* server, unsigned short port, const char* path, bool post,
              const std::map<std::string, std::string>& headers, const char* body, int body_length,
              const char* out_file);

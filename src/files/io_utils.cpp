@@ -98,27 +98,6 @@ const err_msg kErrMsgs[] = {
     {0, nullptr},
 };
 
-// Repairs the letter case of path in place when the file system needs it.
-void repair_case(std::string& path) {
-  if (g_case_sensitive && !path.empty()) findPath(path.data());
-}
-
-// Writes all len bytes, going on after short writes and interruptions.
-// 0 or errno.
-int write_all(int fd, const char* data, std::size_t len) {
-  while (len > 0) {
-    const ssize_t n = write(fd, data, len);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return EIO;  // no progress and no reason: do not spin
-    data += n;
-    len -= static_cast<std::size_t>(n);
-  }
-  return 0;
-}
-
 // Reads into buf until len bytes are in or the file ends. The number read, or
 // -1 with errno set.
 ssize_t read_at(int fd, unsigned char* buf, std::size_t len, off_t offset) {
@@ -135,19 +114,48 @@ ssize_t read_at(int fd, unsigned char* buf, std::size_t len, off_t offset) {
   return static_cast<ssize_t>(got);
 }
 
-// A temporary name in the same folder as path, so that a rename can put the
-// finished file in its place. The final name is shortened where needed so
-// that the suffix still fits the file system's name limit.
-std::string temp_name_for(const std::string& path) {
+}  // namespace
+
+int write_all(int fd, const char* data, std::size_t len, std::size_t* done) {
+  std::size_t total = 0;
+  int err = 0;
+  while (total < len) {
+    const ssize_t n = write(fd, data + total, len - total);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      break;
+    }
+    if (n == 0) {  // no progress and no reason: do not spin
+      err = EIO;
+      break;
+    }
+    total += static_cast<std::size_t>(n);
+  }
+  if (done) *done = total;
+  return err;
+}
+
+std::string temp_name_beside(const std::string& path, const std::string& suffix) {
   const std::size_t slash = path.rfind('/');
   const std::size_t base_at = slash == std::string::npos ? 0 : slash + 1;
-  const std::string suffix = ".XXXXXX";
   std::size_t base_len = path.size() - base_at;
-  if (base_len + suffix.size() > NAME_MAX) base_len = NAME_MAX - suffix.size();
+  const std::size_t room = suffix.size() < NAME_MAX ? NAME_MAX - suffix.size() : 0;
+  if (base_len > room) base_len = room;
   return path.substr(0, base_at + base_len) + suffix;
 }
 
-}  // namespace
+std::string last_component(const std::string& path) {
+  if (path.empty()) return std::string();
+  std::size_t search_end = path.size();
+  if (path.size() > 2 && path.back() == '/') --search_end;
+  const std::size_t slash = path.rfind('/', search_end - 1);
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string folder_part(const std::string& path) {
+  return path.substr(0, path.size() - last_component(path).size());
+}
 
 void get_OS_abs_path(os_dir_type type, std::string& out) {
   switch (type) {
@@ -225,23 +233,28 @@ int delete_file(std::string path) {
 
 int copy_file(const std::string& source, const std::string& destination) {
   // The destination is touched only once the source is known to be readable.
-  const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK keeps the open of a pipe from waiting for a writer; only a
+  // plain file is read, so a pipe or a device (one that never ends could
+  // fill the disc) is refused before anything is written.
+  const int in = open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (in < 0) return errno;
   struct stat st;
-  if (fstat(in, &st) != 0) {
-    const int err = errno;
+  int refused = 0;
+  if (fstat(in, &st) != 0)
+    refused = errno;
+  else if (S_ISDIR(st.st_mode))
+    refused = EISDIR;
+  else if (!S_ISREG(st.st_mode))
+    refused = EINVAL;
+  if (refused) {
     close(in);
-    return err;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    close(in);
-    return EISDIR;
+    return refused;
   }
 
   // The copy goes into a temporary file next to the destination and replaces
   // it only when complete, so a failed copy never leaves a half-written file
   // in place of a good one.
-  std::string temp = temp_name_for(destination);
+  std::string temp = temp_name_beside(destination, ".XXXXXX");
   const int out = mkostemp(temp.data(), O_CLOEXEC);
   if (out < 0) {
     const int err = errno;
@@ -281,16 +294,9 @@ int rename_file(const std::string& folder, const std::string& old_name,
 }
 
 int get_free_space(const std::string& path, unsigned long long* total, unsigned long long* free) {
-  // The folder part: up to and including the last '/', where a final '/' of
-  // a longer path is passed over so that "a/b/" asks about "a/".
-  std::string folder;
-  if (!path.empty()) {
-    std::size_t from = path.size() - 1;
-    if (path.size() >= 3 && path.back() == '/') --from;
-    const std::size_t slash = path.rfind('/', from);
-    if (slash != std::string::npos) folder = path.substr(0, slash + 1);
-  }
-
+  // Up to and including the last '/', where a final '/' of a longer path is
+  // passed over so that "a/b/" asks about "a/".
+  const std::string folder = folder_part(path);
   struct statvfs vfs;
   if (statvfs(folder.c_str(), &vfs) != 0) return errno;
   const unsigned long long unit = vfs.f_frsize ? vfs.f_frsize : vfs.f_bsize;

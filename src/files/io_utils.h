@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <string>
 
 enum {
@@ -36,11 +37,10 @@ enum os_dir_type {
   os_dir_prefs = 5,          // home folder + "/.corvane/", created if missing
 };
 
-// Where in this module the last failure arose (file name and step number);
-// set by every failing step, never reset. Diagnostic only: worker threads
-// write them too, so after concurrent failures they name one of them.
-// Written by whichever thread failed last (the disc install unpacks on worker
-// threads), hence atomic.
+// Where in this module the last failure arose (file name and step number):
+// set by every failing step, never reset, and atomic because worker threads
+// (the disc install unpacks on several) fail too, so after concurrent
+// failures they name one of them.
 extern std::atomic<const char*> sErrFile;
 extern std::atomic<int> sErrLine;
 
@@ -68,11 +68,31 @@ int make_folder(const std::string& path);
 // Removes a file, or an empty folder when the path ends in "/".
 int delete_file(std::string path);
 
-// Copies a file, giving the destination the source's permission bits. The
-// copy is written beside the destination and renamed over it only when
+// Copies a plain file, giving the destination the source's permission bits.
+// The copy is written beside the destination and renamed over it only when
 // complete, so a failure leaves any earlier destination as it was. 0 or the
-// errno of the failing call.
+// errno of the failing call; EISDIR for a folder and EINVAL for anything
+// else that is not a plain file (a pipe, a device, a socket), which could
+// block the copy or never end.
 int copy_file(const std::string& source, const std::string& destination);
+
+// Writes all len bytes to fd, going on after short writes and interruptions;
+// a write that makes no progress and gives no reason ends it with EIO. 0 or
+// the errno of the failing write. When done is given it receives the number
+// of bytes written, also after a failure.
+int write_all(int fd, const char* data, std::size_t len, std::size_t* done = nullptr);
+
+// A name beside path for a temporary file: path + suffix, the final name
+// shortened where needed so that the result still fits the file system's
+// name limit (NAME_MAX). A rename can then put the finished file in path's
+// place.
+std::string temp_name_beside(const std::string& path, const std::string& suffix);
+
+// The text after the last '/' of a path; a final '/' of a path of three or
+// more characters is kept with the name. The whole path when it has no '/'.
+std::string last_component(const std::string& path);
+// The path without its last component (ends with '/'; empty without '/').
+std::string folder_part(const std::string& path);
 
 // Renames folder + old_name to folder + new_name.
 int rename_file(const std::string& folder, const std::string& old_name, const std::string& new_name);

@@ -12,7 +12,6 @@
 #include "files/find_path.h"
 #include "files/io_utils.h"
 #include "runtime/globals.h"
-#include "window/macibm.h"
 
 namespace {
 
@@ -237,7 +236,7 @@ void MD5Final(MD5_CTX* context) {
 
 int calc_file_md5(const std::string& path, std::string& signature) {
   std::string full = app_path + path;
-  if (g_case_sensitive && !full.empty()) findPath(full.data());
+  repair_case(full);
 
   // O_NONBLOCK only matters for the open of a FIFO, which would otherwise
   // wait for a writer; such a file is refused below anyway.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "files/find_path.h"
 #include "files/folder_list.h"
 #include "files/io_utils.h"
 #include "runtime/globals.h"
@@ -30,29 +31,28 @@ bool same_folder(const folder_id& a, const struct stat& st) {
 // and again, so it is left out. `top` is set for the path the caller named.
 int copy_tree(const std::string& source, const std::string& destination,
               std::vector<folder_id>& on_path, bool top) {
-  if (!dir_exists(source)) {
+  // One look at what the entry is (links followed) decides the rest.
+  std::string full = app_path + source;
+  repair_case(full);
+  struct stat src_st;
+  if (stat(full.c_str(), &src_st) != 0) return errno;
+  if (!S_ISDIR(src_st.st_mode)) {
     // Only plain files have contents to copy: a pipe would block the copy
     // and a device (a link to /dev/zero) could fill the disc. Inside a tree
     // they are left out; asked for by name, they are refused.
-    struct stat st;
-    if (stat((app_path + source).c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-      return top ? EINVAL : 0;
+    if (!S_ISREG(src_st.st_mode)) return top ? EINVAL : 0;
     return copy_file(source, destination);
   }
 
-  struct stat src_st;
-  const bool src_known = stat((app_path + source).c_str(), &src_st) == 0;
-  if (src_known) {
-    for (const folder_id& id : on_path)
-      if (same_folder(id, src_st)) return 0;
-  }
+  for (const folder_id& id : on_path)
+    if (same_folder(id, src_st)) return 0;
 
   const std::string s = source + "/";
   const std::string d = destination + "/";
   make_folder(d);  // an existing folder is fine
 
   const std::size_t depth = on_path.size();
-  if (src_known) on_path.push_back({src_st.st_dev, src_st.st_ino});
+  on_path.push_back({src_st.st_dev, src_st.st_ino});
   struct stat dst_st;
   if (stat(d.c_str(), &dst_st) == 0) on_path.push_back({dst_st.st_dev, dst_st.st_ino});
 

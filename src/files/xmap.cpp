@@ -13,7 +13,6 @@
 #include "files/find_path.h"
 #include "runtime/globals.h"
 #include "ui/alert.h"
-#include "window/macibm.h"
 
 namespace {
 // Where an empty file's range points: present, but never read or unmapped.
@@ -30,7 +29,8 @@ void xmap_class::release() {
   if (map_addr_) munmap(map_addr_, map_len_);
   map_addr_ = nullptr;
   map_len_ = 0;
-  if (fd >= 0) close(fd);
+  // retry() closes its descriptor before it returns, so fd is always -1
+  // here and there is nothing to close.
   fd = -1;
   start = cursor = end = nullptr;
 }
@@ -55,7 +55,7 @@ const char* xmap_class::retry(const std::string& p) {
 
   path = p;
   std::string full = app_path + p;
-  if (g_case_sensitive) findPath(full.data());
+  repair_case(full);
 
   release();
 

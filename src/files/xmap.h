@@ -67,10 +67,10 @@ class xmap_class {
   const char* start = nullptr;
   const char* cursor = nullptr;
   const char* end = nullptr;
-  int fd = -1;              // -1 when no file is open (closed once mapped)
+  int fd = -1;              // always -1: the file is closed as soon as it is mapped
 
  private:
-  // Unmaps and closes what the object owns and clears start, cursor, end.
+  // Unmaps what the object owns and clears start, cursor, end.
   void release();
 
   void* map_addr_ = nullptr;  // the mapping this object made, if any

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <string>
 #include <utility>
 
 #include "runtime/globals.h"
@@ -23,11 +24,31 @@ exce_class::exce_class(std::string l1, std::string l2, std::string l3, std::stri
 
 exce_class::exce_class() : file("no exception"), line(0), kind(2) {}
 
-void exce_class::LogAndContinue() const {
-  xer << "Logging " << (kind == 0 ? "non-fatal" : "fatal") << " Exception thrown from file: " << (file ? file : "")
-      << ", line " << line << ".\n";
-  xer << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n";
+void log_alert_lines(const std::string& head, const std::string& line1, const std::string& line2,
+                     const std::string& line3, const std::string& line4, const std::string& tail) {
+  std::string text = head;
+  for (const std::string* l : {&line1, &line2, &line3, &line4}) {
+    text += *l;
+    text += '\n';
+  }
+  text += tail;
+  xer << text;
   xer.flush();
+}
+
+namespace {
+
+// "<file>, line <n>." for a record's source position.
+std::string source_position(const exce_class& record) {
+  return std::string(record.file ? record.file : "") + ", line " + std::to_string(record.line) + ".";
+}
+
+}  // namespace
+
+void exce_class::LogAndContinue() const {
+  log_alert_lines(std::string("Logging ") + (kind == 0 ? "non-fatal" : "fatal") +
+                      " Exception thrown from file: " + source_position(*this) + "\n",
+                  line1, line2, line3, line4, "");
 }
 
 void exce_class::Report() const {
@@ -37,9 +58,8 @@ void exce_class::Report() const {
   }
   // Reported on another thread, which the program itself never does: log
   // it, shut down and end the process.
-  xer << "EXCEPTION REPORTED FROM THREAD!!  File: " << (file ? file : "") << ", line " << line << ".\n";
-  xer << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n";
-  xer.flush();
+  log_alert_lines("EXCEPTION REPORTED FROM THREAD!!  File: " + source_position(*this) + "\n", line1, line2,
+                  line3, line4, "");
   app_done = 1;
   MACIBM_finishup(1);
   fflush(nullptr);

@@ -32,6 +32,13 @@ class exce_class {
   int kind;          // 1 warning (the program goes on), 2 fatal (the program ends); 0 is never passed on
 };
 
+// Writes head, the four lines of an alert (each followed by a line break)
+// and tail to the log as one piece, so that lines of other threads cannot
+// come between them, then flushes the log. Alerts and failure records reach
+// the log through this.
+void log_alert_lines(const std::string& head, const std::string& line1, const std::string& line2,
+                     const std::string& line3, const std::string& line4, const std::string& tail);
+
 // Queues a copy of the record for the main thread by its kind: a warning
 // goes on, a fatal record ends the calling thread unless it is the main
 // thread; a record of any other kind is dropped. Before the thread layer is

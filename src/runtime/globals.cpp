@@ -131,8 +131,6 @@ void flt_to_str(float value, std::string* out, int digits, int decimals, int bla
   // Ten decimals would not fit the scale factor in an int.
   if (decimals > 9) decimals = 9;
 
-  static std::string left, right;
-
   const int p = static_cast<int>(std::pow(10.0, decimals));
   const long long n = std::llround(static_cast<double>(static_cast<float>(p) * value));
   const long long whole = n / p;
@@ -147,12 +145,12 @@ void flt_to_str(float value, std::string* out, int digits, int decimals, int bla
   if (width < 0) width = 0;
   char buf[48];
   snprintf(buf, sizeof buf, "%0*llu", width, abs_whole);
-  left = buf;
+  std::string left = buf;
   // Leading zeros become blanks; the last character stays.
   for (std::size_t i = 0; i + 1 < left.size() && left[i] == '0'; ++i) left[i] = ' ';
 
   snprintf(buf, sizeof buf, "%0*llu", decimals, abs_frac);
-  right = buf;
+  const std::string right = buf;
 
   std::string result;
   if (value < 0.0f)

@@ -65,7 +65,10 @@ class pref_class {
   //      folder (the home folder + ".corvane/"); without a home folder
   //      nothing is read or written;
   //  12  "Resources/preferences/Cal Corvane.prf": the header only.
-  // Any other file number or direction does nothing.
+  // Any other file number or direction does nothing. On reading, a stream
+  // count outside 0..4, a language outside 0..6 or a proxy port number
+  // outside 0..65535 becomes 0, with the line "Preferences: <key> <value> is
+  // out of range; using 0." in the log.
   void IO_set(int which, int dir);
   // Kept for the framework; does nothing.
   int IO_sta(int, int, std::string);

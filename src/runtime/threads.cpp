@@ -253,16 +253,14 @@ int THREAD_is_done(THREAD_call* call, int timeout_ms) {
 
 void* THREAD_cleanup(THREAD_call* call) {
   THREAD_check_exception(0);
-  UTL_scoped_lock hold(&call->lock);
-  if (!call->done) {
-    hold.release();
-    __MACIBM_alert(0, "Thread cleanup called on not-done call.", "", "", "", t_exit, kLayerSourceName, 610);
-  } else {
-    hold.release();
-  }
+  // The state is copied under the lock; the alert, which does not return,
+  // is raised without it.
   UTL_critical_section_lock(&call->lock);
-  void* result = call->result;
+  const int done = call->done;
+  void* const result = call->result;
   UTL_critical_section_unlock(&call->lock);
+  if (!done)
+    __MACIBM_alert(0, "Thread cleanup called on not-done call.", "", "", "", t_exit, kLayerSourceName, 610);
 
   UTL_scoped_lock hold_free(&free_calls_lock);
   call->next = free_calls;
@@ -280,6 +278,10 @@ void THREAD_shutdown() {
   worker_threads.clear();
   worker_threads_join.clear();
   worker_threads_id.clear();
+  // What the workers reported on their way out is shown, not dropped: a
+  // fatal record ends the program with exit code 1 here, warnings are shown
+  // and the shutdown goes on.
+  THREAD_check_exception(1);
 
   UTL_critical_section_destroy(&free_calls_lock);
   UTL_message_queue_destroy(call_queue);
@@ -292,6 +294,8 @@ void THREAD_shutdown() {
     delete call;
   }
   // From here on alerts and failure records stay on the calling thread.
+  // Records that threads outside the layer's workers queue after the check
+  // above are dropped with the queues.
   threads_inited.store(0);
   for (UTL_message_queue* q : {warn_exce, quit_exce}) {
     while (void* record = UTL_message_queue_read(q, 0)) delete static_cast<exce_class*>(record);

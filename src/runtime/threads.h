@@ -109,8 +109,9 @@ int THREAD_is_done(THREAD_call* call, int timeout_ms);
 // has not been seen done.
 void* THREAD_cleanup(THREAD_call* call);
 
-// On the main thread at an orderly exit: stops and joins every worker and
-// frees the layer's queues and records.
+// On the main thread at an orderly exit: stops and joins every worker, shows
+// the failure records still queued (a fatal one ends the program with exit
+// code 1, as any fatal record does) and frees the layer's queues and records.
 void THREAD_shutdown();
 
 // Inside a catch handler: the fatal failure record for the exception e.

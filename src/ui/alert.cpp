@@ -43,8 +43,7 @@ void __MACIBM_alert(int return_window, std::string line1, std::string line2, std
 
   // A frame-rate test runs unattended: the alert only goes to the log.
   if (cmdline.has_option("--fps_test")) {
-    xer << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n" << where << "\n";
-    xer.flush();
+    log_alert_lines("", line1, line2, line3, line4, where + "\n");
     if (type == t_exit) _exit(1);
     return;
   }
@@ -63,8 +62,7 @@ void __MACIBM_alert(int return_window, std::string line1, std::string line2, std
     dump_mem_stats(
         "This is the dump_mem_stats call from the following code: if(type==t_exit || type == t_alert || "
         "recursive_error)");
-    xer << "\n" << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n" << where << "\n";
-    xer.flush();
+    log_alert_lines("\n", line1, line2, line3, line4, where + "\n");
   }
 
   if (type == t_exit || recursive_error) {

@@ -5,7 +5,7 @@ void OGL_plot_back_col() {}
 void BTN_fillwin(int /*outer*/, int /*inner*/) {}
 
 void BTN_subwin(float x, int y, std::string /*title*/, float* right, float* top) {
-  // Nothing is drawn yet, so the panel takes no room.
+  // Nothing is drawn, so the panel takes no room.
   if (right) *right = x;
   if (top) *top = static_cast<float>(y);
 }

@@ -1,7 +1,9 @@
 // The drawing primitives: colour fills, panels and texture-font text.
 //
-// Until the GL drawing exists these draw nothing; callers already make their
-// calls in the order and with the positions of the finished screens.
+// This program has no GL drawing: these calls draw nothing, and the ones
+// that report a position give back the position they were handed, as an
+// empty drawing would. Callers make their calls in the order and with the
+// positions of the screens all the same.
 #pragma once
 
 #include <string>

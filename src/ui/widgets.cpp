@@ -18,7 +18,7 @@ std::deque<std::string>& script() {
 
 void BTN_unfocus_any() { focused_field = -1; }
 
-int BTN_action(float centre_x, float y, float width, int on_state, int style, std::string label,
+int BTN_action(float centre_x, float y, float width, int /*on_state*/, int /*style*/, std::string label,
                std::string /*key_label*/) {
   if (!script().empty() && script().front() == label) {
     script().pop_front();
@@ -26,11 +26,7 @@ int BTN_action(float centre_x, float y, float width, int on_state, int style, st
   }
   const bool hit = mnw.click && mnw.open_menu == -1 && std::fabs(mnw.mouse_x - centre_x) < width * 0.5f &&
                    std::fabs(mnw.mouse_y - y) < 10.0f;
-  if (!hit) return 0;
-  if (on_state == 0 && style != 0) {
-    // The pressed look is drawn and shown here once the GL drawing exists.
-  }
-  return 1;
+  return hit ? 1 : 0;
 }
 
 void BTN_script_click(const std::string& label) { script().push_back(label); }

@@ -14,8 +14,8 @@ extern int focused_field;
 // label (key_label "-" for none). Returns 1 in the frame in which the user
 // clicks inside it (within half the width of centre_x and 10 units of y,
 // with no menu open), or when the next scripted click names its label;
-// else 0. With on_state 0 and a non-zero style a clicked button is shown
-// pressed before the call returns.
+// else 0. on_state and style choose the button's look, which is not drawn
+// in this program; they do not change the result.
 int BTN_action(float centre_x, float y, float width, int on_state, int style, std::string label,
                std::string key_label);
 

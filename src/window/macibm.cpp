@@ -116,8 +116,5 @@ void MACIBM_event_proc() {
   if (!mnw.modal) wizard_frame();
   xtim.frame_mark = 0;
   xtim.profile_chart("wizard", 1);
-  if (!qtim.mov_per_frame()) {
-    // Buffers are swapped here once the window exists.
-  }
   ++xtim.frame_count;
 }

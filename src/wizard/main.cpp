@@ -1,6 +1,8 @@
 // The installer's entry.
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "engine/installed_copies.h"
 #include "engine/installer_state.h"
 #include "files/io_utils.h"
@@ -17,9 +19,10 @@ int main(int argc, char** argv) {
 
   std::string folder;
   get_OS_abs_path(os_dir_this_app, folder);
-  if (chdir(folder.c_str()) != 0) {
-    // Relative paths then resolve from the folder the program was started in.
-  }
+  // Relative paths resolve from the program's folder, or, when it cannot be
+  // entered, from the folder the program was started in.
+  if (chdir(folder.c_str()) != 0)
+    xer << "Could not change to the program's folder " << folder << ": " << error_str(errno) << "\n";
 
   static const struct {
     const char* label;

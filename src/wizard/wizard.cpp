@@ -34,6 +34,6 @@ int str_to_int(const std::string& text) {
 }
 
 void wizard_frame() {
-  // No screens exist yet: the wizard has nothing to show and ends the run.
+  // The wizard has no screens to show: its first frame ends the run.
   app_done = 1;
 }

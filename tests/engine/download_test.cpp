@@ -331,17 +331,6 @@ TEST_F(Streams, AResetDropsTransfersInFlightAndTheStreamArchives) {
   EXPECT_FALSE(exists_at_all(local("Resources/x.txt")));
 }
 
-TEST(StreamNames, LastComponentAndFolderPart) {
-  EXPECT_EQ(last_component("/v9/Halden/Resources/a.txt.zip"), "a.txt.zip");
-  EXPECT_EQ(last_component("a.txt"), "a.txt");
-  EXPECT_EQ(last_component("/a/b/"), "b/");
-  EXPECT_EQ(last_component("a/"), "");
-  EXPECT_EQ(last_component(""), "");
-  EXPECT_EQ(folder_part("/d/p/q/name"), "/d/p/q/");
-  EXPECT_EQ(folder_part("/d/p/q"), "/d/p/");
-  EXPECT_EQ(folder_part("name"), "");
-}
-
 // Without a fixture: the child that runs the death test ends inside the
 // alert, so nothing it made would be cleaned up.
 TEST(StreamsDeathTest, APathWithoutAFileEndsTheProgram) {

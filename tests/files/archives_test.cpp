@@ -4,11 +4,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <minizip/unzip.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -20,6 +22,7 @@
 #include "runtime/globals.h"
 #include "support/temp_dir.h"
 #include "support/log_capture.h"
+#include "support/unprivileged.h"
 
 namespace {
 
@@ -841,6 +844,45 @@ TEST_F(ArchivesTest, FileToZipFailures) {
       << log.text();
   write_file(dir_ / "f", "f");
   EXPECT_EQ(file_to_zip(dir_ / "f", dir_ / "no/such/folder.zip"), err_zip_create);
+}
+
+TEST_F(ArchivesTest, FileToZipFailingPartWayLeavesNoArchive) {
+  LogCapture log(dir_ / "log.txt");
+  // Noise does not compress, so the archive outgrows the file size limit
+  // set in the child long before it is finished.
+  const std::string src = dir_ / "big.bin";
+  write_file(src, noise(1024 * 1024, 14));
+  const std::string zip = dir_ / "big.zip";
+  write_file(zip, "an older file of that name");
+  xer.flush();  // or the child would write the parent's pending log again
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {64 * 1024, 64 * 1024};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(3);
+    _exit(file_to_zip(src, zip) != 0 ? 0 : 4);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the archive did not fail";
+  EXPECT_FALSE(exists_at_all(zip)) << "an incomplete archive was left";
+  EXPECT_EQ(listing(dir_.path()), (std::set<std::string>{"big.bin", "log.txt", "out"}));
+}
+
+TEST_F(ArchivesTest, FileToZipLeavesAFileItCannotOpenAlone) {
+  const std::string src = dir_ / "f";
+  write_file(src, "f");
+  ASSERT_EQ(chmod(src.c_str(), 0644), 0);
+  const std::string zip = dir_ / "locked.zip";
+  write_file(zip, "not ours to remove");
+  ASSERT_EQ(chmod(zip.c_str(), 0444), 0);
+  // Reachable by an ordinary user, who could remove the file from the folder.
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0777), 0);
+  EXPECT_EQ(as_unprivileged_user([&] { return file_to_zip(src, zip) == err_zip_create ? 0 : 1; }), 0);
+  EXPECT_EQ(read_file(zip), "not ours to remove");
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0700), 0);
 }
 
 }  // namespace

@@ -213,6 +213,28 @@ TEST_F(HttpTest, SpacesInThePathAreSentAsPercent20) {
   EXPECT_EQ(reqs[0].target, "/v9/my%20dir/a%20b+c.txt");
 }
 
+TEST_F(HttpTest, BytesThatCannotStandInARequestAreSentPercentEncoded) {
+  // '#' and '?' would end the path, '%' would start an escape, and a
+  // non-ASCII byte may not appear raw at all.
+  ASSERT_TRUE(write_file(tmp / "www/v9/a#b%c\xC3\xA9?.txt", "odd name"));
+  const std::string out = tmp / "odd.txt";
+  EXPECT_EQ(run(0, "127.0.0.1", "/v9/a#b%c\xC3\xA9?.txt", out), 1);
+  EXPECT_EQ(read_file(out), "odd name");
+
+  // Every other byte that is not allowed in a request target, controls and
+  // DEL among them; the characters that may stand raw stay as they are.
+  const std::string name = "\"<>\\^`{|}\x01\t\x7F [x]~!$&'()*+,;=:@-._";
+  ASSERT_TRUE(write_file(tmp / ("www/v9/" + name), "every byte"));
+  const std::string out2 = tmp / "every.txt";
+  EXPECT_EQ(run(0, "127.0.0.1", "/v9/" + name, out2), 1);
+  EXPECT_EQ(read_file(out2), "every byte");
+
+  const auto reqs = server->requests();
+  ASSERT_EQ(reqs.size(), 2u);
+  EXPECT_EQ(reqs[0].target, "/v9/a%23b%25c%C3%A9%3F.txt");
+  EXPECT_EQ(reqs[1].target, "/v9/%22%3C%3E%5C%5E%60%7B%7C%7D%01%09%7F%20[x]~!$&'()*+,;=:@-._");
+}
+
 TEST_F(HttpTest, EmptyBodyCreatesAnEmptyFile) {
   ASSERT_TRUE(write_file(tmp / "www/empty.txt", ""));
   const std::string out = tmp / "empty.txt";

@@ -1,13 +1,17 @@
 #include "files/io_utils.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -319,6 +323,92 @@ TEST_F(FileApiTest, CopyFileWithALongFileName) {
   EXPECT_EQ(copy_file(dir / "src", dir / name), 0);
   EXPECT_EQ(read_file(dir / name), "long");
   EXPECT_EQ(list_folder(dir.path()), (std::set<std::string>{"src", name}));
+}
+
+TEST_F(FileApiTest, CopyFileRefusesPipesAndDevices) {
+  ASSERT_TRUE(write_file(dir / "dst", "good old data"));
+  // A pipe without a writer: an open that waited for one would hang here.
+  ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+  EXPECT_EQ(copy_file(dir / "pipe", dir / "dst"), EINVAL);
+  // A device that never ends would fill the disc.
+  ASSERT_EQ(symlink("/dev/zero", (dir / "zeros").c_str()), 0);
+  EXPECT_EQ(copy_file(dir / "zeros", dir / "dst"), EINVAL);
+  EXPECT_EQ(copy_file(dir / "zeros", dir / "new"), EINVAL);
+  EXPECT_EQ(read_file(dir / "dst"), "good old data");
+  EXPECT_EQ(list_folder(dir.path()), (std::set<std::string>{"dst", "pipe", "zeros"}));
+}
+
+// ------------------------------------------------------- writing and naming
+
+TEST_F(FileApiTest, WriteAllWritesEverythingAndCountsWhatWasWritten) {
+  std::string body;
+  for (unsigned i = 0; i < 300000; ++i) body += static_cast<char>(i % 253u);
+  const int fd = open((dir / "out").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  std::size_t done = 1;
+  EXPECT_EQ(write_all(fd, body.data(), body.size(), &done), 0);
+  EXPECT_EQ(done, body.size());
+  EXPECT_EQ(write_all(fd, body.data(), 0, &done), 0);
+  EXPECT_EQ(done, 0u);
+  ASSERT_EQ(close(fd), 0);
+  EXPECT_TRUE(read_file(dir / "out") == body);
+
+  done = 1;
+  EXPECT_EQ(write_all(fd, body.data(), 10, &done), EBADF);  // closed above
+  EXPECT_EQ(done, 0u);
+
+  // A write cut short by the file size limit: the error of the write that
+  // failed, and only the bytes that reached the file counted.
+  const std::string limited = dir / "limited";
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {4096, 4096};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(3);
+    const int f = open(limited.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (f < 0) _exit(4);
+    std::size_t n = 0;
+    const int err = write_all(f, body.data(), 10000, &n);
+    close(f);
+    _exit(err == EFBIG && n == 4096 ? 0 : 5);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(read_file(limited), body.substr(0, 4096));
+}
+
+TEST(TempNameTest, BesideThePathAndWithinTheNameLimit) {
+  EXPECT_EQ(temp_name_beside("/a/b/name.txt", ".XXXXXX"), "/a/b/name.txt.XXXXXX");
+  EXPECT_EQ(temp_name_beside("name", ".abc"), "name.abc");
+  EXPECT_EQ(temp_name_beside("/a/", ".t"), "/a/.t");
+
+  const std::string long_name(NAME_MAX, 'n');
+  const std::string t = temp_name_beside("/x/y/" + long_name, ".XXXXXX");
+  EXPECT_EQ(t, "/x/y/" + std::string(NAME_MAX - 7, 'n') + ".XXXXXX");
+  EXPECT_EQ(t.size() - 5, static_cast<std::size_t>(NAME_MAX));
+  // Only the final name is shortened, never the folders before it.
+  const std::string long_folder = "/" + std::string(300, 'f') + "/";
+  EXPECT_EQ(temp_name_beside(long_folder + "n", ".s"), long_folder + "n.s");
+}
+
+TEST(PathPartsTest, LastComponentAndFolderPart) {
+  EXPECT_EQ(last_component("/v9/Halden/Resources/a.txt.zip"), "a.txt.zip");
+  EXPECT_EQ(last_component("a.txt"), "a.txt");
+  EXPECT_EQ(last_component("/a/b/"), "b/");
+  EXPECT_EQ(last_component("ab/"), "ab/");
+  EXPECT_EQ(last_component("a/"), "");
+  EXPECT_EQ(last_component("/"), "");
+  EXPECT_EQ(last_component(""), "");
+  EXPECT_EQ(folder_part("/d/p/q/name"), "/d/p/q/");
+  EXPECT_EQ(folder_part("/d/p/q"), "/d/p/");
+  EXPECT_EQ(folder_part("/a/b/"), "/a/");
+  EXPECT_EQ(folder_part("a/"), "a/");
+  EXPECT_EQ(folder_part("ab/"), "");
+  EXPECT_EQ(folder_part("name"), "");
+  EXPECT_EQ(folder_part(""), "");
 }
 
 // ---------------------------------------------------------------- free space

@@ -126,16 +126,84 @@ TEST_F(Prefs, EveryKeyRoundTrips) {
   EXPECT_EQ(stg.get_beta, 1);
   EXPECT_EQ(mnw.lang, 4);
 
-  // Negative and extreme integers survive too; leading blanks of a text do not.
-  set_state(INT_MIN, INT_MAX, "  lead", "", -1, 0, 6);
+  // The highest values in range and extreme integers of the unchecked keys
+  // survive too; leading blanks of a text do not.
+  set_state(4, INT_MAX, "  lead", "", 65535, INT_MIN, 6);
   pref.IO_set(11, 1);
   set_state(0, 0, "", "", 0, 0, 0);
   pref.IO_set(11, 0);
-  EXPECT_EQ(stg.stream_count, INT_MIN);
+  EXPECT_EQ(stg.stream_count, 4);
   EXPECT_EQ(stg.log_actions, INT_MAX);
   EXPECT_EQ(http.proxy_host, "lead");
-  EXPECT_EQ(http.proxy_port, -1);
+  EXPECT_EQ(http.proxy_port, 65535);
+  EXPECT_EQ(stg.get_beta, INT_MIN);
   EXPECT_EQ(mnw.lang, 6);
+}
+
+// A stream count, language or proxy port number outside what the program can
+// use is put back to 0 and logged, whether it came from the file or from a
+// "--pref:" option; the values at the edges of each range are kept quietly.
+TEST_F(Prefs, OutOfRangeValuesBecomeZero) {
+  struct Key {
+    const char* key;
+    int* value;
+    int lo, hi;
+  };
+  const Key keys[] = {
+      {"_stream_count", &stg.stream_count, 0, 4},
+      {"_lang", &mnw.lang, 0, 6},
+      {"_proxy_port_int", &http.proxy_port, 0, 65535},
+  };
+  LogCapture log(work / "log.txt");
+  std::size_t logged = 0;
+  for (const Key& k : keys) {
+    for (bool from_option : {false, true}) {
+      for (const long long v : {static_cast<long long>(k.lo) - 1, static_cast<long long>(k.hi) + 1,
+                                static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX),
+                                static_cast<long long>(k.lo), static_cast<long long>(k.hi)}) {
+        const std::string text = std::to_string(v);
+        const bool in_range = v >= k.lo && v <= k.hi;
+        cmdline.options.clear();
+        if (from_option) {
+          // The file says something valid; the option wins and is checked.
+          write_prefs(kHeader + k.key + " 1\n");
+          cmdline.options[std::string("--pref:") + k.key] = text;
+        } else {
+          write_prefs(kHeader + k.key + " " + text + "\n");
+        }
+        *k.value = 3;
+        pref.IO_set(11, 0);
+        const std::string where = std::string(k.key) + " = " + text + (from_option ? " (option)" : " (file)");
+        EXPECT_EQ(*k.value, in_range ? static_cast<int>(v) : 0) << where;
+
+        const std::string all = log.text();
+        const std::string line = std::string("Preferences: ") + k.key + " " + text + " is out of range; using 0.\n";
+        if (in_range) {
+          EXPECT_EQ(all.size(), logged) << where << ": " << all.substr(logged);
+        } else {
+          EXPECT_EQ(all.substr(logged), line) << where;
+        }
+        logged = all.size();
+      }
+    }
+  }
+  cmdline.options.clear();
+
+  // What was put back is what is saved.
+  write_prefs(kHeader + "_stream_count 5\n_lang -1\n_proxy_port_int 70000\n_get_beta 1\n");
+  pref.IO_set(11, 0);
+  EXPECT_EQ(stg.get_beta, 1);
+  pref.IO_set(11, 1);
+  const std::string saved = read_file(prefs_file());
+  for (const char* line : {"\n_stream_count 0\n", "\n_proxy_port_int 0\n", "\n_lang 0\n"})
+    EXPECT_NE(saved.find(line), std::string::npos) << saved;
+
+  // The display preferences check their language too.
+  ASSERT_TRUE(write_file(work / "Resources/preferences/Res Halden.prf", kHeader + "_lang 7\n"));
+  mnw.lang = 2;
+  pref.IO_set(10, 0);
+  EXPECT_EQ(mnw.lang, 0);
+  EXPECT_NE(log.text().find("Preferences: _lang 7 is out of range; using 0.\n"), std::string::npos);
 }
 
 TEST_F(Prefs, WrittenFileHasExactBytes) {
@@ -161,7 +229,7 @@ TEST_F(Prefs, ReadingFollowsTheLineRules) {
               "_log_actions 1\n"
               "_log_actions 7\n"           // the later line wins
               "_proxy_port \t 81 \t\n"     // blanks before the value skipped, after it kept
-              "_proxy_port_int -12\n");
+              "_proxy_port_int +12\n");
   set_state(4, 0, "kept", "", 9, 0, 0);
   pref.IO_set(11, 0);
   EXPECT_EQ(mnw.lang, 5);
@@ -169,7 +237,7 @@ TEST_F(Prefs, ReadingFollowsTheLineRules) {
   EXPECT_EQ(stg.get_beta, 3);
   EXPECT_EQ(stg.log_actions, 7);
   EXPECT_EQ(http.proxy_port_text, "81 \t");
-  EXPECT_EQ(http.proxy_port, -12);
+  EXPECT_EQ(http.proxy_port, 12);
   EXPECT_EQ(http.proxy_host, "kept");  // absent key: unchanged
 }
 

@@ -17,6 +17,7 @@
 #include "runtime/globals.h"
 #include "runtime/threads.h"
 #include "support/temp_dir.h"
+#include "ui/alert.h"
 
 namespace {
 
@@ -313,6 +314,72 @@ TEST(ThreadLayerDeathTest, CleanupOfACallNotSeenDoneIsFatal) {
         THREAD_cleanup(THREAD_run_async(gated_call, gate));
       },
       ::testing::ExitedWithCode(1), "Thread cleanup called on not-done call\\.(.|\n)*hl_thread line 610");
+}
+
+namespace {
+
+// Asynchronous calls that report a problem as their last act.
+void* warn_on_the_way_out(void*) {
+  MACIBM_alert(0, "Late warning", "from a worker", "", "", t_alert);
+  return nullptr;
+}
+void* fail_on_the_way_out(void*) {
+  MACIBM_alert(0, "Late failure", "from a worker", "", "", t_exit);
+  return nullptr;  // not reached: the worker ends inside the alert
+}
+
+}  // namespace
+
+// A failure record that a worker queued just before an orderly shutdown is
+// still on its queue when the workers have been joined: the shutdown shows
+// it rather than dropping it. A fatal one ends the program with exit code 1.
+TEST(ThreadLayerDeathTest, FatalRecordQueuedBeforeShutdownEndsWithOne) {
+  // "fast": the child is forked at the statement and works in the parent's
+  // folder, which the parent removes (the alert leaves its files there).
+  GTEST_FLAG_SET(death_test_style, "fast");
+  TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  EXPECT_EXIT(
+      {
+        if (chdir(dir.path().c_str()) != 0) _exit(3);
+        THREAD_init();
+        THREAD_make_workers();
+        THREAD_run_async(fail_on_the_way_out, nullptr);
+        THREAD_shutdown();
+        _exit(8);  // not reached: the shutdown shows the fatal record
+      },
+      ::testing::ExitedWithCode(1), "Halden Error:\nLate failure\n\nfrom a worker\n");
+}
+
+// A warning queued the same way is shown too, and the shutdown goes on to
+// its clean end.
+TEST(ThreadLayerDeathTest, WarningQueuedBeforeShutdownIsShownAndTheExitIsClean) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  EXPECT_EXIT(
+      {
+        if (chdir(dir.path().c_str()) != 0) _exit(3);
+        xer.open("log.txt", std::ios::out);
+        THREAD_init();
+        THREAD_make_workers();
+        THREAD_call* call = THREAD_run_async(warn_on_the_way_out, nullptr);
+        // Looking at the call shows fatal records only: the warning waits.
+        if (THREAD_is_done(call, -1) != 1) _exit(4);
+        THREAD_cleanup(call);
+        THREAD_shutdown();
+        if (THREAD_is_inited() || warn_exce) _exit(5);
+        xer.close();
+        _exit(0);
+      },
+      ::testing::ExitedWithCode(0), "^Halden Error:\nLate warning\n\nfrom a worker\n");
+  // The log has the warning before the end of the shutdown.
+  const std::string log = read_file(dir / "log.txt");
+  const std::size_t shown = log.find("\nLate warning\nfrom a worker\n\n\n(");
+  const std::size_t clean = log.find("Clean exit from threads.\n");
+  EXPECT_NE(shown, std::string::npos) << log;
+  EXPECT_NE(clean, std::string::npos) << log;
+  EXPECT_LT(shown, clean) << log;
 }
 
 TEST(ThreadLayerProgram, InstallerStartsAndStopsItsWorkers) {
