@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "files/archives.h"
 #include "files/io_utils.h"
 #include "runtime/globals.h"
 
@@ -92,4 +93,12 @@ int check_single_entry(const std::string& archive, const std::string& name, std:
   else
     xer << line;
   return EPERM;
+}
+
+int unpack_single_file(const std::string& archive, const std::string& destination, std::string* refusal) {
+  const int code = check_single_entry(archive, last_component(destination), refusal);
+  if (code != 0) return code;
+  const std::string folder = folder_part(destination);
+  return ends_with(archive, ".7z") ? p7z_to_file(archive, folder, nullptr, 0)
+                                   : zip_to_file(archive, folder, nullptr, 0);
 }

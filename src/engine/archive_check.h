@@ -1,5 +1,5 @@
 // The check made before the archive of one installed file is unpacked: it
-// must hold that file and nothing else.
+// must hold that file and nothing else; and the unpacking of such an archive.
 #pragma once
 
 #include <string>
@@ -17,3 +17,11 @@
 // the main thread only, so callers on worker threads pass it back there.
 // Safe on several threads at once.
 int check_single_entry(const std::string& archive, const std::string& name, std::string* refusal = nullptr);
+
+// Checks the archive with check_single_entry against the last component of
+// destination and, when it is sound, unpacks it into the folder of
+// destination (".7z" by p7z_to_file, anything else by zip_to_file). 0, or
+// the code of the check (EPERM for a refused archive) or of the unpacking.
+// refusal as for check_single_entry.
+// Safe on several threads at once.
+int unpack_single_file(const std::string& archive, const std::string& destination, std::string* refusal = nullptr);

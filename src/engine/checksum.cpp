@@ -26,14 +26,11 @@ void checksum_task::do_it() {
   // Tasks cover disjoint runs and write only the current versions of their
   // own files; the main thread reads them after the task has come back.
   for (int i = first_file; i < end_file; ++i) {
-    const int v = static_cast<int>(sim_info[static_cast<std::size_t>(i)].versions.size()) - 1;
-    if (v < 0 || !want_this_f(i, v)) continue;
-    file_version_struct& version = sim_info[static_cast<std::size_t>(i)].versions[static_cast<std::size_t>(v)];
-    std::string local = version.path;
-    trim_dest_folder(local);
-    local = dest_dir_path + local;
+    const int last = static_cast<int>(sim_info[static_cast<std::size_t>(i)].versions.size()) - 1;
+    if (!want_this_f(i, last)) continue;
+    file_version_struct& version = current_version(i);
     version.sig_have = kSigNone;
-    calc_file_md5(local, version.sig_have);
+    calc_file_md5(local_path(version.path), version.sig_have);
     version.is_current = version.sig_have == version.sig_want ? 1 : 0;
   }
 }
@@ -49,7 +46,6 @@ int checksum_directory(int& queued, float& fraction) {
     // collect them all before every entry is written here.
     checksum_directory_kill();
     for (file_history_struct& file : sim_info) {
-      if (file.versions.empty()) continue;
       file_version_struct& v = file.versions.back();
       v.sig_have = kSigNone;
       v.is_current = v.sig_want == kSigNone ? 1 : 0;

@@ -6,6 +6,7 @@
 
 #include "engine/install_filter.h"
 #include "engine/installer_state.h"
+#include "files/io_utils.h"
 #include "runtime/globals.h"
 #include "runtime/translate.h"
 #include "ui/alert.h"
@@ -40,23 +41,19 @@ bool listed(const std::vector<std::string>& folders, const std::string& folder) 
 
 }  // namespace
 
-std::string answer_folder(const std::string& path) {
-  if (path.empty()) return std::string();
-  std::size_t search_end = path.size();
-  if (path.size() >= 3 && path.back() == '/') --search_end;  // a final '/' is not the separator
-  const std::size_t slash = path.rfind('/', search_end - 1);
-  if (slash == std::string::npos) return std::string();
-  return path.substr(0, slash + 1);
-}
-
 int select_alert(std::string path, int is_delete) {
+  // The texts and labels do not change while the question is up.
+  const std::string first = UTL_translate_string(is_delete ? "I am about to DELETE:" : "I am about to install:");
+  const std::string third = UTL_translate_string(
+      is_delete ? "because we no longer use this file, but it appears you have modified it. What to do?"
+                : "but it appears you have modified this file. What to do?");
+  constexpr std::size_t kButtonCount = sizeof kButtons / sizeof kButtons[0];
+  std::string labels[kButtonCount];
+  for (std::size_t k = 0; k < kButtonCount; ++k)
+    labels[k] = UTL_translate_string(is_delete ? kButtons[k].delete_label : kButtons[k].install_label);
+
   MACIBM_startwind(wind_question, 0);
   while (mnw.cur_wind == wind_question) {
-    const std::string first = UTL_translate_string(is_delete ? "I am about to DELETE:" : "I am about to install:");
-    const std::string third = UTL_translate_string(
-        is_delete ? "because we no longer use this file, but it appears you have modified it. What to do?"
-                  : "but it appears you have modified this file. What to do?");
-
     OGL_plot_back_col();
     BTN_fillwin(1, 21);
     const float wrap = mnw.wind_w - 40.0f;
@@ -64,9 +61,9 @@ int select_alert(std::string path, int is_delete) {
     OGL_string(43, 20, 90, path, wrap, 100, 0);
     OGL_string(43, 20, 80, third, wrap, 100, 0);
 
-    for (const question_button& b : kButtons) {
-      const std::string label = UTL_translate_string(is_delete ? b.delete_label : b.install_label);
-      if (BTN_action(b.x, b.y, b.w, 0, 1, label, "-")) {
+    for (std::size_t k = 0; k < kButtonCount; ++k) {
+      const question_button& b = kButtons[k];
+      if (BTN_action(b.x, b.y, b.w, 0, 1, labels[k], "-")) {
         MACIBM_startwind(wind_main, 0);
         return b.answer;
       }
@@ -102,9 +99,7 @@ int choose_files() {
     cur.do_delete = 0;
     if (!want_this_f(i, static_cast<int>(history.versions.size()) - 1)) continue;
 
-    std::string rel = cur.path;
-    trim_dest_folder(rel);
-    const std::string local = dest_dir_path + rel;
+    const std::string local = local_path(cur.path);
 
     bool gone = cur.sig_want == kSigGone;
     const bool present = cur.sig_have != kSigNone;
@@ -126,7 +121,7 @@ int choose_files() {
       }
       if (!matched) {
         // The local file is no released version: the user changed it.
-        const std::string folder = answer_folder(local);
+        const std::string folder = folder_part(local);
         if (listed(act_folders, folder)) {
           act = true;
         } else if (listed(keep_folders, folder)) {

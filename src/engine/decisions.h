@@ -30,7 +30,3 @@ int choose_files();
 // be waiting (BTN_script_click), otherwise this is a fatal alert.
 int select_alert(std::string path, int is_delete);
 
-// The folder of a local path, as the folder-wide answers compare it: the
-// path up to and including its last '/' (a final '/' of a path of three or
-// more characters passed over); empty without '/'.
-std::string answer_folder(const std::string& path);

@@ -61,9 +61,7 @@ void delete_files() {
     file_version_struct& v = sim_info[i].versions.back();
     if (!v.do_delete) continue;
 
-    std::string rel = v.path;
-    trim_dest_folder(rel);
-    const std::string local = dest_dir_path + rel;
+    const std::string local = local_path(v.path);
 
     stg.file_action = action_deleting;
     const int code = delete_file(local);

@@ -21,6 +21,7 @@
 #include "runtime/globals.h"
 #include "runtime/threads.h"
 #include "runtime/translate.h"
+#include "runtime/xtim.h"
 #include "ui/alert.h"
 #include "ui/draw.h"
 #include "ui/widgets.h"
@@ -40,16 +41,15 @@ constexpr std::size_t kMaxMountTable = 16 * 1024 * 1024;
 
 const char kVersionFile[] = "dvd_version.txt";
 
-bool ends_with(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
+// While the mount tables show no disc they are searched again at most once
+// a second: each search reads the table and looks into the root of every
+// mounted folder, and the disc screens ask on every frame.
+constexpr float kDiscSearchPause = 1.0f;
+float disc_search_at = 0.0f;  // earliest frame-timer time of the next search
 
-// A path on the disc as it is really spelled: disc images and discs mounted
-// without case folding may spell folders differently from the directory.
-std::string on_disc(std::string path) {
-  if (g_case_sensitive && !path.empty()) findPath(path.data());
-  return path;
-}
+// The disc folder whose refused "dvd_version.txt" was last logged: the scan
+// reads the file on every frame, the log says so once.
+std::string refused_version_folder;
 
 // The signature as a piece of a file name: the directory says what it is,
 // so anything but letters and digits (a '/' or a "..") is replaced, and a
@@ -137,8 +137,7 @@ bool scan_mount_table(const std::string& table_path, std::string& found) {
 
 // The current version of file i, or null when i is outside the table.
 file_version_struct* version_of(int i) {
-  if (i < 0 || i >= static_cast<int>(sim_info.size()) || sim_info[static_cast<std::size_t>(i)].versions.empty())
-    return nullptr;
+  if (i < 0 || i >= static_cast<int>(sim_info.size())) return nullptr;
   return &current_version(i);
 }
 
@@ -160,9 +159,7 @@ dvd_unpack_task::dvd_unpack_task(int index, const std::string& temp_folder) : fi
   // "_<index>." + suffix: the suffix keeps its dot, so the name ends in
   // "_12..zip". The index keeps files of the same content apart.
   temp_file = temp_folder + name_piece(v.sig_want) + "_" + std::to_string(index) + "." + suffix;
-  std::string local = v.path;
-  trim_dest_folder(local);
-  dest_path = dest_dir_path + local;
+  dest_path = local_path(v.path);
   // Taken now, on the main thread, which owns the disc globals.
   source = dvd_path + install_name + "/" + v.path + suffix;
 }
@@ -180,7 +177,10 @@ void dvd_unpack_task::do_it() {
   if (stage == 0) {
     // On the copy thread: the disc is read by one thread, in order.
     stage = 1;
-    const std::string from = on_disc(source);
+    // Disc images and discs mounted without case folding may spell folders
+    // differently from the directory.
+    std::string from = source;
+    repair_case(from);
     err = copy_file(from, temp_file);
     if (err != 0) {
       err_msg = "I was unable to copy the file " + from + " from the DVD to the hard drive.";
@@ -191,12 +191,7 @@ void dvd_unpack_task::do_it() {
 
   // On an unpack thread.
   if (err != 0) return;  // the copy failed: its code and sentence stand
-  const std::string folder = folder_part(dest_path);
-  int code = check_single_entry(temp_file, last_component(dest_path), &refusal);
-  if (code == 0) {
-    code = ends_with(temp_file, ".7z") ? p7z_to_file(temp_file, folder, nullptr, 0)
-                                       : zip_to_file(temp_file, folder, nullptr, 0);
-  }
+  const int code = unpack_single_file(temp_file, dest_path, &refusal);
   remove_temp(temp_file);
   if (code == 0) {
     // The file now holds exactly the released version; no new checksum is
@@ -206,7 +201,7 @@ void dvd_unpack_task::do_it() {
     v.is_current = 1;
   } else {
     err = code;
-    err_msg = "I was unable to unzip the file " + temp_file + " to the folder " + folder + ".";
+    err_msg = "I was unable to unzip the file " + temp_file + " to the folder " + folder_part(dest_path) + ".";
   }
 }
 
@@ -254,15 +249,20 @@ std::string find_disc_in_mount_table(const std::string& table_path) {
   return found;
 }
 
-std::string find_disc_folder() {
+std::string find_disc_folder(const std::string& table_path, const std::string& fallback_table_path) {
   const char* named = std::getenv("CORVANE_DISC");
   if (named && *named) {
     std::string folder = named;
     if (folder.back() != '/') folder += '/';
     return folder;
   }
+  // Not yet time for another search. A frame timer that went back (one
+  // started afresh) does not hold the search off for longer than the pause.
+  if (xtim.elapsed < disc_search_at && disc_search_at - xtim.elapsed <= kDiscSearchPause) return std::string();
   std::string found;
-  if (!scan_mount_table("/proc/self/mounts", found)) scan_mount_table("/proc/mounts", found);
+  if (!scan_mount_table(table_path, found)) scan_mount_table(fallback_table_path, found);
+  // Once a disc was found the next search (for the next disc) is made at once.
+  disc_search_at = found.empty() ? xtim.elapsed + kDiscSearchPause : 0.0f;
   return found;
 }
 
@@ -273,12 +273,23 @@ void UTIL_scan_dvd() {
   if (install_name == no_install_name) {
     xmap_class file(dvd_path + kVersionFile);
     std::string name;
-    if (file.start && parse_dvd_version(file.start, file.end - file.start, name)) install_name = name;
+    if (file.start && parse_dvd_version(file.start, file.end - file.start, name)) {
+      install_name = name;
+      refused_version_folder.clear();
+    } else if (file.start && refused_version_folder != dvd_path) {
+      refused_version_folder = dvd_path;
+      xer << "The disc at " << dvd_path << " is not used: its \"" << kVersionFile
+          << "\" is no disc description or names no install folder.\n";
+    }
   }
 
   if (install_name != no_install_name && stg.dir_status == 0) {
-    const std::string archive = on_disc(dvd_path + install_name + "/directory.txt.zip");
-    const int err = zip_to_file(archive, temp_path, nullptr, 0);
+    std::string archive = dvd_path + install_name + "/directory.txt.zip";
+    repair_case(archive);
+    // The archive must hold the directory file and nothing else: anything
+    // more would be written into the temporary folder beside it.
+    int err = check_single_entry(archive, "directory.txt");
+    if (err == 0) err = zip_to_file(archive, temp_path, nullptr, 0);
     if (err != 0) {
       __MACIBM_alert(0, UTL_translate_string("DVD scan: The installer cannot extract a file."),
                      UTL_translate_string("Error: ") + error_str(err),

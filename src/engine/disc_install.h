@@ -55,10 +55,12 @@ extern int install_err_num;
 extern std::string install_err_msg;
 
 // Called every frame by the disc welcome screen: finds the mounted disc
-// (dvd_path), reads its install folder name (install_name) from
-// "dvd_version.txt", then unpacks and reads the disc set's directory
-// (stg.dir_status 3 when read, 2 when refused). An unreadable directory
-// archive is a fatal alert.
+// (dvd_path, with find_disc_folder), reads its install folder name
+// (install_name) from "dvd_version.txt" (a file that is refused or names no
+// folder is logged once per disc folder), then unpacks and reads the disc
+// set's directory (stg.dir_status 3 when read, 2 when refused). A directory
+// archive that cannot be unpacked, or that holds anything but the file
+// "directory.txt", is a fatal alert.
 void UTIL_scan_dvd();
 
 // With eject set, lets the disc at dvd_path go and forgets dvd_path, so the
@@ -108,10 +110,14 @@ int abort_alert(std::string text, std::string label1, std::string text1, std::st
 bool parse_dvd_version(const char* data, std::int64_t size, std::string& name);
 
 // The folder of the install disc, ending in "/"; empty when none is found.
-// The environment variable CORVANE_DISC, when set, names it; otherwise the
-// first mounted folder of the mount table whose root holds
-// "dvd_version.txt" (in any letter case).
-std::string find_disc_folder();
+// The environment variable CORVANE_DISC, when set, names it at once;
+// otherwise the first mounted folder of the mount table (the fallback table
+// when the first cannot be read) whose root holds "dvd_version.txt" (in any
+// letter case). After a search that found no disc the tables are searched
+// again only once the frame timer (xtim.elapsed) has moved on a second;
+// calls before that give an empty folder. Main thread only.
+std::string find_disc_folder(const std::string& table_path = "/proc/self/mounts",
+                             const std::string& fallback_table_path = "/proc/mounts");
 
 // The mount-table half of find_disc_folder, over a table in the format of
 // /proc/self/mounts (octal escapes such as "\040" in the names).

@@ -11,7 +11,6 @@
 #include "engine/delete_files.h"
 #include "engine/installer_state.h"
 #include "engine/server_list.h"
-#include "files/archives.h"
 #include "files/folder_list.h"
 #include "files/http.h"
 #include "files/io_utils.h"
@@ -21,10 +20,6 @@
 #include "ui/alert.h"
 
 namespace {
-
-bool ends_with(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 // The number of slots switched on.
 int active_streams() {
@@ -59,9 +54,7 @@ void stream_rule(int s) {
 // One step of stream s on file i.
 void file_step(int s, int i) {
   file_version_struct& v = current_version(i);
-  std::string rel = v.path;
-  trim_dest_folder(rel);
-  const std::string local = dest_dir_path + rel;
+  const std::string local = local_path(v.path);
   int server = stg.server_index;
   if (server < 0 || server >= kMaxServers || (stg.num_servers > 0 && server >= stg.num_servers)) server = 0;
   const std::string request = server_path[server] + v.path + ".zip";
@@ -169,12 +162,7 @@ void next_class::reset_all_streams() {
 }
 
 int extract_and_delete_file(std::string archive, std::string destination) {
-  const std::string folder = folder_part(destination);
-  int code = check_single_entry(archive, last_component(destination));
-  if (code == 0) {
-    code = ends_with(archive, ".7z") ? p7z_to_file(archive, folder, nullptr, 0)
-                                     : zip_to_file(archive, folder, nullptr, 0);
-  }
+  const int code = unpack_single_file(archive, destination);
   if (code != 0) {
     stg.had_errors = 1;
     __MACIBM_alert(0, UTL_translate_string("The installer cannot extract a file."),

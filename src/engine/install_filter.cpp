@@ -111,6 +111,12 @@ void trim_dest_folder(std::string& path) {
   if (k != std::string::npos) path.erase(0, k + 1);
 }
 
+std::string local_path(const std::string& table_path) {
+  std::string rel = table_path;
+  trim_dest_folder(rel);
+  return dest_dir_path + rel;
+}
+
 int path_has_no_file(std::string path) {
   return !path.empty() && path.back() == '/' ? 1 : 0;
 }

@@ -33,6 +33,11 @@ void scenery_from_install();
 // Removes the first path component and its "/" in place.
 void trim_dest_folder(std::string& path);
 
+// The local path of a file of the table: dest_dir_path + the table's path
+// without its first component (trim_dest_folder). Reads dest_dir_path,
+// which is only read while worker threads run.
+std::string local_path(const std::string& table_path);
+
 // 1 when the path ends in "/"; 0 for an empty path.
 int path_has_no_file(std::string path);
 

@@ -20,13 +20,18 @@ constexpr std::size_t kMaxListBytes = 64 * 1024 * 1024;
 
 const char kListName[] = "corvane_install.txt";
 
+// The log line of a folder that cannot be registered; reading the list
+// without a preferences folder writes it too.
+const char kRegistrationFailed[] = "WARNING: registration of this halden folder failed!\n";
+
 // The list's path in the preferences folder. Without a preferences folder
-// (no HOME) the list is neither read nor written: empty, after a log line.
+// (no HOME) the list is neither read nor written: empty, after the
+// registration warning.
 std::string list_path() {
   std::string prefs;
   get_OS_abs_path(os_dir_prefs, prefs);
   if (prefs.empty()) {
-    xer << "WARNING: registration of this halden folder failed!\n";
+    xer << kRegistrationFailed;
     return std::string();
   }
   return prefs + kListName;
@@ -47,23 +52,6 @@ std::vector<std::string> list_lines(const std::string& text) {
     start = end + 1;
   }
   return lines;
-}
-
-// Writes all of data, going on after short writes. 0 or errno.
-int write_all(int fd, const std::string& data) {
-  const char* p = data.data();
-  std::size_t left = data.size();
-  while (left > 0) {
-    const ssize_t n = write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (n == 0) return EIO;
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return 0;
 }
 
 }  // namespace
@@ -95,7 +83,7 @@ void register_new_corvane() {
   // A folder whose name holds a line end cannot be written as one line: it
   // would come back as other folders.
   if (dest_dir_path.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
-    xer << "WARNING: registration of this halden folder failed!\n";
+    xer << kRegistrationFailed;
     return;
   }
 
@@ -130,7 +118,7 @@ void register_new_corvane() {
   if (end_last_line) data += '\n';
   data += dest_dir_path;
   data += '\n';
-  int err = write_all(fd, data);
+  int err = write_all(fd, data.data(), data.size());
   if (close(fd) != 0 && !err) err = errno;
   if (err) xer << fail_line;
 }

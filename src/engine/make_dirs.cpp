@@ -52,23 +52,25 @@ int make_dirs() {
     if (const int code = make_one(d)) return code;
   }
 
-  // The folders of the files to install, relative to the install folder. In
-  // byte order a folder comes before its sub-folders.
+  // The folders of the files to install below the install folder. All
+  // share the install folder's path, so in byte order a folder comes before
+  // its sub-folders.
   std::set<std::string> folders;
+  // A slash at or before this index ends no folder below the install folder.
+  const std::size_t below = dest_dir_path.size();
   const int count = static_cast<int>(sim_info.size());
   for (int i = 0; i < count; ++i) {
     const file_history_struct& history = sim_info[static_cast<std::size_t>(i)];
     const file_version_struct& cur = history.versions.back();
     if (!cur.do_install || !want_this_f(i, static_cast<int>(history.versions.size()) - 1)) continue;
-    std::string name = cur.path;
-    trim_dest_folder(name);
-    for (std::size_t slash = name.rfind('/'); slash != std::string::npos; slash = name.rfind('/')) {
+    std::string name = local_path(cur.path);
+    for (std::size_t slash = name.rfind('/'); slash != std::string::npos && slash > below; slash = name.rfind('/')) {
       name.erase(slash);
-      if (!name.empty()) folders.insert(name);
+      folders.insert(name);
     }
   }
   for (const std::string& folder : folders) {
-    if (const int code = make_one(dest_dir_path + folder)) return code;
+    if (const int code = make_one(folder)) return code;
   }
 
   // The working folders: a failure is shown but the installation goes on.

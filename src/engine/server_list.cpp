@@ -6,14 +6,16 @@
 //   <description>
 //   ENDOFLIST
 // Up to ten servers are kept. One of them is picked, and "directory.txt.zip"
-// is fetched from it (from another one after a failure), unpacked into the
-// temporary folder and read into the file table.
+// is fetched from it (from another one after a failure), checked to hold only
+// "directory.txt", unpacked into the temporary folder and read into the file
+// table.
 
 #include "engine/server_list.h"
 
 #include <cmath>
 #include <cstdlib>
 
+#include "engine/archive_check.h"
 #include "engine/directory.h"
 #include "engine/installer_state.h"
 #include "engine/record_scan.h"
@@ -131,7 +133,10 @@ void UTL_download_directory() {
       stg.server_index = int_rand(0, stg.num_servers - 1);
       return;
     }
-    const int err = zip_to_file(archive, temp_path, nullptr, 0);
+    // The archive must hold the directory file and nothing else: anything
+    // more would be written into the temporary folder beside it.
+    int err = check_single_entry(archive, "directory.txt");
+    if (err == 0) err = zip_to_file(archive, temp_path, nullptr, 0);
     if (err == 0) {
       stg.dir_status = 1;
     } else {

@@ -10,6 +10,7 @@
 #include "engine/decisions.h"
 #include "engine/install_filter.h"
 #include "engine/installer_state.h"
+#include "files/io_utils.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "ui/widgets.h"
@@ -202,13 +203,14 @@ TEST_F(Decisions, ProgressMarks) {
   for (int i : {a, skipped, c, refused}) EXPECT_FLOAT_EQ(cur(i).progress_mark, 0.5f);
 }
 
+// The folder-wide answers compare the folder part of the local paths.
 TEST_F(Decisions, AnswerFolder) {
-  EXPECT_EQ(answer_folder("/inst/a/b.txt"), "/inst/a/");
-  EXPECT_EQ(answer_folder("/inst/a/"), "/inst/");
-  EXPECT_EQ(answer_folder("b.txt"), "");
-  EXPECT_EQ(answer_folder("/b"), "/");
-  EXPECT_EQ(answer_folder("a/"), "a/");
-  EXPECT_EQ(answer_folder(""), "");
+  EXPECT_EQ(folder_part("/inst/a/b.txt"), "/inst/a/");
+  EXPECT_EQ(folder_part("/inst/a/"), "/inst/");
+  EXPECT_EQ(folder_part("b.txt"), "");
+  EXPECT_EQ(folder_part("/b"), "/");
+  EXPECT_EQ(folder_part("a/"), "a/");
+  EXPECT_EQ(folder_part(""), "");
 }
 
 TEST_F(Decisions, TheQuestionTakesEachAnswerAndTheLabelsOfItsKind) {

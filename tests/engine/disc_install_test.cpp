@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -27,6 +28,7 @@
 #include "engine/make_dirs.h"
 #include "files/io_utils.h"
 #include "runtime/globals.h"
+#include "runtime/xtim.h"
 #include "support/log_capture.h"
 #include "support/release_builder.h"
 #include "support/temp_dir.h"
@@ -570,6 +572,47 @@ TEST_F(DiscInstall, ScanReadsTheNameOnlyFromAnAcceptedDiscFile) {
   EXPECT_EQ(install_name, kInstall);
 }
 
+TEST_F(DiscInstall, ARefusedDiscFileIsLoggedOncePerDiscFolder) {
+  add("Resources/a.txt", "a", 0);
+  publish(1);
+  const std::string d = disc_folder(0);
+  const std::string other = work / "other disc/";
+  ASSERT_TRUE(write_file(d + "dvd_version.txt", "I\n900 version\nINSTALLER\nVERSION " + kInstall + "\n"));
+  ASSERT_TRUE(write_file(other + "dvd_version.txt", "I\n900 version\nDVD\nVERSION \t\n"));
+  const auto times_logged = [&](const std::string& folder) {
+    const std::string log = log_text();
+    const std::string line = "The disc at " + folder + " is not used: its \"dvd_version.txt\" is no disc description"
+                             " or names no install folder.\n";
+    int n = 0;
+    for (std::size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++n;
+    return n;
+  };
+
+  // Another kind of file: the welcome screen's frames log it once.
+  disc.set(d);
+  for (int frame = 0; frame < 5; ++frame) UTIL_scan_dvd();
+  EXPECT_EQ(install_name, no_install_name);
+  EXPECT_EQ(times_logged(d), 1);
+
+  // A disc file whose VERSION line names nothing, in another folder.
+  UTIL_switch_disk(1);
+  disc.set(other);
+  for (int frame = 0; frame < 5; ++frame) UTIL_scan_dvd();
+  EXPECT_EQ(dvd_path, other);
+  EXPECT_EQ(install_name, no_install_name);
+  EXPECT_EQ(times_logged(other), 1);
+  EXPECT_EQ(times_logged(d), 1);
+
+  // The first disc, its file now accepted: read, and nothing more logged.
+  UTIL_switch_disk(1);
+  ASSERT_TRUE(write_file(d + "dvd_version.txt", "I\n900 version\nDVD\nVERSION " + kInstall + "\n"));
+  disc.set(d);
+  ASSERT_TRUE(scan_disc());
+  EXPECT_EQ(install_name, kInstall);
+  EXPECT_EQ(times_logged(d), 1);
+  EXPECT_EQ(times_logged(other), 1);
+}
+
 TEST_F(DiscInstall, SuffixFollowsTheGlobalSceneryFolderNameExactly) {
   sim_info.resize(3);
   sim_info[0].versions.resize(1);
@@ -727,6 +770,49 @@ TEST(DiscMountTable, TheEnvironmentNamesTheDiscFolder) {
   EXPECT_EQ(find_disc_folder(), "/some/disc image/");
 }
 
+TEST(DiscMountTable, WithoutADiscTheTableIsSearchedAtMostOnceASecond) {
+  TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  const std::string mnt = dir / "disc";
+  ASSERT_TRUE(write_file(mnt + "/dvd_version.txt", ""));
+  const std::string table = dir / "mounts";
+  const std::string no_disc = "/dev/sda1 " + dir.path() + " ext4 rw 0 0\n";
+  const std::string with_disc = no_disc + "/dev/sr0 " + mnt + " iso9660 ro 0 0\n";
+  ASSERT_TRUE(write_file(table, no_disc));
+  DiscVariable disc;
+  disc.clear();
+  const float saved_elapsed = xtim.elapsed;
+  xtim.elapsed = saved_elapsed + 10.0f;  // past any search made before
+
+  EXPECT_EQ(find_disc_folder(table, table), "");
+  ASSERT_TRUE(write_file(table, with_disc));
+  EXPECT_EQ(find_disc_folder(table, table), "") << "searched again within the second";
+  xtim.elapsed += 0.5f;
+  EXPECT_EQ(find_disc_folder(table, table), "") << "searched again within the second";
+  xtim.elapsed += 0.6f;
+  EXPECT_EQ(find_disc_folder(table, table), mnt + "/");
+  // After a disc was found, the search for the next one is made at once.
+  EXPECT_EQ(find_disc_folder(table, table), mnt + "/");
+  ASSERT_TRUE(write_file(table, no_disc));
+  EXPECT_EQ(find_disc_folder(table, table), "");
+  // The fallback table is read when the first cannot be.
+  ASSERT_TRUE(write_file(dir / "fallback", with_disc));
+  xtim.elapsed += 1.0f;
+  EXPECT_EQ(find_disc_folder(dir / "no such table", dir / "fallback"), mnt + "/");
+
+  // The environment is honoured at once, also while the tables wait.
+  EXPECT_EQ(find_disc_folder(table, table), "");
+  disc.set(dir / "named");
+  EXPECT_EQ(find_disc_folder(table, table), dir / "named/");
+  disc.clear();
+  EXPECT_EQ(find_disc_folder(table, table), "");
+
+  // A frame timer started afresh holds the search off no longer than the pause.
+  ASSERT_TRUE(write_file(table, with_disc));
+  xtim.elapsed = saved_elapsed;
+  EXPECT_EQ(find_disc_folder(table, table), mnt + "/");
+}
+
 // ---------------------------------------------------------------------------
 // The two-button question
 
@@ -779,6 +865,55 @@ TEST(DiscDeathTest, AnUnreadableDirectoryArchiveOnTheDiscIsFatal) {
   install_name = saved_name;
   dvd_path = saved_dvd;
   stg.dir_status = saved_status;
+}
+
+TEST(DiscDeathTest, ADirectoryArchiveHoldingMoreThanTheDirectoryIsRefusedAsFatal) {
+  GTEST_FLAG_SET(death_test_style, "fast");  // for the reason given in the test above
+  TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  const std::string directory = "I\n900 version\nINSTALLER\nDIR Halden/\n";
+  ASSERT_TRUE(write_file(dir / "disc/dvd_version.txt", "I\n900 version\nDVD\nVERSION Set\n"));
+  ASSERT_TRUE(write_file(dir / "disc/Set/placeholder", ""));
+  ASSERT_TRUE(write_file(dir / "extra/directory.txt", directory));
+  ASSERT_TRUE(write_file(dir / "extra/intruder.txt", "not part of the directory"));
+  // A link in the directory's place, to a sound directory beside it.
+  ASSERT_TRUE(write_file(dir / "link/placeholder", ""));
+  ASSERT_EQ(symlink("planted.txt", (dir / "link/directory.txt").c_str()), 0);
+  const std::string archive = dir / "disc/Set/directory.txt.zip";
+  const std::string commands[] = {
+      "cd '" + dir / "extra" + "' && zip -q '" + archive + "' directory.txt intruder.txt",
+      "cd '" + dir / "link" + "' && zip -q -y '" + archive + "' directory.txt",
+  };
+  LogCapture log(dir / "log.txt");
+  DiscVariable disc;
+  disc.set(dir / "disc/");
+  const std::string saved_temp = temp_path;
+  const std::string saved_name = install_name;
+  const std::string saved_dvd = dvd_path;
+  const int saved_status = stg.dir_status;
+  for (const std::string& command : commands) {
+    SCOPED_TRACE(command);
+    std::remove(archive.c_str());
+    ASSERT_TRUE(run_ok(command));
+    temp_path = dir / "temp/";
+    ASSERT_TRUE(write_file(temp_path + "planted.txt", directory));
+    install_name = no_install_name;
+    dvd_path.clear();
+    stg.dir_status = 0;
+    EXPECT_EXIT(UTIL_scan_dvd(), ::testing::ExitedWithCode(1), "DVD scan: The installer cannot extract a file.");
+    // Nothing of the archive reached the temporary folder.
+    EXPECT_FALSE(exists_at_all(temp_path + "directory.txt"));
+    EXPECT_FALSE(exists_at_all(temp_path + "intruder.txt"));
+  }
+  temp_path = saved_temp;
+  install_name = saved_name;
+  dvd_path = saved_dvd;
+  stg.dir_status = saved_status;
+  const std::string text = log.text();
+  EXPECT_NE(text.find("Refused to unpack " + archive + ": it should hold only the file \"directory.txt\" but holds 2"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("(no plain file)"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -243,6 +243,14 @@ TEST_F(InstallFilterTest, TrimDestFolder) {
   p = "";
   trim_dest_folder(p);
   EXPECT_EQ(p, "");
+
+  // The local path: the install folder in place of the first component.
+  const std::string saved = dest_dir_path;
+  dest_dir_path = "/home/u/Corvane 9/";
+  EXPECT_EQ(local_path("Halden/Resources/default data/earth.dat"), "/home/u/Corvane 9/Resources/default data/earth.dat");
+  EXPECT_EQ(local_path("readme.txt"), "/home/u/Corvane 9/readme.txt");
+  EXPECT_EQ(local_path("Halden/"), "/home/u/Corvane 9/");
+  dest_dir_path = saved;
 }
 
 TEST_F(InstallFilterTest, PathHasNoFile) {

@@ -2,8 +2,12 @@
 // through the proxy settings as the installer reaches its servers.
 #include <gtest/gtest.h>
 #include <time.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "engine/directory.h"
@@ -11,6 +15,7 @@
 #include "engine/server_list.h"
 #include "files/archives.h"
 #include "files/http.h"
+#include "files/io_utils.h"
 #include "runtime/globals.h"
 #include "runtime/xtim.h"
 #include "support/http_server.h"
@@ -212,6 +217,50 @@ TEST_F(DirectoryFetchTest, ADamagedDirectoryArchiveIsReportedAndFetchedAgain) {
   EXPECT_NE(err.find("Destination Path/" + tmp.path()), std::string::npos) << err;
   EXPECT_EQ(stg.dir_status, 0);
   EXPECT_EQ(stg.server_index, 0);
+}
+
+TEST_F(DirectoryFetchTest, ADirectoryArchiveWithMoreThanTheDirectoryIsRefused) {
+  ASSERT_TRUE(write_file(www / "serverlist9.txt", kListHeader + "FINAL v9\nSERVER s.example.com\n/s/\nS\n"));
+  TempDir logdir, staging;
+  ASSERT_TRUE(logdir.ok() && staging.ok());
+  LogCapture log(logdir / "log.txt");
+  ASSERT_TRUE(write_file(staging / "extra/directory.txt", kDirectory));
+  ASSERT_TRUE(write_file(staging / "extra/intruder.txt", "not part of the directory"));
+  ASSERT_TRUE(write_file(staging / "link/placeholder", ""));
+  // A link entry in the directory's place, to the server list beside it.
+  ASSERT_EQ(symlink("serverlist9.txt", (staging / "link/directory.txt").c_str()), 0);
+  struct Case {
+    const char* what;
+    std::string command;
+  };
+  const std::string archive = www / "s/v9/directory.txt.zip";
+  ASSERT_TRUE(write_file(www / "s/v9/placeholder", ""));
+  const Case cases[] = {
+      {"a second file", "cd '" + staging / "extra" + "' && zip -q '" + archive + "' directory.txt intruder.txt"},
+      {"a link", "cd '" + staging / "link" + "' && zip -q -y '" + archive + "' directory.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::remove(archive.c_str());
+    ASSERT_EQ(std::system(c.command.c_str()), 0);
+    const int fetched = server->count("/s/v9/directory.txt.zip");
+    testing::internal::CaptureStderr();
+    // Refused like an archive that cannot be unpacked: reported, and
+    // fetched again.
+    ASSERT_TRUE(run_frames([&] { return server->count("/s/v9/directory.txt.zip") >= fetched + 2; }));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("The installer cannot extract a file."), std::string::npos) << err;
+    EXPECT_NE(err.find("Error: " + error_str(EPERM)), std::string::npos) << err;
+    EXPECT_EQ(stg.dir_status, 0);
+    EXPECT_TRUE(sim_info.empty());
+    EXPECT_FALSE(exists_at_all(tmp / "directory.txt"));
+    EXPECT_FALSE(exists_at_all(tmp / "intruder.txt"));
+    EXPECT_FALSE(exists_at_all(tmp / "directory.txt.zip"));
+  }
+  const std::string text = log.text();
+  const std::string refusal =
+      "Refused to unpack " + tmp / "directory.txt.zip" + ": it should hold only the file \"directory.txt\"";
+  EXPECT_NE(text.find(refusal), std::string::npos) << text;
 }
 
 TEST(ServerPick, FavoursTheHeadOfTheList) {
