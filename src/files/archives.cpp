@@ -16,6 +16,7 @@
 #include <ctime>
 
 #include "files/io_utils.h"
+#include "files/pending_file.h"
 #include "files/xmap.h"
 #include "runtime/globals.h"
 
@@ -45,86 +46,6 @@ const char* err_file() {
   const char* f = sErrFile.load();
   return f ? f : "";
 }
-
-// Six random name characters after a '.', for temporary names. The state is
-// per thread, so workers unpacking side by side need no lock; O_EXCL on the
-// create makes any collision harmless.
-std::string random_suffix() {
-  static thread_local std::uint64_t state = 0;
-  if (state == 0) {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    state = static_cast<std::uint64_t>(ts.tv_nsec) ^ (static_cast<std::uint64_t>(ts.tv_sec) << 32) ^
-            (static_cast<std::uint64_t>(getpid()) << 16) ^ reinterpret_cast<std::uintptr_t>(&state);
-    if (state == 0) state = 1;
-  }
-  static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  std::string s = ".";
-  for (int i = 0; i < 6; ++i) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    s += kChars[state % (sizeof kChars - 1)];
-  }
-  return s;
-}
-
-// A new file written beside its target. It takes the target's place only
-// through close_checked() and rename_over(); otherwise it is removed when
-// the object goes.
-class PendingFile {
- public:
-  PendingFile() = default;
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
-  ~PendingFile() { discard(); }
-
-  // Creates the temporary file in target's folder, with the mode that file
-  // creation gives (0666 less the umask). 0 or errno.
-  int create(const std::string& target) {
-    target_ = target;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      temp_ = temp_name_beside(target, random_suffix());
-      fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd_ >= 0) return 0;
-      if (errno != EEXIST) break;
-    }
-    const int err = errno;
-    temp_.clear();
-    return err;
-  }
-
-  int fd() const { return fd_; }
-
-  // Writes all len bytes. 0 or errno.
-  int write(const char* data, std::size_t len) { return write_all(fd_, data, len); }
-
-  // Closes the file, checking that everything reached it. 0 or errno.
-  int close_checked() {
-    const int f = fd_;
-    fd_ = -1;
-    return ::close(f) == 0 ? 0 : errno;
-  }
-
-  // Puts the closed file in the target's place. 0 or errno.
-  int rename_over() {
-    if (rename(temp_.c_str(), target_.c_str()) != 0) return errno;
-    temp_.clear();
-    return 0;
-  }
-
-  void discard() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    if (!temp_.empty()) unlink(temp_.c_str());
-    temp_.clear();
-  }
-
- private:
-  std::string target_;
-  std::string temp_;
-  int fd_ = -1;
-};
 
 // Decides whether an entry may be written below the output folder: its name
 // must be relative, hold no ".." component, and no existing folder on the
