@@ -5,6 +5,16 @@ constexpr int kNumColours = 105;
 
 class colr_class {
  public:
+  colr_class();
+
+  // Gamma of the artwork and of the display, and the table that maps an
+  // 8-bit value of the one to the other. The image readers use them; they
+  // never change after construction.
+  double image_gamma = 1.8;
+  double display_gamma = 2.2;
+  int gamma_on = 1;  // the display gamma is not the artwork's
+  unsigned char gamma_table[256] = {};
+
   float rgb[kNumColours][3] = {};
   float blink = 0.0f;  // pulse value animated by the frame timer
 
