@@ -46,11 +46,46 @@ TEST(CmndRegistry, GroupsOnceAndEverythingInByteOrder) {
   EXPECT_EQ(in_path(registry, ""), (Names{"other", "sim/"}));
 }
 
+TEST(CmndRegistry, LookupByPathFallsBackToTheNothingCommand) {
+  cmnd_class registry;
+  EXPECT_EQ(registry.names[0], "cmnd_nothing");
+  EXPECT_EQ(registry.types[0], 3);
+  EXPECT_EQ(registry.press_counts[0], 0);
+  EXPECT_EQ(registry.add_cmd("sim/view/forward", "Look ahead"), 1);
+  EXPECT_EQ(registry.add_cmd("sim/view/forward", "Again"), 2);
+  EXPECT_EQ(registry.names[2], "DYNAMIC");
+  EXPECT_EQ(registry.types[2], 2);
+  EXPECT_EQ(registry.get_cmnd_by_name("sim/view/forward"), 1) << "the first of two equal paths";
+  EXPECT_EQ(registry.get_cmnd_by_name("sim/-none-/-none-"), 0);
+  EXPECT_EQ(registry.get_cmnd_by_name("SIM/view/forward"), 0);
+  EXPECT_EQ(registry.get_cmnd_by_name("sim/view/forward/"), 0);
+  EXPECT_EQ(registry.get_cmnd_by_name("never/registered"), 0);
+
+  registry.release_one(1);
+  EXPECT_EQ(registry.press_counts[1], -1) << "not held at 0";
+  registry.press_one(1);
+  registry.press_one(1);
+  registry.press_always(1);
+  EXPECT_EQ(registry.press_counts[1], 1);
+  registry.press_one(3);  // outside the registry: ignored
+  registry.release_one(-1);
+  EXPECT_EQ(registry.press_counts, (std::vector<int>{0, 1, 0}));
+
+  set_plane_focus(4);
+  EXPECT_EQ(get_plane_focus(), 4);
+  set_plane_focus(0);
+}
+
 TEST(CmndRegistry, EmptyRegistryListsNothing) {
   cmnd_class registry;
+  registry.names.clear();
   registry.paths.clear();
   registry.descriptions.clear();
+  registry.types.clear();
+  registry.press_counts.clear();
   EXPECT_EQ(in_path(registry, ""), Names{});
+  EXPECT_EQ(registry.get_cmnd_by_name("sim/-none-/-none-"), 0);
+  registry.press_one(0);  // nothing to press
   EXPECT_EQ(registry.add_cmd("a/b", "first"), 0);
   EXPECT_EQ(in_path(registry, ""), Names{"a/"});
 }
