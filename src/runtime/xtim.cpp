@@ -7,7 +7,7 @@
 
 #include "runtime/globals.h"
 #include "ui/colr.h"
-#include "ui/widgets.h"
+#include "ui/focus.h"
 #include "window/mnw.h"
 
 namespace {

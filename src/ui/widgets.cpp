@@ -5,8 +5,6 @@
 
 #include "window/mnw.h"
 
-int focused_field = -1;
-
 namespace {
 
 std::deque<std::string>& script() {
@@ -15,8 +13,6 @@ std::deque<std::string>& script() {
 }
 
 }  // namespace
-
-void BTN_unfocus_any() { focused_field = -1; }
 
 int BTN_action(float centre_x, float y, float width, int /*on_state*/, int /*style*/, std::string label,
                std::string /*key_label*/) {

@@ -4,12 +4,6 @@
 
 #include <string>
 
-// Drops the keyboard focus, so that no text field is focused.
-void BTN_unfocus_any();
-
-// Index of the focused field in this frame's focus ring; -1 when none.
-extern int focused_field;
-
 // A push button centred at (centre_x, y) of the current window with the
 // label (key_label "-" for none). Returns 1 in the frame in which the user
 // clicks inside it (within half the width of centre_x and 10 units of y,

@@ -8,7 +8,7 @@
 #include "runtime/exceptions.h"
 #include "runtime/globals.h"
 #include "runtime/xtim.h"
-#include "ui/widgets.h"
+#include "ui/focus.h"
 #include "window/mnw.h"
 #include "wizard/wizard.h"
 

@@ -5,7 +5,7 @@
 
 #include "runtime/xtim.h"
 #include "ui/colr.h"
-#include "ui/widgets.h"
+#include "ui/focus.h"
 #include "window/mnw.h"
 
 namespace {
@@ -147,10 +147,10 @@ TEST_F(TimerTest, DoubleClickQuickClickAndHeld) {
 
 TEST_F(TimerTest, ClickDropsFocusAndMovementMarksActivity) {
   pass();
-  focused_field = 3;
+  focus_id = 3;
   sleep_s(0.02);
   pass(1, 0);
-  EXPECT_EQ(focused_field, -1);
+  EXPECT_EQ(focus_id, 0);
   EXPECT_FLOAT_EQ(mnw.last_click_time, tim.elapsed);
   EXPECT_FLOAT_EQ(mnw.last_move_time, tim.elapsed);
 

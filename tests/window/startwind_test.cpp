@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/globals.h"
-#include "ui/widgets.h"
+#include "ui/focus.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
 
@@ -57,7 +57,7 @@ TEST_F(StartWindTest, MainWindowAndResetOfInputState) {
   mnw.click = mnw.down = 1;
   mnw.wheel = 3;
   mnw.open_menu = 4;
-  focused_field = 2;
+  focus_id = 2;
   MACIBM_startwind(-1, 0);
   EXPECT_EQ(mnw.cur_wind, -1);
   EXPECT_EQ(mnw.modal, 0);
@@ -69,7 +69,7 @@ TEST_F(StartWindTest, MainWindowAndResetOfInputState) {
   EXPECT_EQ(mnw.down, 0);
   EXPECT_EQ(mnw.wheel, 0);
   EXPECT_EQ(mnw.open_menu, -1);
-  EXPECT_EQ(focused_field, -1);
+  EXPECT_EQ(focus_id, 0);
 }
 
 TEST(AppPath, FolderAndExecutableOfThisProcess) {
