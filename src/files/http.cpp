@@ -157,15 +157,19 @@ down_class::down_class(const char* server, unsigned short port, const char* path
   socket.reset(new PCSBSocket(0, false));
   socket->Connect(address, proxied ? ProxyPort(server, port) : port);
 
+  // A proxy learns the server's port only from the request: the absolute
+  // address and the Host header name it when it is not the default one.
+  std::string host;
+  auto named = request_headers.find("Host");
+  if (named != request_headers.end()) host = named->second;
+  if (proxied && port != 80 && host.find(':') == std::string::npos) host += ":" + std::to_string(port);
+
   std::string request = post ? "POST " : "GET ";
-  if (proxied) {
-    auto host = request_headers.find("Host");
-    request += "http://";
-    if (host != request_headers.end()) request += host->second;
-  }
+  if (proxied) request += "http://" + host;
   append_escaped_path(request, path);
   request += " HTTP/1.1\r\n";
-  for (const auto& h : request_headers) request += h.first + ": " + h.second + "\r\n";
+  for (const auto& h : request_headers)
+    request += h.first + ": " + (proxied && h.first == "Host" ? host : h.second) + "\r\n";
   if (body) request += "Content-Length: " + std::to_string(body_length) + "\r\n";
   request += "\r\n";
 

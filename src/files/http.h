@@ -32,7 +32,9 @@ class down_class {
   // Resolves server (or the proxy, when one is set and applies), starts
   // connecting and composes the request. In path, every byte that cannot
   // stand as it is in a request (controls, the space, non-ASCII bytes, '%',
-  // '#', '?' and the others not allowed in one) is sent as %XX. body may be
+  // '#', '?' and the others not allowed in one) is sent as %XX. Through a
+  // proxy the absolute address and the Host header carry ":port" when port
+  // is not 80 (and the "Host" value names no port itself). body may be
   // null; out_file may be null (the body is then read and counted but kept
   // nowhere).
   down_class(const char* server, unsigned short port, const char* path, bool post,

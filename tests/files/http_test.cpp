@@ -274,8 +274,8 @@ TEST_F(HttpTest, ServerErrorStatusFails) {
 
 TEST_F(HttpTest, ProxyGetsTheAbsoluteFormAndTheConnection) {
   ASSERT_TRUE(write_file(tmp / "www/v9/a b.txt", "through the proxy"));
-  // Direct connections would go to a closed port: only the proxy answers.
-  http.server_port = closed_port();
+  // The servers' own port: only the proxy can answer here.
+  http.server_port = 80;
   http.proxy_host = "127.0.0.1";
   http.proxy_port = server->port();
   const std::string out = tmp / "proxied.txt";
@@ -299,6 +299,39 @@ TEST_F(HttpTest, ProxyGetsTheAbsoluteFormAndTheConnection) {
   EXPECT_STREQ(ProxyHost("updates.example.com", 80), "updates.example.com");
   EXPECT_EQ(ProxyPort("updates.example.com", 80), 80);
   gProxyExclude.clear();
+}
+
+TEST_F(HttpTest, ThroughAProxyAServerOnAnotherPortIsNamedWithItsPort) {
+  ASSERT_TRUE(write_file(tmp / "www/v9/p.txt", "port named"));
+  // Direct connections would go to a closed port: only the proxy answers,
+  // and it can reach the server only by the port named in the request.
+  const unsigned short port = closed_port();
+  http.server_port = port;
+  http.proxy_host = "127.0.0.1";
+  http.proxy_port = server->port();
+  const std::string out = tmp / "port.txt";
+
+  EXPECT_EQ(run(3, "updates.example.com", "/v9/p.txt", out), 1);
+  EXPECT_EQ(read_file(out), "port named");
+  // A server name that carries its port already gets no second one.
+  EXPECT_EQ(run(3, "other.example.com:8080", "/v9/p.txt", out), 1);
+  const auto reqs = server->requests();
+  ASSERT_EQ(reqs.size(), 2u);
+  const std::string authority = "updates.example.com:" + std::to_string(port);
+  EXPECT_EQ(reqs[0].raw,
+            "GET http://" + authority + "/v9/p.txt HTTP/1.1\r\n"
+            "Connection: close\r\n"
+            "Host: " + authority + "\r\n"
+            "User-agent: Installer-LIN/10r1");
+  EXPECT_EQ(reqs[1].target, "http://other.example.com:8080/v9/p.txt");
+  EXPECT_EQ(reqs[1].host, "other.example.com:8080");
+
+  // Without the proxy a direct request keeps the bare name.
+  http.proxy_port = 0;
+  http.server_port = static_cast<unsigned short>(server->port());
+  EXPECT_EQ(run(3, "127.0.0.1", "/v9/p.txt", out), 1);
+  ASSERT_EQ(server->requests().size(), 3u);
+  EXPECT_EQ(server->requests()[2].host, "127.0.0.1");
 }
 
 TEST_F(HttpTest, ProxyPortZeroIgnoresTheProxyHost) {
