@@ -175,6 +175,45 @@ int extract_and_delete_file(std::string archive, std::string destination) {
   return code;
 }
 
+bool wait_for_streams(double seconds) {
+  const int count = static_cast<int>(sim_info.size());
+  int watch[kStreams];
+  int n = 0;
+  for (int s = 0; s < kStreams; ++s) {
+    if (!next.slot_active[s]) continue;
+    const int f = next.slot_file[s];
+    // Taking a file, or the end of the table (which the next call must see
+    // to end the run), is work; a stream past the end only takes the end
+    // again.
+    if (next.slot_wants_file[s] && (next.next_file < count || (f >= 0 && f < count))) return true;
+    if (f < 0 || f >= count) continue;  // idle
+    const file_version_struct& v = current_version(f);
+    if (v.do_delete || !v.do_install) return true;  // done in the next call
+    const int slot = s + kFirstStreamHttp;
+    if (http.slots[slot]) {
+      watch[n++] = slot;
+    } else if (http.rest_left(slot) <= 0.0f) {
+      return true;  // the next call starts the transfer
+    }
+    // A resting slot waits for the frame timer, which moves between frames.
+  }
+  if (n == 0) return false;
+  http.wait_ready(watch, n, seconds);
+  return true;
+}
+
+int grab_files_slice(double seconds) {
+  const uint64_t start = xtim_class::microsecs();
+  const double limit_us = seconds * 1e6;
+  for (;;) {
+    const int r = grab_files();
+    if (r != 0) return r;
+    const double left = limit_us - static_cast<double>(xtim_class::microsecs() - start);
+    if (left <= 0.0) return 0;
+    if (!wait_for_streams(left * 1e-6)) return 0;
+  }
+}
+
 int grab_files() {
   const int count = static_cast<int>(sim_info.size());
   next.kb_partial = 0.0f;

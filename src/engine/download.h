@@ -17,6 +17,21 @@ constexpr int kFirstStreamHttp = 2;  // HTTP slot of stream 0; stream s uses slo
 // so the caller ends the run.
 int grab_files();
 
+// Waits at most `seconds` until a stream can move on: a transfer of one of
+// them has news (see http_class::wait_ready). Returns at once, true, when a
+// stream has work it can do right away (it wants its next file, or its
+// transfer can start); at once, false, when no stream can move on before
+// the frame timer moves (every stream is idle, switched off, or rests after
+// a failed download). True otherwise, after the wait.
+bool wait_for_streams(double seconds);
+
+// The install screen's download work of one frame: grab_files again and
+// again for `seconds` of real time, waiting for the transfers between calls
+// (wait_for_streams) instead of calling it in vain. Returns grab_files's
+// result as soon as that is non-zero; 0 when the time is up or when no
+// stream can move on before the next frame.
+int grab_files_slice(double seconds);
+
 // Unpacks the archive (".7z" by the 7z reader, anything else as zip) into
 // the folder of destination and deletes the archive. The archive must hold
 // exactly the one file that destination names: anything else is refused and

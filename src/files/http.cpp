@@ -1,6 +1,8 @@
 #include "files/http.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -449,6 +451,38 @@ int http_class::net_check(int slot, std::string server, std::string dir, const s
     return 2;
   }
   return 0;
+}
+
+int http_class::wait_ready(const int* slot_list, int count, double seconds) {
+  pollfd fds[kSlots];
+  nfds_t n = 0;
+  for (int i = 0; i < count; ++i) {
+    const int slot = slot_list[i];
+    if (slot < 0 || slot >= kSlots || !slots[slot] || !slots[slot]->socket) continue;
+    down_class& d = *slots[slot];
+    const int fd = d.socket->GetDescriptor();
+    if (fd < 0) continue;
+    // A connection under way is ready when it is writable (made, or failed
+    // with an error that poll reports with it); afterwards the request is
+    // sent while it waits, and then only arriving bytes matter. Errors and
+    // hang-ups are always reported.
+    short events = POLLIN;
+    if (d.socket->GetStatus() != sock_connected || !d.send_buffer.empty()) events = POLLOUT | POLLIN;
+    fds[n++] = pollfd{fd, events, 0};
+  }
+  if (seconds < 0.0) seconds = 0.0;
+  timespec limit;
+  limit.tv_sec = static_cast<time_t>(seconds);
+  limit.tv_nsec = static_cast<long>((seconds - static_cast<double>(limit.tv_sec)) * 1e9);
+  if (limit.tv_nsec > 999999999L) limit.tv_nsec = 999999999L;
+  const int r = ppoll(n > 0 ? fds : nullptr, n, &limit, nullptr);
+  return r > 0 ? 1 : 0;
+}
+
+float http_class::rest_left(int slot) const {
+  if (slot < 0 || slot >= kSlots || slots[slot] || !failed_[slot]) return 0.0f;
+  const float since = xtim.elapsed - failed_at_[slot];
+  return since >= 0.0f && since < kRetryPause ? kRetryPause - since : 0.0f;
 }
 
 void http_class::abort(int slot) {

@@ -147,6 +147,19 @@ class http_class {
   // spins nor hammers the server.
   int net_check(int slot, std::string server, std::string dir, const std::string& out_file);
 
+  // Waits at most `seconds` until a download in one of the count slots
+  // listed can move on: its connection is made or fails, the rest of its
+  // request can be sent, or response bytes (or the end of the connection)
+  // have come. Slots without a download are not waited for: with none among
+  // them the call only sleeps. 1 when something is ready, 0 when the time
+  // ran out. The frame loop waits here instead of calling net_check again
+  // and again while nothing has come.
+  int wait_ready(const int* slot_list, int count, double seconds);
+  // For a free slot whose last download failed: the time, on the frame
+  // timer, that it still rests before net_check starts another download
+  // (see net_check); 0 when a download may start now or the slot is busy.
+  float rest_left(int slot) const;
+
   // Drops the slot's download, if any, and frees the slot (no report, no
   // retry pause).
   void abort(int slot);

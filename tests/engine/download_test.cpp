@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -329,6 +330,62 @@ TEST_F(Streams, AResetDropsTransfersInFlightAndTheStreamArchives) {
   EXPECT_EQ(stg.had_errors, 0);
   EXPECT_EQ(read_file(local("Resources/y.txt")), "the file of the second run");
   EXPECT_FALSE(exists_at_all(local("Resources/x.txt")));
+}
+
+TEST_F(Streams, TheDownloadStepWaitsForItsTransfersAndEndsEarlyWhenNothingCanMove) {
+  std::string noise(60000, '\0');
+  unsigned r = 777;
+  for (char& c : noise) {
+    r = r * 1103515245u + 12345u;
+    c = static_cast<char>(r >> 23);
+  }
+  builder.add_update({}, {{"Resources/slow.bin", noise}, {"Resources/broken.bin", "never served"}});
+  publish();
+  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, {}));
+  TestHttpServer::FaultSpec slow;
+  slow.fault = TestHttpServer::Fault::slow;
+  slow.bytes = 8000;
+  slow.delay_ms = 25;
+  server->set_fault(request_of("Resources/slow.bin"), slow);
+  TestHttpServer::FaultSpec unavailable;
+  unavailable.fault = TestHttpServer::Fault::status;
+  unavailable.status = 503;
+  server->set_fault(request_of("Resources/broken.bin"), unavailable);
+  ASSERT_TRUE(fetch_directory());
+  ASSERT_TRUE(scan());
+  current_version(index_of("Resources/broken.bin")).sig_have = current_version(index_of("Resources/broken.bin")).sig_want;
+  stg.stream_count = 1;
+  ASSERT_EQ(start_install(), 1);
+
+  // Streams that want their next file have work at once.
+  EXPECT_TRUE(wait_for_streams(5.0));
+  // The archive trickles in eight pieces 25 ms apart: waiting between calls
+  // takes a few calls per piece, where calling again and again would take
+  // tens of thousands.
+  const RunStats stats = run_install();
+  ASSERT_EQ(stats.result, 1);
+  EXPECT_EQ(read_file(local("Resources/slow.bin")), noise);
+  EXPECT_LE(stats.calls, 40 * stats.frames + 100) << stats.frames << " frames";
+  EXPECT_LE(stats.calls, 400);
+  // A run with nothing to fetch: the slice ends with the result as soon as
+  // every stream is idle, and then there is nothing to wait for.
+  current_version(index_of("Resources/slow.bin")).do_install = 0;
+  next.reset_all_streams();
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(grab_files_slice(5.0), 1);
+  EXPECT_FALSE(wait_for_streams(5.0));
+
+  // A stream whose transfer failed rests until the frame timer moves: the
+  // slice returns at once instead of calling grab_files for the rest of it.
+  current_version(index_of("Resources/broken.bin")).do_install = 1;
+  current_version(index_of("Resources/broken.bin")).is_current = 0;
+  next.reset_all_streams();
+  xtim.xtim_update();
+  EXPECT_EQ(grab_files_slice(5.0), 0);
+  EXPECT_EQ(stg.download_failed, 1);
+  EXPECT_FALSE(wait_for_streams(5.0));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(4));
+  EXPECT_EQ(server->count(request_of("Resources/broken.bin")), 1);
 }
 
 // Without a fixture: the child that runs the death test ends inside the

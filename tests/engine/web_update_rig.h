@@ -38,6 +38,7 @@ class UpdateRig : public ::testing::Test {
   struct RunStats {
     int result = 0;              // last grab_files result; 0 when the time ran out
     int frames = 0;
+    int calls = 0;               // grab_files calls
     int max_active = 0;          // most streams switched on at once
     int final_active = 0;        // streams switched on at the end
     bool saw_failure = false;    // download_failed was set at some point
@@ -145,13 +146,15 @@ class UpdateRig : public ::testing::Test {
     return 1;
   }
 
-  // One frame of the install screen: grab_files again and again for 20 ms.
+  // One frame of the install screen: grab_files again and again for 20 ms,
+  // waiting for the transfers between calls, as grab_files_slice does.
   int frame(RunStats& stats) {
     xtim.xtim_update();
     const double s0 = static_cast<double>(xtim_class::microsecs()) * 1e-6;
     int r = 0;
-    do {
+    for (;;) {
       r = grab_files();
+      ++stats.calls;
       int active = 0;
       for (int s = 0; s < kStreams; ++s) active += next.slot_active[s] ? 1 : 0;
       if (active > stats.max_active) stats.max_active = active;
@@ -159,7 +162,9 @@ class UpdateRig : public ::testing::Test {
       if (stg.download_failed) stats.saw_failure = true;
       if (next.kb_installed > stats.max_installed) stats.max_installed = next.kb_installed;
       if (r) break;
-    } while (static_cast<double>(xtim_class::microsecs()) * 1e-6 < s0 + 0.02);
+      const double left = s0 + 0.02 - static_cast<double>(xtim_class::microsecs()) * 1e-6;
+      if (left <= 0.0 || !wait_for_streams(left)) break;
+    }
     ++stats.frames;
     return r;
   }

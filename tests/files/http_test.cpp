@@ -492,6 +492,55 @@ TEST_F(HttpTest, AbortFreesTheSlotAndProgressIsVisible) {
   EXPECT_EQ(server->count("/slow.bin"), 2);
 }
 
+TEST_F(HttpTest, AWaitSleepsUntilBytesComeInsteadOfCallingInVain) {
+  const std::string data = random_bytes(200000, 5);
+  ASSERT_TRUE(write_file(tmp / "www/trickle.bin", data));
+  TestHttpServer::FaultSpec f;
+  f.fault = TestHttpServer::Fault::slow;
+  f.bytes = 20000;
+  f.delay_ms = 30;
+  server->set_fault("/trickle.bin", f);
+  const std::string out = tmp / "trickle.bin";
+
+  // Ten pieces 30 ms apart: a caller that waits between steps makes a few
+  // steps per piece; one that called net_check again and again would make
+  // thousands.
+  const int slot = 2;
+  int steps = 0;
+  int r = 0;
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while ((r = http.net_check(slot, "127.0.0.1", "/trickle.bin", out)) == 0 && Clock::now() < deadline) {
+    ++steps;
+    http.wait_ready(&slot, 1, 1.0);
+  }
+  EXPECT_EQ(r, 1);
+  EXPECT_EQ(read_file(out), data);
+  EXPECT_GE(steps, 5);
+  EXPECT_LE(steps, 80);
+
+  // With no download among the slots listed, the wait only sleeps.
+  const int free_slots[] = {2, 3};
+  const auto t0 = Clock::now();
+  EXPECT_EQ(http.wait_ready(free_slots, 2, 0.05), 0);
+  EXPECT_GE(Clock::now() - t0, std::chrono::milliseconds(45));
+}
+
+TEST_F(HttpTest, TheRestAfterAFailureIsToldOnTheFrameTimer) {
+  ASSERT_TRUE(write_file(tmp / "www/good.txt", "good"));
+  EXPECT_EQ(http.rest_left(3), 0.0f);
+  EXPECT_EQ(run(3, "127.0.0.1", "/missing.txt", tmp / "x.txt"), 2);
+  EXPECT_FLOAT_EQ(http.rest_left(3), http_class::kRetryPause);
+  xtim.elapsed += 0.25f;
+  EXPECT_FLOAT_EQ(http.rest_left(3), http_class::kRetryPause - 0.25f);
+  EXPECT_EQ(http.rest_left(4), 0.0f) << "other slots do not rest";
+  EXPECT_EQ(http.rest_left(-1), 0.0f);
+  EXPECT_EQ(http.rest_left(http_class::kSlots), 0.0f);
+  xtim.elapsed += http_class::kRetryPause;
+  EXPECT_EQ(http.rest_left(3), 0.0f);
+  EXPECT_EQ(run(3, "127.0.0.1", "/good.txt", tmp / "x.txt"), 1);
+  EXPECT_EQ(http.rest_left(3), 0.0f);
+}
+
 // --- malformed and unusual answers ----------------------------------------
 
 TEST_F(HttpTest, InterimResponseInTheSameChunkIsParsedAtOnce) {
