@@ -15,8 +15,40 @@ UTL_worker_threads* checksum_workers = nullptr;
 
 namespace {
 
-constexpr int kFilesPerTask = 10;
 constexpr int kTasksPerThread = 4;
+
+// A task takes at least kFilesPerTask files (fewer only at the end of the
+// table) and then more while its estimated work stays within kTaskKb: the
+// sizes the directory gives, plus kFileCostKb for opening and closing each
+// file. Small files thus come in batches large enough that the tasks in
+// flight keep every thread busy from one frame to the next, whatever the
+// frame rate, while the limit of tasks in flight still bounds what is
+// queued.
+constexpr int kFilesPerTask = 10;
+constexpr double kTaskKb = 8 * 1024.0;
+constexpr double kFileCostKb = 8.0;
+
+double file_cost_kb(int i) {
+  const double kb = static_cast<double>(current_version(i).unpacked_kb);
+  return (kb > 0.0 ? kb : 0.0) + kFileCostKb;
+}
+
+}  // namespace
+
+int checksum_batch_end(int first, int total) {
+  if (first >= total) return first;
+  int end = first;
+  double cost = 0.0;
+  for (; end < total && end - first < kFilesPerTask; ++end) cost += file_cost_kb(end);
+  for (; end < total; ++end) {
+    const double more = file_cost_kb(end);
+    if (cost + more > kTaskKb) break;
+    cost += more;
+  }
+  return end;
+}
+
+namespace {
 
 double seconds_now() { return static_cast<double>(xtim_class::microsecs()) * 0.000001; }
 
@@ -59,20 +91,22 @@ int checksum_directory(int& queued, float& fraction) {
     xer << " Start of MD5 at " << seconds_now() << "\n";
   }
 
+  // Finished tasks are collected first, so the slots they free are filled
+  // in this same call rather than a frame later.
+  while (UTL_work_task* done = checksum_workers->check_retired_tasks()) delete done;
+
   const int total = static_cast<int>(sim_info.size());
   if (queued < 0) queued = 0;
   while (queued < total && checksum_workers->has_free_slot()) {
-    const int k = std::min(kFilesPerTask, total - queued);
-    checksum_workers->enqueue_task(new checksum_task(queued, queued + k));
-    queued += k;
+    const int end = checksum_batch_end(queued, total);
+    checksum_workers->enqueue_task(new checksum_task(queued, end));
+    queued = end;
   }
 
   // Once every file is handed out, each thread may end as soon as the work
   // runs out: the frame that completes the scan then only collects ended
   // threads instead of waiting for them to wake and exit.
   if (queued >= total) checksum_workers->close_work_queue();
-
-  while (UTL_work_task* done = checksum_workers->check_retired_tasks()) delete done;
 
   fraction = total > 0 ? static_cast<float>(queued) / static_cast<float>(total) : 0.0f;
 

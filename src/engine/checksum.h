@@ -24,11 +24,19 @@ class checksum_task : public UTL_work_task {
   int end_file;
 };
 
+// One past the last file of the task that starts at file first: at least
+// ten files (fewer only at the end of the table), then more small ones while
+// the task's work, by the unpacked sizes of the table plus a cost for each
+// file opened, stays within a few MiB. first itself when first >= total.
+int checksum_batch_end(int first, int total);
+
 // The scan's pool; null while no scan runs.
 extern UTL_worker_threads* checksum_workers;
 
-// One step of the scan, called once per frame. queued counts the files
-// handed to tasks so far (the caller sets it to 0 before the first call);
+// One step of the scan, called once per frame: collects the finished tasks,
+// then hands out runs of files (checksum_batch_end) while fewer than four
+// tasks per processor are in flight. queued counts the files handed to tasks
+// so far (the caller sets it to 0 before the first call);
 // fraction becomes queued / number of files. Returns 1 when the scan is
 // complete or the install folder is missing, else 0. Never waits for a
 // checksum, except when the install folder has gone during a scan: the tasks

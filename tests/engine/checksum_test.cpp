@@ -195,8 +195,11 @@ TEST_F(ChecksumScan, ManyFilesQueueInBatchesWithinTheLimitAndReportProgress) {
   for (int i = 0; i < total; ++i) {
     const std::string name = "f" + std::to_string(i) + ".bin";
     if (sums.count(name)) want[i] = sums.at(name);
-    // Half of the present files match their version.
-    add(version("Corvane 9/data/" + name, i % 2 && want.count(i) ? want[i] : kOtherMd5));
+    // Half of the present files match their version. The table calls each
+    // file a MiB large, so that every task takes ten of them.
+    file_version_struct v = version("Corvane 9/data/" + name, i % 2 && want.count(i) ? want[i] : kOtherMd5);
+    v.unpacked_kb = 1024.0f;
+    add(v);
   }
   ASSERT_EQ(want.size(), static_cast<std::size_t>(total - (total + 2) / 3));
 
@@ -207,6 +210,12 @@ TEST_F(ChecksumScan, ManyFilesQueueInBatchesWithinTheLimitAndReportProgress) {
   EXPECT_FLOAT_EQ(fraction, static_cast<float>(limit_files) / static_cast<float>(total));
   ASSERT_NE(checksum_workers, nullptr);
   EXPECT_LE(checksum_workers->count_total_tasks(), static_cast<std::size_t>(4 * cpus));
+
+  // Tasks that have finished are collected before more are queued: once
+  // some are done, one call hands out more files at once.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ASSERT_EQ(checksum_directory(queued, fraction), 0);
+  EXPECT_GT(queued, limit_files) << "the slots freed by this call's collection were filled in it";
 
   ASSERT_EQ(run_scan(queued, fraction), 1);
   EXPECT_EQ(queued, total);
@@ -267,7 +276,9 @@ TEST_F(ChecksumScan, FolderThatGoesDuringAScanIsMarkedAbsentAfterTheTasksAreColl
   for (int i = 0; i < total; ++i) {
     const std::string path = "Corvane 9/f" + std::to_string(i);
     install(path, body);
-    add(version(path, kOtherMd5));
+    file_version_struct v = version(path, kOtherMd5);
+    v.unpacked_kb = 1024.0f;  // ten files a task, so many tasks are in flight
+    add(v);
   }
   int queued = 0;
   float fraction = 0;
@@ -291,7 +302,9 @@ TEST_F(ChecksumScan, KillWaitsForTheTasksInFlightAndDropsThePool) {
   for (int i = 0; i < total; ++i) {
     const std::string path = "Corvane 9/f" + std::to_string(i);
     install(path, "abc");
-    add(version(path, kMd5Abc));
+    file_version_struct v = version(path, kMd5Abc);
+    v.unpacked_kb = 1024.0f;  // ten files a task: more than fit in flight
+    add(v);
   }
   int queued = 0;
   float fraction = 0;
@@ -313,6 +326,56 @@ TEST_F(ChecksumScan, KillWaitsForTheTasksInFlightAndDropsThePool) {
   queued = 0;
   ASSERT_EQ(run_scan(queued, fraction), 1);
   for (int i = 0; i < total; ++i) ASSERT_EQ(current_version(i).is_current, 1) << i;
+}
+
+TEST_F(ChecksumScan, TasksTakeTenFilesOrMoreSmallOnesUpToAFewMegabytes) {
+  // Sizes in KB as the directory gives them.
+  const float sizes[] = {4096, 4096, 4096, 0, 0, 0, 0, 0, 0, 0,   // 0-9: ten, however large
+                         2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2};   // 10-21
+  for (float kb : sizes) {
+    file_version_struct v = version("Corvane 9/x", kMd5Abc);
+    v.unpacked_kb = kb;
+    add(v);
+  }
+  const int n = static_cast<int>(sim_info.size());
+  EXPECT_EQ(checksum_batch_end(0, n), 10) << "ten files even when they are large";
+  EXPECT_EQ(checksum_batch_end(10, n), n) << "fewer than ten at the end of the table";
+  EXPECT_EQ(checksum_batch_end(n, n), n);
+  EXPECT_EQ(checksum_batch_end(n + 3, n), n + 3);
+  // After ten small files, more follow while the task stays small.
+  EXPECT_EQ(checksum_batch_end(3, n), n);
+
+  // Thousands of small files: far more than ten a task, but bounded, and
+  // every file of the table in exactly one task.
+  sim_info.clear();
+  for (int i = 0; i < 20000; ++i) {
+    file_version_struct v = version("Corvane 9/x", kMd5Abc);
+    v.unpacked_kb = static_cast<float>(1 + i % 8);
+    add(v);
+  }
+  const int total = static_cast<int>(sim_info.size());
+  int tasks = 0;
+  int smallest = total, largest = 0;
+  for (int first = 0; first < total; ++tasks) {
+    const int end = checksum_batch_end(first, total);
+    ASSERT_GT(end, first);
+    if (end < total) smallest = std::min(smallest, end - first);
+    largest = std::max(largest, end - first);
+    first = end;
+  }
+  EXPECT_GE(smallest, 100) << "small files come in large batches";
+  EXPECT_LE(largest, 2000) << "a batch stays within a few MiB of work";
+  EXPECT_LT(tasks, 200);
+
+  // A large file after ten small ones starts the next task.
+  sim_info.clear();
+  for (int i = 0; i < 12; ++i) {
+    file_version_struct v = version("Corvane 9/x", kMd5Abc);
+    v.unpacked_kb = i == 10 ? 100000.0f : 1.0f;
+    add(v);
+  }
+  EXPECT_EQ(checksum_batch_end(0, 12), 10);
+  EXPECT_EQ(checksum_batch_end(10, 12), 12);
 }
 
 TEST(ChecksumTask, EmptyRunDoesNothingAndNeverReportsAnError) {
