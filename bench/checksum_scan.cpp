@@ -1,16 +1,20 @@
 // The checksum scan over a large install folder, polled as the wizard's frame
 // loop polls it.
 //
-//   bench_checksum_scan make DIR mixed|even
-//       makes a tree of 4,000 files totalling 2 GiB under DIR:
-//       mixed: 3,990 files of 8 to 256 KiB and 10 large files sharing the
-//              rest, one large file in every fourth folder;
-//       even:  4,000 files of 2 GiB / 4,000 bytes each (about 512 KiB).
-//   bench_checksum_scan scan DIR SUMS
+//   bench_checksum_scan make DIR mixed|even|small
+//       makes a tree under DIR:
+//       mixed: 4,000 files totalling 2 GiB in 40 folders: 3,990 files of 8
+//              to 256 KiB and 10 large files sharing the rest, one large
+//              file in every fourth folder;
+//       even:  4,000 files of 2 GiB / 4,000 bytes each (about 512 KiB);
+//       small: 100,000 files of 1 to 8 KiB in 100 folders.
+//   bench_checksum_scan scan DIR SUMS [POLL_MS]
 //       builds the file table from SUMS (md5sum output for the files of DIR,
-//       paths relative to DIR), scans DIR with checksum_directory called
-//       once per poll with a 1 ms sleep between polls, checks that every file
-//       came out current, and prints one line:
+//       paths relative to DIR) with each file's size in KB, as a directory
+//       gives it, scans DIR with checksum_directory called once per poll
+//       with POLL_MS milliseconds (default 16, as the window's frame loop
+//       waits) between polls, checks that every file came out current, and
+//       prints one line:
 //       "scan_ns=<wall time of the scan> polls=<n> longest_poll_us=<x> ..."
 //       with the longest poll by the wall clock and by the thread's CPU time,
 //       the longest poll that the scheduler did not interrupt, and how many
@@ -18,6 +22,7 @@
 //       SCAN_TRACE set in the environment every poll over 2 ms is described
 //       on standard error.
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <time.h>
 
 #include <chrono>
@@ -59,7 +64,30 @@ bool write_random_file(const std::string& path, std::uint64_t size, std::mt19937
   return std::fclose(f) == 0;
 }
 
+int make_small_tree(const std::string& dir) {
+  std::mt19937_64 rng(20240612);
+  std::uniform_int_distribution<std::uint64_t> size(1 << 10, 8 << 10);
+  constexpr int kSmallFiles = 100000;
+  constexpr int kSmallFolders = 100;
+  std::uint64_t total = 0;
+  for (int i = 0; i < kSmallFiles; ++i) {
+    char folder[32], name[32];
+    std::snprintf(folder, sizeof folder, "s%03d/", i % kSmallFolders);
+    std::snprintf(name, sizeof name, "f%06d.bin", i);
+    if (i < kSmallFolders) make_folder(dir + folder);
+    const std::uint64_t n = size(rng);
+    if (!write_random_file(dir + folder + name, n, rng)) {
+      std::fprintf(stderr, "cannot write %s%s%s\n", dir.c_str(), folder, name);
+      return 1;
+    }
+    total += n;
+  }
+  std::printf("made %d files, %llu bytes (small)\n", kSmallFiles, static_cast<unsigned long long>(total));
+  return 0;
+}
+
 int make_tree(const std::string& dir, const std::string& layout) {
+  if (layout == "small") return make_small_tree(dir);
   std::mt19937_64 rng(20240611);
   std::vector<std::uint64_t> sizes;
   if (layout == "even") {
@@ -80,7 +108,7 @@ int make_tree(const std::string& dir, const std::string& layout) {
       sizes.insert(sizes.begin() + static_cast<std::ptrdiff_t>(at), size);
     }
   } else {
-    std::fprintf(stderr, "layout must be mixed or even\n");
+    std::fprintf(stderr, "layout must be mixed, even or small\n");
     return 2;
   }
   const int per_folder = kFiles / kFolders;
@@ -108,7 +136,7 @@ double thread_cpu_us() {
   return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
 }
 
-int scan_tree(const std::string& dir, const std::string& sums_path) {
+int scan_tree(const std::string& dir, const std::string& sums_path, int poll_ms) {
   // md5sum lines: 32 hex digits, two blanks, the path ("./" first from find).
   std::ifstream sums(sums_path);
   std::string line;
@@ -120,6 +148,8 @@ int scan_tree(const std::string& dir, const std::string& sums_path) {
     file_version_struct v;
     v.sig_want = line.substr(0, 32);
     v.path = "Corvane 9/" + rel;
+    struct stat st;
+    if (stat((dir + rel).c_str(), &st) == 0) v.unpacked_kb = static_cast<float>((st.st_size + 1023) / 1024);
     sim_info.push_back(file_history_struct{{v}});
   }
   if (sim_info.empty()) {
@@ -171,8 +201,8 @@ int scan_tree(const std::string& dir, const std::string& sums_path) {
       longest_at = polls;
     }
     if (done) break;
-    const timespec ms{0, 1000000};
-    nanosleep(&ms, nullptr);
+    const timespec pause{poll_ms / 1000, static_cast<long>(poll_ms % 1000) * 1000000L};
+    nanosleep(&pause, nullptr);
   }
   const auto scan_ns = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
 
@@ -201,11 +231,11 @@ int main(int argc, char** argv) {
     if (dir.back() != '/') dir += '/';
     return make_tree(dir, argv[3]);
   }
-  if (argc == 4 && std::string(argv[1]) == "scan") {
+  if ((argc == 4 || argc == 5) && std::string(argv[1]) == "scan") {
     std::string dir = argv[2];
     if (dir.back() != '/') dir += '/';
-    return scan_tree(dir, argv[3]);
+    return scan_tree(dir, argv[3], argc == 5 ? std::atoi(argv[4]) : 16);
   }
-  std::fprintf(stderr, "usage: %s make DIR mixed|even | %s scan DIR SUMS\n", argv[0], argv[0]);
+  std::fprintf(stderr, "usage: %s make DIR mixed|even|small | %s scan DIR SUMS [POLL_MS]\n", argv[0], argv[0]);
   return 2;
 }

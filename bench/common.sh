@@ -49,3 +49,27 @@ stop_server() {
     server_pid=""
   fi
 }
+
+# Runs a command once, output thrown away; prints its wall time and the CPU
+# time (user and system) that it and the processes it waited for used, both
+# in nanoseconds, on one line. Fails when the command fails.
+time_cpu() {
+  python3 -c '
+import resource, subprocess, sys, time
+before = resource.getrusage(resource.RUSAGE_CHILDREN)
+t0 = time.monotonic_ns()
+rc = subprocess.call(sys.argv[1:], stdout=subprocess.DEVNULL)
+t1 = time.monotonic_ns()
+after = resource.getrusage(resource.RUSAGE_CHILDREN)
+cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+print(t1 - t0, int(cpu * 1e9))
+sys.exit(rc)
+' "$@"
+}
+
+# median VALUE...: the median of the numbers (the mean of the middle two
+# for an even count).
+median() {
+  printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 }
+    END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.0f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}

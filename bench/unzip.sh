@@ -8,7 +8,7 @@
 # for later runs: one 200 MiB file of base64 text (deflates to about three
 # quarters of its size) and 2,000 small files of 4 to 52 KiB (about 56 MiB)
 # in 20 folders, zipped with zip. Each program then unpacks it RUNS times
-# (default 5) into a fresh folder, alternating; the best run of each counts.
+# (default 5, at least 5) into a fresh folder, alternating; the medians count.
 set -eu
 
 . "$(dirname "$0")/common.sh"
@@ -22,6 +22,7 @@ while getopts b:n:w: opt; do
     *) echo "usage: $0 [-b BUILD_DIR] [-n RUNS] [-w WORK_DIR]" >&2; exit 2 ;;
   esac
 done
+[ "$runs" -ge 5 ] || runs=5
 
 need_built bench_unzip
 need_tools zip unzip python3
@@ -72,17 +73,15 @@ unpack_once() {
   echo $((t1 - t0))
 }
 
-best_ours=""
-best_ref=""
+ours=""
+refs=""
 peak=0
 i=0
 while [ $i -lt "$runs" ]; do
-  t=$(unpack_once "$prog" "$archive" "$out/")
-  if [ -z "$best_ours" ] || [ "$t" -lt "$best_ours" ]; then best_ours=$t; fi
+  ours="$ours $(unpack_once "$prog" "$archive" "$out/")"
   p=$(awk '/^peak/ {print $2}' "$work/last.txt")
   if [ "$p" -gt "$peak" ]; then peak=$p; fi
-  t=$(unpack_once unzip -o -q "$archive" -d "$out")
-  if [ -z "$best_ref" ] || [ "$t" -lt "$best_ref" ]; then best_ref=$t; fi
+  refs="$refs $(unpack_once unzip -o -q "$archive" -d "$out")"
   i=$((i + 1))
 done
 
@@ -97,10 +96,11 @@ if ! diff -r -q "$out" "$out.ref" > /dev/null; then
 fi
 rm -rf "$out" "$out.ref"
 
-awk -v size="$size" -v unpacked="$unpacked" -v ours="$best_ours" -v ref="$best_ref" \
+# shellcheck disable=SC2086
+awk -v size="$size" -v unpacked="$unpacked" -v ours="$(median $ours)" -v ref="$(median $refs)" \
     -v runs="$runs" -v peak="$peak" 'BEGIN {
   mib = unpacked / 1048576
-  printf "archive: %.0f MiB packed, %.0f MiB unpacked, best of %d runs, outputs agree\n", size / 1048576, mib, runs
+  printf "archive: %.0f MiB packed, %.0f MiB unpacked, medians of %d alternating runs, outputs agree\n", size / 1048576, mib, runs
   printf "bench_unzip: %8.3f s  %8.1f MiB/s\n", ours / 1e9, mib / (ours / 1e9)
   printf "unzip:       %8.3f s  %8.1f MiB/s\n", ref / 1e9, mib / (ref / 1e9)
   printf "ratio unzip_time/our_time: %.3f (0.8 or more is fast enough)\n", ref / ours
