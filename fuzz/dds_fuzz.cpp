@@ -1,0 +1,34 @@
+// Fuzzes the DDS reader and the flip that loading applies to what it reads.
+// The input is the file, in a heap block of exactly its size. When the
+// reader accepts it, every byte its descriptor claims is copied into a
+// buffer of exactly that size, which is then turned upside down with and
+// without the endpoint gamma, so AddressSanitizer catches any read or write
+// past the end of either.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "textures/dxt_flip.h"
+#include "textures/tex_dds.h"
+#include "ui/colr.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::vector<unsigned char> file(data, data + size);
+  const unsigned char* pixels = nullptr;
+  TEX_image_desc desc;
+  const unsigned char* bytes = file.empty() ? reinterpret_cast<const unsigned char*>("") : file.data();
+  const int r = TEX_parse_dds(bytes, static_cast<std::int64_t>(file.size()), pixels, desc);
+  if (r == 0) return 0;
+  if (r != 1) abort();
+  if (desc.width < 1 || desc.width > kMaxImageSide || desc.height < 1 || desc.height > kMaxImageSide) abort();
+  if (pixels != bytes + kDdsHeaderBytes) abort();
+  const std::int64_t n = TEX_bytes_needed_for_image(desc);
+  if (n <= 0 || n > static_cast<std::int64_t>(size) - kDdsHeaderBytes) abort();
+  std::vector<unsigned char> chain(pixels, pixels + n);
+  colr.gamma_on = size & 1;
+  TEX_flip_y(desc, chain.data());
+  return 0;
+}
