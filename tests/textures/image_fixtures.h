@@ -1,6 +1,6 @@
-// Image files made by the tests themselves: PNGs written with libpng in
-// every colour type the readers meet, 24-bit bitmaps and DDS headers built
-// byte by byte, and helpers to decode DXT data for comparisons.
+// Image files made by the tests themselves: PNGs written with libpng, 24-bit
+// bitmaps and DDS headers built byte by byte, and DXT decoding through
+// libsquish for comparisons.
 #pragma once
 
 #include <png.h>
@@ -22,23 +22,18 @@ struct png_spec {
   int color_type = PNG_COLOR_TYPE_RGB;
   int bit_depth = 8;
   bool interlace = false;
-  double gamma = 1.0 / 2.2;  // 0: no gAMA chunk
-  // Rows top-down, packed as the PNG stores them (bytes per row as libpng
-  // counts them for the type and depth).
-  std::vector<std::vector<unsigned char>> rows;
+  double gamma = 1.0 / 2.2;                        // 0: no gAMA chunk
+  std::vector<std::vector<unsigned char>> rows;  // top-down, packed as the file stores them
   std::vector<png_color> palette;
   std::vector<unsigned char> trns;  // palette alphas
-  bool grey_trns = false;
-  int grey_trns_value = 0;
+  int grey_key = -1;                // grey value made transparent by tRNS
 };
 
 inline void append(png_structp png, png_bytep data, png_size_t n) {
-  auto* out = static_cast<std::string*>(png_get_io_ptr(png));
-  out->append(reinterpret_cast<const char*>(data), n);
+  static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), n);
 }
 inline void no_flush(png_structp) {}
 
-// The PNG file of the spec, or "" when libpng refused it.
 inline std::string make_png(const png_spec& s) {
   std::string out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -55,11 +50,9 @@ inline std::string make_png(const png_spec& s) {
   if (s.gamma > 0) png_set_gAMA(png, info, s.gamma);
   if (!s.palette.empty()) png_set_PLTE(png, info, s.palette.data(), static_cast<int>(s.palette.size()));
   if (!s.trns.empty()) png_set_tRNS(png, info, s.trns.data(), static_cast<int>(s.trns.size()), nullptr);
-  if (s.grey_trns) {
-    png_color_16 c{};
-    c.gray = static_cast<png_uint_16>(s.grey_trns_value);
-    png_set_tRNS(png, info, nullptr, 0, &c);
-  }
+  png_color_16 key{};
+  key.gray = static_cast<png_uint_16>(s.grey_key);
+  if (s.grey_key >= 0) png_set_tRNS(png, info, nullptr, 0, &key);
   png_write_info(png, info);
   for (const auto& r : s.rows) rows.push_back(const_cast<png_bytep>(r.data()));
   png_write_image(png, rows.data());
@@ -68,87 +61,65 @@ inline std::string make_png(const png_spec& s) {
   return out;
 }
 
-// An 8-bit image whose byte at (x, y, channel c) is value(x, y, c), rows
-// top-down.
+// Rows top-down of an 8-bit image whose byte (x, y, channel c) is value(x, y, c).
 template <typename F>
 std::vector<std::vector<unsigned char>> rows_of(int width, int height, int channels, F value) {
   std::vector<std::vector<unsigned char>> rows(height, std::vector<unsigned char>(width * channels));
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      for (int c = 0; c < channels; ++c) rows[y][x * channels + c] = static_cast<unsigned char>(value(x, y, c));
+    for (int i = 0; i < width * channels; ++i) rows[y][i] = static_cast<unsigned char>(value(i / channels, y, i % channels));
   return rows;
 }
 
-inline void put16(std::string& s, std::size_t at, std::uint32_t v) {
-  s[at] = static_cast<char>(v & 0xFF);
-  s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
 inline void put32(std::string& s, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
 }
 
-// A 24-bit bitmap with a 40-byte header; pixel(x, y) gives B, G, R of file
-// row y (the first row in the file is the bottom of the picture).
+// A bitmap with a 40-byte header; pixel(x, y) gives B, G, R of file row y
+// (the first row in the file is the bottom of the picture).
 template <typename F>
 std::string make_bmp(int width, int height, F pixel, int bits = 24, int compression = 0) {
   const int stride = (3 * width + 3) & ~3;
   std::string s(54 + static_cast<std::size_t>(stride) * height, '\0');
   s[0] = 'B';
   s[1] = 'M';
-  put32(s, 2, static_cast<std::uint32_t>(s.size()));
-  put32(s, 10, 54);
-  put32(s, 14, 40);
-  put32(s, 18, static_cast<std::uint32_t>(width));
-  put32(s, 22, static_cast<std::uint32_t>(height));
-  put16(s, 26, 1);
-  put16(s, 28, static_cast<std::uint32_t>(bits));
-  put32(s, 30, static_cast<std::uint32_t>(compression));
-  for (int y = 0; y < height; ++y) {
+  const std::uint32_t fields[][2] = {{2, static_cast<std::uint32_t>(s.size())}, {10, 54}, {14, 40},
+                                     {18, static_cast<std::uint32_t>(width)},    {22, static_cast<std::uint32_t>(height)},
+                                     {26, 1u | static_cast<std::uint32_t>(bits) << 16}, {30, static_cast<std::uint32_t>(compression)}};
+  for (const auto& f : fields) put32(s, f[0], f[1]);
+  for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
-      const std::array<unsigned char, 3> bgr = pixel(x, y);
-      for (int c = 0; c < 3; ++c) s[54 + static_cast<std::size_t>(y) * stride + 3 * x + c] = static_cast<char>(bgr[c]);
+      const std::array<unsigned char, 3> c = pixel(x, y);
+      std::memcpy(&s[54 + static_cast<std::size_t>(y) * stride + 3 * x], c.data(), 3);
     }
-  }
   return s;
 }
 
-// A DDS header followed by payload bytes of value fill.
-inline std::string make_dds(const char* fourcc, std::uint32_t pixel_flags, int width, int height,
-                            std::uint32_t flags, std::uint32_t caps, std::size_t payload, char fill = 0x11) {
-  std::string s(128 + payload, fill);
+// A DDS header followed by payload bytes.
+inline std::string make_dds(const char* fourcc, std::uint32_t pixel_flags, int width, int height, std::uint32_t flags,
+                            std::uint32_t caps, std::size_t payload) {
+  std::string s(128 + payload, 0x11);
   std::memset(&s[0], 0, 128);
   std::memcpy(&s[0], "DDS ", 4);
-  put32(s, 4, 124);
-  put32(s, 8, flags);
-  put32(s, 12, static_cast<std::uint32_t>(height));
-  put32(s, 16, static_cast<std::uint32_t>(width));
-  put32(s, 76, 32);
-  put32(s, 80, pixel_flags);
+  const std::uint32_t fields[][2] = {{4, 124}, {8, flags}, {12, static_cast<std::uint32_t>(height)}, {16, static_cast<std::uint32_t>(width)},
+                                     {76, 32}, {80, pixel_flags}, {108, caps}};
+  for (const auto& f : fields) put32(s, f[0], f[1]);
   if (fourcc) std::memcpy(&s[84], fourcc, 4);
-  put32(s, 108, caps);
   return s;
 }
 
-// squish flags of a DXT pixel format.
 inline int squish_flags(int format) {
-  switch (format) {
-    case GL_COMPRESSED_RGBA_S3TC_DXT3_EXT:
-      return squish::kDxt3;
-    case GL_COMPRESSED_RGBA_S3TC_DXT5_EXT:
-      return squish::kDxt5;
-    default:
-      return squish::kDxt1;
-  }
+  return format == GL_COMPRESSED_RGBA_S3TC_DXT3_EXT   ? squish::kDxt3
+         : format == GL_COMPRESSED_RGBA_S3TC_DXT5_EXT ? squish::kDxt5
+                                                      : squish::kDxt1;
 }
 
-// Decodes one DXT level to top-down RGBA rows, as stored.
+// One DXT level decoded to RGBA rows in stored order.
 inline std::vector<unsigned char> decode_dxt(const unsigned char* blocks, int width, int height, int format) {
   std::vector<unsigned char> rgba(static_cast<std::size_t>(width) * height * 4);
   squish::DecompressImage(rgba.data(), width, height, blocks, squish_flags(format));
   return rgba;
 }
 
-// The RGBA rows in the other order.
 inline std::vector<unsigned char> flipped_rows(const std::vector<unsigned char>& rgba, int width, int height) {
   std::vector<unsigned char> out(rgba.size());
   const std::size_t row = static_cast<std::size_t>(width) * 4;

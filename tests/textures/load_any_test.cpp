@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdlib>
@@ -11,9 +10,7 @@
 
 namespace {
 
-using bgr = std::array<unsigned char, 3>;
-
-// A 1 x 1 PNG of one grey value, and a 1 x 1 bitmap of another.
+// A 1 x 1 grey PNG, and a 1 x 1 bitmap, of one value each.
 std::string png_of(int v) {
   fixture::png_spec s;
   s.color_type = PNG_COLOR_TYPE_GRAY;
@@ -21,69 +18,55 @@ std::string png_of(int v) {
   return fixture::make_png(s);
 }
 std::string bmp_of(int v) {
-  return fixture::make_bmp(1, 1, [v](int, int) {
-    return bgr{static_cast<unsigned char>(v), static_cast<unsigned char>(v), static_cast<unsigned char>(v)};
-  });
+  const auto c = static_cast<unsigned char>(v);
+  return fixture::make_bmp(1, 1, [c](int, int) { return std::array<unsigned char, 3>{c, c, c}; });
 }
 
-// Loads as GL_ALPHA (no gamma on either path); the byte read, or -1.
-int load_value(int (*fn)(const std::string&, unsigned char*&, unsigned int, int, int, TEX_image_desc&, std::int64_t),
-               const std::string& path) {
+// The byte read as GL_ALPHA (no gamma on either path), or -1.
+int value(bool by_ext, const std::string& path) {
   unsigned char* data = nullptr;
   TEX_image_desc desc;
-  if (!fn(path, data, GL_ALPHA, 0, 0, desc, 0)) return -1;
-  const int v = data[0];
+  const int r = by_ext ? TEX_load_any_ext(path, data, GL_ALPHA, 0, 0, desc, 0) : TEX_load_any(path, data, GL_ALPHA, 0, 0, desc, 0);
+  const int v = r ? data[0] : -1;
   free(data);
   return v;
 }
 
 }  // namespace
 
-TEST(LoadAny, TheFirstBytesChooseTheReader) {
+TEST(LoadAny, TheFirstBytesChooseTheReaderAndTheNameTheCandidates) {
   TempDir dir;
   write_file(dir / "p.bmp", png_of(40));  // a PNG under a bitmap's name
   write_file(dir / "b.png", bmp_of(50));  // and the other way round
-  write_file(dir / "seven", std::string("BM12345"));
+  write_file(dir / "seven", "BM12345");
   write_file(dir / "t.dds", fixture::make_dds("DXT1", 0x4, 4, 4, 0, 0, 8));
-  write_file(dir / "text.txt", "just some text here");
-  EXPECT_EQ(load_value(TEX_load_any, dir / "p.bmp"), 40);
-  EXPECT_EQ(load_value(TEX_load_any, dir / "b.png"), 50);
-  EXPECT_EQ(load_value(TEX_load_any, dir / "seven"), -1) << "fewer than 8 bytes";
-  EXPECT_EQ(load_value(TEX_load_any, dir / "t.dds"), -1) << "DDS is not read here";
-  EXPECT_EQ(load_value(TEX_load_any, dir / "text.txt"), -1);
-  EXPECT_EQ(load_value(TEX_load_any, dir / "none.png"), -1);
+  const char* names[] = {"p.bmp", "b.png", "seven", "t.dds", "none.png"};
+  const int want[] = {40, 50, -1, -1, -1};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(value(false, dir / names[i]), want[i]) << names[i];
 
   // Into a 2048-pixel-wide shared buffer: the picture lands in its corner.
   std::vector<unsigned char> shared(2048 * 4 * 2, 0xAB);
   unsigned char* data = shared.data();
   TEX_image_desc desc;
   ASSERT_EQ(TEX_load_any(dir / "b.png", data, GL_RGBA, 2048, 0, desc, shared.size()), 1);
-  EXPECT_EQ(desc.pad, 2047 * 4);
-  EXPECT_EQ(shared[3], 255);
-  EXPECT_EQ(shared[4], 0xAB);
-}
+  EXPECT_EQ((std::vector<int>{desc.pad, shared[3], shared[4]}), (std::vector<int>{2047 * 4, 255, 0xAB}));
 
-TEST(LoadAny, NamesTriedWithPngThenBmp) {
-  TempDir dir;
+  // ".png" first, then ".bmp", in place of a three-letter extension only.
   write_file(dir / "sky.bmp", bmp_of(60));
-  EXPECT_EQ(load_value(TEX_load_any_ext, dir / "sky.jpg"), 60);
+  EXPECT_EQ(value(true, dir / "sky.jpg"), 60);
   write_file(dir / "sky.png", png_of(70));
-  EXPECT_EQ(load_value(TEX_load_any_ext, dir / "sky.jpg"), 70) << ".png first";
-  EXPECT_EQ(load_value(TEX_load_any_ext, dir / "sky"), 70);
-  // A path of four characters or fewer keeps its text: "a.b" tries
-  // "a.b.png". A longer extension is not replaced.
+  EXPECT_EQ(value(true, dir / "sky.jpg"), 70);
+  EXPECT_EQ(value(true, dir / "sky"), 70);
   write_file(dir / "photo.jpeg.bmp", bmp_of(80));
-  EXPECT_EQ(load_value(TEX_load_any_ext, dir / "photo.jpeg"), 80);
+  EXPECT_EQ(value(true, dir / "photo.jpeg"), 80);
   write_file(dir / "a.b.png", png_of(90));
   char* cwd = getcwd(nullptr, 0);
   ASSERT_EQ(chdir(dir.path().c_str()), 0);
-  const int short_name = load_value(TEX_load_any_ext, "a.b");
+  const int short_name = value(true, "a.b");  // four characters or fewer: kept whole
   ASSERT_EQ(chdir(cwd), 0);
   free(cwd);
   EXPECT_EQ(short_name, 90);
-  EXPECT_EQ(TEX_change_extension("sky.jpg", ".dds"), "sky.dds");
-  EXPECT_EQ(TEX_change_extension("a.b", ".dds"), "a.b");
-  EXPECT_EQ(TEX_change_extension(".png", ".dds"), ".png");
-  EXPECT_EQ(TEX_change_extension("x.png", ".dds"), "x.dds");
-  EXPECT_EQ(TEX_change_extension("photo.jpeg", ".dds"), "photo.jpeg");
+  EXPECT_EQ(TEX_change_extension("sky.jpg", ".dds") + TEX_change_extension("a.b", ".dds") +
+                TEX_change_extension("photo.jpeg", ".dds"),
+            "sky.ddsa.bphoto.jpeg");
 }
