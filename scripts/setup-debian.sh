@@ -8,6 +8,7 @@ PACKAGES="
   build-essential cmake pkg-config ninja-build
   googletest libgtest-dev libgmock-dev
   zlib1g-dev libminizip-dev libarchive-dev libpng-dev libsquish-dev
+  libfreetype-dev fonts-dejavu-core
   libx11-dev libgl-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
   xvfb xauth xdotool
   python3

@@ -1,4 +1,43 @@
 #include "textures/builtin_images.h"
 
-// No image is built in yet: the interface is drawn in plain colours.
-void TEX_load_builtin_images() {}
+#include <cstring>
+
+#include "textures/tman.h"
+#include "ui/colr.h"
+
+namespace {
+
+constexpr const char kBuiltinName[] = "scratch_array:hardwired textures";
+
+// Copies one image into scratch_array at a power-of-two row stride and loads
+// it under its reference. The bytes between a row's end and the next stride
+// keep what the buffer held.
+void load_builtin(const builtin_image& image, const unsigned char* pixels) {
+  scratch_dx = image.width;
+  scratch_dy = image.height;
+  int stride = 2;
+  while (stride < image.width) stride *= 2;
+  const size_t row_bytes = static_cast<size_t>(image.width) * image.bytes_per_pixel;
+  const size_t stride_bytes = static_cast<size_t>(stride) * image.bytes_per_pixel;
+  for (int r = 0; r < image.height; ++r) memcpy(scratch_array + r * stride_bytes, pixels + r * row_bytes, row_bytes);
+  scratch_dx = stride;
+  tman.load_texture(tex_fail_fatal, image.ref, image.filter, tex_load_now, kBuiltinName);
+}
+
+}  // namespace
+
+void TEX_load_builtin_images() {
+  load_builtin(kBackgroundImage, g_tex_background);
+  load_builtin(kElementsImage, g_tex_elements);
+  load_builtin(kMapImage, g_tex_map);
+  load_builtin(kInterfaceImage, g_tex_interface);
+
+  // The interface image is still in the buffer, 512 pixels to a row.
+  constexpr float kByte = 0.003921569f;
+  for (const interface_swatch& s : kInterfaceSwatches) {
+    const unsigned char* p = scratch_array + (static_cast<size_t>(s.row) * 512 + s.x) * 4;
+    colr.assign(s.entry, p[0] * kByte, p[1] * kByte, p[2] * kByte);
+  }
+  colr.assign(39, (colr.rgb[38][0] + colr.rgb[35][0]) * 0.5f, (colr.rgb[38][1] + colr.rgb[35][1]) * 0.5f,
+              (colr.rgb[38][2] + colr.rgb[35][2]) * 0.5f);
+}

@@ -1,10 +1,24 @@
 // OpenGL capabilities found at start-up, and the renderer record.
 #pragma once
 
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/gl.h>
+#include <GL/glext.h>
+
 class OGL_extensions {
  public:
   // Worker threads may get GL contexts that share objects with the main one.
   int threaded = 0;
+
+  // Capabilities the texture code reads (0 or 1).
+  int tex_clamp_avail = 0;  // clamp-to-edge wrap
+  int combine_avail = 0;    // the COMBINE texture environment
+  int automini_avail = 0;   // hardware mipmap generation
+  int aniso_avail = 0;      // anisotropic filtering
+  int max_texture_size = 0; // GL_MAX_TEXTURE_SIZE
+
+  // Compressed upload, loaded by name; null when not available.
+  PFNGLCOMPRESSEDTEXIMAGE2DARBPROC glCompressedTexImage2DARB = nullptr;
 
   // A worker's GL context could not be set up: background loading is
   // switched off, with one warning.
