@@ -16,6 +16,7 @@
 #include <ctime>
 
 #include "files/io_utils.h"
+#include "files/md5.h"
 #include "files/pending_file.h"
 #include "files/xmap.h"
 #include "runtime/globals.h"
@@ -46,6 +47,62 @@ const char* err_file() {
   const char* f = sErrFile.load();
   return f ? f : "";
 }
+
+// Follows one unpacked file's bytes for an unpack_check: counts them, takes
+// their signature as they go by, and tells when there are too many.
+class EntryChecker {
+ public:
+  explicit EntryChecker(unpack_check* check) : check_(check) {
+    if (check_) {
+      check_->found_md5.clear();
+      check_->found_bytes = 0;
+      MD5Init(&md5_);
+    }
+  }
+
+  // Takes the next n bytes. err_too_large once more bytes came than the
+  // file may have (the bytes beyond are not taken), else 0.
+  int add(const char* data, std::size_t n) {
+    if (!check_) return 0;
+    std::int64_t take = static_cast<std::int64_t>(n);
+    int err = 0;
+    if (check_->max_bytes >= 0 && check_->found_bytes + take > check_->max_bytes) {
+      take = check_->max_bytes - check_->found_bytes;
+      err = err_too_large;
+    }
+    MD5UpdateWide(&md5_, reinterpret_cast<const unsigned char*>(data), take);
+    check_->found_bytes += take;
+    return err;
+  }
+
+  // After the last byte: records the signature and compares it with the
+  // wanted one. err_wrong_signature when they differ, else 0.
+  int finish() {
+    if (!check_) return 0;
+    record();
+    if (!check_->want_md5.empty() && check_->found_md5 != check_->want_md5) return err_wrong_signature;
+    return 0;
+  }
+
+  // Records the signature of what was taken so far (after a failure).
+  void record() {
+    if (!check_ || done_) return;
+    done_ = true;
+    MD5Final(&md5_);
+    static const char kHex[] = "0123456789abcdef";
+    std::string text(32, '0');
+    for (int i = 0; i < 16; ++i) {
+      text[2 * i] = kHex[md5_.digest[i] >> 4];
+      text[2 * i + 1] = kHex[md5_.digest[i] & 15];
+    }
+    check_->found_md5 = text;
+  }
+
+ private:
+  unpack_check* check_;
+  MD5_CTX md5_;
+  bool done_ = false;
+};
 
 // Decides whether an entry may be written below the output folder: its name
 // must be relative, hold no ".." component, and no existing folder on the
@@ -155,12 +212,19 @@ void log_refusal(const char* what, const std::string& entry, const std::string& 
       << target << ".\n";
 }
 
-// Unpacks the zip's current entry into target through a temporary file that
-// replaces target only once the entry was read in full and its CRC-32 found
-// right. buf holds kChunk bytes.
-int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& info, char* buf) {
-  int err = unzOpenCurrentFile(uf);
-  if (err != UNZ_OK) {
+// Unpacks the zip's current entry into target through a temporary file
+// that replaces target only once the entry was read in full, its CRC-32
+// found right and, with a check, its size and signature found right. buf
+// holds kChunk bytes.
+int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& info, char* buf,
+               unpack_check* check) {
+  EntryChecker checker(check);
+  int err = 0;
+  if (check && check->max_bytes >= 0 && info.uncompressed_size > static_cast<std::uint64_t>(check->max_bytes)) {
+    // The entry says so itself: nothing needs to be read or written.
+    check->found_bytes = static_cast<std::int64_t>(info.uncompressed_size);
+    err = fail_at(19, err_too_large);
+  } else if ((err = unzOpenCurrentFile(uf)) != UNZ_OK) {
     err = fail_at(10, err);
   } else {
     PendingFile out;
@@ -174,6 +238,11 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
         err = fail_at(12, err_zip_read);
         break;
       }
+      err = checker.add(buf, static_cast<std::size_t>(n));
+      if (err) {
+        fail_at(19, err);
+        break;
+      }
       err = out.write(buf, static_cast<std::size_t>(n));
       if (err) fail_at(13, err);
     }
@@ -181,13 +250,18 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
     // Closing the entry checks its CRC-32 once all of it was read.
     const int closed = unzCloseCurrentFile(uf);
     if (!err && closed != UNZ_OK) err = fail_at(15, closed);
+    if (!err) {
+      err = checker.finish();
+      if (err) fail_at(26, err);
+    }
 
     if (!err && info.external_fa != 0) {
       // The upper half holds the Unix mode; MS-DOS tools leave it 0, and the
-      // file then keeps the mode its creation gave it. A file system without
-      // permission bits does not make the entry fail.
-      const unsigned long mode = info.external_fa >> 16;
-      if (mode != 0) fchmod(out.fd(), static_cast<mode_t>(mode & 0777));
+      // file then keeps the mode its creation gave it, as it does when the
+      // permission bits are all 0 (a file nobody could read). A file system
+      // without permission bits does not make the entry fail.
+      const unsigned long mode = (info.external_fa >> 16) & 0777;
+      if (mode != 0) fchmod(out.fd(), static_cast<mode_t>(mode));
       if (set_entry_time(out.fd(), info.tmu_date) != 0) err = fail_at(16, -1);
     }
     if (!err) {
@@ -200,6 +274,7 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
     }
   }
   if (err) {
+    checker.record();
     xer << "Zip to file failed with error " << err << ". file = " << err_file()
         << " line = " << sErrLine.load() << ". inFile=" << target << ".\n";
   }
@@ -260,30 +335,26 @@ int unzip_symlink(unzFile uf, const std::string& target, const std::string& rel,
   return err;
 }
 
-// Makes the thread read 7z names as UTF-8 for the life of the object,
-// whatever the program's locale; other threads are not affected.
-class Utf8Names {
- public:
-  Utf8Names() {
-    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-    if (utf8) old_ = uselocale(utf8);
-  }
-  ~Utf8Names() {
-    if (old_) uselocale(old_);
-  }
-  Utf8Names(const Utf8Names&) = delete;
-  Utf8Names& operator=(const Utf8Names&) = delete;
-
- private:
-  locale_t old_ = static_cast<locale_t>(0);
-};
+// The locale in which 7z names are read as UTF-8, whatever the program's.
+locale_t utf8_locale() {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  return utf8;
+}
 
 // Writes the 7z reader's current file to target through a temporary file
 // that replaces target only once all of its data came out without error
-// (the reader checks the CRC-32 at its end). An existing target's permission
-// bits are kept, as when it is overwritten in place.
+// (the reader checks the CRC-32 at its end) and, with a check, its size and
+// signature were found right. An existing target's permission bits are
+// kept, as when it is overwritten in place.
 int write_7z_file(struct archive* a, struct archive_entry* e, const std::string& target,
-                  char* buf) {
+                  char* buf, unpack_check* check) {
+  EntryChecker checker(check);
+  if (check && check->max_bytes >= 0 && archive_entry_size_is_set(e) &&
+      archive_entry_size(e) > check->max_bytes) {
+    check->found_bytes = archive_entry_size(e);
+    checker.record();
+    return err_too_large;
+  }
   PendingFile out;
   int err = out.create(target);
   if (err) return err;
@@ -294,11 +365,24 @@ int write_7z_file(struct archive* a, struct archive_entry* e, const std::string&
   for (;;) {
     const ssize_t n = archive_read_data(a, buf, kChunk);
     if (n == 0) break;
-    if (n < 0) return err_zip_read;  // damaged data, a bad CRC-32 (a warning) included
+    if (n < 0) {  // damaged data, a bad CRC-32 (a warning) included
+      err = err_zip_read;
+      break;
+    }
     total += n;
-    if (out.write(buf, static_cast<std::size_t>(n)) != 0) return err_zip_write;
+    err = checker.add(buf, static_cast<std::size_t>(n));
+    if (err) break;
+    if (out.write(buf, static_cast<std::size_t>(n)) != 0) {
+      err = err_zip_write;
+      break;
+    }
   }
-  if (archive_entry_size_is_set(e) && total != archive_entry_size(e)) return err_zip_read;
+  if (!err && archive_entry_size_is_set(e) && total != archive_entry_size(e)) err = err_zip_read;
+  if (!err) err = checker.finish();
+  if (err) {
+    checker.record();
+    return err;
+  }
   if (out.close_checked() != 0) return err_zip_write;
   return out.rename_over();
 }
@@ -341,8 +425,47 @@ std::int64_t SzFileSkipImp(struct archive*, void* stream, std::int64_t request) 
   return step;
 }
 
+p7z_reader::p7z_reader(const std::string& path) {
+  in_.file = std::fopen(path.c_str(), "rbe");
+  if (!in_.file) {
+    code_ = errno;
+    return;
+  }
+  in_.buffer.resize(kReadBuffer);
+  if (const locale_t utf8 = utf8_locale()) old_locale_ = uselocale(utf8);
+  a_ = archive_read_new();
+  if (!a_) {
+    code_ = ENOMEM;
+    return;
+  }
+  if (archive_read_support_format_7zip(a_) != ARCHIVE_OK ||
+      archive_read_set_read_callback(a_, SzFileReadImp) != ARCHIVE_OK ||
+      archive_read_set_seek_callback(a_, SzFileSeekImp) != ARCHIVE_OK ||
+      archive_read_set_skip_callback(a_, SzFileSkipImp) != ARCHIVE_OK ||
+      archive_read_set_callback_data(a_, &in_) != ARCHIVE_OK || archive_read_open1(a_) != ARCHIVE_OK)
+    code_ = err_zip_open;
+}
+
+p7z_reader::~p7z_reader() {
+  if (a_) archive_read_free(a_);
+  if (in_.file) std::fclose(in_.file);
+  if (old_locale_) uselocale(old_locale_);
+}
+
+int read_zip_entry(unzFile uf, unz_file_info64* info, std::string* name) {
+  // The name's length first, then the name at its full length.
+  int err = unzGetCurrentFileInfo64(uf, info, nullptr, 0, nullptr, 0, nullptr, 0);
+  if (err != UNZ_OK) return err;
+  std::vector<char> buf(info->size_filename + 1, '\0');
+  err = unzGetCurrentFileInfo64(uf, info, buf.data(), buf.size(), nullptr, 0, nullptr, 0);
+  if (err != UNZ_OK) return err;
+  buf.back() = '\0';
+  name->assign(buf.data());  // a stored NUL ends the name
+  return UNZ_OK;
+}
+
 int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, std::string* name,
-                int use_name) {
+                int use_name, unpack_check* check) {
   const std::string archive = app_path + archive_in;
   const std::string out_dir = app_path + out_dir_in;
   auto summary = [&](int code) {
@@ -365,25 +488,17 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
 
   PathGuard guard(out_dir);
   std::vector<char> buf(kChunk);
-  std::vector<char> name_buf;
   int code = 0;
   for (bool first = true;; first = false) {
-    // The name is read at its full length: its length first, then the name.
     unz_file_info64 info;
-    int err = unzGetCurrentFileInfo64(uf, &info, nullptr, 0, nullptr, 0, nullptr, 0);
-    if (err == UNZ_OK) {
-      name_buf.assign(info.size_filename + 1, '\0');
-      err = unzGetCurrentFileInfo64(uf, &info, name_buf.data(), name_buf.size(), nullptr, 0,
-                                    nullptr, 0);
-    }
+    std::string entry;
+    int err = read_zip_entry(uf, &info, &entry);
     if (err != UNZ_OK) {
       fail_at(2, err);
       xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
       code = err;
       break;
     }
-    name_buf.back() = '\0';
-    const std::string entry(name_buf.data());  // a stored NUL ends the name
     const std::string rel = use_name && first && name ? *name : entry;
     const std::string target = out_dir + rel;
     if (first && name) *name = entry;
@@ -407,7 +522,7 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
       result = unzip_symlink(uf, target, rel, info);
       guard.forget();
     } else {
-      result = unzip_file(uf, target, info, buf.data());
+      result = unzip_file(uf, target, info, buf.data(), check);
     }
     if (result != 0) {
       xer << "UNZIP zip_to_file failed with err=" << result << "\n";
@@ -429,25 +544,10 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
 }
 
 int p7z_to_file(const std::string& archive_path, const std::string& out_dir, std::string* name,
-                int use_name) {
-  SzFileInStream in;
-  in.file = std::fopen(archive_path.c_str(), "rbe");
-  if (!in.file) return errno;
-  in.buffer.resize(kReadBuffer);
-
-  const Utf8Names utf8;
-  struct archive* a = archive_read_new();
-  if (!a) {
-    std::fclose(in.file);
-    return ENOMEM;
-  }
-  int code = 0;
-  if (archive_read_support_format_7zip(a) != ARCHIVE_OK ||
-      archive_read_set_read_callback(a, SzFileReadImp) != ARCHIVE_OK ||
-      archive_read_set_seek_callback(a, SzFileSeekImp) != ARCHIVE_OK ||
-      archive_read_set_skip_callback(a, SzFileSkipImp) != ARCHIVE_OK ||
-      archive_read_set_callback_data(a, &in) != ARCHIVE_OK || archive_read_open1(a) != ARCHIVE_OK)
-    code = err_zip_open;
+                int use_name, unpack_check* check) {
+  p7z_reader reader(archive_path);
+  int code = reader.code();
+  struct archive* a = reader.get();
 
   PathGuard guard(out_dir);
   std::vector<char> buf;
@@ -485,10 +585,8 @@ int p7z_to_file(const std::string& archive_path, const std::string& out_dir, std
     }
     if (name) *name = target;
     if (buf.empty()) buf.resize(kChunk);
-    code = write_7z_file(a, e, target, buf.data());
+    code = write_7z_file(a, e, target, buf.data(), check);
   }
-  archive_read_free(a);
-  std::fclose(in.file);
   return code;
 }
 

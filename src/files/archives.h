@@ -13,6 +13,8 @@
 // (files/io_utils.h) or a negative code of the zip library.
 #pragma once
 
+#include <locale.h>
+#include <minizip/unzip.h>
 #include <sys/types.h>
 
 #include <cstdint>
@@ -22,6 +24,20 @@
 
 struct archive;
 
+// What a file that is unpacked must be, checked while its bytes are written.
+// Given to an unpacker, it applies to every plain file the archive holds
+// (the installer's archives hold one). Writing stops as soon as more than
+// max_bytes came out (err_too_large); a file whose bytes do not have the
+// signature want_md5 is not put in place (err_wrong_signature). Either way
+// any earlier file of that name stays as it was.
+struct unpack_check {
+  std::string want_md5;         // 32 lower-case hexadecimal digits; empty: not compared
+  std::int64_t max_bytes = -1;  // the most bytes the file may have; negative: no limit
+  // Filled by the unpacker for the last plain file it wrote or refused:
+  std::string found_md5;        // signature of its bytes (of those read, when stopped early)
+  std::int64_t found_bytes = 0; // bytes that came out of the archive for it
+};
+
 // Unpacks every entry of the zip archive (app_path + archive) into out_dir
 // (app_path + out_dir, ending in '/'). Folder entries are made (an existing
 // folder is fine); entries whose name begins with "__MACOSX" are skipped;
@@ -30,8 +46,9 @@ struct archive;
 // use_name set the first entry is written to out_dir + *name instead. The
 // first failure ends the extraction (entries already written stay); failures
 // are logged to `xer`. An archive that cannot be opened gives 20001.
+// With check not null every file entry is checked as unpack_check says.
 int zip_to_file(const std::string& archive, const std::string& out_dir, std::string* name,
-                int use_name);
+                int use_name, unpack_check* check = nullptr);
 
 // Unpacks every file of the 7z archive (no app_path) into out_dir. Folder
 // items make nothing and missing parent folders are not made; an existing
@@ -40,9 +57,13 @@ int zip_to_file(const std::string& archive, const std::string& out_dir, std::str
 // set the first file is written to out_dir + *name. A missing archive gives
 // its errno, one that is no 7z archive 20001, damaged data 20002, a file that
 // cannot be written in full 20004. Symbolic-link items are skipped with a
-// log line.
+// log line. With check not null every file is checked as unpack_check says.
 int p7z_to_file(const std::string& archive, const std::string& out_dir, std::string* name,
-                int use_name);
+                int use_name, unpack_check* check = nullptr);
+
+// Reads the information and the whole name of the zip's current entry (a
+// stored NUL ends the name). 0 or the zip library's code.
+int read_zip_entry(unzFile uf, unz_file_info64* info, std::string* name);
 
 // Packs the file app_path + source into a new zip archive app_path + zip_file
 // (replacing any file of that name) as one deflated entry named after the
@@ -69,3 +90,27 @@ ssize_t SzFileReadImp(struct archive* a, void* stream, const void** data);
 std::int64_t SzFileSeekImp(struct archive* a, void* stream, std::int64_t offset, int whence);
 // Skip: moves request bytes forward; the count skipped (0 when it cannot).
 std::int64_t SzFileSkipImp(struct archive* a, void* stream, std::int64_t request);
+
+// A 7z archive opened for reading, the one way both the extraction and the
+// check of an archive's entries read one. While the object lives, the
+// calling thread reads names as UTF-8 (other threads are not affected), so
+// it must be used and destroyed on the thread that made it.
+class p7z_reader {
+ public:
+  explicit p7z_reader(const std::string& path);
+  ~p7z_reader();
+  p7z_reader(const p7z_reader&) = delete;
+  p7z_reader& operator=(const p7z_reader&) = delete;
+
+  // 0 when the archive is open; else the errno of opening its file, ENOMEM,
+  // or 20001 when it is no 7z archive the reader can open.
+  int code() const { return code_; }
+  // The reader, null unless code() is 0.
+  struct archive* get() const { return code_ == 0 ? a_ : nullptr; }
+
+ private:
+  locale_t old_locale_ = static_cast<locale_t>(0);
+  SzFileInStream in_;
+  struct archive* a_ = nullptr;
+  int code_ = 0;
+};

@@ -56,6 +56,8 @@ const err_msg kErrMsgs[] = {
     {err_net_no_server, "We could not find the server over the network"},
     {err_zip_fork_header,
      "Part of the downloaded zip file is corrupted (the resource fork header is bad)"},
+    {err_wrong_signature, "The unpacked file is not the one the directory of the release describes"},
+    {err_too_large, "The unpacked file is larger than the directory of the release says"},
     {EAGAIN, "Resource temporarily unavailable"},
     {EDEADLK, "Resource deadlock avoided"},
     {ENAMETOOLONG, "File name too long"},

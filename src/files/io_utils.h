@@ -26,6 +26,8 @@ enum {
   err_zip_fork_header = 20012,
   err_not_mz = 20013,
   err_not_pe = 20014,
+  err_wrong_signature = 20015,  // an unpacked file's bytes are not the ones the directory describes
+  err_too_large = 20016,        // an unpacked file is larger than the directory says
 };
 
 enum os_dir_type {

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "runtime/globals.h"
 #include "support/temp_dir.h"
 #include "support/log_capture.h"
+#include "support/release_builder.h"
 #include "support/unprivileged.h"
 
 namespace {
@@ -286,6 +288,22 @@ add('ro', '2', attr=0x01)   # MS-DOS read-only, no Unix mode
   EXPECT_GE(mtime_of(out_ + "zero"), before);
   EXPECT_EQ(mtime_of(out_ + "dos"), local_time(2020, 5, 17, 13, 45, 30));
   EXPECT_EQ(mtime_of(out_ + "ro"), local_time(2020, 5, 17, 13, 45, 30));
+}
+
+TEST_F(ArchivesTest, ZipEntriesWithoutPermissionBitsGetTheDefaultMode) {
+  const Umask mask(022);
+  const std::string zip = make_zip("noperm.zip", R"py(
+add('plain', 'p', attr=(0o100000 << 16))
+add('sub/', '', attr=(0o40000 << 16))
+add('sub/f', 'f', attr=(0o100000 << 16) | 0x20)
+)py");
+  ASSERT_EQ(zip_to_file(zip, out_, nullptr, 0), 0);
+  for (const char* f : {"plain", "sub/f"}) {
+    EXPECT_EQ(mode_of(out_ + f) & 07777, 0644u) << f;
+    EXPECT_EQ(mtime_of(out_ + f), local_time(2020, 5, 17, 13, 45, 30)) << f;
+  }
+  EXPECT_EQ(read_file(out_ + "plain"), "p");
+  EXPECT_EQ(read_file(out_ + "sub/f"), "f");
 }
 
 TEST_F(ArchivesTest, ZipLinkEntryReplacesExistingFile) {
@@ -590,6 +608,57 @@ link('l2', './sub')
   EXPECT_EQ(link_text(out_ + "l2"), "./sub");
 }
 
+TEST_F(ArchivesTest, ZipEntryIsCheckedWhileItIsWritten) {
+  const std::string data = words(3 * 1024 * 1024 + 5, 21);  // several chunks
+  write_file(dir_ / "f.txt", data);
+  const std::string zip = make_zip("c.zip", "add('f.txt', open(arg[0], 'rb').read())\n", {dir_ / "f.txt"});
+  const std::string sig = ReleaseBuilder::md5_of(data);
+  const std::int64_t size = static_cast<std::int64_t>(data.size());
+
+  // The right file, with the size limit just reached: put in place.
+  unpack_check right;
+  right.want_md5 = sig;
+  right.max_bytes = size;
+  ASSERT_EQ(zip_to_file(zip, out_, nullptr, 0, &right), 0);
+  EXPECT_EQ(read_file(out_ + "f.txt"), data);
+  EXPECT_EQ(right.found_md5, sig);
+  EXPECT_EQ(right.found_bytes, size);
+
+  struct Case {
+    const char* what;
+    std::string want;
+    std::int64_t max;
+    int code;
+  };
+  const Case cases[] = {
+      {"another signature", std::string(32, '0'), -1, err_wrong_signature},
+      {"a signature in capitals", [&] {
+         std::string up = sig;
+         for (char& c : up) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+         return up;
+       }(), size + 1024, err_wrong_signature},
+      {"one byte more than allowed", sig, size - 1, err_too_large},
+      {"far larger than allowed", sig, 1024, err_too_large},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    write_file(out_ + "f.txt", "OLD");
+    unpack_check check;
+    check.want_md5 = c.want;
+    check.max_bytes = c.max;
+    EXPECT_EQ(zip_to_file(zip, out_, nullptr, 0, &check), c.code);
+    EXPECT_EQ(read_file(out_ + "f.txt"), "OLD") << "the file there before stays";
+    EXPECT_EQ(listing(out_), (std::set<std::string>{"f.txt"})) << "no temporary file is left";
+    if (c.code == err_wrong_signature) {
+      EXPECT_EQ(check.found_md5, sig) << "the bytes' own signature";
+    } else {
+      EXPECT_GT(check.found_bytes, c.max);
+    }
+  }
+  EXPECT_NE(error_str(err_wrong_signature), error_str(err_too_large));
+  EXPECT_EQ(error_str(err_wrong_signature).find("Unknown"), std::string::npos);
+}
+
 // ---------------------------------------------------------------------------
 // p7z_to_file
 
@@ -693,6 +762,30 @@ TEST_F(SevenZipTest, DamagedDataLeavesOldFile) {
     EXPECT_EQ(p7z_to_file(archive, out_, nullptr, 0), err_zip_read) << method;
     EXPECT_EQ(read_file(out_ + "f.txt"), "OLD") << method;
     EXPECT_EQ(listing(out_), (std::set<std::string>{"f.txt"})) << method;
+  }
+}
+
+TEST_F(SevenZipTest, FileIsCheckedWhileItIsWritten) {
+  const std::string data = words(2 * 1024 * 1024 + 77, 22);
+  write_file(dir_ / "src/f.txt", data);
+  const std::string archive = make_7z("c.7z", "", "f.txt");
+  const std::string sig = ReleaseBuilder::md5_of(data);
+
+  unpack_check right;
+  right.want_md5 = sig;
+  right.max_bytes = static_cast<std::int64_t>(data.size()) + 1024;
+  ASSERT_EQ(p7z_to_file(archive, out_, nullptr, 0, &right), 0);
+  EXPECT_EQ(read_file(out_ + "f.txt"), data);
+  EXPECT_EQ(right.found_md5, sig);
+
+  for (const int code : {err_wrong_signature, err_too_large}) {
+    write_file(out_ + "f.txt", "OLD");
+    unpack_check check;
+    check.want_md5 = code == err_wrong_signature ? ReleaseBuilder::md5_of("other") : sig;
+    check.max_bytes = code == err_too_large ? 4096 : -1;
+    EXPECT_EQ(p7z_to_file(archive, out_, nullptr, 0, &check), code);
+    EXPECT_EQ(read_file(out_ + "f.txt"), "OLD") << code;
+    EXPECT_EQ(listing(out_), (std::set<std::string>{"f.txt"})) << code;
   }
 }
 
