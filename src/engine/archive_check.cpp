@@ -5,9 +5,11 @@
 #include <minizip/unzip.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
+#include "engine/installer_state.h"
 #include "files/archives.h"
 #include "files/io_utils.h"
 #include "runtime/globals.h"
@@ -26,16 +28,11 @@ int list_zip(const std::string& archive, std::vector<std::string>& names, std::v
   unzFile uf = unzOpen64((app_path + archive).c_str());
   if (!uf) return err_zip_open;
   int err = unzGoToFirstFile(uf);
-  std::vector<char> name_buf;
   while (err == UNZ_OK) {
     unz_file_info64 info;
-    err = unzGetCurrentFileInfo64(uf, &info, nullptr, 0, nullptr, 0, nullptr, 0);
+    std::string entry;
+    err = read_zip_entry(uf, &info, &entry);
     if (err != UNZ_OK) break;
-    name_buf.assign(info.size_filename + 1, '\0');
-    err = unzGetCurrentFileInfo64(uf, &info, name_buf.data(), name_buf.size(), nullptr, 0, nullptr, 0);
-    if (err != UNZ_OK) break;
-    name_buf.back() = '\0';
-    const std::string entry(name_buf.data());
     if (entry.compare(0, 8, "__MACOSX") != 0) {
       const bool folder = !entry.empty() && entry.back() == '/';
       const bool link = ((info.external_fa >> 16) & 0xA000) == 0xA000;
@@ -51,16 +48,11 @@ int list_zip(const std::string& archive, std::vector<std::string>& names, std::v
 // The same for a 7z archive: only plain files are written by its unpacking
 // (folders make nothing, links are skipped), so only they are listed.
 int list_7z(const std::string& archive, std::vector<std::string>& names, std::vector<bool>& is_plain) {
-  struct archive* a = archive_read_new();
-  if (!a) return ENOMEM;
-  int code = 0;
-  if (archive_read_support_format_7zip(a) != ARCHIVE_OK ||
-      archive_read_open_filename(a, archive.c_str(), 65536) != ARCHIVE_OK) {
-    code = err_zip_open;
-  }
+  p7z_reader reader(archive);
+  int code = reader.code() == 0 ? 0 : err_zip_open;
   while (code == 0) {
     struct archive_entry* e = nullptr;
-    const int r = archive_read_next_header(a, &e);
+    const int r = archive_read_next_header(reader.get(), &e);
     if (r == ARCHIVE_EOF) break;
     if (r != ARCHIVE_OK) {
       code = err_zip_read;
@@ -71,7 +63,6 @@ int list_7z(const std::string& archive, std::vector<std::string>& names, std::ve
     names.push_back(path ? path : "");
     is_plain.push_back(true);
   }
-  archive_read_free(a);
   return code;
 }
 
@@ -95,10 +86,35 @@ int check_single_entry(const std::string& archive, const std::string& name, std:
   return EPERM;
 }
 
-int unpack_single_file(const std::string& archive, const std::string& destination, std::string* refusal) {
-  const int code = check_single_entry(archive, last_component(destination), refusal);
+std::int64_t max_bytes_for_kb(float unpacked_kb) {
+  const double kb = unpacked_kb > 0.0f ? std::floor(static_cast<double>(unpacked_kb)) : 0.0;
+  return (static_cast<std::int64_t>(kb) + 1) * 1024;
+}
+
+void expect_version(unpack_check& check, const file_version_struct& want) {
+  check.want_md5 = want.sig_want;
+  check.max_bytes = max_bytes_for_kb(want.unpacked_kb);
+}
+
+int unpack_single_file(const std::string& archive, const std::string& destination, std::string* refusal,
+                       unpack_check* check) {
+  int code = check_single_entry(archive, last_component(destination), refusal);
   if (code != 0) return code;
   const std::string folder = folder_part(destination);
-  return ends_with(archive, ".7z") ? p7z_to_file(archive, folder, nullptr, 0)
-                                   : zip_to_file(archive, folder, nullptr, 0);
+  code = ends_with(archive, ".7z") ? p7z_to_file(archive, folder, nullptr, 0, check)
+                                   : zip_to_file(archive, folder, nullptr, 0, check);
+  if (check && (code == err_too_large || code == err_wrong_signature)) {
+    std::string line = "Did not install " + destination + " from " + archive + ": ";
+    if (code == err_too_large)
+      line += "it is larger than the " + std::to_string(check->max_bytes) + " bytes the directory allows (" +
+              std::to_string(check->found_bytes) + " bytes or more)";
+    else
+      line += "its signature is " + check->found_md5 + ", the directory wants " + check->want_md5;
+    line += ". The file there before stays.\n";
+    if (refusal)
+      *refusal += line;
+    else
+      xer << line;
+  }
+  return code;
 }

@@ -2,7 +2,11 @@
 // must hold that file and nothing else; and the unpacking of such an archive.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+struct file_version_struct;
+struct unpack_check;
 
 // The archive (".7z" read as 7z, anything else as zip) must hold exactly one
 // entry, a plain file named name: an entry with another name would be
@@ -13,15 +17,28 @@
 // a zip, folders of a 7z) do not count. 0 when the archive is sound; EPERM
 // when it is not, with a log line; a code of the archive reader when its
 // catalogue cannot be read. With refusal not null the log line (ending in
-// "\n") is stored there instead of being written: the log may be written on
-// the main thread only, so callers on worker threads pass it back there.
+// "\n") is stored there instead of being written, for callers that report
+// it later.
 // Safe on several threads at once.
 int check_single_entry(const std::string& archive, const std::string& name, std::string* refusal = nullptr);
 
+// The most bytes a file of the directory may have: its size in KB, which
+// the directory gives in whole KB however it rounded them, plus one KB.
+std::int64_t max_bytes_for_kb(float unpacked_kb);
+
+// Fills check from the version the directory wants on disk: its signature
+// and its size.
+void expect_version(unpack_check& check, const file_version_struct& want);
+
 // Checks the archive with check_single_entry against the last component of
 // destination and, when it is sound, unpacks it into the folder of
-// destination (".7z" by p7z_to_file, anything else by zip_to_file). 0, or
-// the code of the check (EPERM for a refused archive) or of the unpacking.
-// refusal as for check_single_entry.
+// destination (".7z" by p7z_to_file, anything else by zip_to_file). With
+// check not null the unpacked file must match it (size and signature, see
+// unpack_check); when it does not, the file already at destination stays
+// and the mismatch is logged with both signatures. 0, or the code of the
+// check (EPERM for a refused archive, err_too_large, err_wrong_signature)
+// or of the unpacking. refusal as for check_single_entry, for the refusal
+// and the mismatch lines.
 // Safe on several threads at once.
-int unpack_single_file(const std::string& archive, const std::string& destination, std::string* refusal = nullptr);
+int unpack_single_file(const std::string& archive, const std::string& destination, std::string* refusal = nullptr,
+                       unpack_check* check = nullptr);

@@ -162,6 +162,7 @@ dvd_unpack_task::dvd_unpack_task(int index, const std::string& temp_folder) : fi
   dest_path = local_path(v.path);
   // Taken now, on the main thread, which owns the disc globals.
   source = dvd_path + install_name + "/" + v.path + suffix;
+  expect_version(check, v);
 }
 
 dvd_unpack_task::~dvd_unpack_task() {
@@ -191,11 +192,11 @@ void dvd_unpack_task::do_it() {
 
   // On an unpack thread.
   if (err != 0) return;  // the copy failed: its code and sentence stand
-  const int code = unpack_single_file(temp_file, dest_path, &refusal);
+  const int code = unpack_single_file(temp_file, dest_path, &refusal, &check);
   remove_temp(temp_file);
   if (code == 0) {
-    // The file now holds exactly the released version; no new checksum is
-    // needed.
+    // The file now holds exactly the released version (its signature was
+    // taken while it was written); no new checksum is needed.
     file_version_struct& v = current_version(file_index);
     v.sig_have = v.sig_want;
     v.is_current = 1;

@@ -17,13 +17,16 @@
 #include <cstdint>
 #include <string>
 
+#include "files/archives.h"
 #include "runtime/worker_pool.h"
 
 // Installs one file from the disc in two stages, one per pool: the first
 // do_it copies the archive of the file's current version from the disc to
 // the temporary folder, the second unpacks it into the install folder and
-// marks the version as installed. The temporary copy is deleted whatever
-// happens.
+// marks the version as installed. A file larger than the directory says,
+// or whose signature is not the version's, is not put in place: the task
+// fails and the file there before stays. The temporary copy is deleted
+// whatever happens.
 class dvd_unpack_task : public UTL_work_task {
  public:
   // Reads the file table and the path globals: on the main thread only.
@@ -44,7 +47,8 @@ class dvd_unpack_task : public UTL_work_task {
   std::string err_msg;    // English sentence of the failure; empty when none
   int err = 0;            // 0, or the code of the stage that failed
   std::string source;     // the archive on the disc, as named by the table
-  std::string refusal;    // log line of an archive refused before unpacking
+  std::string refusal;    // log lines of an archive refused, or of a file found wrong
+  unpack_check check;     // what the unpacked file must be: the version's size and signature
 };
 
 // The two pools of a run; null while no disc install runs.

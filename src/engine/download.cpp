@@ -11,6 +11,7 @@
 #include "engine/delete_files.h"
 #include "engine/installer_state.h"
 #include "engine/server_list.h"
+#include "files/archives.h"
 #include "files/folder_list.h"
 #include "files/http.h"
 #include "files/io_utils.h"
@@ -20,6 +21,14 @@
 #include "ui/alert.h"
 
 namespace {
+
+// The server each stream's transfer was started with: a failed transfer is
+// asked for again from another one.
+int stream_server[kStreams] = {};
+
+// The run was stopped because files could not be written here: the other
+// streams are not stepped any more in the call that found it.
+bool stopped_by_local_failure = false;
 
 // The number of slots switched on.
 int active_streams() {
@@ -87,6 +96,9 @@ void file_step(int s, int i) {
   } else if (v.do_install) {
     stg.file_action = action_installing;
     const int http_slot = s + kFirstStreamHttp;
+    // A call on an idle slot starts the transfer (now or, after a failure,
+    // once the slot's pause is over) from this server.
+    if (!http.slots[http_slot]) stream_server[s] = server;
     switch (http.net_check(http_slot, host, request, archive)) {
       case 0: {
         const int64_t length = http.content_length(http_slot);
@@ -102,7 +114,7 @@ void file_step(int s, int i) {
       }
       case 1: {
         stg.download_failed = 0;
-        const int code = extract_and_delete_file(archive, local);
+        const int code = extract_and_delete_file(archive, local, &v);
         next.kb_downloaded += v.size_kb;
         if (code == 0) {
           v.is_current = 1;
@@ -114,10 +126,22 @@ void file_step(int s, int i) {
         break;
       }
       case 2:
+        if (const int local_err = http.local_error(http_slot)) {
+          // The archive could not be written here (a full disc, no
+          // permission): no server can help with that, so the run stops.
+          stg.had_errors = 1;
+          stopped_by_local_failure = true;
+          __MACIBM_alert(0, UTL_translate_string("The installer cannot save the files it downloads."),
+                         UTL_translate_string("Folder: ") + folder_part(archive),
+                         UTL_translate_string("Error: ") + error_str(local_err),
+                         UTL_translate_string("Please make room or fix the folder's permissions, then try again."),
+                         t_alert, "utils", __LINE__);
+          break;
+        }
         // Only this stream asks again for its own file, from another
         // server; the other streams go on with theirs.
         stg.download_failed = 1;
-        if (stg.num_servers >= 1) stg.server_index = pick_server_index(stg.num_servers);
+        if (stg.num_servers >= 1) stg.server_index = pick_other_server_index(stg.num_servers, stream_server[s]);
         break;
       default: break;
     }
@@ -161,8 +185,10 @@ void next_class::reset_all_streams() {
   kb_installed = 0.0f;
 }
 
-int extract_and_delete_file(std::string archive, std::string destination) {
-  const int code = unpack_single_file(archive, destination);
+int extract_and_delete_file(std::string archive, std::string destination, const file_version_struct* want) {
+  unpack_check check;
+  if (want) expect_version(check, *want);
+  const int code = unpack_single_file(archive, destination, nullptr, want ? &check : nullptr);
   if (code != 0) {
     stg.had_errors = 1;
     __MACIBM_alert(0, UTL_translate_string("The installer cannot extract a file."),
@@ -217,7 +243,8 @@ int grab_files_slice(double seconds) {
 int grab_files() {
   const int count = static_cast<int>(sim_info.size());
   next.kb_partial = 0.0f;
-  for (int s = 0; s < kStreams; ++s) {
+  stopped_by_local_failure = false;
+  for (int s = 0; s < kStreams && !stopped_by_local_failure; ++s) {
     if (!next.slot_active[s]) continue;
     if (next.slot_wants_file[s]) {
       next.slot_file[s] = next.next_file;

@@ -8,13 +8,18 @@
 
 #include <string>
 
+#include "engine/installer_state.h"
+
 constexpr int kStreams = 4;         // stream slots of `next`
 constexpr int kFirstStreamHttp = 2;  // HTTP slot of stream 0; stream s uses slot s + 2
 
 // One step of every active stream. Returns 1 once every active stream has
 // run out of files (the folders that deletions left empty are then
-// removed), else stg.had_errors: 1 after an archive could not be unpacked,
-// so the caller ends the run.
+// removed), else stg.had_errors: 1 after an archive could not be unpacked
+// or was not the file the directory describes, or after a downloaded
+// archive could not be written here (shown in an alert naming the folder
+// and the reason; a failure of the server makes the stream ask another
+// server instead), so the caller ends the run.
 int grab_files();
 
 // Waits at most `seconds` until a stream can move on: a transfer of one of
@@ -35,9 +40,12 @@ int grab_files_slice(double seconds);
 // Unpacks the archive (".7z" by the 7z reader, anything else as zip) into
 // the folder of destination and deletes the archive. The archive must hold
 // exactly the one file that destination names: anything else is refused and
-// nothing is unpacked. A failure sets stg.had_errors and is shown. Returns 0
-// or the failure's code.
-int extract_and_delete_file(std::string archive, std::string destination);
+// nothing is unpacked. With want given, the file must also be that version:
+// no larger than its size and with its signature, else it is not put in
+// place (err_too_large, err_wrong_signature) and the file there before
+// stays. A failure sets stg.had_errors and is shown. Returns 0 or the
+// failure's code.
+int extract_and_delete_file(std::string archive, std::string destination, const file_version_struct* want = nullptr);
 
 // The temporary archive of stream s: temp_path + s + ".zip".
 std::string stream_archive(int s);

@@ -2,6 +2,8 @@
 
 #include "engine/installer_state.h"
 
+#include "engine/server_list.h"
+
 stg_struct stg{};
 
 std::vector<file_history_struct> sim_info;
@@ -36,6 +38,8 @@ void stg_reset_for_start() {
   stg.stream_count = 0;
   stg.kb_to_download = 0.0f;
   stg.kb_to_install = 0.0f;
+  // A new search for a server starts with no failure counted.
+  reset_directory_search();
 }
 
 // next_class::reset_all_streams belongs with the download streams

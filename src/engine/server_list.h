@@ -7,7 +7,22 @@
 // screens: fetch and read the server list, pick a server, fetch, unpack and
 // read "directory.txt.zip". Progress shows in stg.num_servers and
 // stg.dir_status.
+//
+// A fetch of the list that fails, or brings something that is no server
+// list, a list without a usable server or without the version's name, is
+// made again after a pause; a fetch of the directory that fails, or brings
+// an archive that cannot be unpacked, is made again from another server
+// (when there is one) after a pause. After kMaxFetchTries failures of
+// either the search ends with stg.dir_status 2 (num_servers 0 when no list
+// was read), as it does at once, after an alert naming the folder and the
+// reason, when a download cannot be written into the temporary folder. A
+// list in the form of a server list but of another version asks for a
+// newer installer.
 void UTL_download_directory();
+
+// Forgets the failures and pauses of an earlier search, so that the next
+// one starts afresh. stg_reset_for_start calls it.
+void reset_directory_search();
 
 // Reads the records of a server list body (after its header) into the server
 // arrays, install_name and stg.num_servers; stops at end. Returns the number
@@ -19,7 +34,14 @@ int read_server_list(const char* data, const char* end);
 int server_index_for(int n, double r);
 // The same with r drawn from rand(). n must be at least 1.
 int pick_server_index(int n);
+// Another server than avoid, when there is another: the rule above among
+// the n - 1 others (in their order), r drawn from rand(). 0 when n is 1 or
+// less.
+int pick_other_server_index(int n, int avoid);
 
-// Seconds to wait before fetching the server list again after it named no
-// usable server.
+// Seconds to wait before fetching the server list or the directory again
+// after an unusable answer.
 constexpr float kServerListRetryPause = 1.0f;
+// Failed fetches of the server list, and of the directory, before the
+// search gives up.
+constexpr int kMaxFetchTries = 8;

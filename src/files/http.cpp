@@ -187,7 +187,7 @@ void down_class::close_file() {
   if (file < 0) return;
   const int rc = close(file);
   file = -1;
-  if (rc != 0 && error == 0) error = errno ? errno : EIO;
+  if (rc != 0 && error == 0) error = file_error = errno ? errno : EIO;
 }
 
 void down_class::DoProcessing() {
@@ -290,7 +290,7 @@ void down_class::parse_header() {
       }
       if (!out_path.empty()) {
         file = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (file < 0) error = errno;
+        if (file < 0) error = file_error = errno;
       }
     } else {
       const char* sep = nullptr;
@@ -326,7 +326,7 @@ void down_class::take_body(const char* data, std::size_t len) {
   if (file >= 0) {
     std::size_t done = 0;
     const int err = write_all(file, data, take, &done);
-    if (err) error = err;
+    if (err) error = file_error = err;
     written += static_cast<int64_t>(done);
   } else {
     written += static_cast<int64_t>(take);
@@ -421,6 +421,7 @@ int http_class::net_check(int slot, std::string server, std::string dir, const s
     request_headers["Host"] = server;
     request_headers["User-agent"] = "Installer-LIN/" + tail;
     request_headers["Connection"] = "close";
+    local_error_[slot] = 0;
     slots[slot].reset(new down_class(server.c_str(), server_port, dir.c_str(), false, request_headers, nullptr, 0,
                                      out_file.c_str()));
     server_[slot] = server;
@@ -438,6 +439,7 @@ int http_class::net_check(int slot, std::string server, std::string dir, const s
       return 1;
     }
     report(slot, d);
+    local_error_[slot] = d.file_error;
     slots[slot].reset();
     failed_[slot] = true;
     failed_at_[slot] = xtim.elapsed;
@@ -493,6 +495,11 @@ void http_class::abort(int slot) {
 int64_t http_class::content_length(int slot) const {
   if (slot < 0 || slot >= kSlots || !slots[slot]) return -1;
   return slots[slot]->content_length;
+}
+
+int http_class::local_error(int slot) const {
+  if (slot < 0 || slot >= kSlots) return 0;
+  return local_error_[slot];
 }
 
 int64_t http_class::written(int slot) const {

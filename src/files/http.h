@@ -91,6 +91,9 @@ class down_class {
   // response (bad status or "Content-Length", more body than announced, an
   // over-long header); else the errno of a failed open, write or close.
   int error = 0;
+  // The errno of a failed open, write or close of the output file: a
+  // failure here, not the server's (then also in error).
+  int file_error = 0;
   int64_t content_length = -1;         // "Content-Length" value; -1 while unknown
   int64_t written = 0;                 // body bytes taken (written to the file when there is one)
   float last_activity = 0.0f;          // xtim.elapsed when made or when body data last came
@@ -167,6 +170,12 @@ class http_class {
   // slot is free) and the body bytes written so far (0 when free).
   int64_t content_length(int slot) const;
   int64_t written(int slot) const;
+  // When the slot's last download failed because its output file could
+  // not be opened, written or closed (a full disc, no permission): that
+  // errno. 0 after a failure of the server or the network, and once a new
+  // download starts in the slot. Such a failure says nothing about the
+  // server: trying again, from there or elsewhere, fails the same way.
+  int local_error(int slot) const;
 
   static constexpr float kInactivityLimit = 30.0f;
   static constexpr float kRetryPause = 1.0f;
@@ -177,6 +186,7 @@ class http_class {
   bool started_ = false;
   bool failed_[kSlots] = {};        // the slot's last download failed...
   float failed_at_[kSlots] = {};    // ...at this xtim.elapsed
+  int local_error_[kSlots] = {};    // ...because of its output file: the errno
   // What the slot's download was started for, named in its error report.
   std::string server_[kSlots], dir_[kSlots], out_file_[kSlots];
 };

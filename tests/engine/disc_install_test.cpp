@@ -15,6 +15,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -440,6 +441,55 @@ TEST_F(DiscInstall, ArchiveWithMoreThanItsFileIsRefusedAndWritesNothing) {
   EXPECT_EQ(read_file(local("Resources/a.txt")), "a");
   expect_temp_clean();
   EXPECT_NE(log_text().find("Refused to unpack "), std::string::npos);
+}
+
+TEST_F(DiscInstall, FilesThatAreNotTheReleasedOnesAreNotPutInPlace) {
+  // The installed a and b are an earlier release's.
+  builder.add("Resources/a.txt", "old a", 0, 0);
+  add("Resources/a.txt", content_of(1, 3000), 0);
+  builder.add("Resources/b.txt", "old b", 0, 0);
+  add("Resources/b.txt", content_of(2, 3000), 0);  // about 3 KB in the directory
+  add("Global Scenery/+40-080.dsf", content_of(3, 5000), 0);
+  publish(1);
+  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, {{"Resources/a.txt", "old a"}, {"Resources/b.txt", "old b"}}));
+  // a's archive holds other bytes of the same size, b's far more bytes than
+  // the directory gives, and the scenery's 7z other bytes.
+  const std::string staging = work / "forged/";
+  ASSERT_TRUE(write_file(staging + "a.txt", content_of(11, 3000)));
+  ASSERT_TRUE(write_file(staging + "b.txt", std::string(4 << 20, 'b')));
+  ASSERT_TRUE(write_file(staging + "+40-080.dsf", content_of(13, 5000)));
+  for (const char* name : {"a.txt", "b.txt"}) {
+    const std::string archive = on_disc(0, std::string("Resources/") + name);
+    ASSERT_EQ(std::remove(archive.c_str()), 0);
+    ASSERT_TRUE(run_ok("cd '" + staging + "' && zip -q '" + archive + "' " + name));
+  }
+  const std::string scenery = on_disc(0, "Global Scenery/+40-080.dsf", ".7z");
+  ASSERT_EQ(std::remove(scenery.c_str()), 0);
+  ASSERT_TRUE(run_ok("cd '" + staging + "' && 7z a -bd -bso0 -bsp0 '" + scenery + "' +40-080.dsf"));
+
+  disc.set(disc_folder(0));
+  ASSERT_TRUE(scan_disc());
+  ASSERT_TRUE(start_run());
+  int f = 0;
+  std::set<int> codes;
+  for (int r; (r = frames(f)) == 3;) {
+    std::string message;
+    codes.insert(install_files_get_error(message));
+    EXPECT_EQ(message.rfind("I was unable to unzip the file ", 0), 0u) << message;
+  }
+  EXPECT_EQ(codes, (std::set<int>{err_wrong_signature, err_too_large}));
+  EXPECT_EQ(read_file(local("Resources/a.txt")), "old a");
+  EXPECT_EQ(read_file(local("Resources/b.txt")), "old b");
+  EXPECT_FALSE(exists_at_all(local("Global Scenery/+40-080.dsf")));
+  for (const char* path : {"Resources/a.txt", "Resources/b.txt", "Global Scenery/+40-080.dsf"})
+    EXPECT_EQ(current_version(index_of(path)).is_current, 0) << path;
+  const std::string log = log_text();
+  EXPECT_NE(log.find("its signature is " + ReleaseBuilder::md5_of(content_of(11, 3000)) + ", the directory wants " +
+                     ReleaseBuilder::md5_of(release["Resources/a.txt"])),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("Did not install " + local("Resources/b.txt")), std::string::npos) << log;
+  expect_temp_clean();
 }
 
 TEST_F(DiscInstall, MissingArchiveGivesTheCopyErrorOnly) {

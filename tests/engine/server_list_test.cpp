@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
+#include <vector>
 
 #include "engine/directory.h"
 #include "engine/installer_state.h"
@@ -54,6 +56,7 @@ class DirectoryFetchTest : public ::testing::Test {
     temp_path.clear();
     install_name.clear();
     app_done = 0;
+    xtim.xtim_update();
     for (int i = 0; i < kMaxServers; ++i) server_name[i] = server_path[i] = server_desc[i] = "";
   }
 
@@ -76,6 +79,29 @@ class DirectoryFetchTest : public ::testing::Test {
       nanosleep(&ts, nullptr);
     }
     return true;
+  }
+
+  // Frames whose frame timer moves on 0.05 s each, however little real
+  // time passes, so that the pauses between tries go by quickly. The
+  // number of frames run; -1 when done() did not come within the limit.
+  template <class Done>
+  int run_fast_frames(Done done, int limit = 20000) {
+    for (int frames = 0; frames < limit; ++frames) {
+      if (done()) return frames;
+      xtim.elapsed += 0.05f;
+      UTL_download_directory();
+      timespec ts{0, 200000};
+      nanosleep(&ts, nullptr);
+    }
+    return -1;
+  }
+
+  // A fresh search, as when the search screen is entered anew.
+  void new_search() {
+    for (int slot = 0; slot < 2; ++slot) http.abort(slot);
+    stg_reset_for_start();
+    install_name = no_install_name;
+    server->clear_requests();
   }
 
   TempDir www, tmp;
@@ -249,8 +275,14 @@ TEST_F(DirectoryFetchTest, ADirectoryArchiveWithMoreThanTheDirectoryIsRefused) {
     // fetched again.
     ASSERT_TRUE(run_frames([&] { return server->count("/s/v9/directory.txt.zip") >= fetched + 2; }));
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("The installer cannot extract a file."), std::string::npos) << err;
-    EXPECT_NE(err.find("Error: " + error_str(EPERM)), std::string::npos) << err;
+    if (&c == &cases[0]) {
+      // The first failure of a search is shown, the later ones logged.
+      EXPECT_NE(err.find("The installer cannot extract a file."), std::string::npos) << err;
+      EXPECT_NE(err.find("Error: " + error_str(EPERM)), std::string::npos) << err;
+    } else {
+      EXPECT_EQ(err.find("The installer cannot extract a file."), std::string::npos) << err;
+    }
+    EXPECT_NE(log.text().find("cannot be unpacked: " + error_str(EPERM)), std::string::npos);
     EXPECT_EQ(stg.dir_status, 0);
     EXPECT_TRUE(sim_info.empty());
     EXPECT_FALSE(exists_at_all(tmp / "directory.txt"));
@@ -263,6 +295,125 @@ TEST_F(DirectoryFetchTest, ADirectoryArchiveWithMoreThanTheDirectoryIsRefused) {
   EXPECT_NE(text.find(refusal), std::string::npos) << text;
 }
 
+TEST_F(DirectoryFetchTest, AnswersThatAreNoUsableListEndTheSearchAfterBoundedTries) {
+  struct Case {
+    const char* what;
+    std::string body;
+  };
+  const Case cases[] = {
+      {"an error page", "<html><body>Internal Server Error</body></html>\n"},
+      {"an empty answer", ""},
+      {"a page whose first line begins with I", "Index of /\n900 versions of nothing\n"},
+      {"a list of the wrong kind", "I\n820 version\nINSTALLER\nSERVER s.example.com\n/s/\nS\n"},
+      {"a list without a usable server", kListHeader + "FINAL v9\nSERVER bad/\n/x/\nX\n"},
+      {"a list whose version name is empty", kListHeader + "FINAL   \nSERVER s.example.com\n/s/\nS\n"},
+  };
+  publish_directory("s/v9/");
+  testing::internal::CaptureStderr();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    new_search();
+    ASSERT_TRUE(write_file(www / "serverlist9.txt", c.body));
+    ASSERT_GE(run_fast_frames([] { return stg.dir_status != 0; }), 0);
+    EXPECT_EQ(stg.dir_status, 2) << "the screens' \"problem reading\" state";
+    EXPECT_EQ(stg.num_servers, 0);
+    EXPECT_EQ(server->count("/serverlist9.txt"), kMaxFetchTries);
+    EXPECT_EQ(server->count("/s/v9/directory.txt.zip"), 0);
+    EXPECT_EQ(install_name, no_install_name);
+    EXPECT_EQ(app_done, 0) << "no newer-installer end for an answer that is no list";
+    EXPECT_EQ(stg.format_too_new, 0);
+    // The search stays over.
+    EXPECT_EQ(run_fast_frames([] { return false; }, 40), -1);
+    EXPECT_EQ(server->count("/serverlist9.txt"), kMaxFetchTries);
+  }
+  testing::internal::GetCapturedStderr();
+
+  // The list's own transfer failing is bounded the same way.
+  new_search();
+  std::remove((www / "serverlist9.txt").c_str());
+  ASSERT_GE(run_fast_frames([] { return stg.dir_status != 0; }), 0);
+  EXPECT_EQ(stg.dir_status, 2);
+  EXPECT_EQ(server->count("/serverlist9.txt"), kMaxFetchTries);
+
+  // A good list after a few bad answers is still taken.
+  new_search();
+  ASSERT_TRUE(write_file(www / "serverlist9.txt", "garbage"));
+  ASSERT_GE(run_fast_frames([&] { return server->count("/serverlist9.txt") >= 3; }), 0);
+  ASSERT_TRUE(write_file(www / "serverlist9.txt", kListHeader + "FINAL v9\nSERVER s.example.com\n/s/\nS\n"));
+  ASSERT_GE(run_fast_frames([] { return stg.dir_status == 3 || stg.dir_status == 2; }), 0);
+  EXPECT_EQ(stg.dir_status, 3);
+  EXPECT_EQ(install_name, "v9");
+}
+
+TEST_F(DirectoryFetchTest, ADirectoryThatCannotBeHadEndsTheSearchAfterTriesOnOtherServers) {
+  ASSERT_TRUE(write_file(www / "serverlist9.txt", kListHeader +
+                                                      "FINAL v9\n"
+                                                      "SERVER a.example.com\n/a/\nA\n"
+                                                      "SERVER b.example.com\n/b/\nB\n"
+                                                      "SERVER c.example.com\n/c/\nC\n"));
+  ASSERT_TRUE(write_file(www / "a/v9/directory.txt.zip", "PK this is no zip archive"));
+  ASSERT_TRUE(write_file(www / "b/v9/directory.txt.zip", "neither is this"));
+  // c serves none at all.
+  testing::internal::CaptureStderr();
+  ASSERT_GE(run_fast_frames([] { return stg.dir_status != 0; }), 0);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(stg.dir_status, 2);
+  EXPECT_EQ(stg.num_servers, 3);
+  EXPECT_EQ(app_done, 0);
+
+  // Every try went to another server than the one before.
+  std::vector<std::string> order;
+  for (const auto& r : server->requests())
+    if (r.path != "/serverlist9.txt") order.push_back(r.host);
+  ASSERT_EQ(static_cast<int>(order.size()), kMaxFetchTries);
+  for (std::size_t i = 1; i < order.size(); ++i) EXPECT_NE(order[i], order[i - 1]) << i;
+  // Shown once, however often it happened.
+  const std::size_t shown = err.find("The installer cannot extract a file.");
+  EXPECT_TRUE(shown == std::string::npos || err.find("The installer cannot extract a file.", shown + 1) == std::string::npos)
+      << err;
+  EXPECT_FALSE(exists_at_all(tmp / "directory.txt.zip"));
+}
+
+TEST_F(DirectoryFetchTest, ATemporaryFolderThatCannotBeWrittenEndsTheSearchWithAnAlert) {
+  ASSERT_TRUE(write_file(www / "serverlist9.txt", kListHeader + "FINAL v9\nSERVER s.example.com\n/s/\nS\n"));
+  publish_directory("s/v9/");
+  struct Case {
+    const char* what;
+    std::string blocked;  // made unwritable in the temporary folder
+    bool folder;          // blocked by a folder of that name, else by a full disc
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"the server list on a full disc", "serverlist9.txt", false, error_str(ENOSPC)},
+      {"the directory archive on a full disc", "directory.txt.zip", false, error_str(ENOSPC)},
+      {"the directory file in the way of a folder", "directory.txt", true, error_str(EISDIR)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    new_search();
+    const std::string blocked = tmp / c.blocked;
+    if (c.folder)
+      ASSERT_EQ(mkdir(blocked.c_str(), 0755), 0);
+    else
+      ASSERT_EQ(symlink("/dev/full", blocked.c_str()), 0);
+    testing::internal::CaptureStderr();
+    ASSERT_GE(run_fast_frames([] { return stg.dir_status != 0 && stg.dir_status != 1; }), 0);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(stg.dir_status, 2);
+    EXPECT_NE(err.find("The installer cannot save the information it downloads."), std::string::npos) << err;
+    EXPECT_NE(err.find("Folder: " + tmp.path()), std::string::npos) << err;
+    EXPECT_NE(err.find("Error: " + c.reason), std::string::npos) << err;
+    // Fetched once: no other server and no second try can help.
+    EXPECT_EQ(server->count("/serverlist9.txt"), 1);
+    EXPECT_LE(server->count("/s/v9/directory.txt.zip"), 1);
+    EXPECT_EQ(app_done, 0);
+    if (c.folder)
+      rmdir(blocked.c_str());
+    else
+      unlink(blocked.c_str());
+  }
+}
+
 TEST(ServerPick, FavoursTheHeadOfTheList) {
   EXPECT_EQ(server_index_for(10, 0.5), 3);
   EXPECT_EQ(server_index_for(10, 0.0), 0);
@@ -273,6 +424,22 @@ TEST(ServerPick, FavoursTheHeadOfTheList) {
   srand(12345);
   for (int i = 0; i < 4000; ++i) first += pick_server_index(4) == 0;
   EXPECT_NEAR(first / 4000.0, 0.397, 0.04);
+}
+
+TEST(ServerPick, AnotherServerIsNeverTheOneToAvoid) {
+  srand(777);
+  int counts[4] = {};
+  for (int i = 0; i < 4000; ++i) {
+    const int k = pick_other_server_index(4, 1);
+    ASSERT_TRUE(k >= 0 && k < 4 && k != 1) << k;
+    ++counts[k];
+  }
+  // Still biased toward the head of the list: the first of the three others.
+  EXPECT_GT(counts[0], counts[2]);
+  EXPECT_GT(counts[2], counts[3]);
+  EXPECT_EQ(pick_other_server_index(1, 0), 0) << "with one server there is no other";
+  EXPECT_EQ(pick_other_server_index(2, 0), 1);
+  EXPECT_EQ(pick_other_server_index(2, 1), 0);
 }
 
 }  // namespace

@@ -385,6 +385,28 @@ TEST_F(HttpTest, OutputFileInMissingFolderFails) {
   EXPECT_FALSE(exists_at_all(tmp / "no"));
 }
 
+TEST_F(HttpTest, AFailureToWriteHereIsToldFromTheServersFailures) {
+  ASSERT_TRUE(write_file(tmp / "www/f.bin", random_bytes(200000, 4)));
+  // A full disc: every write fails with ENOSPC.
+  const std::string full = tmp / "full.bin";
+  ASSERT_EQ(symlink("/dev/full", full.c_str()), 0);
+  EXPECT_EQ(run(2, "127.0.0.1", "/f.bin", full), 2);
+  EXPECT_EQ(http.local_error(2), ENOSPC);
+  // A missing folder: the open fails.
+  xtim.elapsed += 2.0f;
+  EXPECT_EQ(run(3, "127.0.0.1", "/f.bin", tmp / "no/f.bin"), 2);
+  EXPECT_EQ(http.local_error(3), ENOENT);
+
+  // The server's failure is not one here; a new download forgets the old.
+  xtim.elapsed += 2.0f;
+  EXPECT_EQ(run(2, "127.0.0.1", "/missing.bin", tmp / "m.bin"), 2);
+  EXPECT_EQ(http.local_error(2), 0);
+  xtim.elapsed += 2.0f;
+  EXPECT_EQ(run(3, "127.0.0.1", "/f.bin", tmp / "f.bin"), 1);
+  EXPECT_EQ(http.local_error(3), 0);
+  EXPECT_EQ(http.local_error(9), 0);
+}
+
 TEST_F(HttpTest, ServerClosingEarlyFailsAtOnce) {
   const std::string data = random_bytes(200000, 2);
   ASSERT_TRUE(write_file(tmp / "www/short.bin", data));

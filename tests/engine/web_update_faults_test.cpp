@@ -1,0 +1,228 @@
+// The web update when things go wrong: archives that are not the released
+// files, a temporary folder or an install folder that cannot be written,
+// and servers that fail, driven end to end against a real HTTP server.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/web_update_rig.h"
+#include "files/archives.h"
+#include "files/folder_list.h"
+#include "files/io_utils.h"
+#include "support/unprivileged.h"
+
+namespace {
+
+using Files = std::map<std::string, std::string>;
+
+std::string text_of(unsigned seed, std::size_t size) {
+  std::string s;
+  unsigned x = seed * 2654435761u + 7;
+  while (s.size() < size) {
+    x = x * 1103515245u + 12345u;
+    s += static_cast<char>('a' + (x >> 16) % 26);
+  }
+  return s;
+}
+
+class WebUpdateFaults : public UpdateRig {
+ protected:
+  // Release a installed, release b served: every file changed.
+  void set_up(int files, std::size_t size) {
+    for (int i = 0; i < files; ++i) {
+      const std::string path = "Airfoils/f" + std::to_string(i) + ".afl";
+      a[path] = text_of(100 + i, size);
+      b[path] = text_of(200 + i, size + 100);
+    }
+    builder.add_update(a, b);
+    publish();
+    ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, a));
+  }
+
+  // Serves, in place of the archive of path, one that holds a file of the
+  // same name with the given bytes.
+  void serve_instead(const std::string& path, const std::string& content) {
+    const std::string source = work / ("forged/" + last_component(path));
+    ASSERT_TRUE(write_file(source, content));
+    const std::string served = www.path() + request_of(path).substr(1);
+    ASSERT_EQ(file_to_zip(source, served), 0);
+  }
+
+  // The install stopped at its first file: an error, that file's old bytes
+  // kept and not counted, nothing after the second (which the second of
+  // the two streams that start may have brought meanwhile) asked for.
+  void expect_stopped_at_first(const RunStats& stats) {
+    EXPECT_EQ(stats.result, 1);
+    EXPECT_EQ(stg.had_errors, 1);
+    const std::string first = "Airfoils/f0.afl";
+    EXPECT_EQ(read_file(local(first)), a[first]) << "the file there before stays";
+    EXPECT_EQ(current_version(index_of(first)).is_current, 0);
+    const file_version_struct& second = current_version(index_of("Airfoils/f1.afl"));
+    EXPECT_EQ(stats.max_installed, second.is_current ? second.unpacked_kb : 0.0f)
+        << "the file that was not put in place is not counted";
+    EXPECT_EQ(server->count(request_of("Airfoils/f2.afl")), 0) << "the run ends at the failure";
+    for (const auto& [path, content] : a) {
+      const std::string now = read_file(local(path));
+      EXPECT_TRUE(now == content || (path != first && now == b[path])) << path;
+    }
+    EXPECT_EQ(listing_count(dest_dir_path + "Airfoils/"), a.size()) << "no temporary file is left";
+  }
+
+  static std::size_t listing_count(const std::string& folder) {
+    std::vector<std::string> names;
+    std::vector<int> types;
+    return static_cast<std::size_t>(opensave_getitems(folder, 0, names, types));
+  }
+
+  Files a, b;
+};
+
+TEST_F(WebUpdateFaults, AnArchiveWhoseFileIsNotTheReleasedOneLeavesTheOldFileAndAnError) {
+  set_up(4, 3000);
+  const std::string forged = text_of(999, 3000);
+  serve_instead("Airfoils/f0.afl", forged);
+  stg.stream_count = 1;
+
+  RunStats stats;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(road(stats));
+  const std::string shown = testing::internal::GetCapturedStderr();
+  expect_stopped_at_first(stats);
+  EXPECT_NE(shown.find(error_str(err_wrong_signature)), std::string::npos) << shown;
+  // Both signatures are in the log.
+  const std::string log = log_text();
+  EXPECT_NE(log.find("its signature is " + ReleaseBuilder::md5_of(forged) + ", the directory wants " +
+                     ReleaseBuilder::md5_of(b["Airfoils/f0.afl"])),
+            std::string::npos)
+      << log;
+}
+
+TEST_F(WebUpdateFaults, AnArchiveFarLargerThanItsSizeLeavesTheOldFileAndAnError) {
+  set_up(4, 3000);
+  serve_instead("Airfoils/f0.afl", std::string(8 << 20, 'z'));  // the directory says about 3 KB
+  stg.stream_count = 1;
+
+  RunStats stats;
+  testing::internal::CaptureStderr();
+  ASSERT_TRUE(road(stats));
+  const std::string shown = testing::internal::GetCapturedStderr();
+  expect_stopped_at_first(stats);
+  EXPECT_NE(shown.find(error_str(err_too_large)), std::string::npos) << shown;
+  EXPECT_NE(log_text().find("it is larger than the 5120 bytes the directory allows"), std::string::npos)
+      << log_text();
+}
+
+TEST_F(WebUpdateFaults, AFullTemporaryFolderStopsTheRunWithAnAlertAndDamagesNothing) {
+  set_up(8, 20000);
+  stg.stream_count = 4;
+  ASSERT_TRUE(fetch_directory());
+  ASSERT_TRUE(scan());
+  ASSERT_EQ(start_install(), 1);
+  // Every stream's archive lands on a full disc.
+  for (int s = 0; s < kStreams; ++s) ASSERT_EQ(symlink("/dev/full", stream_archive(s).c_str()), 0);
+  const int server_before = stg.server_index;
+
+  testing::internal::CaptureStderr();
+  RunStats stats = run_install(10.0);
+  const std::string shown = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(stats.result, 1) << "the run stops instead of trying again";
+  EXPECT_EQ(stg.had_errors, 1);
+  EXPECT_FALSE(stats.saw_failure) << "not taken for a failure of the server";
+  EXPECT_EQ(stg.server_index, server_before);
+  EXPECT_NE(shown.find("The installer cannot save the files it downloads."), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Folder: " + temp_path), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Error: " + error_str(ENOSPC)), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("The installer cannot save", shown.find("The installer cannot save") + 1), std::string::npos)
+      << "one alert, however many streams ran into it";
+  int asked = 0;
+  for (const auto& [path, content] : b) asked += server->count(request_of(path));
+  EXPECT_LE(asked, kStreams) << "no file is asked for again";
+  for (const auto& [path, content] : a) EXPECT_EQ(read_file(local(path)), content) << path;
+
+  // With room again the next run brings the release.
+  for (int s = 0; s < kStreams; ++s) unlink(stream_archive(s).c_str());
+  stg.had_errors = 0;
+  RunStats again;
+  ASSERT_TRUE(road(again));
+  EXPECT_EQ(again.result, 1);
+  EXPECT_EQ(stg.had_errors, 0);
+  expect_release_on_disk(b, {});
+}
+
+TEST_F(WebUpdateFaults, AReadOnlyInstallFolderStopsTheRunWithAnAlertAndDamagesNothing) {
+  set_up(4, 3000);
+  stg.stream_count = 1;
+  // The folders of the installed copy can be read but not written; the
+  // temporary folder can be written by anyone.
+  ASSERT_EQ(chmod(work.path().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(temp_path.c_str(), 0777), 0);
+  for (const char* folder : {"", "Airfoils", "Instructions", "Output", "Resources"})
+    ASSERT_EQ(chmod((dest_dir_path + folder).c_str(), 0555), 0) << folder;
+
+  // Checked where the run took place: under root that is a child process.
+  const std::string err_file = work / "stderr.txt";
+  ASSERT_TRUE(write_file(err_file, ""));
+  ASSERT_EQ(chmod(err_file.c_str(), 0666), 0);
+  const int failed = as_unprivileged_user([&] {
+    if (!freopen(err_file.c_str(), "w", stderr)) return 64;
+    RunStats stats;
+    if (!road(stats)) return 1;
+    int bits = 0;
+    if (stats.result != 1 || stg.had_errors != 1) bits |= 2;
+    if (server->count(request_of("Airfoils/f2.afl")) != 0) bits |= 4;
+    return bits;
+  });
+  for (const char* folder : {"", "Airfoils", "Instructions", "Output", "Resources"})
+    chmod((dest_dir_path + folder).c_str(), 0755);
+  EXPECT_EQ(failed, 0) << "1: the road stopped before the downloads, 2: the run did not stop with an error, "
+                          "4: the run went on after the failure";
+  const std::string shown = read_file(err_file);
+  EXPECT_NE(shown.find("The installer cannot extract a file."), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Error: " + error_str(EACCES)), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Destination: " + local("Airfoils/f")), std::string::npos) << shown;
+  for (const auto& [path, content] : a) EXPECT_EQ(read_file(local(path)), content) << path;
+  EXPECT_EQ(listing_count(dest_dir_path + "Airfoils/"), a.size());
+}
+
+TEST_F(WebUpdateFaults, AFailedDownloadIsAskedForAgainFromAnotherServer) {
+  for (int i = 0; i < 6; ++i) {
+    a["Resources/f" + std::to_string(i) + ".txt"] = text_of(10 + i, 1000);
+    b["Resources/f" + std::to_string(i) + ".txt"] = text_of(30 + i, 1200);
+  }
+  builder.add_update(a, b);
+  servers = {{"down.example.com", "/down/", "Has no files", false}, {"up.example.com", "/up/", "Works", true}};
+  publish();
+  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, a));
+  ASSERT_TRUE(fetch_directory());
+  ASSERT_TRUE(scan());
+  // The user picked the failing server, and the draws that follow would
+  // all name it again under the plain pick rule.
+  stg.server_index = 0;
+  unsigned seed = 1;
+  for (;; ++seed) {
+    srand(seed);
+    bool all_first = true;
+    for (int k = 0; k < 6; ++k) all_first = all_first && pick_server_index(2) == 0;
+    if (all_first) break;
+  }
+  srand(seed);
+  ASSERT_EQ(start_install(), 1);
+  RunStats stats = run_install();
+
+  ASSERT_EQ(stats.result, 1);
+  EXPECT_TRUE(stats.saw_failure);
+  EXPECT_EQ(stg.server_index, 1);
+  int failed = 0;
+  for (const auto& [path, content] : b) failed += server->count(request_of(path, "/down/"));
+  EXPECT_GE(failed, 1);
+  EXPECT_LE(failed, 2) << "only the files in flight on the failing server are asked there";
+  expect_release_on_disk(b, {});
+}
+
+}  // namespace
