@@ -3,6 +3,8 @@
 //
 // Sections: buffers and globals; size rules; loading; upload; binding;
 // release, unload and counters.
+// The GL entry points with their ARB names are called directly.
+#define GL_GLEXT_PROTOTYPES 1
 #include "textures/tman.h"
 
 #include <unistd.h>
@@ -14,8 +16,8 @@
 #include "runtime/globals.h"
 #include "runtime/queues.h"
 #include "runtime/xtim.h"
+#include "textures/image_ops.h"
 #include "textures/ogl_extensions.h"
-#include "textures/tex_image.h"
 #include "ui/alert.h"
 #include "window/mnw.h"
 
@@ -435,12 +437,12 @@ int tman_class::load_texture_ogl(tex_load_vars* v, int io_result) {
   TEX_image_desc level_desc = {gl_format, v->pow2_dx, v->pow2_dy, 0, 0};
   unsigned char* pointer = v->pixels;
   for (int level = 0;; ++level) {
-    const int size = TEX_bytes_needed_for_image(level_desc);
+    const int64_t size = TEX_bytes_needed_for_image(level_desc);
     if (hw_mips) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, 1);
     if (compressed) {
       if (glExt.glCompressedTexImage2DARB)
         glExt.glCompressedTexImage2DARB(GL_TEXTURE_2D, level, gl_format, level_desc.width, level_desc.height, 0,
-                                        size, pointer);
+                                        static_cast<GLsizei>(size), pointer);
     } else if (refill) {
       glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, level_desc.width, level_desc.height, gl_format,
                       GL_UNSIGNED_BYTE, pointer);
