@@ -156,6 +156,18 @@ class tman_class {
   void reset_bind();
   void set_blend_level(int unit, float level);
 
+  // Asynchronous scenery loading, one pending record (state 101) at a time:
+  // register it on the GL thread (1, or 0 when none is left), decode it on
+  // a worker, upload it on the GL thread. The first three take no lock.
+  int load_scenery_async_register(tman_force_finish_obj* finisher);
+  void load_scenery_async_work();
+  void load_scenery_async_finalize();
+  // Pending records from async_index on; loading one now; loading them all
+  // behind the start-up splash.
+  int num_remaining_async_texes();
+  void force_load_tex(int ref);
+  void load_all_scenery_texes();
+
   // Release, unload and the counters.
   void release_texture(int ref);
   void unload_texture(int ref);
