@@ -9,6 +9,7 @@
 #include "files/pending_file.h"
 #include "files/xmap.h"
 #include "runtime/globals.h"
+#include "textures/tman.h"
 #include "ui/alert.h"
 #include "ui/colr.h"
 
@@ -334,4 +335,14 @@ int TEX_save_png(const std::string& path, const TEX_image_desc& desc, const unsi
   flush_pending(job);
   if (job.write_err || out.close_checked() != 0 || out.rename_over() != 0) return 0;
   return 1;
+}
+
+void write_png_to_disk(std::string path, int width, int height, int channels) {
+  TEX_image_desc desc;
+  desc.format = channels == 4 ? GL_RGBA : GL_RGB;
+  desc.width = width;
+  desc.height = height;
+  const std::int64_t bytes = static_cast<std::int64_t>(width) * height * (channels == 4 ? 4 : 3);
+  if (width < 1 || height < 1 || bytes > kScratchBytes) return;
+  TEX_save_png(path, desc, scratch_array);
 }

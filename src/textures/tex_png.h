@@ -40,3 +40,8 @@ int TEX_decode_png(const unsigned char* bytes, std::int64_t size, const std::str
 // created or written, with any earlier file left as it was. Another format is
 // a fatal alert.
 int TEX_save_png(const std::string& path, const TEX_image_desc& desc, const unsigned char* pixels);
+
+// Writes the first width x height pixels of scratch_array (GL_RGBA when
+// channels is 4, else GL_RGB; no pad) with TEX_save_png. Sizes beyond the
+// buffer write nothing.
+void write_png_to_disk(std::string path, int width, int height, int channels);
