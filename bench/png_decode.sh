@@ -6,8 +6,8 @@
 #
 # BUILD_DIR holds bench_png_decode (default: build/ of the source tree).
 # Without FILE the picture is drawn and written by the program itself. Each
-# decoder reads it RUNS times (default 10), alternating; the best run of each
-# counts. Target: a speed ratio of at least 0.9.
+# decoder reads it RUNS times (default 10, at least 5), alternating; the
+# medians count. Target: a speed ratio of at least 0.9.
 set -eu
 
 . "$(dirname "$0")/common.sh"
