@@ -11,6 +11,7 @@
 #include <string>
 
 #include "runtime/globals.h"
+#include "textures/ogl_extensions.h"
 #include "ui/alert.h"
 
 std::atomic<unsigned long> main_thread{0};
@@ -39,6 +40,8 @@ struct start_record {
   UTL_thread_func func;
   void* arg;
   UTL_message_queue* start_queue;
+  int use_gl;          // the thread binds `context` first; cleared by it when that fails
+  GLXContext context;  // shares objects with the main context
 };
 
 }  // namespace
@@ -147,18 +150,27 @@ exce_class THREAD_exception_record(std::exception_ptr e) {
 
 void THREAD_create(UTL_thread_func func, void* arg, unsigned long* thread, unsigned long* join,
                    unsigned long* id, int want_gl) {
-  // Loader contexts are left out: glExt.threaded is never set in this
-  // program, so no thread ever gets a GL context.
-  (void)want_gl;
-  start_record start{func, arg, nullptr};
+  int use_gl = want_gl && glExt.threaded_avail ? 1 : 0;
+  GLXContext context = nullptr;
+  if (use_gl) {
+    context = MACIBM_make_context_loader();
+    if (!context) {
+      use_gl = 0;
+      glExt.threaded_ogl_failed();
+    }
+  }
+  start_record start{func, arg, nullptr, use_gl, context};
   UTL_message_queue_create(&start.start_queue);
   UTL_thread_create(THREAD_launch, &start, thread, join, id);
   UTL_message_queue_read(start.start_queue, -1);
   UTL_message_queue_destroy(start.start_queue);
+  // The new thread could not bind its context: it runs without GL.
+  if (start.use_gl != use_gl) glExt.threaded_ogl_failed();
 }
 
 void* THREAD_launch(void* record) {
   start_record* start = static_cast<start_record*>(record);
+  if (start->use_gl && !MACIBM_set_context_loader(start->context)) start->use_gl = 0;
   const UTL_thread_func func = start->func;
   void* const arg = start->arg;
   // The creator may return and drop the start record as soon as this is

@@ -86,13 +86,24 @@ int THREAD_is_inited();
 int THREAD_is_main_thread();
 
 // Starts func(arg) on a new thread under THREAD_launch, fills the three
-// handles and returns once the new thread has started. Threads never get a
-// GL context here, so want_gl is not used.
+// handles and returns once the new thread has started. With want_gl, and
+// while the capability record allows shared contexts, the thread first gets
+// a GL context of its own that shares objects with the window's; when that
+// context cannot be made or bound, shared contexts are switched off with one
+// warning and the thread runs without GL.
 void THREAD_create(UTL_thread_func func, void* arg, unsigned long* thread, unsigned long* join,
                    unsigned long* id, int want_gl);
 
 // Entry function of every thread started by THREAD_create.
 void* THREAD_launch(void* start_record);
+
+// GL contexts for threads, made by the window layer: a context that shares
+// objects with the main one (null when none can be made), made on the main
+// thread; and its binding, done by the new thread itself on a small
+// off-screen buffer (false when that fails, after a log line).
+typedef struct __GLXcontextRec* GLXContext;
+GLXContext MACIBM_make_context_loader();
+bool MACIBM_set_context_loader(GLXContext context);
 
 // Starts one idle worker per processor.
 void THREAD_make_workers();

@@ -4,12 +4,20 @@
 #include "runtime/globals.h"
 #include "runtime/prefs.h"
 #include "runtime/threads.h"
+#include "window/macibm.h"
+#include "window/mnw.h"
 
 void MACIBM_finishup(int orderly) {
   if (orderly) {
     // A frame-rate test leaves the user's settings alone.
     if (!cmdline.has_option("--fps_test")) pref.IO_set(11, 1);
     THREAD_shutdown();
+  }
+  // The window goes: its size as the screen had it, then the GL contexts.
+  if (mnw.display) {
+    MACIBM_setres(0);
+    if (mnw.sec_mon_open) MACIBM_nuke_context(1);
+    MACIBM_nuke_context(0);
   }
   if (xer.is_open()) {
     xer.flush();

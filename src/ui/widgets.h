@@ -4,6 +4,10 @@
 
 #include <string>
 
+// Draws the two close boxes in the top corners of the current window;
+// returns 1 when this frame's click hit one.
+int BTN_zap_boxes(int pressed);
+
 // A push button centred at (centre_x, y) of the current window with the
 // label (key_label "-" for none). Returns 1 in the frame in which the user
 // clicks inside it (within half the width of centre_x and 10 units of y,

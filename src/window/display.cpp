@@ -1,15 +1,22 @@
-// Display start-up.
+// Display start-up: the log and its header, the command line, the GL window
+// and the capability probe, the workers, the built-in images, the first
+// window and the start-up splash.
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "engine/web_host.h"
 #include "files/io_utils.h"
 #include "runtime/cmdline.h"
 #include "runtime/debug.h"
 #include "runtime/globals.h"
 #include "runtime/threads.h"
+#include "textures/builtin_images.h"
+#include "textures/ogl_extensions.h"
+#include "ui/draw.h"
 #include "ui/language.h"
 #include "window/macibm.h"
+#include "window/menus.h"
 #include "window/mnw.h"
 
 namespace {
@@ -71,13 +78,35 @@ void MACIBM_init(int argc, const char* const* argv) {
   mnw.col_res_req = 32;
   mnw.alias_req = 0;
   mnw.lang = 0;
-  mnw.x_res = mnw.x_res_req;
-  mnw.y_res = mnw.y_res_req;
-  mnw.col_res = mnw.col_res_req;
-  mnw.scale = 1.0f;
-  mnw.view_w = static_cast<float>(mnw.x_res);
-  mnw.view_h = static_cast<float>(mnw.y_res);
+  MACIBM_setres(1);
+  MACIBM_make_context(0);
+  OGL_pix_specs(0);
+  glExt.init_extensions();
   THREAD_make_workers();
+  TEX_load_builtin_images();
+  MACIBM_clear_menus(1);
   MACIBM_startwind(-1, 0);
+  OGL_pix_specs(0);
+  ogl_inited = 1;
   MACIBM_setupforlang();
+  MACIBM_show_init("Will init plugins.", nullptr);
+  MACIBM_show_init("Starting application.", nullptr);
+}
+
+void MACIBM_show_init(const std::string& message, float* fraction) {
+  static int automatic = 0;  // calls without a fraction so far
+  if (!plot_init_lights) return;
+  const float x0 = mnw.inset_x - mnw.wind_x;
+  const float y0 = -mnw.wind_y;
+
+  OGL_plot_back_col();
+  BTN_frame2(15, x0 + 10.0f, y0 + 31.0f, 460.0f, 200.0f, "");
+  OGL_string(49, x0 + 22.0f, y0 + 210.0f, kMakerSite, 440.0f, 100, 0);
+  float p = fraction ? *fraction : static_cast<float>(automatic++) * 0.01f;
+  if (p < 0.02f) p = 0.02f;
+  if (p > 1.0f) p = 1.0f;
+  BTN_frame1(4, x0 + 512.0f, y0 + 15.0f, 1008.0f, 0);
+  BTN_frame1(5, x0 + 8.0f + p * 1008.0f * 0.5f, y0 + 15.0f, p * 1008.0f, 0);
+  OGL_string(61, x0 + 22.0f, y0 + 60.0f, message, 440.0f, 100, 0);
+  OGL_sbuff();
 }

@@ -2,18 +2,24 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "runtime/exceptions.h"
 #include "runtime/globals.h"
-#include "runtime/xtim.h"
+#include "ui/draw.h"
 #include "ui/focus.h"
+#include "ui/widgets.h"
+#include "window/keys.h"
+#include "window/menus.h"
 #include "window/mnw.h"
+#include "window/mouse_help.h"
+#include "window/subwindows.h"
 #include "wizard/wizard.h"
 
 int g_case_sensitive = 1;
 int ogl_inited = 0;
+int plot_init_lights = 0;
 
 void MACIBM_set_app_path(std::string* out, int full) {
   char buf[4096];
@@ -48,43 +54,26 @@ void MACIBM_set_app_path(std::string* out, int full) {
   *out = path;
 }
 
-namespace {
-
-struct window_size {
-  int id;
-  const char* title;  // null: the title is left empty
-  float w, h;
-};
-
-const window_size kWindowSizes[] = {
-    {1, "EULA", 500, 300},  {2, "Prefs", 600, 380},    {992, "Livery", 561, 474},
-    {993, nullptr, 600, 300}, {994, nullptr, 420, 250}, {995, nullptr, 300, 166},
-    {996, nullptr, 700, 146}, {997, nullptr, 700, 206}, {998, nullptr, 561, 474},
-    {999, nullptr, 330, 474},
-};
-
-// Centres a length inside the main window, in whole layout units, never
-// negative.
-float centred_origin(float outer, float inner) {
-  const float scale = mnw.scale > 0.0f ? mnw.scale : 1.0f;
-  float f = std::round((outer - inner * scale) / 2.0f);
+float wind_origin(float outer, float inner, float scale) {
+  if (scale <= 0.0f) scale = 1.0f;
+  float f = std::round((outer - inner * scale) / 2.0f);  // halves away from zero
   f = std::trunc(f / scale);
   return f < 0.0f ? 0.0f : f;
 }
 
-}  // namespace
-
 void MACIBM_startwind(int window, int /*flag*/) {
+  plot_init_lights = 1;
+  mouse_help_per_wind(window);
+  OGL_viewport(2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1.0f, 0);
+
   mnw.modal = 0;
   mnw.wind_w = static_cast<float>(mnw.x_res);
   mnw.wind_h = static_cast<float>(mnw.y_res);
-  for (const window_size& s : kWindowSizes) {
-    if (s.id != window) continue;
-    stls.window_title = s.title ? s.title : "";
-    mnw.wind_w = s.w;
-    mnw.wind_h = s.h;
+  if (const wind_size* s = wind_size_of(window)) {
+    stls.window_title = s->title ? s->title : "";
+    mnw.wind_w = s->w;
+    mnw.wind_h = s->h;
     mnw.modal = 1;
-    break;
   }
   BTN_unfocus_any();
   mnw.open_menu = -1;
@@ -93,28 +82,78 @@ void MACIBM_startwind(int window, int /*flag*/) {
   float W = static_cast<float>(mnw.x_res);
   const float H = static_cast<float>(mnw.y_res);
   if (2.0f * H < W) W /= 2.0f;  // two monitors side by side: centre in the left one
-  mnw.wind_x = centred_origin(W, mnw.wind_w);
-  mnw.wind_y = centred_origin(H, mnw.wind_h);
+  mnw.wind_x = wind_origin(W, mnw.wind_w, mnw.scale);
+  mnw.wind_y = wind_origin(H, mnw.wind_h, mnw.scale);
 
   mnw.down = 0;
   mnw.click = 0;
   mnw.wheel = 0;
+
+  // The pop-up list cannot be hit until its widget fills it again.
+  if (static_cast<int>(menu.size()) > kPopupSlot) {
+    menu_struct& popup = menu[kPopupSlot];
+    popup.l = popup.b = popup.r = popup.t = -1;
+  }
 }
 
-void MACIBM_event_proc() {
-  // Without a display this pass has no events to read: it only keeps the
-  // per-frame state and the clock moving, and runs the wizard.
-  mnw.click = 0;
-  mnw.release = 0;
-  mnw.key_down = 0;
-  mnw.cursor_type = 0;
-  if (mnw.cur_wind == -1) MACIBM_startwind(0, 0);
+namespace {
 
-  // Failures that worker threads queued are shown while the main window is up.
-  if (mnw.cur_wind == 0) THREAD_check_exception(1);
-  xtim.xtim_update();
-  if (!mnw.modal) wizard_frame();
-  xtim.frame_mark = 0;
-  xtim.profile_chart("wizard", 1);
-  ++xtim.frame_count;
+bool inside(const menu_struct& m, float x, float y) { return m.l <= x && x <= m.r && m.b <= y && y <= m.t; }
+
+bool choosable(const item_struct& item) { return !item.text.empty() && item.text[0] != '-' && item.text[0] != '='; }
+
+}  // namespace
+
+void MACIBM_handleclick(int forced) {
+  const int w = mnw.cur_wind;
+  const wind_size* size = wind_size_of(w);
+  const bool closable = w != 0 && (size ? size->closable != 0 : true);
+  if (closable) {
+    const bool top = mnw.wind_h - kCloseCornerHeight <= mnw.mouse_y && mnw.mouse_y <= mnw.wind_h;
+    const bool left = 0.0f <= mnw.mouse_x && mnw.mouse_x <= kCloseCornerWidth;
+    const bool right = mnw.wind_w - kCloseCornerWidth <= mnw.mouse_x && mnw.mouse_x <= mnw.wind_w;
+    if (forced || (top && (left || right))) {
+      BTN_zap_boxes(1);
+      OGL_sbuff();
+      return_hit = 0;
+      MACIBM_startwind(0, forced);
+      return;
+    }
+  }
+
+  // A menu title of the bar opens, switches or closes its menu.
+  if (w == 0) {
+    const int n = std::min(static_cast<int>(menu.size()), kPopupSlot);
+    for (int i = 0; i < n; ++i) {
+      const menu_struct& m = menu[static_cast<std::size_t>(i)];
+      if ((m.parent == -1 || m.parent == mnw.open_menu) && inside(m, mnw.mouse_x, mnw.mouse_y)) {
+        mnw.open_menu = mnw.open_menu == i ? -1 : i;
+        mnw.click = 0;
+        return;
+      }
+    }
+  }
+
+  // An item of the open menu is chosen.
+  if (mnw.open_menu >= 0 && mnw.open_menu < static_cast<int>(menu.size())) {
+    const menu_struct& m = menu[static_cast<std::size_t>(mnw.open_menu)];
+    for (std::size_t k = 0; k < m.items.size(); ++k) {
+      const item_struct& item = m.items[k];
+      if (!choosable(item)) continue;
+      if (item.l <= mnw.mouse_x && mnw.mouse_x <= item.r && item.b <= mnw.mouse_y && mnw.mouse_y <= item.t) {
+        if (mnw.open_menu == kPopupSlot) {
+          select_popup_code = active_popup_code;
+          active_popup_code = 0;
+          popup_menu_select = static_cast<int>(k);
+        } else {
+          APP_handlemenu(item.id);
+        }
+        mnw.open_menu = -1;
+        mnw.click = 0;
+        return;
+      }
+    }
+  }
+  mnw.open_menu = -1;
 }
+

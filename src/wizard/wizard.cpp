@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#include "ui/draw.h"
+#include "window/mnw.h"
+#include "wizard/layout.h"
+
 int app_done = 0;
 std::string cmd_line_path;
 
@@ -33,7 +37,11 @@ int str_to_int(const std::string& text) {
   return sign * value;
 }
 
-void wizard_frame() {
-  // The wizard has no screens to show: its first frame ends the run.
-  app_done = 1;
+void APP_update() {
+  // The wizard has no screens yet: its frame is the empty window, and the
+  // Quit button's place ends the run.
+  OGL_plot_back_col();
+  if (mnw.click && on_button(kQuitButton, mnw.mouse_x, mnw.mouse_y)) app_done = 1;
 }
+
+void APP_handlemenu(int /*id*/) {}

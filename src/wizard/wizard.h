@@ -21,5 +21,8 @@ extern std::string cmd_line_path;
 // looked at.
 std::string path_option(int argc, const char* const* argv);
 
-// One wizard frame.
-void wizard_frame();
+// One wizard frame; the event loop runs it while no modal box is up.
+void APP_update();
+
+// A menu item was chosen; the installer has no menus of its own.
+void APP_handlemenu(int id);

@@ -14,26 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "support/installer_run.h"
 #include "support/temp_dir.h"
+#include "support/wait.h"
+#include "support/x_server.h"
 
 namespace {
-
-// Runs the program with HOME set to `home` and the given arguments; returns
-// its exit status.
-int run_installer(const std::string& exe, const std::string& home, std::vector<std::string> args = {}) {
-  std::vector<char*> argv{const_cast<char*>(exe.c_str())};
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
-    setenv("HOME", home.c_str(), 1);
-    execv(exe.c_str(), argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // Makes every later chdir of this process, and of the programs it runs,
 // fail with EACCES; false when the system does not allow that.
@@ -63,18 +49,18 @@ bool fail_every_chdir() {
 }  // namespace
 
 TEST(Entry, StartsWritesItsLogAndEndsInOrder) {
-  TempDir dir;
-  const std::string exe = dir / "corvane_installer";
-  ASSERT_EQ(system(("cp '" + std::string(CORVANE_INSTALLER_EXE) + "' '" + exe + "'").c_str()), 0);
-  const std::string home = dir / "home";
-  ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
+  XServer x;
+  ASSERT_TRUE(x.ok());
+  InstallerRun run(&x);
+  ASSERT_TRUE(run.started());
+  EXPECT_EQ(quit_by_button(run, x, kProgramTimeoutMs), 0) << run.err();
 
-  EXPECT_EQ(run_installer(exe, home), 0);
-
-  const std::string log = read_file(dir / "Corvane Installer Log.txt");
+  const std::string log = run.log();
+  const std::string app = run.app_folder();
+  const std::string home = run.home();
   EXPECT_EQ(log.rfind("Installer log.txt for Corvane Web Updater 2.03r1 compiled on ", 0), 0u) << log;
   EXPECT_NE(log.find("\nHalden folder:'', case sensitive=1\n"), std::string::npos) << log;
-  EXPECT_NE(log.find("os_dir_this_app\t\t=" + dir.path() + "\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("os_dir_this_app\t\t=" + app + "\n"), std::string::npos) << log;
   EXPECT_NE(log.find("os_dir_temp\t\t\t=/tmp/\n"), std::string::npos) << log;
   EXPECT_NE(log.find("os_dir_prefs\t\t\t=" + home + "/.corvane/\n"), std::string::npos) << log;
   struct stat st;
@@ -82,17 +68,24 @@ TEST(Entry, StartsWritesItsLogAndEndsInOrder) {
 }
 
 TEST(Entry, SavesThePreferencesUnlessItIsAFrameRateTest) {
-  TempDir dir;
-  const std::string home = dir / "home";
-  ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
-  const std::string prefs = home + "/.corvane/Corvane Installer.prf";
+  XServer x;
+  ASSERT_TRUE(x.ok());
+  TempDir home;
+  ASSERT_TRUE(home.ok());
+  const std::string prefs = home / ".corvane/Corvane Installer.prf";
+  const auto run_with = [&](std::vector<std::string> args) {
+    InstallerRun::Options o;
+    o.args = std::move(args);
+    o.env = {"HOME=" + home.path()};
+    o.unset = {"HOME"};
+    InstallerRun run(&x, o);
+    return quit_by_button(run, x, kProgramTimeoutMs);
+  };
 
-  EXPECT_EQ(run_installer(CORVANE_INSTALLER_EXE, home, {"--fps_test=1", "--pref:_stream_count=3"}), 0);
+  EXPECT_EQ(run_with({"--fps_test=1", "--pref:_stream_count=3"}), 0);
   EXPECT_FALSE(exists_at_all(prefs)) << "a frame-rate test writes no preferences";
 
-  EXPECT_EQ(run_installer(CORVANE_INSTALLER_EXE, home,
-                          {"--pref:_stream_count=3", "--pref:_proxy_host=127.0.0.1", "--pref:_proxy_port_int=8123"}),
-            0);
+  EXPECT_EQ(run_with({"--pref:_stream_count=3", "--pref:_proxy_host=127.0.0.1", "--pref:_proxy_port_int=8123"}), 0);
   const std::string saved = read_file(prefs);
   EXPECT_EQ(saved.rfind("I\n9002 version\n", 0), 0u) << saved;
   EXPECT_NE(saved.find("_stream_count 3\n"), std::string::npos) << saved;
@@ -100,44 +93,30 @@ TEST(Entry, SavesThePreferencesUnlessItIsAFrameRateTest) {
   EXPECT_NE(saved.find("_proxy_port_int 8123\n"), std::string::npos) << saved;
 
   // The next run starts from what was saved.
-  EXPECT_EQ(run_installer(CORVANE_INSTALLER_EXE, home, {"--pref:_get_beta=1"}), 0);
+  EXPECT_EQ(run_with({"--pref:_get_beta=1"}), 0);
   const std::string again = read_file(prefs);
   EXPECT_NE(again.find("_stream_count 3\n"), std::string::npos) << again;
   EXPECT_NE(again.find("_get_beta 1\n"), std::string::npos) << again;
 }
 
 TEST(Entry, AFolderItCannotChangeToIsLoggedAndTheRunGoesOn) {
-  TempDir dir;
-  ASSERT_TRUE(dir.ok());
-  const std::string exe = dir / "corvane_installer";
-  ASSERT_EQ(system(("cp '" + std::string(CORVANE_INSTALLER_EXE) + "' '" + exe + "'").c_str()), 0);
-  const std::string home = dir / "home";
-  const std::string start = dir / "start";
-  ASSERT_EQ(mkdir(home.c_str(), 0755), 0);
-  ASSERT_EQ(mkdir(start.c_str(), 0755), 0);
-
+  XServer x;
+  ASSERT_TRUE(x.ok());
   // The program is started from another folder, and its change to its own
   // folder fails.
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    setenv("HOME", home.c_str(), 1);
-    if (chdir(start.c_str()) != 0) _exit(126);
-    if (!fail_every_chdir()) _exit(125);
-    execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  if (WEXITSTATUS(status) == 125) GTEST_SKIP() << "this system does not let a test make chdir fail";
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  InstallerRun::Options o;
+  o.before_exec = [] { return chdir("/") == 0 && fail_every_chdir(); };
+  InstallerRun run(&x, o);
+  ASSERT_TRUE(run.started());
+  if (!wait_for_installer_window(x, kProgramTimeoutMs) && run.wait_exit(0) == 125)
+    GTEST_SKIP() << "this system does not let a test make chdir fail";
+  EXPECT_EQ(quit_by_button(run, x, kProgramTimeoutMs), 0) << run.err();
 
-  const std::string log = read_file(dir / "Corvane Installer Log.txt");
-  EXPECT_NE(log.find("\nCould not change to the program's folder " + dir.path() +
+  const std::string log = run.log();
+  EXPECT_NE(log.find("\nCould not change to the program's folder " + run.app_folder() +
                      ": Permission denied. Perhaps you do not have access to a directory or file system\n"),
             std::string::npos)
       << log;
   EXPECT_NE(log.find("\nClean exit from threads.\n"), std::string::npos) << log;
-  EXPECT_TRUE(exists_at_all(home + "/.corvane/Corvane Installer.prf")) << "the run went on to its orderly end";
+  EXPECT_TRUE(exists_at_all(run.home() + "/.corvane/Corvane Installer.prf")) << "the run went on to its orderly end";
 }

@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "support/installer_run.h"
 #include "support/temp_dir.h"
+#include "support/wait.h"
+#include "support/x_server.h"
 #include "wizard/wizard.h"
 
 namespace {
@@ -34,23 +37,17 @@ TEST(PathOption, TakenOnlyAsTheFirstTwoArguments) {
 }
 
 TEST(PathOption, StartUpWithoutHomeLooksForNoListInItsOwnFolder) {
-  TempDir dir;
-  const std::string exe = dir / "corvane_installer";
-  ASSERT_EQ(system(("cp '" + std::string(CORVANE_INSTALLER_EXE) + "' '" + exe + "'").c_str()), 0);
+  XServer x;
+  ASSERT_TRUE(x.ok());
+  InstallerRun::Options o;
+  o.args = {"-path", "/data/sim/"};
+  o.unset = {"HOME"};
+  InstallerRun run(&x, o);
+  ASSERT_TRUE(run.started());
+  EXPECT_EQ(quit_by_button(run, x, kProgramTimeoutMs), 0) << run.err();
 
-  const pid_t pid = fork();
-  if (pid == 0) {
-    unsetenv("HOME");
-    execl(exe.c_str(), exe.c_str(), "-path", "/data/sim/", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
-
-  const std::string log = read_file(dir / "Corvane Installer Log.txt");
+  const std::string log = run.log();
   EXPECT_NE(log.find("\nWARNING: registration of this halden folder failed!\n"), std::string::npos) << log;
-  EXPECT_FALSE(exists_at_all(dir / "corvane_install.txt"));
-  EXPECT_FALSE(exists_at_all(dir / ".corvane"));
+  EXPECT_FALSE(exists_at_all(run.app_folder() + "corvane_install.txt"));
+  EXPECT_FALSE(exists_at_all(run.app_folder() + ".corvane"));
 }

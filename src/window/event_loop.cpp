@@ -1,0 +1,255 @@
+// The per-frame event loop: one pass reads the X events into the window
+// state, shows what worker threads and the texture loader reported, runs the
+// wizard frame unless a modal box is up, draws the mouse help and menus and
+// swaps the buffers. Modal boxes run the same pass from their own loops.
+#include <sys/select.h>
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "runtime/exceptions.h"
+#include "runtime/globals.h"
+#include "runtime/xtim.h"
+#include "textures/tman.h"
+#include "ui/alert.h"
+#include "ui/draw.h"
+#include "ui/focus.h"
+#include "window/keys.h"
+#include "window/macibm.h"
+#include "window/menus.h"
+#include "window/mnw.h"
+#include "window/mouse_help.h"
+#include "wizard/wizard.h"
+
+int linkey_shft = 0, linkey_ctrl = 0, linkey_optn = 0;
+
+namespace {
+
+constexpr long kFrameWaitUs = 16000;   // a pass waits this long for input
+constexpr long kAlertWaitUs = 160000;  // ... while the alert box is up
+
+// A release that came in the same pass as its press: it takes effect on the
+// next pass, so that the pass of a quick click still sees the button down.
+int release_pending = 0;
+
+Display* dpy() { return static_cast<Display*>(mnw.display); }
+
+Bool LIN_handlewin(Display*, XEvent*, XPointer) { return True; }
+
+// The name of the key's unshifted keysym; null when it has none.
+const char* key_name(XKeyEvent& key) {
+  const KeySym sym = XkbKeycodeToKeysym(key.display, static_cast<KeyCode>(key.keycode), 0, 0);
+  return sym == NoSymbol ? nullptr : XKeysymToString(sym);
+}
+
+bool is(const char* name, const char* a, const char* b) { return strcmp(name, a) == 0 || strcmp(name, b) == 0; }
+
+void handle_key(XKeyEvent& key, bool press) {
+  const char* name = key_name(key);
+  if (!name) {
+    printf("LINUX: Warning: X11 gave us a key %s with no keysym string! This isn't so good. Verify the mapping of "
+           "whatever key you just hit.\n",
+           press ? "press" : "release");
+    return;
+  }
+  const int held = press ? 1 : 0;
+  if (is(name, "Shift_L", "Shift_R")) {
+    linkey_shft = held;
+    return;
+  }
+  if (is(name, "Control_L", "Control_R")) {
+    linkey_ctrl = held;
+    return;
+  }
+  if (is(name, "Alt_L", "Alt_R")) {
+    linkey_optn = held;
+    return;
+  }
+  if (press) {
+    if (is(name, "Super_L", "Super_R") || is(name, "Menu", "ISO_Level3_Shift")) return;
+    mnw.key_down = 1;
+    mnw.key_held = 1;
+  } else {
+    mnw.key_held = 0;
+  }
+  keys.handle_key_raw(key.type, key.keycode, key.state);
+}
+
+void report_texture_failures() {
+  struct kind {
+    int (tman_class::*has)() const;
+    void (tman_class::*mute)();
+    const char* line1;
+    const char* line2;
+    int source_line;
+  };
+  static const kind kKinds[] = {
+      {&tman_class::has_scene_load_fail, &tman_class::mute_scene_load_fail,
+       "Some scenery textures could not be loaded.",
+       "This may be an installation problem or you may have a damaged add-on scenery package.", 1566},
+      {&tman_class::has_plane_load_fail, &tman_class::mute_plane_load_fail,
+       "Some textures for the aircraft you selected could not be loaded.",
+       "This may be an installation problem or you may have a damaged add-on aircraft package.", 1567},
+      {&tman_class::has_instl_load_fail, &tman_class::mute_instl_load_fail, "Some textures could not be loaded.",
+       "This may be an installation problem.  Run the installer/updater again to get these missing textures.", 1568},
+  };
+  for (const kind& k : kKinds) {
+    if (!(tman.*k.has)()) continue;
+    __MACIBM_alert(0, k.line1, k.line2, "Please see the log.txt file for a detailed list of missing files.", "",
+                   t_alert, "RAdorud/GenC/hl_mnw", k.source_line);
+    (tman.*k.mute)();
+  }
+}
+
+}  // namespace
+
+int has_optionkey() { return linkey_optn; }
+int has_shiftkey() { return linkey_shft; }
+int has_capslock() { return 0; }
+
+void MACIBM_load_mxy(unsigned long window, int px, int py) {
+  const float scale = mnw.scale > 0.0f ? mnw.scale : 1.0f;
+  if (mnw.sec_mon_open && mnw.sec_mon_inuse && mnw.window[1] != 0 && window == mnw.window[1]) {
+    mnw.mouse_x = static_cast<float>(px) / scale + static_cast<float>(mnw.x_res) / scale;
+    mnw.mouse_y = static_cast<float>(mnw.y_res - py) / scale;
+    return;
+  }
+  mnw.mouse_x = static_cast<float>(px) / scale - mnw.wind_x;
+  mnw.mouse_y = static_cast<float>(mnw.y_res - py) / scale - mnw.wind_y;
+}
+
+int LIN_handleevt(XEvent* ev) {
+  switch (ev->type) {
+    case KeyPress:
+      handle_key(ev->xkey, true);
+      break;
+    case KeyRelease:
+      handle_key(ev->xkey, false);
+      break;
+    case ButtonPress: {
+      const unsigned button = ev->xbutton.button;
+      if (button == 4) ++mnw.wheel;
+      if (button == 5) --mnw.wheel;
+      if (button > 3) break;
+      // A press after a release of the same pass: the button is down again.
+      mnw.release = 0;
+      mnw.click = 1;
+      MACIBM_handleclick(0);
+      break;
+    }
+    case ButtonRelease:
+      if (ev->xbutton.button > 3) break;
+      if (mnw.click)
+        release_pending = 1;
+      else
+        mnw.release = 1;
+      break;
+    case MotionNotify: {
+      Window root = 0, child = 0;
+      int root_x = 0, root_y = 0, px = 0, py = 0;
+      unsigned mask = 0;
+      const Window main_window = static_cast<Window>(mnw.window[0]);
+      if (XQueryPointer(dpy(), main_window, &root, &child, &root_x, &root_y, &px, &py, &mask))
+        MACIBM_load_mxy(main_window, px, py);
+      break;
+    }
+    case VisibilityNotify:
+      MACIBM_startwind(mnw.cur_wind, 0);
+      break;
+    case DestroyNotify:
+      MACIBM_startwind(0, 0);
+      break;
+    case CreateNotify:
+    case ConfigureNotify:
+    case UnmapNotify:
+    case MapNotify:
+    case ReparentNotify:
+    case MappingNotify:
+      break;
+    default:
+      printf("LINUX: X11 threw me something different, and I don't know how to handle it. Please write to "
+             "support@example.com and tell us what you were doing when this happened. Event ---> %d\n",
+             ev->type);
+      break;
+  }
+  return 0;
+}
+
+void MACIBM_event_proc() {
+  static int win_started = 0;
+  xtim.profile_chart("init", 0);
+
+  return_hit = escape_hit = delete_hit = 0;
+  mnw.click = 0;
+  mnw.key_down = 0;
+  mnw.release = release_pending;
+  release_pending = 0;
+
+  if (mnw.cur_wind == -1) mnw.cur_wind = 0;
+  if (!win_started) {
+    win_started = 1;
+    MACIBM_startwind(mnw.cur_wind, 0);
+  }
+  xtim.profile_chart("startwin", 0);
+
+  // Without a display (headless runs) there are no events to wait for.
+  if (Display* display = dpy()) {
+    // Events Xlib has already read wake no select: only wait while none is queued.
+    if (XPending(display) == 0) {
+      const int fd = ConnectionNumber(display);
+      fd_set readable;
+      FD_ZERO(&readable);
+      FD_SET(fd, &readable);
+      timeval wait{0, mnw.cur_wind == 994 ? kAlertWaitUs : kFrameWaitUs};
+      select(fd + 1, &readable, nullptr, nullptr, &wait);
+    }
+    XEvent event;
+    while (XCheckIfEvent(display, &event, LIN_handlewin, reinterpret_cast<XPointer>(mnw.window[0])))
+      LIN_handleevt(&event);
+  }
+  xtim.profile_chart("event", 0);
+  xtim.profile_chart("netlist", 0);
+
+  if (mnw.cur_wind == 0) {
+    THREAD_check_exception(1);
+    if (mnw.cur_wind == 0) report_texture_failures();
+  }
+
+  xtim.xtim_update();
+  keys.run_repeat_keys();
+  mnw.cursor_type = 0;
+
+  // While a menu is open, moving onto another title of the bar opens it.
+  if (mnw.open_menu >= 0) {
+    const int n = std::min(static_cast<int>(menu.size()), kPopupSlot);
+    for (int i = 0; i < n; ++i) {
+      const menu_struct& m = menu[static_cast<std::size_t>(i)];
+      if (m.parent == -1 && i != mnw.open_menu && m.l <= mnw.mouse_x && mnw.mouse_x <= m.r && m.b <= mnw.mouse_y &&
+          mnw.mouse_y <= m.t)
+        MACIBM_handleclick(0);
+    }
+  }
+  xtim.profile_chart("menu", 0);
+
+  BTN_begin_focus_ring();
+  if (!mnw.modal) APP_update();
+  xtim.frame_mark = 0;
+  mouse_help_per_wind(mnw.cur_wind);
+  standard_gui();
+
+  if (!qtim.mov_per_frame()) {
+    OGL_sbuff();
+    ++xtim.frame_count;
+  }
+  xtim.profile_chart("sbuff", 0);
+  xtim.profile_chart("oglwork", 0);
+  xtim.profile_chart("finish", 1);
+
+  // What the frame logged reaches the file now, not at the next 64 KiB: a
+  // log read while the program runs (or after it was killed) is up to date.
+  // A frame that logged nothing makes no write.
+  xer.flush();
+}

@@ -1,0 +1,53 @@
+#include "support/click_table.h"
+
+#include "window/mnw.h"
+
+namespace clicks {
+
+click_point box_origin(int id) {
+  const wind_size* s = wind_size_of(id);
+  if (!s) return {0, 0};
+  return {static_cast<int>(wind_origin(static_cast<float>(kScreenWidth), s->w, 1.0f)),
+          static_cast<int>(wind_origin(static_cast<float>(kScreenHeight), s->h, 1.0f))};
+}
+
+click_point in_box(int id, float x, float y) {
+  const click_point o = box_origin(id);
+  return {o.x + static_cast<int>(x), kScreenHeight - o.y - static_cast<int>(y)};
+}
+
+click_point options_close_left() { return in_box(wind_prefs, 12, 370); }
+click_point options_close_right() { return in_box(wind_prefs, 587, 370); }
+click_point options_os_list() { return in_box(wind_prefs, 210, 313); }
+click_point options_os_item(int i, int v) { return in_box(wind_prefs, 200, 313.0f - 12.0f * static_cast<float>(i - v)); }
+click_point options_streams_up() { return in_box(wind_prefs, 405, 166); }
+click_point options_streams_digit() { return in_box(wind_prefs, 405, 153); }
+click_point options_streams_down() { return in_box(wind_prefs, 405, 140); }
+click_point options_log_box() { return in_box(wind_prefs, 30, 269); }
+click_point options_beta_box() { return in_box(wind_prefs, 30, 194); }
+click_point options_manual_streams_box() { return in_box(wind_prefs, 30, 154); }
+click_point options_proxy_host() { return in_box(wind_prefs, 200, 44); }
+click_point options_proxy_port() { return in_box(wind_prefs, 200, 24); }
+
+click_point alert_ok() { return in_box(wind_alert, 210, 18); }
+
+click_point question_first() { return in_box(wind_abort_question, 96, 56); }
+click_point question_second() { return in_box(wind_abort_question, 96, 31); }
+
+click_point changed_overwrite() { return in_box(wind_question, 96, 53); }
+click_point changed_keep() { return in_box(wind_question, 96, 28); }
+click_point changed_overwrite_all() { return in_box(wind_question, 308, 53); }
+click_point changed_keep_all() { return in_box(wind_question, 308, 28); }
+click_point changed_cancel() { return in_box(wind_question, 584, 28); }
+
+click_point chooser_cancel() { return in_box(wind_file_dialog, 35, 28); }
+click_point chooser_new_folder() { return in_box(wind_file_dialog, 430, 28); }
+click_point chooser_select() { return in_box(wind_file_dialog, 510, 28); }
+click_point chooser_row(int k) { return in_box(wind_file_dialog, 180, 180.0f - 10.0f * static_cast<float>(k)); }
+click_point chooser_file_field() { return in_box(wind_file_dialog, 171, 53); }
+click_point chooser_path_bar() { return in_box(wind_file_dialog, 290, 441); }
+click_point chooser_path_level(int i, int v) {
+  return in_box(wind_file_dialog, 281, 441.0f - 12.0f * static_cast<float>(i - v));
+}
+
+}  // namespace clicks

@@ -1,0 +1,143 @@
+#include "support/installer_run.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "support/click_table.h"
+#include "support/wait.h"
+#include "support/x_input.h"
+#include "support/x_observe.h"
+#include "support/x_server.h"
+
+extern char** environ;
+
+namespace {
+
+// A copy of the executable of its own: a hard link where the file system
+// allows one (the program finds its folder through the link's path),
+// otherwise a real copy.
+bool place_executable(const std::string& from, const std::string& to) {
+  if (link(from.c_str(), to.c_str()) == 0) return true;
+  const std::string cmd = "cp '" + from + "' '" + to + "'";
+  return system(cmd.c_str()) == 0;
+}
+
+}  // namespace
+
+InstallerRun::InstallerRun(const XServer* x, Options options) {
+  if (!dir_.ok()) return;
+  mkdir((dir_ / "app").c_str(), 0755);
+  mkdir((dir_ / "home").c_str(), 0755);
+  const std::string exe = dir_ / "app/corvane_installer";
+  const std::string source = options.executable.empty() ? std::string(CORVANE_INSTALLER_EXE) : options.executable;
+  if (!place_executable(source, exe)) return;
+
+  // Everything the child needs is built before the fork.
+  std::vector<std::string> dropped = options.unset;
+  for (const char* name : {"DISPLAY", "HOME", "LP_NUM_THREADS"}) dropped.push_back(name);
+  const auto is_dropped = [&](const std::string& entry) {
+    for (const std::string& name : dropped)
+      if (entry.rfind(name + "=", 0) == 0) return true;
+    return false;
+  };
+  const auto is_unset = [&](const char* name) {
+    for (const std::string& u : options.unset)
+      if (u == name) return true;
+    return false;
+  };
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e)
+    if (!is_dropped(*e)) env.push_back(*e);
+  if (x) env.push_back("DISPLAY=" + x->name());
+  if (!is_unset("HOME")) env.push_back("HOME=" + home());
+  env.push_back("LP_NUM_THREADS=2");
+  for (const std::string& e : options.env) env.push_back(e);
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  std::vector<std::string> args{exe};
+  for (const std::string& a : options.args) args.push_back(a);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  const std::string out_path = dir_ / "stdout.txt";
+  const std::string err_path = dir_ / "stderr.txt";
+  const std::string start_folder = app_folder();
+  const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (out < 0 || err < 0 || in < 0) return;
+
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (chdir(start_folder.c_str()) != 0) _exit(126);
+    if (options.before_exec && !options.before_exec()) _exit(125);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  close(out);
+  close(err);
+  close(in);
+}
+
+InstallerRun::~InstallerRun() {
+  if (running()) kill();
+}
+
+std::string InstallerRun::log() const { return read_file(log_path()); }
+std::string InstallerRun::out() const { return read_file(dir_ / "stdout.txt"); }
+std::string InstallerRun::err() const { return read_file(dir_ / "stderr.txt"); }
+
+bool InstallerRun::running() {
+  if (pid_ <= 0 || status_ != -2) return false;
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) != pid_) return true;
+  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return false;
+}
+
+bool InstallerRun::wait_for_log(const std::string& text, int timeout_ms) {
+  bool found = false;
+  wait_until(
+      [&] {
+        found = log().find(text) != std::string::npos;
+        return found || !running();
+      },
+      timeout_ms);
+  return found || log().find(text) != std::string::npos;
+}
+
+int InstallerRun::wait_exit(int timeout_ms) {
+  if (pid_ <= 0) return -2;
+  wait_until([&] { return !running(); }, timeout_ms);
+  return status_;
+}
+
+void InstallerRun::kill() {
+  if (!running()) return;
+  ::kill(pid_, SIGKILL);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  status_ = -1;
+}
+
+bool wait_for_installer_window(const XServer& x, int timeout_ms) {
+  return wait_for_window(x.display(), "Halden", timeout_ms) != 0;
+}
+
+int quit_by_button(InstallerRun& run, const XServer& x, int timeout_ms) {
+  if (!wait_for_installer_window(x, timeout_ms)) return -2;
+  click_at(x.display(), clicks::quit.x, clicks::quit.y);
+  return run.wait_exit(timeout_ms);
+}

@@ -1,0 +1,47 @@
+#include "support/live_window.h"
+
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+
+#include "support/wait.h"
+#include "support/x_server.h"
+#include "ui/draw.h"
+#include "window/macibm.h"
+#include "window/mnw.h"
+#include "wizard/wizard.h"
+
+LiveWindow::LiveWindow(const XServer& x) {
+  if (!x.ok() || mnw.display) return;
+  setenv("DISPLAY", x.name().c_str(), 1);
+  mnw.x_res_req = 800;
+  mnw.y_res_req = 600;
+  mnw.col_res_req = 32;
+  MACIBM_setres(1);
+  MACIBM_make_context(0);
+  OGL_pix_specs(0);
+  MACIBM_startwind(-1, 0);
+  OGL_pix_specs(0);
+  ok_ = true;
+}
+
+LiveWindow::~LiveWindow() {
+  if (!ok_) return;
+  MACIBM_nuke_context(0);
+  XFree(mnw.visual);
+  keep_gl_driver_loaded();
+  XCloseDisplay(static_cast<Display*>(mnw.display));
+  mnw = mnw_struct{};
+  app_done = 0;
+}
+
+void LiveWindow::pass() { MACIBM_event_proc(); }
+
+bool LiveWindow::pass_until(const std::function<bool()>& condition, int timeout_ms) {
+  const auto deadline = wait_deadline(timeout_ms);
+  do {
+    pass();
+    if (condition()) return true;
+  } while (!wait_expired(deadline));
+  return false;
+}

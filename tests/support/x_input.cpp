@@ -1,0 +1,62 @@
+#include "support/x_input.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <unistd.h>
+
+void pointer_at(Display* display, int* x, int* y) {
+  Window root = 0, child = 0;
+  int wx = 0, wy = 0;
+  unsigned mask = 0;
+  XQueryPointer(display, DefaultRootWindow(display), &root, &child, x, y, &wx, &wy, &mask);
+}
+
+void pointer_to(Display* display, int x, int y) {
+  int px = -1, py = -1;
+  pointer_at(display, &px, &py);
+  const int screen = DefaultScreen(display);
+  if (px == x && py == y) {
+    XTestFakeMotionEvent(display, screen, x > 0 ? x - 1 : x + 1, y, CurrentTime);
+    XSync(display, False);
+  }
+  XTestFakeMotionEvent(display, screen, x, y, CurrentTime);
+  XSync(display, False);
+}
+
+void button_down(Display* display, int button) {
+  XTestFakeButtonEvent(display, static_cast<unsigned>(button), True, CurrentTime);
+  XSync(display, False);
+}
+
+void button_up(Display* display, int button) {
+  XTestFakeButtonEvent(display, static_cast<unsigned>(button), False, CurrentTime);
+  XSync(display, False);
+}
+
+void click_at(Display* display, int x, int y, int hold_ms, int button) {
+  pointer_to(display, x, y);
+  button_down(display, button);
+  usleep(static_cast<useconds_t>(hold_ms) * 1000);
+  button_up(display, button);
+}
+
+namespace {
+
+void key(Display* display, const std::string& keysym, bool down) {
+  const KeySym sym = XStringToKeysym(keysym.c_str());
+  const KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(display, sym);
+  if (code == 0) return;
+  XTestFakeKeyEvent(display, code, down ? True : False, CurrentTime);
+  XSync(display, False);
+}
+
+}  // namespace
+
+void key_down(Display* display, const std::string& keysym) { key(display, keysym, true); }
+void key_up(Display* display, const std::string& keysym) { key(display, keysym, false); }
+
+void key_tap(Display* display, const std::string& keysym, int hold_ms) {
+  key_down(display, keysym);
+  usleep(static_cast<useconds_t>(hold_ms) * 1000);
+  key_up(display, keysym);
+}
