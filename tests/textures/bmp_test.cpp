@@ -14,21 +14,25 @@ namespace {
 using bgr = std::array<unsigned char, 3>;
 using bytes = std::vector<unsigned char>;
 
-// Reads the file into a buffer of row_pixels-long rows (0: its own) that
-// holds size bytes (0: the reader allocates); the whole buffer.
-bytes read(const std::string& file, unsigned int format, int pow2 = 0, int row_pixels = 0, std::int64_t size = 0) {
-  TempDir dir;
-  write_file(dir / "bad.bmp", file);
-  xmap_class map(dir / "bad.bmp");
+// Reads the file at path into a buffer of row_pixels-long rows (0: its own)
+// that holds size bytes (0: the reader allocates); the whole buffer.
+bytes read_at(const std::string& path, unsigned int format, int pow2 = 0, int row_pixels = 0, std::int64_t size = 0) {
+  xmap_class map(path);
   bytes buf(size ? size : 1, 0xEE);
   unsigned char* data = size ? buf.data() : nullptr;
   TEX_image_desc desc;
-  if (TEX_load_bmp(dir / "bad.bmp", &map, data, format, row_pixels, pow2, desc, size) != 1) return {};
+  if (TEX_load_bmp(path, &map, data, format, row_pixels, pow2, desc, size) != 1) return {};
   if (size) return buf;
   const int rows = pow2 ? TEX_next_pow2(desc.height) : desc.height;
   bytes px(data, data + rows * (TEX_bytes_per_pixel(format) * desc.width + desc.pad));
   free(data);
   return px;
+}
+
+bytes read(const std::string& file, unsigned int format, int pow2 = 0, int row_pixels = 0, std::int64_t size = 0) {
+  TempDir dir;
+  write_file(dir / "a.bmp", file);
+  return read_at(dir / "a.bmp", format, pow2, row_pixels, size);
 }
 
 std::string one(unsigned char b, unsigned char g, unsigned char r) {
@@ -69,15 +73,22 @@ TEST(BmpReadDeathTest, RefusalsNameThePath) {
   fixture::put32(neg, 22, static_cast<std::uint32_t>(-4));
   fixture::put32(huge, 18, 1u << 30);
   fixture::put32(far, 10, 0xFFFFFFF0u);
-  EXPECT_EXIT(read(good, GL_BGR), ::testing::ExitedWithCode(1), "Illegal desired format for bmp.");
-  EXPECT_EXIT(read(fixture::make_bmp(4, 4, px, 16), GL_RGB), ::testing::ExitedWithCode(1),
+  // The children write into this folder, which the parent removes: a child
+  // that ends in the alert cannot clean up after itself.
+  TempDir dir;
+  auto at = [&](const std::string& file) {
+    write_file(dir / "bad.bmp", file);
+    return dir / "bad.bmp";
+  };
+  EXPECT_EXIT(read_at(at(good), GL_BGR), ::testing::ExitedWithCode(1), "Illegal desired format for bmp.");
+  EXPECT_EXIT(read_at(at(fixture::make_bmp(4, 4, px, 16)), GL_RGB), ::testing::ExitedWithCode(1),
               "Wrong bitmap color depth for texture!\n\nWe need 24-bit color.\n\n\n\n.*bad.bmp");
-  EXPECT_EXIT(read(good.substr(0, 27), GL_RGB), ::testing::ExitedWithCode(1), "Wrong bitmap color depth");
-  EXPECT_EXIT(read(fixture::make_bmp(4, 4, px, 24, 1), GL_RGB), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(read_at(at(good.substr(0, 27)), GL_RGB), ::testing::ExitedWithCode(1), "Wrong bitmap color depth");
+  EXPECT_EXIT(read_at(at(fixture::make_bmp(4, 4, px, 24, 1)), GL_RGB), ::testing::ExitedWithCode(1),
               "Bitmap is compressed!(.|\n)*bad.bmp");
-  EXPECT_EXIT(read(neg, GL_RGB), ::testing::ExitedWithCode(1), "Bitmap cannot be read!(.|\n)*bad.bmp");
-  EXPECT_EXIT(read(huge, GL_RGB), ::testing::ExitedWithCode(1), "image side outside 1..2048");
-  EXPECT_EXIT(read(far, GL_RGB), ::testing::ExitedWithCode(1), "pixel rows past the end of the file");
-  EXPECT_EXIT(read(good.substr(0, good.size() - 1), GL_RGB), ::testing::ExitedWithCode(1), "past the end");
-  EXPECT_EXIT(read(good, GL_RGBA, 0, 0, 63), ::testing::ExitedWithCode(1), "image too large for its buffer");
+  EXPECT_EXIT(read_at(at(neg), GL_RGB), ::testing::ExitedWithCode(1), "Bitmap cannot be read!(.|\n)*bad.bmp");
+  EXPECT_EXIT(read_at(at(huge), GL_RGB), ::testing::ExitedWithCode(1), "image side outside 1..2048");
+  EXPECT_EXIT(read_at(at(far), GL_RGB), ::testing::ExitedWithCode(1), "pixel rows past the end of the file");
+  EXPECT_EXIT(read_at(at(good.substr(0, good.size() - 1)), GL_RGB), ::testing::ExitedWithCode(1), "past the end");
+  EXPECT_EXIT(read_at(at(good), GL_RGBA, 0, 0, 63), ::testing::ExitedWithCode(1), "image too large for its buffer");
 }
