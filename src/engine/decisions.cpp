@@ -10,14 +10,13 @@
 #include "runtime/globals.h"
 #include "runtime/translate.h"
 #include "ui/alert.h"
-#include "ui/draw.h"
-#include "ui/widgets.h"
+#include "ui/question.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
 
 namespace {
 
-struct question_button {
+struct question_button_layout {
   const char* install_label;
   const char* delete_label;
   float x, y, w;
@@ -25,7 +24,7 @@ struct question_button {
 };
 
 // Drawn and tested in this order.
-const question_button kButtons[] = {
+const question_button_layout kButtons[] = {
     {"OVERWRITE THE OLD FILE", "DELETE THE OLD FILE", 96, 53, 160, answer_act},
     {"KEEP THE OLD FILE", "KEEP THE OLD FILE", 96, 28, 160, answer_keep},
     {"OVERWRITE EVERY OLD FILE IN THIS DIRECTORY", "DELETE EVERY OLD FILE IN THIS DIRECTORY", 308, 53, 260,
@@ -42,49 +41,22 @@ bool listed(const std::vector<std::string>& folders, const std::string& folder) 
 }  // namespace
 
 int select_alert(std::string path, int is_delete) {
-  // The texts and labels do not change while the question is up.
   const std::string first = UTL_translate_string(is_delete ? "I am about to DELETE:" : "I am about to install:");
   const std::string third = UTL_translate_string(
       is_delete ? "because we no longer use this file, but it appears you have modified it. What to do?"
                 : "but it appears you have modified this file. What to do?");
-  constexpr std::size_t kButtonCount = sizeof kButtons / sizeof kButtons[0];
-  std::string labels[kButtonCount];
-  for (std::size_t k = 0; k < kButtonCount; ++k)
-    labels[k] = UTL_translate_string(is_delete ? kButtons[k].delete_label : kButtons[k].install_label);
-
-  MACIBM_startwind(wind_question, 0);
-  while (mnw.cur_wind == wind_question) {
-    OGL_plot_back_col();
-    BTN_fillwin(1, 21);
-    const float wrap = mnw.wind_w - 40.0f;
-    OGL_string(43, 20, 100, first, wrap, 100, 0);
-    OGL_string(43, 20, 90, path, wrap, 100, 0);
-    OGL_string(43, 20, 80, third, wrap, 100, 0);
-
-    for (std::size_t k = 0; k < kButtonCount; ++k) {
-      const question_button& b = kButtons[k];
-      if (BTN_action(b.x, b.y, b.w, 0, 1, labels[k], "-")) {
-        MACIBM_startwind(wind_main, 0);
-        return b.answer;
-      }
-    }
-
-    if (!ogl_inited) {
-      // No window and no scripted answer for this question: nobody can ever
-      // answer it, and waiting would hang the run.
-      const std::string pending = BTN_script_next();
-      xer << "A question about a changed file came up without a display"
-          << (pending.empty() ? " and no scripted answer" : ", and the next scripted click (\"" + pending +
-                                                               "\") answers no button of it")
-          << ".\n";
-      __MACIBM_alert(0, "I have to ask you about a file that you changed, but there is no window to ask in.",
-                     first + " " + path, third,
-                     "Run the installer on a display to answer this question.", t_exit, "decisions",
-                     __LINE__);
-    }
-    MACIBM_event_proc();
+  // The texts wrap 20 units short of the box's right edge.
+  const question_text texts[] = {{20, 100, 40, first}, {20, 90, 40, path}, {20, 80, 40, third}};
+  constexpr int kButtonCount = static_cast<int>(sizeof kButtons / sizeof kButtons[0]);
+  question_button buttons[kButtonCount];
+  for (int k = 0; k < kButtonCount; ++k) {
+    const question_button_layout& b = kButtons[k];
+    buttons[k] = {b.x, b.y, b.w, UTL_translate_string(is_delete ? b.delete_label : b.install_label), b.answer};
   }
-  return answer_cancel;
+  const std::string headless[4] = {"I have to ask you about a file that you changed, but there is no window to ask in.",
+                                   first + " " + path, third,
+                                   "Run the installer on a display to answer this question."};
+  return BTN_question_box(wind_question, texts, 3, buttons, kButtonCount, answer_cancel, headless);
 }
 
 int choose_files() {

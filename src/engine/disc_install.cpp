@@ -23,8 +23,7 @@
 #include "runtime/translate.h"
 #include "runtime/xtim.h"
 #include "ui/alert.h"
-#include "ui/draw.h"
-#include "ui/widgets.h"
+#include "ui/question.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
 
@@ -397,37 +396,11 @@ void install_files_kill() {
 // The question
 
 int abort_alert(std::string text, std::string label1, std::string text1, std::string label2, std::string text2) {
-  MACIBM_startwind(wind_abort_question, 0);
-  while (mnw.cur_wind == wind_abort_question) {
-    OGL_plot_back_col();
-    BTN_fillwin(1, 21);
-    OGL_string(43, 20, 160, text, mnw.wind_w - 40.0f, 100, 0);
-    OGL_string(43, 150, 53, text1, mnw.wind_w - 210.0f, 100, 0);
-    OGL_string(43, 150, 28, text2, mnw.wind_w - 210.0f, 100, 0);
-
-    if (BTN_action(96, 56, 100, 0, 1, label1, "-")) {
-      MACIBM_startwind(wind_main, 0);
-      return 1;
-    }
-    if (BTN_action(96, 31, 100, 0, 1, label2, "-")) {
-      MACIBM_startwind(wind_main, 0);
-      return 0;
-    }
-
-    if (!ogl_inited) {
-      // No window and no scripted answer for this question: nobody can ever
-      // answer it, and waiting would hang the run.
-      const std::string pending = BTN_script_next();
-      xer << "A question came up without a display"
-          << (pending.empty() ? " and no scripted answer"
-                              : ", and the next scripted click (\"" + pending + "\") answers no button of it")
-          << ".\n";
-      __MACIBM_alert(0, "I have to ask you a question, but there is no window to ask in.", text,
-                     label1 + " " + text1 + " / " + label2 + " " + text2,
-                     "Run the installer on a display to answer this question.", t_exit, "disc_install",
-                     __LINE__);
-    }
-    MACIBM_event_proc();
-  }
-  return 3;
+  // Each button's explanation stands to its right.
+  const question_text texts[] = {{20, 160, 40, text}, {150, 53, 210, text1}, {150, 28, 210, text2}};
+  const question_button buttons[] = {{96, 56, 100, label1, 1}, {96, 31, 100, label2, 0}};
+  const std::string headless[4] = {"I have to ask you a question, but there is no window to ask in.", text,
+                                   label1 + " " + text1 + " / " + label2 + " " + text2,
+                                   "Run the installer on a display to answer this question."};
+  return BTN_question_box(wind_abort_question, texts, 3, buttons, 2, 3, headless);
 }

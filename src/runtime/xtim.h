@@ -60,6 +60,9 @@ class qtim_class {
   void mov_toggle(int) {}
   int mov_per_frame() { return 0; }
   void draw_record_lgt() {}
+  // The movie window (sub-window 1): its background and a panel saying that
+  // movies are not recorded on this platform. Nothing opens it.
+  void qtim_wind();
 };
 
 extern qtim_class qtim;

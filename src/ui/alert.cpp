@@ -1,5 +1,9 @@
+// The alert routine: off the main thread it forwards the report; on the
+// main thread it logs, and shows a modal box in window 994 (or, without a
+// window, prints) until the user dismisses it. A fatal alert never returns.
 #include "ui/alert.h"
 
+#include <GL/gl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,17 +14,62 @@
 #include "runtime/globals.h"
 #include "runtime/memory.h"
 #include "runtime/threads.h"
+#include "ui/draw.h"
+#include "ui/font.h"
+#include "ui/frames.h"
+#include "ui/question.h"
 #include "ui/shutdown.h"
+#include "ui/widgets.h"
 #include "window/macibm.h"
+#include "window/mnw.h"
 #include "wizard/wizard.h"
 
 namespace {
+
 int in_alert = 0;  // an alert is being handled on the main thread
+
+// Whatever the caller was drawing, leave GL in a state the box can draw in.
+void reset_gl_for_box() {
+  glEnd();
+  glEndList();
+  for (int i = 0; i < 30; ++i) glGetError();
+  OGL_nrml_colors();
+  glDisable(GL_SCISSOR_TEST);
 }
+
+void run_box(int return_window, const std::string lines[4], int type, const std::string& where) {
+  reset_gl_for_box();
+  const float saved_x = mnw.mouse_x, saved_y = mnw.mouse_y;
+  BTN_modal_loop(wind_alert, [&]() {
+    const float W = mnw.wind_w, H = mnw.wind_h;
+    (void)H;
+    OGL_plot_back_col();
+    BTN_fillwin(1, 21);
+    BTN_subwin(0, 13, -1, 35, -1, -1, "", &wx, &wy);
+    std::string caption = stls.ok_caption;
+    if (type == t_lang) {
+      static const char* const kLanguages[3] = {"|English", "|French", "|German"};
+      for (int i = 0; i < 3; ++i) BTN_is_int(W / 2 - 25, 180.0f - 20.0f * i, &mnw.lang, i, kLanguages[i]);
+      stls.window_title = "Language/";
+      caption = "Accept";
+    } else {
+      for (int i = 0; i < 4; ++i) OGL_string(43, W / 2, 205.0f - 40.0f * i, lines[i], W * 0.9f, charset_prop, 1);
+      if (type == t_exit) OGL_string(43, W / 2, 45, where, W * 0.9f, charset_prop, 1);
+    }
+    const int clicked = BTN_action(W / 2, 18, 0, 0, 1, caption, "-");
+    if (!clicked) return -1;
+    if (type == t_exit) return 1;
+    MACIBM_startwind(return_window, 0);
+    mnw.mouse_x = saved_x;
+    mnw.mouse_y = saved_y;
+    return 0;
+  });
+}
+
+}  // namespace
 
 void __MACIBM_alert(int return_window, std::string line1, std::string line2, std::string line3,
                     std::string line4, int type, const char* source_file, int source_line) {
-  (void)return_window;
   // Only the main thread shows alerts: another thread hands its alert over
   // as a failure record. A fatal one ends the calling thread inside the send.
   if (THREAD_is_inited() && !THREAD_is_main_thread()) {
@@ -51,11 +100,14 @@ void __MACIBM_alert(int return_window, std::string line1, std::string line2, std
   const int recursive_error = in_alert ? 1 : 0;
   in_alert = 1;
 
-  // Without a window the lines go to standard error; the log gets them below.
+  const std::string lines[4] = {line1, line2, line3, line4};
   if (!ogl_inited || recursive_error) {
+    // Without a window the lines go to standard error; the log gets them below.
     fprintf(stderr, "Halden Error:\n%s\n\n%s\n\n%s\n\n%s\n\n%s\nSorry.\n", line1.c_str(), line2.c_str(),
             line3.c_str(), line4.c_str(), where.c_str());
     fflush(stderr);
+  } else if (!(line1.empty() && line2.empty() && line3.empty() && line4.empty())) {
+    run_box(return_window, lines, type, where);
   }
 
   if (type == t_alert || type == t_exit || recursive_error) {
@@ -69,6 +121,7 @@ void __MACIBM_alert(int return_window, std::string line1, std::string line2, std
     MACIBM_finishup(0);
     app_done = 1;
     fflush(stdout);
+    fflush(stderr);
     // Other threads may still be running: end at once, without exit handlers
     // or static destructors.
     _exit(1);

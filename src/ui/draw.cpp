@@ -1,18 +1,178 @@
+// The 2-D primitives, the frame end and the viewport.
 #include "ui/draw.h"
 
 #include <GL/gl.h>
 
+#include <cmath>
+
+#include "runtime/xtim.h"
 #include "ui/colr.h"
+#include "ui/xcam.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
 
-void OGL_plot_back_col() {
-  const float* c = colr.rgb[34];
-  glClearColor(c[0], c[1], c[2], 1.0f);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+int OGL_monochrome = 0;
+float OGL_alpha_factor = 1.0f;
+
+int back_dx = 0;
+int back_dy = 0;
+float oglp = 1.0f;
+const float st00[2] = {0, 0};
+const float st01[2] = {0, 1};
+const float st11[2] = {1, 1};
+const float st10[2] = {1, 0};
+
+void gl_quad_sink::quad(const quad_corners& q) {
+  for (const auto& c : q.v) {
+    glTexCoord2f(c[2], c[3]);
+    glVertex2f(c[0], c[1]);
+  }
 }
 
-void OGL_sbuff() { MACIBM_swap_buffers(mnw.swap_wind); }
+void OGL_2dquad(int tex_ref, int colour, float alpha, float x1, float y1, float s1, float t1, float x2, float y2,
+                float s2, float t2, float x3, float y3, float s3, float t3, float x4, float y4, float s4, float t4,
+                int tex_units, int alpha_mode) {
+  OGL_setstate(gl_fog_off, tex_units, gl_lit_off, alpha_mode, gl_depth_off, gl_dwrite_off);
+  if (tex_ref > 0) OGL_bind_tex(tex_ref, tex_ref == t_env17 ? 17 : 0);
+  OGL_setcolor(colour, alpha);
+  const float ox = mnw.wind_x, oy = mnw.wind_y;
+  glBegin(GL_QUADS);
+  glTexCoord2f(s1, t1);
+  glVertex2f(x1 + ox, y1 + oy);
+  glTexCoord2f(s2, t2);
+  glVertex2f(x2 + ox, y2 + oy);
+  glTexCoord2f(s3, t3);
+  glVertex2f(x3 + ox, y3 + oy);
+  glTexCoord2f(s4, t4);
+  glVertex2f(x4 + ox, y4 + oy);
+  glEnd();
+}
+
+void OGL_2dquad_d(int tex_ref, int colour, float alpha, float x, float y, float s, float t, float w, float h,
+                  float ds, float dt, int alpha_mode) {
+  OGL_setstate(gl_fog_off, 1, gl_lit_off, alpha_mode, gl_depth_off, gl_dwrite_off);
+  if (tex_ref > 0) OGL_bind_tex(tex_ref, 0);
+  OGL_setcolor(colour, alpha);
+  const float ox = mnw.wind_x, oy = mnw.wind_y;
+  glBegin(GL_QUADS);
+  glTexCoord2f(s, t);
+  glVertex2f(x + ox, y + oy);
+  glTexCoord2f(s, t + dt);
+  glVertex2f(x + ox, y + h + oy);
+  glTexCoord2f(s + ds, t + dt);
+  glVertex2f(x + w + ox, y + h + oy);
+  glTexCoord2f(s + ds, t);
+  glVertex2f(x + w + ox, y + oy);
+  glEnd();
+}
+
+void OGL_line(int colour, float alpha, float x1, float y1, float x2, float y2) {
+  OGL_setstate(gl_fog_off, 0, gl_lit_off, gl_alpha_blend, gl_depth_off, gl_dwrite_off);
+  OGL_setcolor(colour, alpha);
+  const float ox = mnw.wind_x + 0.5f, oy = mnw.wind_y + 0.5f;
+  glBegin(GL_LINES);
+  glVertex2f(x1 + ox, y1 + oy);
+  glVertex2f(x2 + ox, y2 + oy);
+  glEnd();
+}
+
+void OGL_fillrect(int colour, float alpha, float x, float y, float w, float h) {
+  OGL_setstate(gl_fog_off, 0, gl_lit_off, gl_alpha_blend, gl_depth_off, gl_dwrite_off);
+  OGL_setcolor(colour, alpha);
+  x += mnw.wind_x;
+  y += mnw.wind_y;
+  glBegin(GL_QUADS);
+  glVertex2f(x, y);
+  glVertex2f(x, y + h);
+  glVertex2f(x + w, y + h);
+  glVertex2f(x + w, y);
+  glEnd();
+}
+
+void OGL_framerect(int colour, float alpha, float x, float y, float w, float h) {
+  OGL_setstate(gl_fog_off, 0, gl_lit_off, gl_alpha_blend, gl_depth_off, gl_dwrite_off);
+  OGL_setcolor(colour, alpha);
+  const float x0 = x + mnw.wind_x + 0.5f, y0 = y + mnw.wind_y + 0.5f;
+  glBegin(GL_LINE_LOOP);
+  glVertex2f(x0, y0);
+  glVertex2f(x0, y0 + h);
+  glVertex2f(x0 + w, y0 + h);
+  glVertex2f(x0 + w, y0);
+  glEnd();
+}
+
+void OGL_grayrect(float x1, float y1, float x2, float y2, float alpha) {
+  OGL_setstate(gl_fog_off, 0, gl_lit_off, gl_alpha_blend, gl_depth_off, gl_dwrite_off);
+  OGL_setcolor(12, alpha);
+  const float ox = mnw.wind_x, oy = mnw.wind_y;
+  glBegin(GL_QUADS);
+  glVertex2f(x1 + ox, y1 + oy);
+  glVertex2f(x1 + ox, y2 + oy);
+  glVertex2f(x2 + ox, y2 + oy);
+  glVertex2f(x2 + ox, y1 + oy);
+  glEnd();
+}
+
+void OGL_plot_back_col() {
+  OGL_fillrect(34, 1.0f, -mnw.wind_x, -mnw.wind_y, static_cast<float>(mnw.x_res), static_cast<float>(mnw.y_res));
+}
+
+void OGL_scissor_box(float x, float y, float w, float h, int out[4]) {
+  const float scale = mnw.scale;
+  const float X = (x + mnw.wind_x) * scale;
+  const float Y = (y + mnw.wind_y) * scale;
+  const float W = (x + w + mnw.wind_x) * scale - X;
+  const float H = (y + h + mnw.wind_y) * scale - Y;
+  out[0] = static_cast<int>(X);
+  out[1] = static_cast<int>(Y);
+  out[2] = W > 0.0f ? static_cast<int>(W) : 0;
+  out[3] = H > 0.0f ? static_cast<int>(H) : 0;
+}
+
+void OGL_scissors(float x, float y, float w, float h) {
+  int box[4];
+  OGL_scissor_box(x, y, w, h, box);
+  glEnable(GL_SCISSOR_TEST);
+  glScissor(box[0], box[1], box[2], box[3]);
+}
+
+void OGL_scissors_end() { glDisable(GL_SCISSOR_TEST); }
+
+void OGL_nrml_colors() { glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); }
+
+void OGL_glow_colors() { glBlendFunc(GL_SRC_ALPHA, GL_ONE); }
+
+void OGL_poly_offset(int level) {
+  if (level == 0) {
+    glDisable(GL_POLYGON_OFFSET_FILL);
+    return;
+  }
+  glEnable(GL_POLYGON_OFFSET_FILL);
+  glPolygonOffset(static_cast<float>(level) * -10.0f, -1.0f);
+}
+
+void OGL_setspec(float level) {
+  const float spec[4] = {level, level, level, 1.0f};
+  glLightfv(GL_LIGHT0, GL_SPECULAR, spec);
+  glMaterialfv(GL_FRONT, GL_SPECULAR, spec);
+  glMateriali(GL_FRONT, GL_SHININESS, 128);
+}
+
+void OGL_printer() {}
+
+// ---------------------------------------------------------------------------
+// Frame end
+
+void OGL_sbuff() {
+  const float m = OGL_monochrome ? 0.0f : 1.0f;
+  glColor4f(m, 1.0f, m, OGL_alpha_factor);
+  xtim.profile_chart("sb1", 0);
+  MACIBM_swap_buffers(mnw.swap_wind);
+  xtim.profile_chart("sb2", 0);
+}
+
+// ---------------------------------------------------------------------------
+// Viewport
 
 void OGL_pix_specs(int) {
   mnw.view_l = 0.0f;
@@ -21,39 +181,65 @@ void OGL_pix_specs(int) {
   mnw.view_h = static_cast<float>(mnw.y_res);
   mnw.scale = 1.0f;
   const float inset = (static_cast<float>(mnw.x_res) - 1024.0f) * 0.5f;
-  mnw.inset_x = inset > 0.0f && mnw.cur_wind != -1 ? inset : 0.0f;
+  mnw.inset_x = (inset > 0.0f && mnw.cur_wind != -1) ? inset : 0.0f;
   if (mnw.cur_wind >= 0) OGL_viewport(2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1.0f, 0);
 }
 
-void OGL_viewport(int mode, float, float, float, float, float, float, float, float, float, float, float zoom,
-                  int) {
-  if (mode != 2) return;
-  if (zoom == 0.0f) zoom = 1.0f;
+void OGL_viewport(int mode, float f1, float f2, float f3, float f4, float f5, float f6, float f7, float f8,
+                  float f9, float f10, float f11, int keep_aspect) {
+  float left = f1, bottom = f3, right = f5, top = f8;
+  float vl = f2, vb = f4, vr = f6, vt = f9;
+  if (mode == 2) {
+    left = mnw.view_l;
+    bottom = mnw.view_b;
+    right = mnw.view_l + mnw.view_w;
+    top = mnw.view_b + mnw.view_h;
+    vl = 0.0f;
+    vb = 0.0f;
+    vr = static_cast<float>(mnw.x_res);
+    vt = static_cast<float>(mnw.y_res);
+  } else if (mode == 3) {
+    left *= f7;
+    bottom *= f7;
+    right *= f7;
+    top *= f7;
+    vl *= mnw.scale;
+    vb *= mnw.scale;
+    vr *= mnw.scale;
+    vt *= mnw.scale;
+  }
+  const int origin_x = static_cast<int>(vl), origin_y = static_cast<int>(vb);
+  const float vw = vr - vl, vh = vt - vb;
+  if (keep_aspect && vw != 0.0f) {
+    bottom *= vh / vw;
+    top *= vh / vw;
+  }
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
-  glOrtho(mnw.view_l / zoom, (mnw.view_l + mnw.view_w) / zoom, mnw.view_b / zoom, (mnw.view_b + mnw.view_h) / zoom,
-          -1.0, 1.0);
-  glViewport(0, 0, mnw.x_res, mnw.y_res);
+  if (mode == 2)
+    xcam.SetupOrtho(left / f11, right / f11, bottom / f11, top / f11, -1.0, 1.0);
+  else if (mode == 3)
+    xcam.SetupFrustum(left / f11, right / f11, bottom / f11, top / f11, f7, f10);
+  glViewport(origin_x, origin_y, static_cast<int>(vw), static_cast<int>(vh));
+  xcam.Identity();
+  glMatrixMode(GL_PROJECTION);
+  glLoadMatrixd(xcam.projection);
   glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
+  glLoadMatrixd(xcam.modelview);
+  xcam.read_gl_modelview = false;
 }
 
-void BTN_frame1(int /*style*/, float /*x_centre*/, float /*y_centre*/, float /*width*/, int /*colour*/) {}
-
-void BTN_frame2(int /*style*/, float /*x*/, float /*y*/, float /*width*/, float /*height*/, std::string /*title*/) {}
-
-void OGL_2dquad(int, int, float, float, float, float, float, float, float, float, float, float, float, float, float,
-                float, float, float, float, int, int) {}
-
-void BTN_fillwin(int /*outer*/, int /*inner*/) {}
-
-void BTN_subwin(float x, int y, std::string /*title*/, float* right, float* top) {
-  // Nothing is drawn, so the panel takes no room.
-  if (right) *right = x;
-  if (top) *top = static_cast<float>(y);
-}
-
-float OGL_string(int /*colour*/, float /*x*/, float y, const std::string& /*text*/, float /*wrap_width*/,
-                 int /*charset*/, int /*align*/) {
-  return y;
+void OGL_screensize(int mode, float left, float bottom, float right, float top) {
+  if (mode == 2) {
+    glViewport(0, 0, mnw.x_res, mnw.y_res);
+    return;
+  }
+  if (mode == 3) {
+    left *= mnw.scale;
+    bottom *= mnw.scale;
+    right *= mnw.scale;
+    top *= mnw.scale;
+  }
+  glViewport(static_cast<int>(left), static_cast<int>(bottom), static_cast<int>(right - left),
+             static_cast<int>(top - bottom));
 }

@@ -1,53 +1,96 @@
-// The drawing primitives: colour fills, panels and texture-font text.
-//
-// Only the frame calls draw yet (the buffer swap, the 2-D projection and the
-// background fill); the panels, quads and text draw nothing, and the ones
-// that report a position give back the position they were handed, as an
-// empty drawing would. Callers make their calls in the order and with the
-// positions of the screens all the same.
+// The 2-D primitives that every widget, frame, glyph and screen is built
+// from. Positions are window units of the current window (one unit is one
+// pixel, y up, (0, 0) its lower-left corner): each primitive adds the
+// window's origin (mnw.wind_x, mnw.wind_y). Lines and outlines go through
+// pixel centres (+0.5). Colours are indices into the colour table.
+// Main thread only, between the start of a frame and the buffer swap.
 #pragma once
 
 #include <string>
 
-// Fills the whole screen with the background colour (34); the first drawing
-// call of a frame.
-void OGL_plot_back_col();
+#include "ui/gl_state.h"
 
-// Ends a frame: shows the back buffer of the main window.
-void OGL_sbuff();
+// Texture references that the drawing layer uses.
+enum {
+  t_interface = 392,        // 512 x 512 atlas of the fonts and frames
+  t_elements = 393,         // 1024 x 70 strip, uploaded as 1024 x 128
+  t_background = 395,
+  t_glyph_sheet_103 = 396,  // glyph sheet of charset 103; nothing loads it
+  t_env17 = 418,            // bound with environment mode 17
+  t_back_tile0 = 427,       // 427 .. 442: tiles of the background picture
+};
 
-// Lays out the 2-D coordinate system of the window (the viewport, layout
-// and scale fields of the window state) and, once a window is current,
-// applies it.
-void OGL_pix_specs(int);
+// Monochrome switch (every colour drawn as green of brightness r + g + b)
+// and the global alpha factor that multiplies every alpha.
+extern int OGL_monochrome;
+extern float OGL_alpha_factor;
 
-// Sets the GL viewport and projection. Mode 2: the whole window, one layout
-// unit per pixel, y upward; the floats are then not used.
-void OGL_viewport(int mode, float f1, float f2, float f3, float f4, float f5, float f6, float f7, float f8, float f9,
-                  float f10, float zoom, int keep_aspect);
+// Binds a texture reference on unit 0 with an environment mode (0
+// modulate) through the texture manager.
+void OGL_bind_tex(int tex_ref, int mode);
 
-// A horizontal bar of a frame style, centred on (x_centre, y_centre).
-void BTN_frame1(int style, float x_centre, float y_centre, float width, int colour);
+// One quad: four corners, each x, y, s, t (texture coordinates as sent).
+struct quad_corners {
+  float v[4][4];
+};
 
-// A framed panel of a style with its lower-left corner at (x, y).
-void BTN_frame2(int style, float x, float y, float width, float height, std::string title);
+// Receives the quads of a frame or a line of text.
+class quad_sink {
+ public:
+  virtual ~quad_sink() = default;
+  virtual void quad(const quad_corners& q) = 0;
+};
 
-// One textured, coloured quad in the current window's coordinates: four
-// corners, each x, y, s, t.
+// Sends quads to GL inside an open GL_QUADS primitive.
+class gl_quad_sink : public quad_sink {
+ public:
+  void quad(const quad_corners& q) override;
+};
+
 void OGL_2dquad(int tex_ref, int colour, float alpha, float x1, float y1, float s1, float t1, float x2, float y2,
                 float s2, float t2, float x3, float y3, float s3, float t3, float x4, float y4, float s4, float t4,
                 int tex_units, int alpha_mode);
+void OGL_2dquad_d(int tex_ref, int colour, float alpha, float x, float y, float s, float t, float w, float h,
+                  float ds, float dt, int alpha_mode);
+void OGL_line(int colour, float alpha, float x1, float y1, float x2, float y2);
+// Filled rectangle from its lower-left corner and size.
+void OGL_fillrect(int colour, float alpha, float x, float y, float w, float h);
+// Outline through w + 1 by h + 1 pixel centres.
+void OGL_framerect(int colour, float alpha, float x, float y, float w, float h);
+void OGL_grayrect(float x1, float y1, float x2, float y2, float alpha);
+// Fills the whole GL window with colour 34, whichever window is current.
+void OGL_plot_back_col();
 
-// Paints the current window's background panel (outer 1) and an inner panel
-// of the given style (21: none).
-void BTN_fillwin(int outer, int inner);
+// The scissor box in GL window pixels for a window-local rectangle:
+// out = x, y, width, height (a width or height that is not positive is 0).
+void OGL_scissor_box(float x, float y, float w, float h, int out[4]);
+void OGL_scissors(float x, float y, float w, float h);
+void OGL_scissors_end();
 
-// Draws a titled panel in the current window and writes the coordinates just
-// beyond it through right and top (either may be null).
-void BTN_subwin(float x, int y, std::string title, float* right, float* top);
+void OGL_nrml_colors();
+void OGL_glow_colors();
+void OGL_poly_offset(int level);
+void OGL_setspec(float level);
+void OGL_printer();
 
-// Draws text in the texture font at (x, y) of the current window (origin at
-// its lower-left corner, y upward), word-wrapped to wrap_width when that lies
-// between 0 and 9999. Returns the y below the last line drawn.
-float OGL_string(int colour, float x, float y, const std::string& text, float wrap_width, int charset,
-                 int align);
+// --- Frame end, background picture and screenshot ---
+
+extern int back_dx, back_dy;  // size of the loaded background picture
+extern float oglp;            // glyph size factor, 1.0
+extern const float st00[2], st01[2], st11[2], st10[2];
+
+// Ends a frame: white colour, then the buffer swap of the main window.
+void OGL_sbuff();
+
+// --- Viewport and 2-D projection ---
+
+// Lays out the coordinate system of the GL window in mnw and, once a window
+// is current, applies it.
+void OGL_pix_specs(int);
+// Sets viewport and projection; mode 2 is the 2-D projection over the whole
+// GL window. The floats are, in order: projection left, viewport left,
+// projection bottom, viewport bottom, projection right, viewport right,
+// near, projection top, viewport top, far, zoom.
+void OGL_viewport(int mode, float f1, float f2, float f3, float f4, float f5, float f6, float f7, float f8,
+                  float f9, float f10, float f11, int keep_aspect);
+void OGL_screensize(int mode, float left, float bottom, float right, float top);

@@ -1,5 +1,7 @@
 #include "ui/shutdown.h"
 
+#include <X11/Xlib.h>
+
 #include "runtime/cmdline.h"
 #include "runtime/globals.h"
 #include "runtime/prefs.h"
@@ -23,4 +25,5 @@ void MACIBM_finishup(int orderly) {
     xer.flush();
     xer.close();
   }
+  if (mnw.display) XUngrabKeyboard(static_cast<Display*>(mnw.display), CurrentTime);
 }

@@ -1,30 +1,53 @@
-// Immediate-mode widgets: each call draws its widget and tests its input in
-// the same call, every frame, against the window state `mnw`.
+// Immediate-mode widgets: each call draws its widget, tests this frame's
+// input against the window state `mnw` and returns what happened, every
+// frame. Positions are window units of the current window.
+//
+//   labels         BTN_expand_label, BTN_label_lines, BTN_util_draw_label
+//   push button    BTN_action
+//   check / radio  BTN_bool, BTN_is_int, BTN_xbyt, BTN_xchr, BTN_xbol
 #pragma once
 
 #include <string>
+
+// --- Labels ---
+
+// Splits a widget label "caption|second{xhelp" into its caption, the text
+// for the widget's other side and the mouse help (the character right after
+// '{' is skipped). The last '|' and the last '{' decide.
+void BTN_expand_label(const std::string& label, std::string* caption, std::string* second, std::string* help);
+// The lines that BTN_util_draw_label draws for text with a placement (0 on
+// the left of a widget, 1 centred, 2 on its right): a leading '-' removed,
+// and a text longer than 12 characters (9999 after a leading '-') broken at
+// the space, '-' or '/' nearest its middle for placements 0 and 2. Returns
+// the number of lines, 0 to 2.
+int BTN_label_lines(const std::string& text, int placement, std::string* first, std::string* second);
+// Draws one caption at (x, y): placement 0 ends at x, 1 is centred, 2 starts
+// at x; colour 43, or 81 highlighted. Two lines sit at y + 5 and y - 5.
+void BTN_util_draw_label(float x, float y, int placement, const std::string& text, int highlight);
+
+// --- Buttons ---
 
 // Draws the two close boxes in the top corners of the current window;
 // returns 1 when this frame's click hit one.
 int BTN_zap_boxes(int pressed);
 
-// A push button centred at (centre_x, y) of the current window with the
-// label (key_label "-" for none). Returns 1 in the frame in which the user
-// clicks inside it (within half the width of centre_x and 10 units of y,
-// with no menu open), or when the next scripted click names its label;
-// else 0. on_state and style choose the button's look, which is not drawn
-// in this program; they do not change the result.
-int BTN_action(float centre_x, float y, float width, int on_state, int style, std::string label,
-               std::string key_label);
+// The width a push button takes for a label when none is given.
+float BTN_action_width(const std::string& label);
+// A push button centred at (x, y), w wide (0 or less: fitted to the label).
+// on draws it pressed; style 0 gives no pressed flash on a click, any other
+// style flashes, 2 also highlights the caption while on. key_label is drawn
+// to its right ("-" for none). Returns 1 on the frame it is clicked.
+int BTN_action(float x, float y, float w, int on, int style, std::string label, std::string key_label);
+// A check box (radio 0) or radio button bound to *value, centred at x;
+// toggles it between 0 and 1 when clicked and returns 1 on that frame.
+int BTN_bool(float x, float y, int* value, std::string label, int radio);
+// A radio button that is on while *value equals n and sets it to n.
+int BTN_is_int(float x, float y, int* value, int n, std::string label);
+int BTN_xbyt(float x, float y, unsigned char* value, std::string label);
+int BTN_xchr(float x, float y, char* value, std::string label);
+int BTN_xbol(float x, float y, bool* value, std::string label);
 
-// Scripted input, for runs without anyone at the screen (tests, headless
-// runs): queues a click on the button with this label. The next BTN_action
-// call whose label equals the label at the head of the queue takes it off
-// the queue and returns 1, as if the button had been clicked.
-void BTN_script_click(const std::string& label);
-// Number of scripted clicks not yet taken.
-int BTN_script_pending();
-// The label of the next scripted click; empty when none is queued.
-std::string BTN_script_next();
-// Drops every scripted click not yet taken.
-void BTN_script_clear();
+// Test hook: while set, every push button asks it whether a scripted click
+// names its label (non-zero: the button counts as clicked this frame). The
+// program never sets it.
+extern int (*BTN_click_script)(const std::string& label);

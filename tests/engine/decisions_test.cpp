@@ -13,7 +13,7 @@
 #include "files/io_utils.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
-#include "ui/widgets.h"
+#include "support/scripted_clicks.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
 

@@ -33,7 +33,7 @@
 #include "support/log_capture.h"
 #include "support/release_builder.h"
 #include "support/temp_dir.h"
-#include "ui/widgets.h"
+#include "support/scripted_clicks.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
 
