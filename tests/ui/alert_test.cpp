@@ -4,6 +4,8 @@
 #include "runtime/globals.h"
 #include "support/temp_dir.h"
 #include "ui/alert.h"
+#include "ui/font.h"
+#include "ui/frames.h"
 #include "wizard/wizard.h"
 
 TEST(HeadlessAlert, WarningIsLoggedAndReturns) {
@@ -69,4 +71,18 @@ TEST(HeadlessAlertDeathTest, FatalAlertInAFrameRateTestEndsAtOnce) {
   const std::string log = read_file(dir / "log.txt");
   EXPECT_EQ(log.rfind("fatal in test\n\n\n\n(", 0), 0u) << log;
   EXPECT_EQ(log.find("MemoryLog"), std::string::npos) << "no memory dump line: " << log;
+}
+
+// Drawing calls with a bad style or charset are fatal alerts.
+TEST(HeadlessAlertDeathTest, BadCharsetAndFrameStylesAreFatal) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  float s, t, w, h;
+  EXPECT_EXIT(OGL_strtex(101, 43, &s, &t, &w, &h), ::testing::ExitedWithCode(1), "String proc with bad charset!");
+  EXPECT_EXIT(OGL_string(43, 0, 0, "x", 0, 101, 0), ::testing::ExitedWithCode(1), "bad charset");
+  EXPECT_EXIT(BTN_frame2(21, 0, 0, 10, 10, "My title"), ::testing::ExitedWithCode(1),
+              "Bad BTN_frame2 call!(.|\n)*My title");
+  EXPECT_EXIT(BTN_frame1(6, 0, 0, 10, 0), ::testing::ExitedWithCode(1), "Bad BTN_frame1 call!");
+  EXPECT_EXIT(BTN_frame0(6, 10.5f, 20, 100), ::testing::ExitedWithCode(1), "BTN_frame0 non-int x_center!");
+  EXPECT_EXIT(BTN_frame0(6, 10, 20.5f, 100), ::testing::ExitedWithCode(1), "BTN_frame0 non-int y_center!");
+  EXPECT_EXIT(BTN_frame0(7, 10, 20, 100), ::testing::ExitedWithCode(1), "Bad BTN_frame0 call!");
 }

@@ -1,0 +1,194 @@
+// Layout of the texture font: glyph positions, alignment, wrapping, the
+// character sets, and the number formats.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "ui/font.h"
+
+namespace {
+
+struct drawn_line {
+  std::vector<quad_corners> glyphs;
+};
+
+// Records what a string would draw.
+class recorder : public text_target {
+ public:
+  int select(int charset, int) override { return charset == 102 ? 10 : charset == 103 ? 15 : 0; }
+  void begin_line() override { lines.emplace_back(); }
+  void glyph(const quad_corners& q) override { lines.back().glyphs.push_back(q); }
+  std::vector<drawn_line> lines;
+
+  std::vector<float> xs(std::size_t line) const {
+    std::vector<float> out;
+    for (const quad_corners& q : lines.at(line).glyphs) out.push_back(q.v[0][0]);
+    return out;
+  }
+};
+
+TEST(Font, AdvancesAndCells) {
+  EXPECT_EQ(OGL_char_width('H'), 8);
+  EXPECT_EQ(OGL_char_width('%'), 11);
+  EXPECT_EQ(OGL_char_width(0xE9), 6);
+  EXPECT_EQ(OGL_char_width(0xFB), 3);
+  EXPECT_EQ(OGL_char_width('"'), 0);
+  EXPECT_EQ(OGL_char_width('~'), 0);
+  EXPECT_EQ(OGL_char_width(0x80), 0);
+  EXPECT_EQ(OGL_text_width("Hello"), 8 + 6 + 3 + 3 + 7);
+
+  int c = -1, r = -1;
+  EXPECT_TRUE(OGL_glyph_cell('e', &c, &r));
+  EXPECT_EQ(c, 20);
+  EXPECT_EQ(r, 0);
+  EXPECT_TRUE(OGL_glyph_cell('@', &c, &r));
+  EXPECT_EQ(c, 1);
+  EXPECT_EQ(r, 3);
+  EXPECT_TRUE(OGL_glyph_cell(0xF1, &c, &r));  // ñ
+  EXPECT_EQ(c, 19);
+  EXPECT_EQ(r, 4);
+  EXPECT_FALSE(OGL_glyph_cell('"', &c, &r));
+  EXPECT_EQ(c, 0);
+  EXPECT_EQ(r, 0);
+  EXPECT_FALSE(OGL_glyph_cell(0xFF, &c, &r));
+}
+
+TEST(Font, GlyphQuad) {
+  const quad_corners q = OGL_glyph_quad(100.7f, 50.2f, 0, 0, 14, 15, 'H', 100);
+  // H sits in column 4, row 1: s 56, t 15 of the atlas; pen made whole, 4 below.
+  EXPECT_EQ(q.v[0][0], 100);
+  EXPECT_EQ(q.v[0][1], 46);
+  EXPECT_EQ(q.v[2][0], 114);
+  EXPECT_EQ(q.v[2][1], 61);
+  EXPECT_FLOAT_EQ(q.v[0][2], 56.0f / 512);
+  EXPECT_FLOAT_EQ(q.v[0][3], 15.0f / 512);
+  EXPECT_FLOAT_EQ(q.v[2][3], 30.0f / 512);
+  const quad_corners sheet = OGL_glyph_quad(0, 0, 0, 0, 13, 13, 85, 103);
+  EXPECT_FLOAT_EQ(sheet.v[0][2], 13.0f * 5 / 512);  // 85 % 40
+  EXPECT_FLOAT_EQ(sheet.v[0][3], 13.0f * 2 / 512);  // 85 / 40
+}
+
+TEST(Font, LeftAndCentredLines) {
+  recorder left;
+  EXPECT_EQ(text_string(left, 43, 100, 50, "Hello", 9999, 100, 0, 0, 0), 50);
+  ASSERT_EQ(left.lines.size(), 1u);
+  EXPECT_EQ(left.xs(0), (std::vector<float>{100, 108, 114, 117, 120}));
+  EXPECT_EQ(left.lines[0].glyphs[0].v[0][1], 44);  // y - 2, then 4 below the pen
+
+  recorder centred;
+  text_string(centred, 43, 100, 50, "Hello", 0, 100, 1, 0, 0);
+  EXPECT_EQ(centred.xs(0), (std::vector<float>{86, 94, 100, 103, 106}));
+
+  recorder right;
+  text_string(right, 43, 100, 50, "Hello", 0, 100, 2, 0, 0);
+  EXPECT_EQ(right.xs(0).front(), 73);
+
+  // In a sub-window the origin is added once.
+  recorder sub;
+  EXPECT_EQ(text_string(sub, 43, 10.4f, 20, "a", 9999, 100, 0, 190, 175), 20);
+  EXPECT_EQ(sub.xs(0).front(), 200);
+
+  // Fixed advance: measured with the table, drawn 10 apart.
+  recorder fixed;
+  text_string(fixed, 43, 100, 50, "12", 9999, 102, 1, 0, 0);
+  EXPECT_EQ(fixed.xs(0), (std::vector<float>{94, 104}));
+}
+
+TEST(Font, UnmappedAndControlBytes) {
+  recorder r;
+  text_string(r, 43, 0, 20, std::string("a\"b\tc\r\n\xE9\xF1\x81", 10), 9999, 100, 0, 0, 0);
+  ASSERT_EQ(r.lines.size(), 1u);  // LF does not break a one-line string
+  // a, ", b, c, é, ñ and 0x81 draw; TAB, CR and LF are skipped.
+  ASSERT_EQ(r.lines[0].glyphs.size(), 7u);
+  EXPECT_EQ(r.xs(0), (std::vector<float>{0, 6, 6, 13, 18, 24, 30}));
+  EXPECT_EQ(r.lines[0].glyphs[1].v[0][2], 0.0f);  // '"' is the blank cell
+  EXPECT_FLOAT_EQ(r.lines[0].glyphs[4].v[0][2], 14.0f * 11 / 512);  // é
+  EXPECT_FLOAT_EQ(r.lines[0].glyphs[4].v[0][3], 60.0f / 512);
+  EXPECT_EQ(r.lines[0].glyphs[6].v[0][2], 0.0f);
+
+  recorder empty;
+  EXPECT_EQ(text_string(empty, 43, 3.5f, 20.4f, "", 100, 100, 0, 0, 0), 20);
+  EXPECT_EQ(text_string(empty, 43, 3.5f, 20.6f, "", 0, 100, 0, 0, 0), 21);
+  for (const drawn_line& l : empty.lines) EXPECT_TRUE(l.glyphs.empty());
+}
+
+TEST(Font, Wrapping) {
+  // The space stays on the first line; "bb" starts 10 lower.
+  recorder r;
+  EXPECT_EQ(text_string(r, 43, 0, 100, "aa bb", 15, 100, 0, 0, 0), 80);
+  ASSERT_EQ(r.lines.size(), 2u);
+  EXPECT_EQ(r.lines[0].glyphs.size(), 3u);
+  EXPECT_EQ(r.lines[1].glyphs.size(), 2u);
+  EXPECT_EQ(r.lines[1].glyphs[0].v[0][1], r.lines[0].glyphs[0].v[0][1] - 10);
+
+  // A trailing LF: the line is drawn once and y moves down once.
+  recorder lf;
+  EXPECT_EQ(text_string(lf, 43, 0, 100, "abc\n", 9998.5f, 100, 0, 0, 0), 90);
+  EXPECT_EQ(lf.lines.size(), 1u);
+
+  // LF breaks in wrap mode; the estimate runs on over LF to the next break.
+  recorder two;
+  EXPECT_EQ(text_string(two, 43, 0, 100, "ab\ncd", 500, 100, 0, 0, 0), 80);
+  EXPECT_EQ(two.lines.size(), 2u);
+
+  // Every line of centred wrapped text is centred on x.
+  recorder centred;
+  text_string(centred, 43, 200, 100, "aaaa aaaa aaaa", 30, 100, 1, 0, 0);
+  ASSERT_EQ(centred.lines.size(), 3u);
+  EXPECT_EQ(centred.xs(2).front(), 200 - 12);
+
+  // A long word with no break never stalls and stays on one line.
+  recorder word;
+  text_string(word, 43, 0, 100, std::string(300, 'm'), 20, 100, 0, 0, 0);
+  EXPECT_EQ(word.lines.size(), 1u);
+  EXPECT_EQ(word.lines[0].glyphs.size(), 300u);
+}
+
+TEST(Numbers, TextForm) {
+  EXPECT_EQ(OGL_number_text(42, 5, 0), "00,042");
+  EXPECT_EQ(OGL_number_text(-1234.5f, 6, 1), "-01,234.5");
+  EXPECT_EQ(OGL_number_text(3.14159f, 5, 2), "003.14");
+  EXPECT_EQ(OGL_number_text(9.2f, 1, 0), "0.09x2");
+  EXPECT_EQ(OGL_number_text(1234, 3, 0), "1.23x3");
+  EXPECT_EQ(OGL_number_text(123456, 4, 0), "1.23x5");
+  EXPECT_EQ(OGL_number_text(5.5f, 0, 0), "0.06x2");
+  EXPECT_EQ(OGL_number_text(-0.0004f, 3, 2), "0.00");
+  EXPECT_EQ(OGL_number_text(1234567, 7, 0), "1,234,567");
+  // Huge and non-finite values never become integers.
+  EXPECT_EQ(OGL_number_text(3e38f, 3, 0), "3.00x0");
+  const std::string wide = OGL_number_text(3e38f, 40, 0);
+  EXPECT_EQ(wide.size(), 43u);  // three separators
+  EXPECT_EQ(wide.substr(0, 2), "03");
+  EXPECT_EQ(OGL_number_text(INFINITY, 5, 0), "0.00x2");
+  EXPECT_EQ(OGL_number_text(-INFINITY, 5, 0), "-0.00x2");
+  EXPECT_EQ(OGL_number_text(NAN, 5, 0), "0.00x2");
+}
+
+std::string glyph_text(float value, int digits, int decimals, std::vector<float>* xs = nullptr) {
+  number_glyph g[32];
+  const int n = OGL_number_glyphs(value, digits, decimals, g);
+  std::string s;
+  for (int i = 0; i < n; ++i) {
+    s += g[i].c;
+    if (xs) xs->push_back(g[i].dx);
+  }
+  return s;
+}
+
+TEST(Numbers, FixedGrid) {
+  std::vector<float> xs;
+  EXPECT_EQ(glyph_text(3.14159f, 5, 2, &xs), ".00314");
+  EXPECT_EQ(xs, (std::vector<float>{35, 10, 20, 30, 40, 50}));
+  EXPECT_EQ(glyph_text(-0.004f, 3, 2), "-.000");
+  EXPECT_EQ(glyph_text(-0.0004f, 3, 2), ".000");
+  EXPECT_EQ(glyph_text(1234, 3, 0), "234");
+  std::vector<float> wide;
+  EXPECT_EQ(glyph_text(1, 12, 0, &wide).size(), 3u + 11u);  // three commas, 11 digits
+  EXPECT_EQ(wide.back(), 110);
+  EXPECT_EQ(glyph_text(INFINITY, 5, 0), "0.00x2");
+  EXPECT_EQ(glyph_text(1e10f, 5, 0), ",00000");  // a separator, no overflow form
+}
+
+}  // namespace
