@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "textures/builtin_images.h"
+#include "textures/ogl_extensions.h"
 #include "ui/colr.h"
 #include "ui/draw.h"
 #include "ui/font.h"
@@ -125,10 +127,15 @@ int main(int argc, char** argv) {
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   glAlphaFunc(GL_GREATER, 0.0f);
 
+  mnw.tex_res = 5;  // full-size textures, as the start-up sets
+  ren.tex_units = 4;
+  glExt.max_texture_size = 2048;
   mnw.x_res = 800;
   mnw.y_res = 600;
   mnw.display = dpy;
   mnw.window[0] = win;
+  mnw.context[0] = ctx;
+  TEX_load_builtin_images();
   MACIBM_startwind(0, 0);
   OGL_pix_specs(0);
   OGL_setstate(1, 0, 3, 4, 9, 11);

@@ -1,4 +1,10 @@
+#include "textures/tman.h"
 #include "ui/draw.h"
+#include "window/mnw.h"
 
-// The texture manager has no binding yet: drawing is untextured until it has.
-void OGL_bind_tex(int /*tex_ref*/, int /*mode*/) {}
+void OGL_bind_tex(int tex_ref, int mode) {
+  // Without a GL context (a run without a display) nothing is drawn, and
+  // no texture is loaded to bind.
+  if (!mnw.context[0]) return;
+  tman.bind_ref(tex_ref, 0, mode);
+}

@@ -8,13 +8,12 @@
 
 #include <string>
 
+#include "textures/tman.h"
 #include "ui/gl_state.h"
 
-// Texture references that the drawing layer uses.
+// Further texture references of the drawing layer (the built-in images,
+// t_interface, t_elements and t_background, are the texture manager's).
 enum {
-  t_interface = 392,        // 512 x 512 atlas of the fonts and frames
-  t_elements = 393,         // 1024 x 70 strip, uploaded as 1024 x 128
-  t_background = 395,
   t_glyph_sheet_103 = 396,  // glyph sheet of charset 103; nothing loads it
   t_env17 = 418,            // bound with environment mode 17
   t_back_tile0 = 427,       // 427 .. 442: tiles of the background picture
@@ -81,6 +80,17 @@ extern const float st00[2], st01[2], st11[2], st10[2];
 
 // Ends a frame: white colour, then the buffer swap of the main window.
 void OGL_sbuff();
+// Loads "Resources/bitmaps/intro_REZ.png" into the 16 background tiles;
+// only while no window is current.
+void OGL_make_back_tex();
+// Draws the background picture from its tiles.
+void OGL_plot_back_tex();
+// Reads the window (at most 2048 x 2048, centred) into the image scratch
+// buffer as RGB rows, bottom row first; with save set, also writes it to the
+// next free "screenshot_N.png" of the working folder.
+void OGL_screenshot(int save);
+// The file name that the next saved screenshot takes; advances the number.
+std::string OGL_next_screenshot_name();
 
 // --- Viewport and 2-D projection ---
 

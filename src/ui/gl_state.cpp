@@ -6,7 +6,6 @@
 
 #include "textures/ogl_extensions.h"
 
-int num_units = 1;
 
 namespace {
 
