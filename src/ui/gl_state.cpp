@@ -112,3 +112,5 @@ void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_tes
 }
 
 const gl_state_cache& OGL_state_cache() { return g_cache; }
+
+void OGL_forget_state() { g_cache = gl_state_cache(); }

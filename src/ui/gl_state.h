@@ -48,5 +48,9 @@ struct gl_state_cache {
 // Switches GL to the coded state, touching GL only where the cache differs.
 void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_test, int depth_write);
 
+// Forgets what the cache believes, so that the next switch reads GL again:
+// run when a new GL context is made current.
+void OGL_forget_state();
+
 // The cache itself, for inspection.
 const gl_state_cache& OGL_state_cache();

@@ -14,6 +14,8 @@
 #include "textures/builtin_images.h"
 #include "textures/ogl_extensions.h"
 #include "ui/draw.h"
+#include "ui/font.h"
+#include "ui/frames.h"
 #include "ui/language.h"
 #include "window/macibm.h"
 #include "window/menus.h"

@@ -14,6 +14,7 @@
 
 #include "runtime/globals.h"
 #include "runtime/threads.h"
+#include "ui/gl_state.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
 #include "window/mouse_help.h"
@@ -107,6 +108,9 @@ void fixed_gl_state() {
   glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
   if (mnw.alias_got > 0) glEnable(GL_MULTISAMPLE);
   glDepthMask(GL_FALSE);
+  // The drawing layer's state cache starts from this context's state.
+  OGL_forget_state();
+  OGL_setstate(1, 0, 3, 4, 9, 11);
 }
 
 // What MACIBM_setres saw on its first call.

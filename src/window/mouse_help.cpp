@@ -5,6 +5,8 @@
 #include "runtime/globals.h"
 #include "runtime/xtim.h"
 #include "ui/draw.h"
+#include "ui/font.h"
+#include "ui/frames.h"
 #include "window/mnw.h"
 
 mouse_help_shown mouse_help_last;

@@ -1,11 +1,15 @@
 #include "support/live_window.h"
 
+#include <GL/gl.h>
 #include <X11/Xlib.h>
 
 #include <cstdlib>
 
 #include "support/wait.h"
 #include "support/x_server.h"
+#include "textures/builtin_images.h"
+#include "textures/ogl_extensions.h"
+#include "textures/tman.h"
 #include "ui/draw.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
@@ -20,6 +24,15 @@ LiveWindow::LiveWindow(const XServer& x) {
   MACIBM_setres(1);
   MACIBM_make_context(0);
   OGL_pix_specs(0);
+  // The built-in images, at full size, as the start-up loads them (the
+  // probe is left out: the texture limits come from GL itself).
+  GLint max_size = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_size);
+  glExt.max_texture_size = max_size;
+  ren.tex_units = 1;
+  mnw.tex_res = 5;
+  TEX_load_builtin_images();
+  TEX_reset_bind();
   MACIBM_startwind(-1, 0);
   OGL_pix_specs(0);
   ok_ = true;
