@@ -1,9 +1,12 @@
 #include "engine/download.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include "engine/archive_check.h"
@@ -16,9 +19,13 @@
 #include "files/http.h"
 #include "files/io_utils.h"
 #include "runtime/globals.h"
+#include "runtime/threads.h"
 #include "runtime/translate.h"
 #include "runtime/xtim.h"
 #include "ui/alert.h"
+
+UTL_worker_threads* web_unzip_pool = nullptr;
+int web_unpacks_max = 30;
 
 namespace {
 
@@ -29,6 +36,153 @@ int stream_server[kStreams] = {};
 // The run was stopped because files could not be written here: the other
 // streams are not stepped any more in the call that found it.
 bool stopped_by_local_failure = false;
+
+// Unpacks one downloaded archive on the unpack pool. The task holds copies
+// of everything it needs and touches neither the file table nor the log:
+// the main thread reads its result when it collects it and decides then.
+class web_unpack_task : public UTL_work_task {
+ public:
+  // want: the version the directory describes, read here on the main
+  // thread; the unpacked file must be no larger and have its signature.
+  web_unpack_task(int index, std::string from, std::string to, const file_version_struct& want)
+      : file_index(index), archive(std::move(from)), destination(std::move(to)) {
+    expect_version(check, want);
+  }
+
+  void do_it() override {
+    // A file that is not the version wanted is not put in place; the file
+    // there before stays.
+    err = unpack_single_file(archive, destination, &refusal, &check);
+    // The archive is emptied, not removed: the main thread gives the empty
+    // file to a stream for its next download, so that the stream never
+    // waits for the file system to make a new file (see spare_archives).
+    // A file that cannot be emptied is removed.
+    if (truncate(archive.c_str(), 0) == 0)
+      emptied = true;
+    else
+      unlink(archive.c_str());
+  }
+  int check_error(std::string& message) override {
+    message = refusal;
+    return err;
+  }
+
+  int file_index;
+  std::string archive;      // its own name in the temporary folder
+  std::string destination;  // the installed file
+  unpack_check check;       // size and signature of the version wanted
+  std::string refusal;      // log lines of a refused archive or a wrong file
+  int err = 0;
+  bool emptied = false;     // the archive is left as an empty file
+};
+
+// Per stream: its download is done, but its archive waits for room on the
+// pool (or for an earlier unpacking of the same file to come back). The
+// archive is still the stream's own.
+bool stream_holds_archive[kStreams] = {};
+// Files whose unpacking is on the pool.
+std::vector<int> files_unpacking;
+// Names the archives handed to the pool.
+unsigned long long unpack_serial = 0;
+// Empty files in the temporary folder, left by unpackings that have come
+// back. Making a new file can take the file system far longer than
+// renaming one, so a stream that hands its archive to the pool renames a
+// spare to its own archive's name, and its next download is written into
+// that file. All of them are removed when the run's pool ends.
+std::vector<std::string> spare_archives;
+
+void remove_spare_archives() {
+  for (const std::string& spare : spare_archives) delete_file(spare);
+  spare_archives.clear();
+}
+
+bool unpacking(int file) {
+  return std::find(files_unpacking.begin(), files_unpacking.end(), file) != files_unpacking.end();
+}
+
+// Shows (or, quietly, only logs) an unpacking that failed, and writes the
+// "EXPANDING" line.
+void report_unpack(const std::string& archive, const std::string& destination, int code, bool quiet) {
+  if (code != 0) {
+    stg.had_errors = 1;
+    const std::string lines[4] = {UTL_translate_string("The installer cannot extract a file."),
+                                  UTL_translate_string("Error: ") + error_str(code),
+                                  UTL_translate_string("Compressed File: ") + archive,
+                                  UTL_translate_string("Destination: ") + destination};
+    if (quiet)
+      xer << lines[0] << " " << lines[1] << " " << lines[2] << " " << lines[3] << "\n";
+    else
+      __MACIBM_alert(0, lines[0], lines[1], lines[2], lines[3], t_alert, "utils", __LINE__);
+  }
+  if (stg.log_actions) xer << "EXPANDING file " << destination << ", with result=" << code << ".\n";
+}
+
+// Takes back one unpacking from the pool: only now does its file count as
+// installed, and only when it was unpacked well.
+void collect_unpack(UTL_work_task* done, bool quiet) {
+  web_unpack_task* task = static_cast<web_unpack_task*>(done);
+  std::string refusal;
+  const int code = task->check_error(refusal);
+  if (!refusal.empty()) xer << refusal;
+  if (task->emptied) spare_archives.push_back(task->archive);
+  auto at = std::find(files_unpacking.begin(), files_unpacking.end(), task->file_index);
+  if (at != files_unpacking.end()) files_unpacking.erase(at);
+  if (task->file_index >= 0 && task->file_index < static_cast<int>(sim_info.size())) {
+    file_version_struct& v = current_version(task->file_index);
+    if (code == 0) {
+      v.is_current = 1;
+      next.kb_installed += v.unpacked_kb;
+    } else {
+      v.is_current = 0;
+    }
+  }
+  report_unpack(task->archive, task->destination, code, quiet);
+  delete task;
+}
+
+void collect_finished_unpacks() {
+  if (!web_unzip_pool) return;
+  while (UTL_work_task* done = web_unzip_pool->check_retired_tasks()) collect_unpack(done, false);
+}
+
+// Waits for every unpacking on the pool, takes them back and ends the pool.
+void drain_unpack_pool(bool quiet) {
+  if (!web_unzip_pool) return;
+  while (UTL_work_task* done = web_unzip_pool->wait_retired_tasks()) collect_unpack(done, quiet);
+  delete web_unzip_pool;
+  web_unzip_pool = nullptr;
+  files_unpacking.clear();
+  remove_spare_archives();
+}
+
+// Hands stream s's downloaded archive of file i to the unpack pool under a
+// name of its own, so the stream can download its next file while this one
+// is unpacked. False when the pool has no room or the same file is still
+// being unpacked: the stream then holds the archive and tries again in its
+// next step.
+bool hand_to_unpack_pool(int s, int i, const std::string& archive, const std::string& local) {
+  if (!web_unzip_pool) web_unzip_pool = new UTL_worker_threads(UTL_count_processors(), web_unpacks_max);
+  if (!web_unzip_pool->has_free_slot() || unpacking(i)) {
+    stream_holds_archive[s] = true;
+    return false;
+  }
+  stream_holds_archive[s] = false;
+  const std::string own = temp_path + static_cast<char>('0' + s) + "-" + std::to_string(++unpack_serial) + ".zip";
+  if (std::rename(archive.c_str(), own.c_str()) != 0) {
+    const int code = errno;
+    current_version(i).is_current = 0;
+    report_unpack(archive, local, code, false);
+    delete_file(archive);
+    return true;
+  }
+  files_unpacking.push_back(i);
+  web_unzip_pool->enqueue_task(new web_unpack_task(i, own, local, current_version(i)));
+  if (!spare_archives.empty()) {
+    if (std::rename(spare_archives.back().c_str(), archive.c_str()) != 0) delete_file(spare_archives.back());
+    spare_archives.pop_back();
+  }
+  return true;
+}
 
 // The number of slots switched on.
 int active_streams() {
@@ -93,6 +247,9 @@ void file_step(int s, int i) {
                      error_str(code), local, "", t_exit, "utils", __LINE__);
     }
     finished = true;
+  } else if (v.do_install && stream_holds_archive[s]) {
+    stg.file_action = action_installing;
+    finished = hand_to_unpack_pool(s, i, archive, local);
   } else if (v.do_install) {
     stg.file_action = action_installing;
     const int http_slot = s + kFirstStreamHttp;
@@ -112,19 +269,13 @@ void file_step(int s, int i) {
         next.kb_partial += stg.file_fraction * v.size_kb;
         break;
       }
-      case 1: {
+      case 1:
+        // The file counts as installed once its unpacking has come back
+        // from the pool and succeeded.
         stg.download_failed = 0;
-        const int code = extract_and_delete_file(archive, local, &v);
         next.kb_downloaded += v.size_kb;
-        if (code == 0) {
-          v.is_current = 1;
-          next.kb_installed += v.unpacked_kb;
-        } else {
-          v.is_current = 0;
-        }
-        finished = true;
+        finished = hand_to_unpack_pool(s, i, archive, local);
         break;
-      }
       case 2:
         if (const int local_err = http.local_error(http_slot)) {
           // The archive could not be written here (a full disc, no
@@ -170,8 +321,13 @@ void next_class::reset_all_streams() {
   // unpacked over a file of the next one.
   for (int s = 0; s < kStreams; ++s) {
     http.abort(s + kFirstStreamHttp);
+    stream_holds_archive[s] = false;
     if (!temp_path.empty()) delete_file(stream_archive(s));
   }
+  // Archives already on the unpack pool are unpacked to the end (each file
+  // is replaced whole or not at all) and taken back; a failure among them
+  // is only logged, as the run they belong to is over.
+  drain_unpack_pool(true);
 
   next_file = 0;
   for (int s = 0; s < kStreams; ++s) {
@@ -189,22 +345,20 @@ int extract_and_delete_file(std::string archive, std::string destination, const 
   unpack_check check;
   if (want) expect_version(check, *want);
   const int code = unpack_single_file(archive, destination, nullptr, want ? &check : nullptr);
-  if (code != 0) {
-    stg.had_errors = 1;
-    __MACIBM_alert(0, UTL_translate_string("The installer cannot extract a file."),
-                   UTL_translate_string("Error: ") + error_str(code),
-                   UTL_translate_string("Compressed File: ") + archive,
-                   UTL_translate_string("Destination: ") + destination, t_alert, "utils", __LINE__);
-  }
-  if (stg.log_actions) xer << "EXPANDING file " << destination << ", with result=" << code << ".\n";
+  report_unpack(archive, destination, code, false);
   delete_file(archive);
   return code;
+}
+
+int unpacks_in_flight() {
+  return web_unzip_pool ? static_cast<int>(web_unzip_pool->count_total_tasks()) : 0;
 }
 
 bool wait_for_streams(double seconds) {
   const int count = static_cast<int>(sim_info.size());
   int watch[kStreams];
   int n = 0;
+  bool holding = false;
   for (int s = 0; s < kStreams; ++s) {
     if (!next.slot_active[s]) continue;
     const int f = next.slot_file[s];
@@ -215,6 +369,10 @@ bool wait_for_streams(double seconds) {
     if (f < 0 || f >= count) continue;  // idle
     const file_version_struct& v = current_version(f);
     if (v.do_delete || !v.do_install) return true;  // done in the next call
+    if (stream_holds_archive[s]) {
+      holding = true;  // waits for the unpack pool
+      continue;
+    }
     const int slot = s + kFirstStreamHttp;
     if (http.slots[slot]) {
       watch[n++] = slot;
@@ -223,8 +381,18 @@ bool wait_for_streams(double seconds) {
     }
     // A resting slot waits for the frame timer, which moves between frames.
   }
-  if (n == 0) return false;
-  http.wait_ready(watch, n, seconds);
+  const int unpacks = unpacks_in_flight();
+  if (n == 0) {
+    if (unpacks == 0) return false;
+    // Only unpackings are left to wait for: the first to come back is taken
+    // back at once.
+    const int ms = seconds > 0.0 ? static_cast<int>(seconds * 1000.0) + 1 : 0;
+    if (UTL_work_task* done = web_unzip_pool->check_retired_tasks(ms)) collect_unpack(done, false);
+    return true;
+  }
+  // A stream that waits for room on the pool cannot be woken by the pool
+  // while the sockets are watched: it looks again every millisecond.
+  http.wait_ready(watch, n, holding && unpacks > 0 && seconds > 0.001 ? 0.001 : seconds);
   return true;
 }
 
@@ -244,6 +412,9 @@ int grab_files() {
   const int count = static_cast<int>(sim_info.size());
   next.kb_partial = 0.0f;
   stopped_by_local_failure = false;
+  // Unpackings that have come back first: their files are installed now,
+  // and the room they leave on the pool serves the streams in this call.
+  collect_finished_unpacks();
   for (int s = 0; s < kStreams && !stopped_by_local_failure; ++s) {
     if (!next.slot_active[s]) continue;
     if (next.slot_wants_file[s]) {
@@ -259,6 +430,9 @@ int grab_files() {
     const int f = next.slot_file[s];
     if (f >= 0 && f < count) return stg.had_errors;
   }
+  // The run ends once every unpacking has come back as well.
+  if (unpacks_in_flight() > 0) return stg.had_errors;
+  drain_unpack_pool(false);  // nothing left on it: only its threads end
   next.all_done = 1;
   remove_empty_folders(deleted_files, dest_dir_path);
   return 1;

@@ -1,33 +1,55 @@
 // The web update's download streams: up to four streams walk the file table
 // in order; each deletes a file that is no longer wanted, or downloads the
-// file's zip archive from the chosen update server and unpacks it into the
-// install folder. The number of streams follows the download rate unless
-// the user fixed it. Everything runs on the main thread, one short step per
-// call.
+// file's zip archive from the chosen update server and has it unpacked into
+// the install folder. The number of streams follows the download rate
+// unless the user fixed it.
+//
+// The streams, the decisions and the file table belong to the main thread,
+// one short step per call. Only the unpacking runs elsewhere: a downloaded
+// archive goes to a pool of one thread per processor, and its stream goes
+// on with its next file. A file counts as installed (is_current, the
+// installed total) only when the main thread has taken its unpacking back
+// from the pool and seen it succeed.
 #pragma once
 
 #include <string>
 
 #include "engine/installer_state.h"
+#include "runtime/worker_pool.h"
 
 constexpr int kStreams = 4;         // stream slots of `next`
 constexpr int kFirstStreamHttp = 2;  // HTTP slot of stream 0; stream s uses slot s + 2
 
-// One step of every active stream. Returns 1 once every active stream has
-// run out of files (the folders that deletions left empty are then
-// removed), else stg.had_errors: 1 after an archive could not be unpacked
-// or was not the file the directory describes, or after a downloaded
-// archive could not be written here (shown in an alert naming the folder
-// and the reason; a failure of the server makes the stream ask another
-// server instead), so the caller ends the run.
+// One step of every active stream, after taking back the unpackings that
+// have finished. Returns 1 once every active stream has run out of files
+// and every unpacking has come back (the folders that deletions left empty
+// are then removed), else stg.had_errors: 1 after an archive could not be
+// unpacked or was not the file the directory describes (shown when its
+// unpacking is taken back), or after a downloaded archive could not be
+// written here (shown in an alert naming the folder and the reason; a
+// failure of the server makes the stream ask another server instead), so
+// the caller ends the run.
 int grab_files();
 
+// The unpack pool of a run; null while nothing is being unpacked for the
+// streams.
+extern UTL_worker_threads* web_unzip_pool;
+
+// Unpackings handed to the pool and not yet taken back.
+int unpacks_in_flight();
+// The most unpackings the pool of a run takes at once (30); a stream whose
+// archive finds no room keeps it and offers it again at its next step.
+// Read when a run's pool is made.
+extern int web_unpacks_max;
+
 // Waits at most `seconds` until a stream can move on: a transfer of one of
-// them has news (see http_class::wait_ready). Returns at once, true, when a
-// stream has work it can do right away (it wants its next file, or its
-// transfer can start); at once, false, when no stream can move on before
-// the frame timer moves (every stream is idle, switched off, or rests after
-// a failed download). True otherwise, after the wait.
+// them has news (see http_class::wait_ready), or, when no transfer is
+// running, an unpacking has come back (it is then taken back at once).
+// Returns at once, true, when a stream has work it can do right away (it
+// wants its next file, or its transfer can start); at once, false, when
+// nothing can move on before the frame timer moves (every stream is idle,
+// switched off, or rests after a failed download, and nothing is being
+// unpacked). True otherwise, after the wait.
 bool wait_for_streams(double seconds);
 
 // The install screen's download work of one frame: grab_files again and

@@ -56,6 +56,13 @@ UTL_work_task* UTL_worker_threads::check_retired_tasks() {
   return task;
 }
 
+UTL_work_task* UTL_worker_threads::check_retired_tasks(int timeout_ms) {
+  if (in_flight < 1) return nullptr;
+  UTL_work_task* task = static_cast<UTL_work_task*>(UTL_message_queue_read(done_queue, timeout_ms < 0 ? 0 : timeout_ms));
+  if (task) --in_flight;
+  return task;
+}
+
 UTL_work_task* UTL_worker_threads::wait_retired_tasks() {
   if (in_flight < 1) return nullptr;
   for (;;) {

@@ -49,6 +49,10 @@ class UTL_worker_threads {
   void close_work_queue();
   // A finished task, or null at once when none has finished.
   UTL_work_task* check_retired_tasks();
+  // A finished task, waiting at most timeout_ms milliseconds for one; null
+  // when none has finished by then. For an owner that has nothing else to
+  // wait for.
+  UTL_work_task* check_retired_tasks(int timeout_ms);
   // Null at once when no task is in flight; otherwise waits for a finished
   // task and returns it. While it waits it shows the failures that worker
   // threads have sent to the main thread, so a task whose thread ended with

@@ -12,6 +12,7 @@
 
 #include "engine/web_update_rig.h"
 #include "files/archives.h"
+#include "files/folder_list.h"
 
 namespace {
 
@@ -386,6 +387,104 @@ TEST_F(Streams, TheDownloadStepWaitsForItsTransfersAndEndsEarlyWhenNothingCanMov
   EXPECT_FALSE(wait_for_streams(5.0));
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(4));
   EXPECT_EQ(server->count(request_of("Resources/broken.bin")), 1);
+}
+
+// Bytes that do not compress, so that an archive of them takes time to
+// unpack.
+std::string noise(std::size_t n, unsigned seed) {
+  std::string out(n, '\0');
+  for (char& c : out) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 23);
+  }
+  return out;
+}
+
+// The names of the zip archives in a folder, one after the other.
+std::string zips_in(const std::string& folder) {
+  std::vector<std::string> names;
+  std::vector<int> types;
+  opensave_getitems(folder, 0, names, types);
+  std::string out;
+  for (const std::string& n : names)
+    if (n.size() > 4 && n.compare(n.size() - 4, 4, ".zip") == 0) out += n + " ";
+  return out;
+}
+
+TEST_F(Streams, StreamsGoOnWhileArchivesAreUnpackedAndFilesCountOnlyOnceTheirUnpackingIsBack) {
+  std::map<std::string, std::string> b = {{"Resources/big.bin", noise(24 << 20, 5)}};
+  for (int i = 0; i < 6; ++i) b["Resources/s" + std::to_string(i) + ".txt"] = "small file " + std::to_string(i);
+  builder.add_update({}, b);
+  publish();
+  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, {}));
+  stg.stream_count = 1;
+  stg.log_actions = 1;
+  ASSERT_TRUE(fetch_directory());
+  ASSERT_TRUE(scan());
+  const float to_install = stg.kb_to_install;
+  const int big = index_of("Resources/big.bin");
+  ASSERT_EQ(big, 0) << "the large file comes first in the table";
+
+  // Watched after every call: while the large file is on the pool it is
+  // neither current nor counted, and the one stream is already fetching
+  // the files after it.
+  bool overlapped = false;
+  bool counted_early = false;
+  on_call = [&] {
+    const bool big_pending = !current_version(big).is_current && next.kb_downloaded >= current_version(big).size_kb;
+    if (big_pending && next.kb_installed >= current_version(big).unpacked_kb) counted_early = true;
+    if (big_pending && unpacks_in_flight() > 0 && server->count(request_of("Resources/s0.txt")) > 0) overlapped = true;
+  };
+  ASSERT_EQ(start_install(), 1);
+  const RunStats stats = run_install(60.0);
+  on_call = nullptr;
+  ASSERT_EQ(stats.result, 1);
+  EXPECT_EQ(stg.had_errors, 0);
+  EXPECT_TRUE(overlapped) << "the next download did not overlap the unpacking";
+  EXPECT_FALSE(counted_early);
+  EXPECT_GE(stats.max_unpacks, 1);
+  EXPECT_FLOAT_EQ(stats.max_installed, to_install);
+  EXPECT_EQ(web_unzip_pool, nullptr) << "the pool ends with the run";
+  expect_release_on_disk(b, {});
+  for (const auto& [path, content] : b) EXPECT_EQ(current_version(index_of(path)).is_current, 1) << path;
+  // The archives handed to the pool are gone, and each file was logged once.
+  EXPECT_EQ(zips_in(temp_path), "") << "no archive is left in the temporary folder";
+  const std::string log = log_text();
+  for (const auto& [path, content] : b) {
+    const std::string line = "EXPANDING file " + local(path) + ", with result=0.\n";
+    const std::size_t at = log.find(line);
+    EXPECT_NE(at, std::string::npos) << path;
+    EXPECT_EQ(log.find(line, at + 1), std::string::npos) << path;
+  }
+}
+
+TEST_F(Streams, AStreamWhoseArchiveFindsNoRoomOnThePoolKeepsItUntilThereIs) {
+  std::map<std::string, std::string> a;
+  std::map<std::string, std::string> b;
+  for (int i = 0; i < 24; ++i) {
+    const std::string path = "Resources/f" + std::to_string(i % 3) + "/n" + std::to_string(i) + ".bin";
+    a[path] = "old " + std::to_string(i);
+    b[path] = noise(20000 + 3000 * static_cast<std::size_t>(i), 40u + static_cast<unsigned>(i));
+  }
+  builder.add_update(a, b);
+  publish();
+  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, a));
+  stg.stream_count = 4;
+  web_unpacks_max = 1;
+  ASSERT_TRUE(fetch_directory());
+  ASSERT_TRUE(scan());
+  const float to_install = stg.kb_to_install;
+  ASSERT_EQ(start_install(), 1);
+  const RunStats stats = run_install(60.0);
+  ASSERT_EQ(stats.result, 1);
+  EXPECT_EQ(stg.had_errors, 0);
+  EXPECT_EQ(stats.max_unpacks, 1);
+  EXPECT_EQ(stats.max_active, 4);
+  EXPECT_FLOAT_EQ(stats.max_installed, to_install);
+  for (const auto& [path, content] : b) EXPECT_EQ(server->count(request_of(path)), 1) << path;
+  expect_release_on_disk(b, {});
+  EXPECT_EQ(zips_in(temp_path), "") << "no archive is left in the temporary folder";
+  expect_all_current();
 }
 
 // Without a fixture: the child that runs the death test ends inside the

@@ -384,9 +384,15 @@ TEST_F(WebUpdate, AnArchiveThatCannotBeUnpackedEndsTheRunAndLeavesItsFileAlone) 
   // not a zip archive.
   const std::string served = www.path() + request_of("Airfoils/c.afl").substr(1);
   ASSERT_TRUE(write_file(served, std::string(read_file(served).size(), 'x')));
-  // One stream: a and b are both through before c is handed out, and d
-  // would come only after c.
+  // One stream: a and b are downloaded before c, and d only after c. The
+  // stream goes on downloading while archives are unpacked, so d trickles:
+  // the failure of c is seen long before d could be complete.
   stg.stream_count = 1;
+  TestHttpServer::FaultSpec slow;
+  slow.fault = TestHttpServer::Fault::slow;
+  slow.bytes = 64;
+  slow.delay_ms = 100;
+  server->set_fault(request_of("Airfoils/d.afl"), slow);
 
   ASSERT_TRUE(fetch_directory());
   ASSERT_TRUE(scan());
@@ -404,11 +410,14 @@ TEST_F(WebUpdate, AnArchiveThatCannotBeUnpackedEndsTheRunAndLeavesItsFileAlone) 
     EXPECT_EQ(read_file(local(f)), b[f]) << f;
     EXPECT_EQ(current_version(index_of(f)).is_current, 1) << f;
   }
-  EXPECT_FLOAT_EQ(stats.max_installed, current_version(index_of("Airfoils/a.afl")).unpacked_kb +
-                                           current_version(index_of("Airfoils/b.afl")).unpacked_kb)
+  EXPECT_LE(stats.max_installed, current_version(index_of("Airfoils/a.afl")).unpacked_kb +
+                                      current_version(index_of("Airfoils/b.afl")).unpacked_kb)
       << "the failed file is not counted as installed";
-  EXPECT_EQ(server->count(request_of("Airfoils/d.afl")), 0) << "the run ends at the failure";
+  EXPECT_LE(server->count(request_of("Airfoils/d.afl")), 1) << "the run ends at the failure";
   EXPECT_EQ(read_file(local("Airfoils/d.afl")), a["Airfoils/d.afl"]);
+  EXPECT_EQ(current_version(index_of("Airfoils/d.afl")).is_current, 0);
+  EXPECT_EQ(unpacks_in_flight(), 0) << "the reset took every unpacking back";
+  EXPECT_EQ(web_unzip_pool, nullptr);
 }
 
 }  // namespace

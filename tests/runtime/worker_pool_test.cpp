@@ -111,6 +111,28 @@ TEST(WorkerPool, WaitWithNothingInFlightReturnsAtOnce) {
   EXPECT_LT(waited_ms, 40.0);
 }
 
+TEST(WorkerPool, ATimedCollectWaitsForAFinishedTaskOrItsTime) {
+  Gate gate;
+  gate_task task(7, gate.q, nullptr);
+  UTL_worker_threads pool(1, 2);
+  EXPECT_EQ(pool.check_retired_tasks(1000), nullptr) << "nothing in flight: at once";
+  pool.enqueue_task(&task);
+  wait_until_blocked(gate, 1);
+  const auto t0 = Clock::now();
+  EXPECT_EQ(pool.check_retired_tasks(30), nullptr);
+  EXPECT_GE(Clock::now() - t0, std::chrono::milliseconds(25)) << "it waited for the time given";
+  EXPECT_EQ(pool.count_total_tasks(), 1u);
+  // A task that finishes during the wait ends it.
+  std::thread opener([&gate] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    gate.open(1);
+  });
+  EXPECT_EQ(pool.check_retired_tasks(20000), &task);
+  opener.join();
+  EXPECT_EQ(task.ran, 1);
+  EXPECT_EQ(pool.count_total_tasks(), 0u);
+}
+
 TEST(WorkerPool, OneThreadHandsTasksBackInTheirOrder) {
   std::vector<std::unique_ptr<gate_task>> tasks;
   UTL_worker_threads pool(1, 50);
