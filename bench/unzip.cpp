@@ -1,5 +1,6 @@
 // Unpacks one zip archive into a folder with zip_to_file and prints the
-// result, the time taken and the peak memory of the process.
+// result, the time taken and the peak memory of the process. Each file's
+// signature is taken while it is written, as the installs do.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -16,7 +17,8 @@ int main(int argc, char** argv) {
   std::string out = argv[2];
   if (out.empty() || out.back() != '/') out += '/';
   const auto t0 = std::chrono::steady_clock::now();
-  const int rc = zip_to_file(argv[1], out, nullptr, 0);
+  unpack_check check;  // no signature wanted and no size limit: only taken
+  const int rc = zip_to_file(argv[1], out, nullptr, 0, &check);
   const auto t1 = std::chrono::steady_clock::now();
   struct rusage ru {};
   getrusage(RUSAGE_SELF, &ru);

@@ -1,5 +1,6 @@
 #!/bin/sh
-# Compares zip extraction by zip_to_file with the unzip tool.
+# Compares zip extraction by zip_to_file, taking each file's signature as it
+# is written (as the installs do), with the unzip tool.
 #
 #   bench/unzip.sh [-b BUILD_DIR] [-n RUNS] [-w WORK_DIR]
 #

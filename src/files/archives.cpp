@@ -12,8 +12,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "files/io_utils.h"
 #include "files/md5.h"
@@ -48,20 +52,102 @@ const char* err_file() {
   return f ? f : "";
 }
 
-// Follows one unpacked file's bytes for an unpack_check: counts them, takes
-// their signature as they go by, and tells when there are too many.
-class EntryChecker {
+// Takes the signature of a file's bytes on a thread of its own, piece by
+// piece, while the caller inflates and writes the next piece: for a large
+// file the signature then costs next to no time. One piece is in hand at a
+// time; the caller must leave a piece's bytes alone until the next submit()
+// or finish() has returned.
+class BackgroundHasher {
  public:
-  explicit EntryChecker(unpack_check* check) : check_(check) {
-    if (check_) {
-      check_->found_md5.clear();
-      check_->found_bytes = 0;
-      MD5Init(&md5_);
+  explicit BackgroundHasher(MD5_CTX* md5) : md5_(md5), thread_([this] { run(); }) {}
+  ~BackgroundHasher() {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      quit_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  BackgroundHasher(const BackgroundHasher&) = delete;
+  BackgroundHasher& operator=(const BackgroundHasher&) = delete;
+
+  // Waits until the piece before is taken in, then hands this one over.
+  void submit(const char* data, std::size_t n) {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [this] { return !busy_; });
+    data_ = data;
+    len_ = n;
+    busy_ = true;
+    hold.unlock();
+    changed_.notify_all();
+  }
+
+  // Waits until every piece is taken in.
+  void finish() {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [this] { return !busy_; });
+  }
+
+ private:
+  void run() {
+    std::unique_lock<std::mutex> hold(lock_);
+    for (;;) {
+      changed_.wait(hold, [this] { return busy_ || quit_; });
+      if (busy_) {
+        const char* data = data_;
+        const std::size_t len = len_;
+        hold.unlock();
+        MD5UpdateWide(md5_, reinterpret_cast<const unsigned char*>(data), static_cast<std::int64_t>(len));
+        hold.lock();
+        busy_ = false;
+        changed_.notify_all();
+      } else {
+        return;
+      }
     }
   }
 
-  // Takes the next n bytes. err_too_large once more bytes came than the
-  // file may have (the bytes beyond are not taken), else 0.
+  MD5_CTX* md5_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  const char* data_ = nullptr;
+  std::size_t len_ = 0;
+  bool busy_ = false;
+  bool quit_ = false;
+  std::thread thread_;
+};
+
+// Follows one unpacked file's bytes for an unpack_check: counts them, takes
+// their signature as they go by, and tells when there are too many. A file
+// of at least kBackgroundHashFrom bytes has its signature taken on a thread
+// of its own while the caller goes on: it then hands its bytes over in
+// pieces of piece_size(), alternating between the two halves of its buffer
+// (buffer()), so that the piece being hashed is never overwritten.
+class EntryChecker {
+ public:
+  static constexpr std::size_t kPiece = 256 * 1024;
+  static constexpr std::int64_t kBackgroundHashFrom = 2 * static_cast<std::int64_t>(kPiece);
+
+  // expected_size: the file's size as the archive gives it (-1 unknown).
+  EntryChecker(unpack_check* check, std::int64_t expected_size) : check_(check) {
+    if (!check_) return;
+    check_->found_md5.clear();
+    check_->found_bytes = 0;
+    MD5Init(&md5_);
+    if (expected_size >= kBackgroundHashFrom) background_.reset(new BackgroundHasher(&md5_));
+  }
+  ~EntryChecker() { background_.reset(); }
+  EntryChecker(const EntryChecker&) = delete;
+  EntryChecker& operator=(const EntryChecker&) = delete;
+
+  // How many bytes to read at a time into buffer(), which lies in a buffer
+  // of kChunk bytes.
+  std::size_t piece_size() const { return background_ ? kPiece : kChunk; }
+  char* buffer(char* chunk) { return background_ ? chunk + (pieces_ & 1) * kPiece : chunk; }
+
+  // Takes the next n bytes, read into buffer(). err_too_large once more
+  // bytes came than the file may have (the bytes beyond are not taken),
+  // else 0.
   int add(const char* data, std::size_t n) {
     if (!check_) return 0;
     std::int64_t take = static_cast<std::int64_t>(n);
@@ -70,7 +156,12 @@ class EntryChecker {
       take = check_->max_bytes - check_->found_bytes;
       err = err_too_large;
     }
-    MD5UpdateWide(&md5_, reinterpret_cast<const unsigned char*>(data), take);
+    if (background_) {
+      background_->submit(data, static_cast<std::size_t>(take));
+      ++pieces_;
+    } else {
+      MD5UpdateWide(&md5_, reinterpret_cast<const unsigned char*>(data), take);
+    }
     check_->found_bytes += take;
     return err;
   }
@@ -88,6 +179,7 @@ class EntryChecker {
   void record() {
     if (!check_ || done_) return;
     done_ = true;
+    if (background_) background_->finish();
     MD5Final(&md5_);
     static const char kHex[] = "0123456789abcdef";
     std::string text(32, '0');
@@ -101,6 +193,8 @@ class EntryChecker {
  private:
   unpack_check* check_;
   MD5_CTX md5_;
+  std::unique_ptr<BackgroundHasher> background_;
+  std::uint64_t pieces_ = 0;
   bool done_ = false;
 };
 
@@ -218,7 +312,7 @@ void log_refusal(const char* what, const std::string& entry, const std::string& 
 // holds kChunk bytes.
 int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& info, char* buf,
                unpack_check* check) {
-  EntryChecker checker(check);
+  EntryChecker checker(check, static_cast<std::int64_t>(info.uncompressed_size));
   int err = 0;
   if (check && check->max_bytes >= 0 && info.uncompressed_size > static_cast<std::uint64_t>(check->max_bytes)) {
     // The entry says so itself: nothing needs to be read or written.
@@ -232,18 +326,19 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
     if (err) fail_at(11, err);
     std::uint64_t total = 0;
     while (!err) {
-      const int n = unzReadCurrentFile(uf, buf, static_cast<unsigned>(kChunk));
+      char* piece = checker.buffer(buf);
+      const int n = unzReadCurrentFile(uf, piece, static_cast<unsigned>(checker.piece_size()));
       if (n == 0) break;
       if (n < 0 || (total += static_cast<unsigned>(n)) > info.uncompressed_size) {
         err = fail_at(12, err_zip_read);
         break;
       }
-      err = checker.add(buf, static_cast<std::size_t>(n));
+      err = checker.add(piece, static_cast<std::size_t>(n));
       if (err) {
         fail_at(19, err);
         break;
       }
-      err = out.write(buf, static_cast<std::size_t>(n));
+      err = out.write(piece, static_cast<std::size_t>(n));
       if (err) fail_at(13, err);
     }
     if (!err && total != info.uncompressed_size) err = fail_at(14, err_zip_read);
@@ -348,7 +443,7 @@ locale_t utf8_locale() {
 // kept, as when it is overwritten in place.
 int write_7z_file(struct archive* a, struct archive_entry* e, const std::string& target,
                   char* buf, unpack_check* check) {
-  EntryChecker checker(check);
+  EntryChecker checker(check, archive_entry_size_is_set(e) ? archive_entry_size(e) : -1);
   if (check && check->max_bytes >= 0 && archive_entry_size_is_set(e) &&
       archive_entry_size(e) > check->max_bytes) {
     check->found_bytes = archive_entry_size(e);
@@ -363,16 +458,17 @@ int write_7z_file(struct archive* a, struct archive_entry* e, const std::string&
 
   std::int64_t total = 0;
   for (;;) {
-    const ssize_t n = archive_read_data(a, buf, kChunk);
+    char* piece = checker.buffer(buf);
+    const ssize_t n = archive_read_data(a, piece, checker.piece_size());
     if (n == 0) break;
     if (n < 0) {  // damaged data, a bad CRC-32 (a warning) included
       err = err_zip_read;
       break;
     }
     total += n;
-    err = checker.add(buf, static_cast<std::size_t>(n));
+    err = checker.add(piece, static_cast<std::size_t>(n));
     if (err) break;
-    if (out.write(buf, static_cast<std::size_t>(n)) != 0) {
+    if (out.write(piece, static_cast<std::size_t>(n)) != 0) {
       err = err_zip_write;
       break;
     }
