@@ -68,6 +68,7 @@ void delete_files() {
     // A file that was already gone is as good as deleted; any other failure
     // is always worth a line in the log.
     const bool gone = code == 0 || code == ENOENT;
+    if (!gone) stg.had_errors = 1;  // an error of the run
     if (stg.log_actions || !gone)
       xer << "DELETING  file " << local << ", with result=" << code << ".\n";
 

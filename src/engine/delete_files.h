@@ -9,7 +9,8 @@
 // path below dest_dir_path), then removes the folders that became empty.
 // A version is marked absent (is_current 0, sig_have "NONE") when its file
 // was deleted or was already gone; a failed deletion leaves the version as
-// it was and is always logged. Does nothing without a dest_dir_path.
+// it was, is always logged and sets stg.had_errors. Does nothing without a
+// dest_dir_path.
 void delete_files();
 
 // Adds the folders that hold local_path, up to but not including root, to

@@ -10,6 +10,10 @@
 
 #include "engine/directory.h"
 
+#include <limits.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 #include "engine/install_filter.h"
@@ -50,6 +54,41 @@ bool path_stays_inside(const std::string& path) {
   return true;
 }
 
+// The longest name of one folder or file, and of a whole path, that the
+// file system of the install folder allows (the usual limits while there is
+// no install folder yet).
+struct name_limits {
+  std::size_t name = NAME_MAX;
+  std::size_t path = PATH_MAX - 1;
+};
+
+name_limits limits_here() {
+  name_limits limits;
+  if (dest_dir_path.empty()) return limits;
+  errno = 0;
+  const long name = pathconf(dest_dir_path.c_str(), _PC_NAME_MAX);
+  if (name > 0) limits.name = static_cast<std::size_t>(name);
+  const long path = pathconf(dest_dir_path.c_str(), _PC_PATH_MAX);
+  if (path > 0) limits.path = static_cast<std::size_t>(path) - 1;
+  return limits;
+}
+
+// The local path of a table path would be longer than the file system
+// allows, as a whole or in one of its names.
+bool path_too_long(const std::string& path, const name_limits& limits) {
+  const std::size_t first = path.find('/');
+  const std::size_t rest = first == std::string::npos ? 0 : first + 1;
+  if (dest_dir_path.size() + (path.size() - rest) > limits.path) return true;
+  std::size_t begin = rest;
+  while (begin <= path.size()) {
+    std::size_t slash = path.find('/', begin);
+    if (slash == std::string::npos) slash = path.size();
+    if (slash - begin > limits.name) return true;
+    begin = slash + 1;
+  }
+  return false;
+}
+
 // Names of releases that this installer never installs.
 bool name_is_dropped(const std::string& name) {
   return name.find("900 red terrain") != std::string::npos ||
@@ -66,6 +105,7 @@ int parse_directory(const char* data, const char* end, std::string* bad_path) {
   std::string prev_path;  // path of the last FILE record that was kept
   std::string name;
   std::string sig;
+  const name_limits limits = limits_here();
 
   const char* p = data;
   skip_white(p, end);
@@ -94,6 +134,11 @@ int parse_directory(const char* data, const char* end, std::string* bad_path) {
           // Such a record would make the installer write or delete outside
           // the install folder; it does not count as a kept record.
           xer << "Skipped a directory entry whose path leaves the install folder: \"" << v.path << "\"\n";
+        } else if (path_too_long(v.path, limits)) {
+          // No such file can be made here; one entry must not stop the
+          // whole update.
+          xer << "Skipped a directory entry whose path is longer than the file system allows: \"" << v.path
+              << "\"\n";
         } else {
           if (sim_info.empty() || v.path != prev_path) {
             sim_info.emplace_back();

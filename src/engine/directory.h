@@ -21,7 +21,8 @@ enum {
 // Reads the records of a directory file's body, the bytes [data, end), into
 // sim_info (emptied first), and sets tile_avail, has_scenery and has_sim of
 // stg. Never reads at or past end; the data need not be NUL-terminated.
-// FILE records whose path could reach outside the install folder are skipped
-// with a log line. On directory_path_no_file the offending path is stored in
+// FILE records whose path could reach outside the install folder, or whose
+// local path (below dest_dir_path) would be longer than its file system
+// allows, as a whole or in one name, are skipped with a log line. On directory_path_no_file the offending path is stored in
 // *bad_path (when not null), reading stops and sim_info is left empty.
 int parse_directory(const char* data, const char* end, std::string* bad_path);

@@ -100,6 +100,20 @@ bool is_system_fs(const std::string& type) {
   return false;
 }
 
+// File systems on another machine, or served by a program (FUSE): the
+// roots of these are never looked into, since a dead server or program
+// would leave the look, and with it the frame, hanging.
+bool is_remote_or_fuse_fs(const std::string& type) {
+  if (type.compare(0, 4, "fuse") == 0) return true;  // fuse, fuseblk, fuse.sshfs and the others
+  static const char* const kTypes[] = {
+      "nfs",  "nfs4",  "cifs",  "smb",  "smb3",   "smbfs",  "ncpfs", "afs",   "ceph",
+      "9p",   "coda",  "davfs", "gfs2", "ocfs2",  "lustre", "glusterfs", "sshfs", "afpfs",
+  };
+  for (const char* t : kTypes)
+    if (type == t) return true;
+  return false;
+}
+
 // Looks through a mount table for the disc. False when the table cannot be
 // read; found is empty when no mounted folder holds the disc file.
 bool scan_mount_table(const std::string& table_path, std::string& found) {
@@ -123,7 +137,7 @@ bool scan_mount_table(const std::string& table_path, std::string& found) {
       if (i > start) fields.push_back(table.substr(start, i - start));
     }
     pos = eol + 1;
-    if (fields.size() < 3 || is_system_fs(fields[2])) continue;
+    if (fields.size() < 3 || is_system_fs(fields[2]) || is_remote_or_fuse_fs(fields[2])) continue;
     if (!unescape_mount_field(fields[1], folder) || folder.empty() || folder[0] != '/') continue;
     if (folder.back() != '/') folder += '/';
     if (file_exists(folder + kVersionFile)) {

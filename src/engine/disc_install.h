@@ -117,7 +117,8 @@ bool parse_dvd_version(const char* data, std::int64_t size, std::string& name);
 // The environment variable CORVANE_DISC, when set, names it at once;
 // otherwise the first mounted folder of the mount table (the fallback table
 // when the first cannot be read) whose root holds "dvd_version.txt" (in any
-// letter case). After a search that found no disc the tables are searched
+// letter case). Only local file systems are looked at: network and FUSE
+// mounts, which could leave the look hanging, are passed over. After a search that found no disc the tables are searched
 // again only once the frame timer (xtim.elapsed) has moved on a second;
 // calls before that give an empty folder. Main thread only.
 std::string find_disc_folder(const std::string& table_path = "/proc/self/mounts",

@@ -234,12 +234,21 @@ void file_step(int s, int i) {
   }
 
   bool finished = false;
-  if (v.do_delete) {
+  if (v.do_delete && dest_dir_path.empty()) {
+    // Without an install folder the path would name a file of the working
+    // folder: nothing is deleted, and the file counts as not done.
+    stg.file_action = action_deleting;
+    stg.had_errors = 1;
+    xer << "Did not delete " << v.path << ": there is no install folder.\n";
+    finished = true;
+  } else if (v.do_delete) {
     stg.file_action = action_deleting;
     const int code = delete_file(local);
     // A deletion that failed for a reason other than the file being gone
-    // already is always worth a line in the log.
-    if (stg.log_actions || (code != 0 && code != ENOENT))
+    // already is an error of the run, and always worth a line in the log.
+    const bool failed = code != 0 && code != ENOENT;
+    if (failed) stg.had_errors = 1;
+    if (stg.log_actions || failed)
       xer << "now we want to nuke a file: DELETING  file " << local << ", with result=" << code << ".\n";
     add_folder_chain(deleted_files, local, dest_dir_path);
     if (show_del_err(code)) {

@@ -27,8 +27,10 @@ constexpr int kFirstStreamHttp = 2;  // HTTP slot of stream 0; stream s uses slo
 // unpacked or was not the file the directory describes (shown when its
 // unpacking is taken back), or after a downloaded archive could not be
 // written here (shown in an alert naming the folder and the reason; a
-// failure of the server makes the stream ask another server instead), so
-// the caller ends the run.
+// failure of the server makes the stream ask another server instead), or
+// after a file could not be deleted (other than because it was gone
+// already; with no install folder nothing is deleted), so the caller ends
+// the run.
 int grab_files();
 
 // The unpack pool of a run; null while nothing is being unpacked for the

@@ -139,7 +139,10 @@ void recalc_disk_sizes() {
       stg.kb_to_install += v.unpacked_kb;
     }
     // A file to remove counts once, whether its release removes it, its
-    // tile is not chosen, or both.
-    if (v.is_current && (gone || (v.is_global_scenery && !tile_chosen(v)))) stg.files_to_delete += 1;
+    // tile is not chosen, or both. A removed file is never current, so it
+    // counts while the scan found it on disk.
+    const bool on_disk = !v.sig_have.empty() && v.sig_have != kSigNone;
+    if ((gone && (v.is_current || on_disk)) || (v.is_current && v.is_global_scenery && !tile_chosen(v)))
+      stg.files_to_delete += 1;
   }
 }

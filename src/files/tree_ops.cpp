@@ -5,7 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <limits.h>
+#include <stdlib.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -29,13 +33,12 @@ bool same_folder(const folder_id& a, const struct stat& st) {
 // `on_path` holds the source and destination folders of every level above
 // this one. A source folder among them would be copied into itself again
 // and again, so it is left out. `top` is set for the path the caller named.
+// source is the full path (app_path in front), its letter case repaired.
 int copy_tree(const std::string& source, const std::string& destination,
               std::vector<folder_id>& on_path, bool top) {
   // One look at what the entry is (links followed) decides the rest.
-  std::string full = app_path + source;
-  repair_case(full);
   struct stat src_st;
-  if (stat(full.c_str(), &src_st) != 0) return errno;
+  if (stat(source.c_str(), &src_st) != 0) return errno;
   if (!S_ISDIR(src_st.st_mode)) {
     // Only plain files have contents to copy: a pipe would block the copy
     // and a device (a link to /dev/zero) could fill the disc. Inside a tree
@@ -47,7 +50,9 @@ int copy_tree(const std::string& source, const std::string& destination,
   for (const folder_id& id : on_path)
     if (same_folder(id, src_st)) return 0;
 
-  const std::string s = source + "/";
+  // The listing takes app_path itself; the names it gives are the folder's
+  // own, so their letter case is right.
+  const std::string s = source.substr(app_path.size()) + "/";
   const std::string d = destination + "/";
   make_folder(d);  // an existing folder is fine
 
@@ -61,7 +66,7 @@ int copy_tree(const std::string& source, const std::string& destination,
   opensave_getitems(s, 0, names, types);
   int result = 0;
   for (const std::string& name : names) {
-    result = copy_tree(s + name, d + name, on_path, false);
+    result = copy_tree(source + "/" + name, d + name, on_path, false);
     if (result) break;
   }
   on_path.resize(depth);
@@ -144,11 +149,27 @@ int remove_contents(int dir_fd) {
   return result;
 }
 
+// The folder, whatever path names it ("/x/..", "/./", links on the way), is
+// the root of the file system or the user's home folder: never emptied.
+bool is_protected_folder(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (!realpath(path.c_str(), resolved)) return false;  // gone meanwhile: the walk fails on its own
+  const std::string where = resolved;
+  if (where == "/") return true;
+  const char* home = std::getenv("HOME");
+  char home_resolved[PATH_MAX];
+  return home && *home && realpath(home, home_resolved) && where == home_resolved;
+}
+
 }  // namespace
 
 int copy_file_recursive(const std::string& source, const std::string& destination) {
   std::vector<folder_id> on_path;
-  return copy_tree(source, destination, on_path, true);
+  // The letter case is repaired once, and the repaired path used for the
+  // look at the entry, the listing and the copy alike.
+  std::string full = app_path + source;
+  repair_case(full);
+  return copy_tree(full, destination, on_path, true);
 }
 
 int recursive_delete_folder(std::string folder) {
@@ -163,6 +184,7 @@ int recursive_delete_folder(std::string folder) {
   if (lstat(path.c_str(), &st) != 0) return errno;
   if (S_ISLNK(st.st_mode)) return unlink(path.c_str()) == 0 ? 0 : errno;
   if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+  if (is_protected_folder(path)) return EBUSY;
 
   const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return errno;

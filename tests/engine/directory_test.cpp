@@ -4,6 +4,7 @@
 #include "engine/directory.h"
 
 #include <gtest/gtest.h>
+#include <limits.h>
 
 #include <climits>
 #include <cstring>
@@ -440,6 +441,30 @@ TEST_F(DirectoryTest, PathsLeavingTheInstallFolderAreSkippedWithALogLine) {
   const std::string text = log();
   for (const std::string& p : unsafe)
     EXPECT_NE(text.find("leaves the install folder: \"" + p + "\"\n"), std::string::npos) << p << "\n" << text;
+}
+
+TEST_F(DirectoryTest, PathsLongerThanTheFileSystemAllowsAreSkippedWithALogLine) {
+  const std::string saved_dest = dest_dir_path;
+  dest_dir_path = dir_.path();
+  const std::string longest_name(NAME_MAX, 'n');
+  const std::string too_long_name(NAME_MAX + 1, 'n');
+  std::string deep = "Halden";
+  while (dest_dir_path.size() + deep.size() < PATH_MAX + 10) deep += "/" + std::string(200, 'd');
+  const std::vector<std::string> skipped = {"Halden/" + too_long_name, "Halden/" + too_long_name + "/f.txt", deep};
+  std::string body = file("Halden/before.txt");
+  for (const std::string& p : skipped) body += file(p);
+  body += file("Halden/" + longest_name);
+  body += file("Halden/after.txt");
+  const int result = read(body);
+  dest_dir_path = saved_dest;
+  ASSERT_EQ(result, 3);
+  ASSERT_EQ(sim_info.size(), 3u) << "one entry does not stop the others";
+  EXPECT_EQ(current_version(0).path, "Halden/before.txt");
+  EXPECT_EQ(current_version(1).path, "Halden/" + longest_name) << "a name of the longest length allowed is kept";
+  EXPECT_EQ(current_version(2).path, "Halden/after.txt");
+  const std::string text = log();
+  for (const std::string& p : skipped)
+    EXPECT_NE(text.find("longer than the file system allows: \"" + p + "\"\n"), std::string::npos) << p;
 }
 
 TEST_F(DirectoryTest, UnusualButSafePathsAreKept) {

@@ -801,6 +801,15 @@ TEST(DiscMountTable, FindsTheMountedFolderThatHoldsTheDiscFile) {
 
   ASSERT_TRUE(write_file(table, "/dev/sda1 " + mnt + "empty ext4 rw 0 0\n"));
   EXPECT_EQ(find_disc_in_mount_table(table), "");
+
+  // Network and FUSE mounts are passed over, even when they hold the file.
+  for (const char* type : {"nfs", "nfs4", "cifs", "smb3", "fuse", "fuseblk", "fuse.sshfs", "9p", "ceph"}) {
+    ASSERT_TRUE(write_file(table, "server:/share " + mnt + "later " + type + " rw 0 0\n"));
+    EXPECT_EQ(find_disc_in_mount_table(table), "") << type;
+  }
+  ASSERT_TRUE(write_file(table, "server:/share " + mnt + "later nfs rw 0 0\n/dev/sr1 " + mnt +
+                                    "My\\040Disc\\011A\\134B udf ro 0 0\n"));
+  EXPECT_EQ(find_disc_in_mount_table(table), mnt + "My Disc\tA\\B/");
   EXPECT_EQ(find_disc_in_mount_table(dir / "no such table"), "");
 
   // Truncated tables end cleanly wherever they end.

@@ -178,6 +178,54 @@ TEST_F(Streams, DeletedFilesLeaveTheirEmptyFoldersToBeRemovedDeepestFirst) {
             std::string::npos);
 }
 
+TEST_F(Streams, AFailedDeletionIsAnErrorOfTheRunAndAlreadyGoneIsNot) {
+  ASSERT_TRUE(write_file(local("a/folder/inside"), "x"));
+  ASSERT_TRUE(write_file(local("a/plain"), "p"));
+  struct Case {
+    const char* path;
+    int had_errors;
+  };
+  for (const Case& c : {Case{"Halden/a/missing", 0}, Case{"Halden/a/plain", 0}, Case{"Halden/a/folder", 1}}) {
+    SCOPED_TRACE(c.path);
+    stg.had_errors = 0;
+    sim_info.clear();
+    file_version_struct v;
+    v.path = c.path;
+    v.sig_want = kSigGone;
+    v.do_delete = 1;
+    sim_info.push_back(file_history_struct{{v}});
+    next.reset_all_streams();
+    int r = 0;
+    for (int calls = 0; calls < 10 && !r; ++calls) r = grab_files();
+    EXPECT_EQ(r, 1);
+    EXPECT_EQ(stg.had_errors, c.had_errors);
+  }
+  EXPECT_FALSE(exists_at_all(local("a/plain")));
+  EXPECT_TRUE(exists_at_all(local("a/folder/inside")));
+
+  // Without an install folder the same path relative to the working
+  // folder is left alone.
+  const std::string cwd = work / "cwd/";
+  ASSERT_TRUE(write_file(cwd + "a/plain", "elsewhere"));
+  char saved[4096];
+  ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
+  ASSERT_EQ(chdir(cwd.c_str()), 0);
+  dest_dir_path.clear();
+  stg.had_errors = 0;
+  sim_info.clear();
+  file_version_struct v;
+  v.path = "Halden/a/plain";
+  v.sig_want = kSigGone;
+  v.do_delete = 1;
+  sim_info.push_back(file_history_struct{{v}});
+  next.reset_all_streams();
+  for (int calls = 0; calls < 10 && !grab_files(); ++calls) {
+  }
+  ASSERT_EQ(chdir(saved), 0);
+  EXPECT_EQ(read_file(cwd + "a/plain"), "elsewhere");
+  EXPECT_EQ(stg.had_errors, 1);
+}
+
 TEST_F(Streams, AFailedDeletionIsAlwaysLogged) {
   stg.log_actions = 0;
   ASSERT_TRUE(write_file(local("a/folder/inside"), "x"));

@@ -303,6 +303,17 @@ TEST_F(InstallFilterTest, TotalsOfRemovedFiles) {
   EXPECT_TOTALS(0.0f, 0.0f, 0, 0);
   add(gone(sized(sim_file("Halden/b"), 12, 40, 1)));
   EXPECT_TOTALS(0.0f, 0.0f, 0, 1);
+  // What the scan leaves for a removed file still on disk: its signature,
+  // and never current.
+  file_version_struct c = gone(sized(sim_file("Halden/c"), 12, 40));
+  c.sig_have = "0123456789abcdef0123456789abcdef";
+  add(c);
+  EXPECT_TOTALS(0.0f, 0.0f, 0, 2);
+  // Found absent, or not scanned at all: nothing to delete.
+  current_version(2).sig_have = kSigNone;
+  EXPECT_TOTALS(0.0f, 0.0f, 0, 1);
+  current_version(2).sig_have.clear();
+  EXPECT_TOTALS(0.0f, 0.0f, 0, 1);
 }
 
 TEST_F(InstallFilterTest, TotalsFollowChosenTiles) {

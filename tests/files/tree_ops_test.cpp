@@ -11,6 +11,7 @@
 
 #include "files/temp_folder.h"
 #include "files/tree_ops.h"
+#include "window/macibm.h"
 #include "support/temp_dir.h"
 #include "support/unprivileged.h"
 
@@ -126,6 +127,22 @@ TEST(CopyTree, IntoItsOwnSubfolderCopiesEachEntryOnce) {
   EXPECT_FALSE(exists_at_all(dir / "src/inner/inner"));
 }
 
+TEST(CopyTree, ASourceSpelledInAnotherLetterCaseIsReadWhole) {
+  TempDir dir;
+  ASSERT_TRUE(write_file(dir / "Disc/Halden/Top.txt", "top"));
+  ASSERT_TRUE(write_file(dir / "Disc/Halden/Inner/Deep.txt", "deep"));
+  const int saved = g_case_sensitive;
+  g_case_sensitive = 1;
+  const int single = copy_file_recursive(dir / "DISC/halden/top.TXT", dir / "one.txt");
+  const int tree = copy_file_recursive(dir / "disc/HALDEN", dir / "copy");
+  g_case_sensitive = saved;
+  EXPECT_EQ(single, 0);
+  EXPECT_EQ(read_file(dir / "one.txt"), "top");
+  EXPECT_EQ(tree, 0);
+  EXPECT_EQ(read_file(dir / "copy/Top.txt"), "top");
+  EXPECT_EQ(read_file(dir / "copy/Inner/Deep.txt"), "deep");
+}
+
 TEST(CopyTree, StopsAtTheFirstFailureAndKeepsWhatWasCopied) {
   TempDir dir;
   ASSERT_TRUE(write_file(dir / "src/a/x", "x"));
@@ -191,6 +208,33 @@ TEST(DeleteTree, MissingFolderOrPlainFile) {
   ASSERT_TRUE(write_file(dir / "plain", "p"));
   EXPECT_EQ(recursive_delete_folder(dir / "plain/"), ENOTDIR);
   EXPECT_EQ(read_file(dir / "plain"), "p");
+}
+
+TEST(DeleteTree, TheHomeFolderIsNeverEmptiedHoweverItIsNamed) {
+  TempDir dir;
+  const std::string home = dir / "home";
+  ASSERT_TRUE(write_file(home + "/keep.txt", "k"));
+  ASSERT_TRUE(write_file(home + "/sub/also.txt", "a"));
+  ASSERT_EQ(symlink(dir.path().c_str(), (dir / "up").c_str()), 0);
+  const char* old = getenv("HOME");
+  const std::string saved = old ? old : "";
+  setenv("HOME", (home + "/").c_str(), 1);
+  for (const std::string& name : {home + "/", home + "/sub/../", dir / "./home/", dir / "up/home/", dir / "up/./home"}) {
+    EXPECT_EQ(recursive_delete_folder(name), EBUSY) << name;
+    EXPECT_EQ(read_file(home + "/keep.txt"), "k") << name;
+    EXPECT_EQ(read_file(home + "/sub/also.txt"), "a") << name;
+  }
+  // A link to it is removed as a link; a folder inside it can go.
+  ASSERT_EQ(symlink(home.c_str(), (dir / "to_home").c_str()), 0);
+  EXPECT_EQ(recursive_delete_folder(dir / "to_home/"), 0);
+  EXPECT_FALSE(exists_at_all(dir / "to_home"));
+  EXPECT_EQ(recursive_delete_folder(home + "/sub/"), 0);
+  EXPECT_FALSE(exists_at_all(home + "/sub"));
+  EXPECT_EQ(read_file(home + "/keep.txt"), "k");
+  if (old)
+    setenv("HOME", saved.c_str(), 1);
+  else
+    unsetenv("HOME");
 }
 
 TEST(DeleteTree, StopsAtTheFirstFailureAndLeavesTheFolder) {
