@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
+#include <vector>
 
 #include <cmath>
 #include <cstdio>
@@ -24,6 +26,11 @@ bool locked_filebuf::open(const std::string& path, std::ios::openmode mode) {
   if (fd_ >= 0) return false;
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | ((mode & std::ios::app) ? O_APPEND : O_TRUNC);
   fd_ = ::open(path.c_str(), flags, 0644);
+  return fd_ >= 0;
+}
+
+bool locked_filebuf::is_open() const {
+  std::lock_guard<std::recursive_mutex> hold(lock_);
   return fd_ >= 0;
 }
 
@@ -52,18 +59,23 @@ bool locked_filebuf::close() {
   return ok;
 }
 
-std::streamsize locked_filebuf::xsputn(const char* s, std::streamsize n) {
+void locked_filebuf::put(const char* s, std::size_t n) {
   std::lock_guard<std::recursive_mutex> hold(lock_);
-  if (fd_ < 0) return 0;
-  pending_.append(s, static_cast<std::size_t>(n));
-  if (pending_.size() >= 65536 && !flush_pending()) return 0;
+  if (fd_ < 0) return;
+  pending_.append(s, n);
+  if (pending_.size() >= 65536) flush_pending();
+}
+
+std::streamsize locked_filebuf::xsputn(const char* s, std::streamsize n) {
+  put(s, static_cast<std::size_t>(n));
   return n;
 }
 
 locked_filebuf::int_type locked_filebuf::overflow(int_type c) {
   if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
   const char ch = traits_type::to_char_type(c);
-  return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
+  put(&ch, 1);
+  return c;
 }
 
 int locked_filebuf::sync() {
@@ -72,17 +84,125 @@ int locked_filebuf::sync() {
   return flush_pending() ? 0 : -1;
 }
 
-log_stream::log_stream() : std::ostream(nullptr) { rdbuf(&buf_); }
+namespace {
+
+// A thread's line of one log stream: the text formatted so far and the
+// stream that formats into it.
+class thread_line : public std::streambuf {
+ public:
+  explicit thread_line(log_stream* owner) : owner_(owner), out_(this) {}
+  ~thread_line() override {
+    // The thread ends: its unfinished line goes out as it is.
+    if (!text_.empty()) owner_->hand_over(text_, true);
+  }
+  thread_line(const thread_line&) = delete;
+  thread_line& operator=(const thread_line&) = delete;
+
+  log_stream* owner() const { return owner_; }
+  std::string& text() { return text_; }
+  std::ostream& out() { return out_; }
+  unsigned generation = ~0u;  // of the owner's flags last applied
+
+ protected:
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    text_.append(s, static_cast<std::size_t>(n));
+    return n;
+  }
+  int_type overflow(int_type c) override {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) text_ += traits_type::to_char_type(c);
+    return traits_type::not_eof(c);
+  }
+
+ private:
+  log_stream* owner_;
+  std::string text_;
+  std::ostream out_;
+};
+
+// The calling thread's lines, one per log stream it has written to.
+thread_line& this_threads_line(log_stream* owner) {
+  thread_local std::vector<std::unique_ptr<thread_line>> lines;
+  for (const auto& l : lines)
+    if (l->owner() == owner) return *l;
+  lines.emplace_back(new thread_line(owner));
+  return *lines.back();
+}
+
+}  // namespace
+
+std::ostream& log_stream::line() {
+  thread_line& l = this_threads_line(this);
+  const unsigned generation = generation_.load();
+  if (l.generation != generation) {
+    l.generation = generation;
+    l.out().flags(static_cast<std::ios::fmtflags>(flags_.load()));
+  }
+  return l.out();
+}
+
+std::string& log_stream::line_text() { return this_threads_line(this).text(); }
+
+void log_stream::hand_over(std::string& text, bool whole) {
+  if (!buf_.is_open()) {
+    // Nothing is kept for a file opened later.
+    text.clear();
+    return;
+  }
+  std::size_t n = text.size();
+  if (!whole) {
+    const std::size_t last = text.rfind('\n');
+    if (last == std::string::npos) return;
+    n = last + 1;
+  }
+  buf_.put(text.data(), n);
+  text.erase(0, n);
+}
+
+void log_stream::take_lines() {
+  std::string& text = line_text();
+  if (!text.empty()) hand_over(text, false);
+}
+
+log_stream& log_stream::operator<<(std::ostream& (*manipulator)(std::ostream&)) {
+  line() << manipulator;
+  take_lines();
+  return *this;
+}
+
+log_stream& log_stream::operator<<(std::ios_base& (*manipulator)(std::ios_base&)) {
+  line() << manipulator;
+  return *this;
+}
+
+log_stream& log_stream::write(const char* s, std::streamsize n) {
+  line().write(s, n);
+  take_lines();
+  return *this;
+}
+
+log_stream& log_stream::flush() {
+  hand_over(line_text(), true);
+  if (buf_.pubsync() != 0) failed_ = true;
+  return *this;
+}
+
+void log_stream::setf(std::ios::fmtflags flags, std::ios::fmtflags mask) {
+  const std::ios::fmtflags now = static_cast<std::ios::fmtflags>(flags_.load());
+  flags_ = static_cast<unsigned>((now & ~mask) | (flags & mask));
+  ++generation_;
+}
 
 void log_stream::open(const std::string& path, std::ios::openmode mode) {
+  line_text().clear();
   if (buf_.open(path, mode | std::ios::out))
-    clear();
+    failed_ = false;
   else
-    setstate(std::ios::failbit);
+    failed_ = true;
 }
 
 void log_stream::close() {
-  if (!buf_.close()) setstate(std::ios::failbit);
+  hand_over(line_text(), true);
+  if (!buf_.close()) failed_ = true;
 }
 
 stls_class::stls_class() = default;

@@ -2,8 +2,10 @@
 // number tables.
 #pragma once
 
+#include <atomic>
 #include <fstream>
 #include <mutex>
+#include <ostream>
 #include <string>
 
 // Default names and paths of the simulator, shared by every source file.
@@ -23,17 +25,18 @@ extern std::string stl_global;
 // program, so relative paths resolve from the working folder.
 extern std::string app_path;
 
-// A file buffer for the log. It keeps no put area of its own, so every
-// write, whether of a string, a character or a formatted number, goes
-// through a call that holds its lock: threads writing at once interleave
-// their pieces instead of corrupting the buffer.
+// The log's file. It keeps no put area of its own: every write goes
+// through a call that holds its lock.
 class locked_filebuf : public std::streambuf {
  public:
   ~locked_filebuf() override;
   bool open(const std::string& path, std::ios::openmode mode);
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const;
   // Writes what is pending and closes the file; false when either failed.
   bool close();
+  // Appends whole lines (or, on a flush, whatever the caller had) in one
+  // piece; dropped while no file is open.
+  void put(const char* s, std::size_t n);
 
  protected:
   std::streamsize xsputn(const char* s, std::streamsize n) override;
@@ -45,19 +48,59 @@ class locked_filebuf : public std::streambuf {
 
   int fd_ = -1;
   std::string pending_;
-  std::recursive_mutex lock_;
+  mutable std::recursive_mutex lock_;
 };
 
-// An output file stream over a locked_filebuf, used like std::ofstream.
-class log_stream : public std::ostream {
+// The log stream, used like an output file stream and written from any
+// thread. Each thread formats into a line of its own, with formatting
+// state of its own (the flags set with setf are where every thread's
+// formatting starts), and hands its text to the file only in whole lines:
+// lines of threads writing at once never mix. flush() and close() also
+// hand over the calling thread's unfinished line; a thread's unfinished
+// line is handed over when the thread ends. Text written while no file is
+// open is dropped.
+class log_stream {
  public:
-  log_stream();
+  log_stream() = default;
+  log_stream(const log_stream&) = delete;
+  log_stream& operator=(const log_stream&) = delete;
+
   void open(const std::string& path, std::ios::openmode mode = std::ios::out | std::ios::trunc);
   bool is_open() const { return buf_.is_open(); }
   void close();
 
+  template <class T>
+  log_stream& operator<<(const T& value) {
+    line() << value;
+    take_lines();
+    return *this;
+  }
+  log_stream& operator<<(std::ostream& (*manipulator)(std::ostream&));
+  log_stream& operator<<(std::ios_base& (*manipulator)(std::ios_base&));
+  log_stream& write(const char* s, std::streamsize n);
+  log_stream& flush();
+
+  // Sets format flags for every thread's lines from now on.
+  void setf(std::ios::fmtflags flags, std::ios::fmtflags mask);
+
+  bool fail() const { return failed_; }
+  void clear() { failed_ = false; }
+  explicit operator bool() const { return !failed_; }
+
+  // Hands text over to the file: up to its last line end, or all of it
+  // with whole set; the text handed over is removed from it.
+  void hand_over(std::string& text, bool whole);
+
  private:
+  // The calling thread's line, formatted with its own state.
+  std::ostream& line();
+  std::string& line_text();
+  void take_lines();
+
   locked_filebuf buf_;
+  std::atomic<bool> failed_{false};
+  std::atomic<unsigned> flags_{static_cast<unsigned>(std::ios::dec | std::ios::skipws)};
+  std::atomic<unsigned> generation_{0};  // moves when flags_ change
 };
 
 // `xer` is the log, opened at start-up and written from any thread;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <iomanip>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -132,6 +134,36 @@ TEST(LogStream, ThreadsWritingAtOnceLoseNothing) {
   }
   EXPECT_EQ(lines, 8000u);
   EXPECT_EQ(log.size(), 8000u * 7 + 8000u);
+}
+
+TEST(LogStream, LinesBuiltInPiecesStayWholeAndEachThreadFormatsItsOwn) {
+  TempDir dir;
+  xer.open(dir / "log.txt", std::ios::out | std::ios::trunc);
+  xer.setf(std::ios::fixed, std::ios::floatfield);
+  constexpr int kLines = 3000;
+  std::vector<std::thread> writers;
+  for (int t = 0; t < 4; ++t) {
+    writers.emplace_back([t] {
+      // Two threads switch to hexadecimal and a precision of their own;
+      // the others must not see it.
+      if (t % 2) xer << std::hex << std::setprecision(1);
+      for (int n = 0; n < kLines; ++n) xer << "t" << t << " n=" << 255 << " x=" << 0.25 << " end\n";
+    });
+  }
+  for (std::thread& w : writers) w.join();
+  xer.close();
+
+  std::istringstream log(read_file(dir / "log.txt"));
+  int count[4] = {};
+  for (std::string line; std::getline(log, line);) {
+    ASSERT_EQ(line.size() > 2 && line[0] == 't', true) << line;
+    const int t = line[1] - '0';
+    ASSERT_TRUE(t >= 0 && t < 4) << line;
+    EXPECT_EQ(line, t % 2 ? "t" + std::to_string(t) + " n=ff x=0.2 end" : "t" + std::to_string(t) + " n=255 x=0.250000 end");
+    ++count[t];
+  }
+  for (int t = 0; t < 4; ++t) EXPECT_EQ(count[t], kLines) << t;
+  xer.setf(std::ios::fmtflags(), std::ios::floatfield);
 }
 
 TEST(LogStream, ReopensAndAppends) {
