@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstring>
 
+#include "files/host_lookup.h"
 #include "files/io_utils.h"
 #include "files/socket.h"
 #include "runtime/globals.h"
@@ -147,17 +148,13 @@ down_class::down_class(const char* server, unsigned short port, const char* path
   if (out_file) out_path = app_path + out_file;
 
   const bool proxied = UseProxy(server, port);
-  const unsigned long address = PCSBSocket::LookupAddress(proxied ? ProxyHost(server, port) : server);
-  if (address == 0) {
-    xer << "Translated server " << server << " to IP addy: " << dotted(address) << " and port = " << port << "\n";
-    xer.flush();
-    error = 20011;
-    return;
-  }
-
+  lookup_name_ = proxied ? ProxyHost(server, port) : server;
+  connect_port_ = proxied ? ProxyPort(server, port) : port;
+  server_ = server;
+  port_ = port;
   status = -1;
-  socket.reset(new PCSBSocket(0, false));
-  socket->Connect(address, proxied ? ProxyPort(server, port) : port);
+  resolving_ = true;
+  start_connecting();
 
   // A proxy learns the server's port only from the request: the absolute
   // address and the Host header name it when it is not the default one.
@@ -190,7 +187,24 @@ void down_class::close_file() {
   if (rc != 0 && error == 0) error = file_error = errno ? errno : EIO;
 }
 
+void down_class::start_connecting() {
+  unsigned long address = 0;
+  const int found = lookup_host(lookup_name_, &address);
+  if (found == lookup_pending) return;  // asked again at the next step
+  resolving_ = false;
+  if (found == lookup_failed) {
+    xer << "Translated server " << server_ << " to IP addy: " << dotted(0) << " and port = " << port_ << "\n";
+    xer.flush();
+    status = 0;
+    error = 20011;
+    return;
+  }
+  socket.reset(new PCSBSocket(0, false));
+  socket->Connect(address, connect_port_);
+}
+
 void down_class::DoProcessing() {
+  if (resolving_) start_connecting();
   if (!socket) return;
   int st = socket->GetStatus();
   if (st == sock_closed || st == sock_error) {
@@ -336,6 +350,7 @@ void down_class::take_body(const char* data, std::size_t len) {
 }
 
 bool down_class::finished() const {
+  if (resolving_) return false;
   if (!socket || error != 0 || content_length == written) return true;
   const int st = socket->GetStatus();
   return st == sock_closed || st == sock_error;
@@ -347,6 +362,7 @@ bool down_class::succeeded() const {
 }
 
 int down_class::stage() const {
+  if (resolving_) return 1;
   if (!socket) return 0;
   switch (socket->GetStatus()) {
     case sock_idle:

@@ -29,8 +29,9 @@ using header_map = std::map<std::string, std::string, header_name_less>;
 // request, parses the response header and writes the body to a file.
 class down_class {
  public:
-  // Resolves server (or the proxy, when one is set and applies), starts
-  // connecting and composes the request. In path, every byte that cannot
+  // Composes the request and starts looking up server (or the proxy, when
+  // one is set and applies) without waiting for the answer (lookup_host);
+  // the connection is started at the step that finds the address. In path, every byte that cannot
   // stand as it is in a request (controls, the space, non-ASCII bytes, '%',
   // '#', '?' and the others not allowed in one) is sent as %XX. Through a
   // proxy the absolute address and the Host header carry ":port" when port
@@ -78,7 +79,7 @@ class down_class {
   // A response header longer than this is refused (error EPROTO).
   static constexpr std::size_t kMaxHeaderBytes = 1 << 20;
 
-  std::unique_ptr<PCSBSocket> socket;  // null when the server could not be resolved
+  std::unique_ptr<PCSBSocket> socket;  // null while the address is looked up, and when it is unknown
   std::vector<char> send_buffer;       // request bytes not yet sent
   std::vector<char> receive_buffer;    // header bytes received and not yet parsed
   bool headers_done = false;           // the blank line ending the final header was seen
@@ -102,6 +103,15 @@ class down_class {
   void parse_header();
   void take_body(const char* data, std::size_t len);
 
+  // Takes the address once the lookup has it and starts connecting; sets
+  // error 20011 when the name is unknown.
+  void start_connecting();
+
+  bool resolving_ = false;        // the server's address is still being looked up
+  std::string lookup_name_;       // the host whose address is looked up (the proxy's, when one is used)
+  unsigned short connect_port_ = 0;
+  std::string server_;            // the server and port asked for, for the log
+  unsigned short port_ = 0;
   std::size_t header_bytes_ = 0;  // header bytes parsed so far, for kMaxHeaderBytes
   std::size_t scan_from_ = 0;     // receive_buffer holds no CR LF before this offset
   std::unique_ptr<char[]> chunk_;  // receive chunk of DoProcessing

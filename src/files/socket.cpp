@@ -235,6 +235,8 @@ void PCSBSocket::GetAddresses(ConnectionData* out) {
   out->remote_port = ntohs(remote.sin_port);
 }
 
+bool PCSBSocket::IsReservedInvalid(const char* host) { return reserved_invalid(host); }
+
 unsigned long PCSBSocket::LookupAddress(const char* host) {
   if (!host || !*host) return 0;
   const in_addr_t dotted = inet_addr(host);

@@ -80,6 +80,9 @@ class PCSBSocket {
   // Names in the reserved ".invalid" domain are unknown without asking any
   // name server.
   static unsigned long LookupAddress(const char* host);
+  // The name lies under the reserved top-level name "invalid": no lookup
+  // can find it.
+  static bool IsReservedInvalid(const char* host);
 
   // Nothing to start or stop on this platform.
   static bool StartupNetworking(bool) { return true; }

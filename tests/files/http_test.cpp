@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "files/host_lookup.h"
 #include "files/socket.h"
 #include "runtime/globals.h"
 #include "runtime/xtim.h"
@@ -362,6 +363,45 @@ TEST_F(HttpTest, UnknownServerFailsAtTheFirstStep) {
             std::string::npos)
       << text;
   EXPECT_FALSE(exists_at_all(out));
+}
+
+// A name server that answers only when the test lets it.
+std::atomic<bool> lookup_may_answer{false};
+std::atomic<int> lookups_made{0};
+unsigned long held_lookup(const char* host) {
+  ++lookups_made;
+  while (!lookup_may_answer) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return std::string(host) == "files.example.com" ? htonl(INADDR_LOOPBACK) : 0;
+}
+
+TEST_F(HttpTest, ASlowNameLookupHoldsUpNoStepAndIsMadeOncePerRun) {
+  ASSERT_TRUE(write_file(tmp / "www/f.bin", "content"));
+  lookup_may_answer = false;
+  lookups_made = 0;
+  reset_host_lookups(&held_lookup);
+  // While the name server keeps silent, every step returns at once.
+  for (int step = 0; step < 50; ++step) {
+    const auto t0 = Clock::now();
+    EXPECT_EQ(http.net_check(2, "files.example.com", "/f.bin", tmp / "f.bin"), 0);
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(50)) << step;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_EQ(lookups_made, 1);
+  lookup_may_answer = true;
+  EXPECT_EQ(run(2, "files.example.com", "/f.bin", tmp / "f.bin"), 1);
+  EXPECT_EQ(read_file(tmp / "f.bin"), "content");
+  // The address is kept: a second download asks nobody.
+  EXPECT_EQ(run(3, "files.example.com", "/f.bin", tmp / "g.bin"), 1);
+  EXPECT_EQ(lookups_made, 1);
+
+  // An unknown name fails with the usual report, and is asked again later.
+  EXPECT_EQ(run(4, "nowhere.example.com", "/f.bin", tmp / "h.bin"), 2);
+  EXPECT_NE(log().find("Translated server nowhere.example.com to IP addy: 0.0.0.0"), std::string::npos) << log();
+  EXPECT_NE(log().find("   GetOSErr   =20011\n"), std::string::npos) << log();
+  xtim.elapsed += 2.0f;
+  EXPECT_EQ(run(4, "nowhere.example.com", "/f.bin", tmp / "h.bin"), 2);
+  EXPECT_EQ(lookups_made, 3);
+  reset_host_lookups();
 }
 
 TEST_F(HttpTest, RefusedConnectionFailsWithTheReason) {
