@@ -25,6 +25,12 @@ class xtim_class {
 
   // Microseconds since the clock's first use.
   static uint64_t microsecs();
+
+  // Makes fn the clock that microsecs() reads (microseconds), or the
+  // system's monotonic clock again when fn is null: tests drive the timer
+  // with a clock of their own instead of sleeping.
+  using clock_function = uint64_t (*)();
+  static void set_clock(clock_function fn);
   // Microseconds from *stamp to now (low 32 bits); stores now into *stamp,
   // or into a shared stamp when null.
   static uint32_t del_time(uint64_t* stamp);
