@@ -4,6 +4,7 @@
 #include "ui/alert.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,12 +15,14 @@
 #include "runtime/globals.h"
 #include "runtime/memory.h"
 #include "runtime/threads.h"
+#include "textures/ogl_extensions.h"
 #include "ui/draw.h"
 #include "ui/font.h"
 #include "ui/frames.h"
 #include "ui/question.h"
 #include "ui/shutdown.h"
 #include "ui/widgets.h"
+#include "window/keys.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
 #include "wizard/wizard.h"
@@ -34,6 +37,8 @@ void reset_gl_for_box() {
   glEndList();
   for (int i = 0; i < 30; ++i) glGetError();
   OGL_nrml_colors();
+  if (glExt.glsl_avail && glExt.glUseProgramObjectARB) glExt.glUseProgramObjectARB(0);
+  if (glExt.framebuf_avail && glExt.glBindFramebufferEXT) glExt.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
   glDisable(GL_SCISSOR_TEST);
 }
 
@@ -57,7 +62,9 @@ void run_box(int return_window, const std::string lines[4], int type, const std:
       if (type == t_exit) OGL_string(43, W / 2, 45, where, W * 0.9f, charset_prop, 1);
     }
     const int clicked = BTN_action(W / 2, 18, 0, 0, 1, caption, "-");
-    if (!clicked) return -1;
+    if (!clicked && !return_hit) return -1;
+    // The Return that closed the box is used up here, not by the caller.
+    return_hit = 0;
     if (type == t_exit) return 1;
     MACIBM_startwind(return_window, 0);
     mnw.mouse_x = saved_x;
