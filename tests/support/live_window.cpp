@@ -40,6 +40,11 @@ LiveWindow::LiveWindow(const XServer& x) {
 
 LiveWindow::~LiveWindow() {
   if (!ok_) return;
+  // The images' textures go with the context: the next window of the run
+  // loads them into its own.
+  for (const builtin_image* image : {&kBackgroundImage, &kElementsImage, &kMapImage, &kInterfaceImage})
+    tman.unload_texture(image->ref);
+  TEX_reset_bind();
   MACIBM_nuke_context(0);
   XFree(mnw.visual);
   keep_gl_driver_loaded();
