@@ -604,15 +604,15 @@ void TEX_bind_ref(int tex, int unit, int mode) {
 
   if (unit < 0 || unit >= kCachedUnits) {
     // Outside the cache: straight to GL.
-    if (unit > 0) glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+    if (unit > 0) glActiveTexture(GL_TEXTURE0 + unit);
     glBindTexture(GL_TEXTURE_2D, tex);
     if (m != 25) set_env(m);
-    if (unit > 0) glActiveTextureARB(GL_TEXTURE0_ARB);
+    if (unit > 0) glActiveTexture(GL_TEXTURE0);
     return;
   }
 
   if (o_tex[unit] == tex && o_mod[unit] == m) return;
-  if (unit > 0) glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+  if (unit > 0) glActiveTexture(GL_TEXTURE0 + unit);
   if (o_tex[unit] != tex) {
     glBindTexture(GL_TEXTURE_2D, tex);
     o_tex[unit] = tex;
@@ -621,7 +621,7 @@ void TEX_bind_ref(int tex, int unit, int mode) {
     o_mod[unit] = m;
     set_env(m);
   }
-  if (unit > 0) glActiveTextureARB(GL_TEXTURE0_ARB);
+  if (unit > 0) glActiveTexture(GL_TEXTURE0);
 }
 
 void TEX_reset_bind() {
@@ -635,9 +635,9 @@ void TEX_set_blend_level(int unit, float level) {
     glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, colour);
     return;
   }
-  glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+  glActiveTexture(GL_TEXTURE0 + unit);
   glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, colour);
-  glActiveTextureARB(GL_TEXTURE0_ARB);
+  glActiveTexture(GL_TEXTURE0);
 }
 
 void tman_class::bind_ref(int ref, int unit, int mode) {
