@@ -6,13 +6,17 @@
 #include "runtime/globals.h"
 #include "runtime/prefs.h"
 #include "runtime/threads.h"
+#include "window/keys.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
 
 void MACIBM_finishup(int orderly) {
   if (orderly) {
     // A frame-rate test leaves the user's settings alone.
-    if (!cmdline.has_option("--fps_test")) pref.IO_set(11, 1);
+    if (!cmdline.has_option("--fps_test")) {
+      pref.IO_set(11, 1);
+      keys.keys_io(1);
+    }
     THREAD_shutdown();
   }
   // The window goes: its size as the screen had it, then the GL contexts.
