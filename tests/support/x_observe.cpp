@@ -125,3 +125,15 @@ rgb Screenshot::at(int x, int y) const {
                                   static_cast<std::size_t>(x)];
   return rgb{static_cast<int>((p >> 16) & 0xFF), static_cast<int>((p >> 8) & 0xFF), static_cast<int>(p & 0xFF)};
 }
+
+Screenshot wait_for_screen(Display* display, const std::function<bool(const Screenshot&)>& condition,
+                           int timeout_ms) {
+  Screenshot shot;
+  wait_until(
+      [&] {
+        shot = Screenshot::grab(display);
+        return shot.ok() && condition(shot);
+      },
+      timeout_ms);
+  return shot;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,3 +47,8 @@ class Screenshot {
   int width_ = 0, height_ = 0;
   std::vector<std::uint32_t> pixels_;  // 0x00RRGGBB
 };
+
+// Takes screenshots until `condition` holds for one (a pixel probe of what
+// the program draws); the last shot, whether or not it passed.
+Screenshot wait_for_screen(Display* display, const std::function<bool(const Screenshot&)>& condition,
+                           int timeout_ms);

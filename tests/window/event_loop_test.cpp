@@ -8,9 +8,13 @@
 
 #include "runtime/globals.h"
 #include "runtime/xtim.h"
+#include "textures/builtin_images.h"
+#include "textures/ogl_extensions.h"
+#include "ui/colr.h"
 #include "support/click_table.h"
 #include "support/live_window.h"
 #include "support/x_input.h"
+#include "support/x_observe.h"
 #include "support/x_server.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
@@ -218,6 +222,18 @@ TEST_F(EventLoop, TheCursorHidesAfterTenIdleSecondsInTheMainWindowOnly) {
   EXPECT_EQ(OS_mouse_showing, 1) << "the alert box always shows the cursor";
   EXPECT_EQ(mnw.cursor_type, 0);
   MACIBM_startwind(0, 0);
+}
+
+TEST_F(EventLoop, TheEmptyWizardFrameIsSwappedInTheWindowColour) {
+  glExt.init_extensions();
+  TEX_load_builtin_images();
+  window_.pass();
+  const rgb want{static_cast<int>(colr.rgb[34][0] * 255.0f + 0.5f), static_cast<int>(colr.rgb[34][1] * 255.0f + 0.5f),
+                 static_cast<int>(colr.rgb[34][2] * 255.0f + 0.5f)};
+  const Screenshot shot = wait_for_screen(
+      d_, [&](const Screenshot& s) { return s.at(400, 300) == want; }, 10000);
+  for (const click_point p : {click_point{0, 0}, click_point{400, 300}, click_point{799, 599}, clicks::quit})
+    EXPECT_EQ(shot.at(p.x, p.y), want) << p.x << ", " << p.y;
 }
 
 TEST_F(EventLoop, QuitInTheEmptyWizardEndsTheLoop) {
