@@ -1,0 +1,72 @@
+#!/bin/sh
+# Time from start to the first frame on the screen: the installer against a
+# minimal GLX program (bench_minimal_glx: an 800 x 600 window, a legacy
+# context, one swap), then the installer's CPU use on a static frame.
+#
+#   bench/first_frame.sh [-b BUILD_DIR] [-n RUNS] [-s SECONDS]
+#
+# Both run on a private Xvfb (800x600x24, white root) with Mesa's software
+# GL and LP_NUM_THREADS=2; the installer from a copy of its own in a
+# temporary folder with a temporary HOME. RUNS alternating starts of each
+# (default 11, at least 5), medians; then one installer run sits on its
+# frame for SECONDS (default 10) while its CPU time is measured.
+set -eu
+
+. "$(dirname "$0")/common.sh"
+runs=11
+seconds=10
+while getopts b:n:s: opt; do
+  case $opt in
+    b) build=$OPTARG ;;
+    n) runs=$OPTARG ;;
+    s) seconds=$OPTARG ;;
+    *) echo "usage: $0 [-b BUILD_DIR] [-n RUNS] [-s SECONDS]" >&2; exit 2 ;;
+  esac
+done
+[ "$runs" -ge 5 ] || runs=5
+
+need_built bench_first_frame bench_minimal_glx corvane_installer
+need_tools Xvfb
+
+scratch=$(mktemp -d /tmp/first-frame-bench-XXXXXX)
+xvfb_pid=""
+cleanup() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
+  rm -rf "$scratch"
+}
+trap cleanup EXIT INT TERM
+
+mkdir -p "$scratch/app" "$scratch/home"
+cp "$build/corvane_installer" "$scratch/app/"
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -wr 3> "$scratch/display" 2> /dev/null &
+xvfb_pid=$!
+i=0
+while [ ! -s "$scratch/display" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i + 1)); done
+[ -s "$scratch/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+DISPLAY=:$(head -n 1 "$scratch/display")
+HOME=$scratch/home
+LP_NUM_THREADS=2
+export DISPLAY HOME LP_NUM_THREADS
+
+frame() { "$build/bench_first_frame" "$@" | awk '/^first_frame_ns/ { print $2 }'; }
+
+ours=""
+refs=""
+i=0
+while [ $i -lt "$runs" ]; do
+  refs="$refs $(frame "$build/bench_minimal_glx")"
+  ours="$ours $(cd "$scratch/app" && frame ./corvane_installer)"
+  i=$((i + 1))
+done
+
+cpu=$(cd "$scratch/app" && "$build/bench_first_frame" --cpu "$seconds" ./corvane_installer |
+  awk '/^cpu_percent/ { print $2 }')
+
+# shellcheck disable=SC2086
+awk -v ours="$(median $ours)" -v ref="$(median $refs)" -v runs="$runs" -v cpu="$cpu" -v s="$seconds" 'BEGIN {
+  printf "first swapped frame, medians of %d alternating runs (Xvfb, llvmpipe)\n", runs
+  printf "minimal GLX program: %8.1f ms\n", ref / 1e6
+  printf "installer:           %8.1f ms\n", ours / 1e6
+  printf "ratio installer/minimal: %.2f (target <= 1.5)\n", ours / ref
+  printf "installer CPU on a static frame over %d s: %.1f %% of one core (target <= 15)\n", s, cpu
+}'
