@@ -6,10 +6,9 @@
 
 #include <GL/gl.h>
 #include <GL/glx.h>
+#include <unistd.h>
 
 #include <string>
-
-#include <unistd.h>
 
 #include "runtime/threads.h"
 #include "support/live_window.h"
