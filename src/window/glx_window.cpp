@@ -14,6 +14,7 @@
 
 #include "runtime/globals.h"
 #include "runtime/threads.h"
+#include "textures/tman.h"
 #include "ui/gl_state.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
@@ -218,6 +219,8 @@ int MACIBM_make_context(int which) {
 
   if (!glXMakeCurrent(display, w, context)) no_gl("I could not make the window's OpenGL context current.");
   fixed_gl_state();
+  // A new context has no texture bound.
+  if (which == 1) tman.reset_bind();
   return 1;
 }
 

@@ -8,8 +8,6 @@
 
 #include "runtime/globals.h"
 #include "runtime/xtim.h"
-#include "textures/builtin_images.h"
-#include "textures/ogl_extensions.h"
 #include "ui/colr.h"
 #include "support/click_table.h"
 #include "support/live_window.h"
@@ -225,8 +223,7 @@ TEST_F(EventLoop, TheCursorHidesAfterTenIdleSecondsInTheMainWindowOnly) {
 }
 
 TEST_F(EventLoop, TheEmptyWizardFrameIsSwappedInTheWindowColour) {
-  glExt.init_extensions();
-  TEX_load_builtin_images();
+  // The window's start loaded the built-in images and their colours.
   window_.pass();
   const rgb want{static_cast<int>(colr.rgb[34][0] * 255.0f + 0.5f), static_cast<int>(colr.rgb[34][1] * 255.0f + 0.5f),
                  static_cast<int>(colr.rgb[34][2] * 255.0f + 0.5f)};
