@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <GL/glx.h>
+#include <unistd.h>
 
 #include "runtime/globals.h"
+#include "support/temp_dir.h"
+#include "textures/tman.h"
 #include "window/keys.h"
 #include "window/macibm.h"
 #include "window/menus.h"
@@ -204,4 +207,42 @@ TEST_F(WindowState, AClickOnABarTitleOpensAndClosesItsMenu) {
   click_at(20 - mnw.wind_x, 590 - mnw.wind_y);
   EXPECT_EQ(mnw.open_menu, -1);
   EXPECT_EQ(mnw.click, 1);
+}
+
+TEST_F(WindowState, TextureFailuresAreShownOnceEachKindOnlyInTheMainWindow) {
+  TempDir dir;
+  ASSERT_TRUE(dir.ok());
+  char start[4096];
+  ASSERT_TRUE(getcwd(start, sizeof start));
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);  // the warnings' memory report goes here
+  tman.scene_load_fail = 1;
+  tman.instl_load_fail = 1;
+
+  MACIBM_startwind(wind_prefs, 0);
+  testing::internal::CaptureStderr();
+  MACIBM_event_proc();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "not over the options window";
+  EXPECT_EQ(tman.scene_load_fail, 1);
+
+  MACIBM_startwind(0, 0);
+  testing::internal::CaptureStderr();
+  MACIBM_event_proc();
+  const std::string shown = testing::internal::GetCapturedStderr();
+  const std::size_t scenery = shown.find("Some scenery textures could not be loaded.");
+  const std::size_t install = shown.find(
+      "This may be an installation problem.  Run the installer/updater again to get these missing textures.");
+  ASSERT_NE(scenery, std::string::npos) << shown;
+  ASSERT_NE(install, std::string::npos) << shown;
+  EXPECT_LT(scenery, install) << "scenery first";
+  EXPECT_NE(shown.find("(RAdorud/GenC/hl_mnw line 1566)"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("(RAdorud/GenC/hl_mnw line 1568)"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("aircraft"), std::string::npos) << "no aircraft failure to show";
+  EXPECT_EQ(tman.scene_load_fail, 2);
+  EXPECT_EQ(tman.instl_load_fail, 2);
+
+  testing::internal::CaptureStderr();
+  MACIBM_event_proc();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "each kind once";
+  tman.scene_load_fail = tman.instl_load_fail = 0;
+  EXPECT_EQ(chdir(start), 0);
 }
