@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "support/wait.h"
 
@@ -60,10 +61,15 @@ void keep_gl_driver_loaded() {
       nullptr);
 }
 
-XServer::XServer(int width, int height) : width_(width), height_(height) {
+XServer::XServer(int width, int height, std::vector<std::string> extra_args) : width_(width), height_(height) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return;
   const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  std::vector<std::string> args = {"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-noreset"};
+  for (std::string& a : extra_args) args.push_back(std::move(a));
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
   pid_ = fork();
   if (pid_ == 0) {
     // Only async-signal-safe calls here: the test may have threads. The
@@ -79,8 +85,7 @@ XServer::XServer(int width, int height) : width_(width), height_(height) {
       dup2(null, 1);
       dup2(null, 2);
     }
-    execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen.c_str(), "-nolisten", "tcp", "-noreset",
-           static_cast<char*>(nullptr));
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   close(fds[1]);

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 typedef struct _XDisplay Display;
 
@@ -21,7 +22,8 @@ void keep_gl_driver_loaded();
 
 class XServer {
  public:
-  explicit XServer(int width = 800, int height = 600);
+  // extra_args go to the server after the usual ones ("-extension", "GLX").
+  explicit XServer(int width = 800, int height = 600, std::vector<std::string> extra_args = {});
   ~XServer();
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;

@@ -91,7 +91,9 @@ TEST(InstallerWindow, OneFullScreenWindowWithItsHintsThenAnOrderlyEndOnQuit) {
   XServer x;
   ASSERT_TRUE(x.ok());
   Display* d = x.display();
-  InstallerRun run(&x);
+  InstallerRun::Options o;
+  o.env = {"DESKTOP_STARTUP_ID=launch-42"};
+  InstallerRun run(&x, o);
   ASSERT_TRUE(run.started());
   const unsigned long w = wait_for_window(d, "Halden", kProgramTimeoutMs);
   ASSERT_NE(w, 0u) << run.err();
@@ -104,6 +106,7 @@ TEST(InstallerWindow, OneFullScreenWindowWithItsHintsThenAnOrderlyEndOnQuit) {
   EXPECT_EQ(g.height, 600);
   EXPECT_EQ(text_property(d, w, "WM_CLASS"), std::string("main_window\0Corvane\0", 20));
   EXPECT_EQ(text_property(d, w, "_NET_WM_NAME"), "Halden");
+  EXPECT_EQ(text_property(d, w, "_NET_STARTUP_ID"), "launch-42");
   EXPECT_EQ(atom_property(d, w, "_NET_WM_WINDOW_TYPE"), std::vector<std::string>{"_NET_WM_WINDOW_TYPE_NORMAL"});
   EXPECT_EQ(atom_property(d, w, "_NET_WM_ALLOWED_ACTIONS"),
             (std::vector<std::string>{"_NET_WM_ACTION_CLOSE", "_NET_WM_ACTION_FULLSCREEN", "_NET_WM_ACTION_MOVE"}));
@@ -276,6 +279,17 @@ TEST(InstallerWindow, AsksForFullScreenOnAScreenOfItsSizeOnly) {
   EXPECT_TRUE(large.state.empty());
   EXPECT_EQ(large.exit_code, 0);
   EXPECT_EQ(large.out, "") << "a screen of 1024 x 768 keeps its size: nothing to restore";
+}
+
+TEST(InstallerWindow, AServerWithoutGlEndsTheRunWithItsMessage) {
+  XServer x(800, 600, {"-extension", "GLX"});
+  ASSERT_TRUE(x.ok());
+  InstallerRun run(&x);
+  EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 1);
+  EXPECT_EQ(run.out(),
+            "Whoah -- no matter how hard I tried, I failed to get a GLX visual. Something's seriously wonky on your "
+            "machine.\n");
+  EXPECT_TRUE(windows_named(x.display(), "Halden").empty());
 }
 
 TEST(InstallerWindow, WithoutADisplayItSaysSoInOneLineAndEndsWithOne) {
