@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "engine/installer_state.h"
 #include "engine/record_scan.h"
 #include "engine/web_host.h"
 #include "files/archives.h"
@@ -15,6 +16,13 @@
 #include "files/io_utils.h"
 #include "files/xmap.h"
 #include "runtime/globals.h"
+#include "ui/draw.h"
+#include "ui/font.h"
+#include "ui/frames.h"
+#include "ui/question.h"
+#include "ui/web.h"
+#include "ui/widgets.h"
+#include "window/mnw.h"
 
 namespace {
 
@@ -31,6 +39,18 @@ bool location_is_usable(const std::string& server, const std::string& path) {
 std::string site_message(const char* head) {
   return std::string(head) + kMakerSite + " to download the update.";
 }
+
+// What the box says of the program and of the people behind it.
+const char* const kCredits[8] = {
+    "Art: the Corvane art team, panels, liveries and splash screens",
+    "Code subroutines: the Corvane engine group, with thanks to our testers",
+    "Linux port: the Corvane platform team",
+    "Airport and navigation-aid data: the Corvane data volunteers",
+    "Intro screen: the Corvane art team",
+    "Icons: the Corvane interface team",
+    "Additional elevation data: the open terrain survey, http://www.example.org/",
+    "Forest prototypes: the Corvane scenery team",
+};
 
 std::string with_code(const char* format, int code) {
   char line[512];
@@ -166,4 +186,37 @@ std::string about_status_line(const about_state& s, int64_t written, int64_t con
   if (content_length <= 0) return "Downloading the installer...";
   const int64_t percent = written * 100 / content_length;
   return "Downloading the installer..." + std::to_string(percent) + "% complete";
+}
+
+void MACIBM_about() {
+  // The check and the offer outlive the box: opened again, it shows them.
+  static about_state s;
+  const std::string list_file = temp_path + "serverlist9.txt";
+  const std::string archive = temp_path + "installer.zip";
+  BTN_modal_loop(wind_about, [&]() {
+    about_check_step(s, list_file);
+
+    const float w = mnw.wind_w, h = mnw.wind_h, wrap = w - 40.0f;
+    OGL_plot_back_col();
+    BTN_fillwin(1, 21);
+    BTN_subwin(0, 15, -1, 35, -1, -1, "", &wx, &wy);
+    OGL_string(49, 20, h - 45, kOwnVersionName, wrap, charset_prop, 0);
+    OGL_string(49, 20, h - 55, "Written and designed by the Corvane team", wrap, charset_prop, 0);
+    OGL_string(49, 20, h - 65, kMakerSite, wrap, charset_prop, 0);
+    OGL_string(47, 20, h - 85, about_version_line(s), wrap, charset_prop, 0);
+    for (int i = 0; i < 8; ++i) OGL_string(47, 20, h - 115 - 10.0f * i, kCredits[i], wrap, charset_prop, 0);
+    if (BTN_action(191, 17, 0, 0, 1,
+                   std::string("Go to ") + kMakerSite + " for free updates and tons of other cool stuff!", "-"))
+      go_to_URL(kMakerSite);
+
+    if (s.ins_state == about_offer &&
+        BTN_action(492, 17, 0, 0, 1, s.is_beta ? " Get New Beta! " : "Update Corvane!", "-"))
+      s.ins_state = about_downloading;
+    about_installer_step(s, archive);
+    const std::string status =
+        about_status_line(s, http.written(kAboutInstallerSlot), http.content_length(kAboutInstallerSlot));
+    if (!status.empty()) OGL_string(58, 20, h - 225, status, wrap, charset_prop, 0);
+    return -1;
+  });
+  about_close(s);
 }

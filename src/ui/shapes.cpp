@@ -2,9 +2,14 @@
 // quad normal, the disc and the box, and their drawing calls.
 #include "ui/shapes.h"
 
+#include <GL/gl.h>
+
 #include <cmath>
 
 #include "runtime/globals.h"
+#include "ui/colr.h"
+#include "ui/draw.h"
+#include "window/mnw.h"
 
 namespace {
 
@@ -19,7 +24,92 @@ void ring_vertex(shape_sink& out, float x, float rho, int degrees) {
   out.vertex(x, rho * lookup_cos[degrees], -rho * lookup_sin[degrees]);
 }
 
+// Sends a shape straight to GL.
+class gl_shape_sink : public shape_sink {
+ public:
+  void begin(shape_prim prim) override {
+    glBegin(prim == prim_triangle_fan ? GL_TRIANGLE_FAN : prim == prim_quad_strip ? GL_QUAD_STRIP : GL_QUADS);
+  }
+  void normal(float x, float y, float z) override { glNormal3f(x, y, z); }
+  void tex(float s, float t) override { glTexCoord2f(s, t); }
+  void vertex(float x, float y, float z) override { glVertex3f(x, y, z); }
+  void end() override { glEnd(); }
+};
+
 }  // namespace
+
+// --- Drawing ---
+
+void OGL_fillcircle(int colour, float x, float y, float r) {
+  fillcircle_rows(x, y, r, [&](float row_y, float left, float right) {
+    OGL_line(colour, 1.0f, left, row_y, right, row_y);
+  });
+}
+
+void OGL_framecircle(int colour, float x, float y, float r) {
+  OGL_setstate(gl_fog_off, 0, gl_lit_off, gl_alpha_none, gl_depth_off, gl_dwrite_off);
+  OGL_setcolor(colour, 1.0f);
+  float points[kFrameCirclePoints][2];
+  framecircle_points(x + mnw.wind_x + 0.5f, y + mnw.wind_y + 0.5f, r, points);
+  glBegin(GL_LINE_STRIP);
+  for (const auto& p : points) glVertex2f(p[0], p[1]);
+  glEnd();
+}
+
+void OGL_arc(int colour, float x, float y, float r_inner, float r_outer, float a_from, float a_to) {
+  OGL_setcolor(colour, 1.0f);
+  arc_segments(x, y, r_inner, r_outer, a_from, a_to,
+               [&](float x1, float y1, float x2, float y2) { OGL_line(colour, 1.0f, x1, y1, x2, y2); });
+}
+
+void OGL_spectrum_rgb(float value) {
+  float c[3];
+  spectrum_rgb(value, c);
+  if (OGL_monochrome) {
+    float sum = c[0] + c[1] + c[2];
+    sum = sum < 0.01f ? 0.01f : sum > 1.0f ? 1.0f : sum;
+    c[0] = c[2] = 0.0f;
+    c[1] = sum;
+  }
+  glColor4f(c[0], c[1], c[2], OGL_alpha_factor);
+}
+
+void OGL_3dline(float x1, float y1, float z1, float x2, float y2, float z2) {
+  glVertex3f(x1, y1, z1);
+  glVertex3f(x2, y2, z2);
+}
+
+void OGL_3dquad(float* p1, float* p2, float* p3, float* p4) {
+  const float st[4][2] = {{st11[0], st11[1]}, {st10[0], st10[1]}, {st00[0], st00[1]}, {st01[0], st01[1]}};
+  gl_shape_sink gl;
+  quad3_emit(p1, p2, p3, p4, st, gl);
+}
+
+void OGL_3dquad_st(float* p1, float* p2, float* p3, float* p4, float s1, float t1, float s2, float t2) {
+  const float st[4][2] = {{s1, t1}, {s1, t2}, {s2, t2}, {s2, t1}};
+  gl_shape_sink gl;
+  quad3_emit(p1, p2, p3, p4, st, gl);
+}
+
+void OGL_disc(float x, float y, float z, float r) {
+  glPushMatrix();
+  glTranslatef(x, y, z);
+  gl_shape_sink gl;
+  disc_emit(r, gl);
+  glPopMatrix();
+}
+
+void OGL_cube(float x, float y, float z, float w, float h, float d, float s1, float s2, float t1, float t2,
+              float angle) {
+  glPushMatrix();
+  glTranslatef(x, y, z);
+  glRotatef(-angle, 0.0f, 0.0f, 1.0f);
+  gl_shape_sink gl;
+  cube_emit(w, h, d, s1, s2, t1, t2, gl);
+  glPopMatrix();
+}
+
+// --- Geometry ---
 
 void framecircle_points(float cx, float cy, float r, float out[kFrameCirclePoints][2]) {
   for (int i = 0; i < kFrameCirclePoints; ++i) {
