@@ -88,6 +88,16 @@ void colr_class::spectrum_init(int mode) {
   }
 }
 
+int spectrum_scale_index(float minimum, float maximum, int i) {
+  float value = minimum + (maximum - minimum) * 0.001001001f * static_cast<float>(i);
+  const float lo = std::fmin(minimum, maximum), hi = std::fmax(minimum, maximum);
+  value = value < lo ? lo : value > hi ? hi : value;
+  // An empty range (or bounds that give no number) shows entry 0.
+  const float pos = (value - minimum) / (maximum - minimum) * 1000.0f;
+  const int index = std::isfinite(pos) ? static_cast<int>(pos) : 0;
+  return index < 0 ? 0 : index > 999 ? 999 : index;
+}
+
 void colr_class::spectrum_plotscale(float x, float y, float minimum, float maximum, int decimals) {
   spectrum_max = maximum;
   OGL_number(0, x + 4, y + 996, maximum, 5, decimals, 100);
@@ -98,13 +108,7 @@ void colr_class::spectrum_plotscale(float x, float y, float minimum, float maxim
   glPointSize(4.0f);
   glBegin(GL_POINTS);
   for (int i = 0; i <= 996; i += 4) {
-    float value = minimum + (maximum - minimum) * 0.001001001f * i;
-    const float lo = std::fmin(minimum, maximum), hi = std::fmax(minimum, maximum);
-    value = value < lo ? lo : value > hi ? hi : value;
-    const float pos = (value - minimum) / spectrum_range * 1000.0f;
-    int index = std::isfinite(pos) ? static_cast<int>(pos) : 0;
-    index = index < 0 ? 0 : index > 999 ? 999 : index;
-    glColor3fv(spectrum[index]);
+    glColor3fv(spectrum[spectrum_scale_index(minimum, maximum, i)]);
     glVertex2f(x, y + i);
   }
   glEnd();

@@ -40,5 +40,10 @@ class colr_class {
 
 extern colr_class colr;
 
+// The spectrum entry that a scale from minimum to maximum shows i units up
+// its height (0 to 999): the value there, kept within the bounds, as a share
+// of the range; entry 0 for an empty range.
+int spectrum_scale_index(float minimum, float maximum, int i);
+
 // Sets the GL colour from entry `colour` at opacity alpha.
 void OGL_setcolor(int colour, float alpha);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "runtime/globals.h"
+#include "ui/colr.h"
 #include "ui/shapes.h"
 #include "ui/tabs_dial.h"
 
@@ -98,6 +99,17 @@ TEST(Shapes, SpectrumRampAndQuadNormals) {
     EXPECT_NEAR(rgb[1], c.g, 1e-5) << c.value;
     EXPECT_NEAR(rgb[2], c.b, 1e-5) << c.value;
   }
+
+  // The scale beside value plots: entry 0 for an empty range.
+  for (int i : {0, 4, 500, 996}) {
+    EXPECT_EQ(spectrum_scale_index(5, 5, i), 0) << i;
+    EXPECT_EQ(spectrum_scale_index(NAN, 1, i), 0) << i;
+  }
+  EXPECT_EQ(spectrum_scale_index(0, 10, 0), 0);
+  EXPECT_EQ(spectrum_scale_index(0, 10, 500), 500);
+  EXPECT_EQ(spectrum_scale_index(0, 10, 996), 996);
+  EXPECT_EQ(spectrum_scale_index(10, 0, 996), 996) << "a falling range climbs the spectrum the same way";
+  EXPECT_EQ(spectrum_scale_index(-1e30f, 1e30f, 500), 500);
 
   float p1[3] = {0, 0, 0}, p2[3] = {0, 1, 0}, p3[3] = {0, 1, 3}, p4[3] = {0, 0, 3}, n[3];
   quad_normal(p1, p2, p3, n);
