@@ -280,6 +280,21 @@ TEST_F(TmanTest, ReleaseAndUnloadRulesAreFatal) {
   tex_load_vars v;
   v.ref = 9000;
   EXPECT_EXIT(t.load_texture_ogl(&v, 1), testing::ExitedWithCode(1), "manual_ref>=ref_dat.size");
+  // Sides are checked before anything reaches GL.
+  v.ref = 60;
+  v.filter = tex_rgba;
+  v.gl_format = GL_RGBA;
+  v.bytes_per_pixel = 4;
+  v.pow2_dx = 96;
+  v.pow2_dy = 4;
+  v.pixels = scratch_array;
+  EXPECT_EXIT(t.load_texture_ogl(&v, 1), testing::ExitedWithCode(1),
+              "load_tex: Trying to read a texture that is not a power of 2!");
+  v.pow2_dx = 4096;
+  v.filter |= tex_no_pow2;
+  EXPECT_EXIT(t.load_texture_ogl(&v, 1), testing::ExitedWithCode(1), "less than 1 or greater than 2048");
+  v.ref = 0;
+  EXPECT_EXIT(t.load_texture_ogl(&v, 1), testing::ExitedWithCode(1), "Trying to bind a null ref!");
 }
 
 namespace {
