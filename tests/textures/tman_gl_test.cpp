@@ -87,6 +87,10 @@ class TmanGL : public testing::Test {
 }  // namespace
 
 TEST_F(TmanGL, StartUpUploadsTheFourImagesAndTakesTheInterfaceColours) {
+  // The test window has loaded them already: load them afresh.
+  for (int ref : {t_background, t_elements, t_world_map, t_interface}) tman.unload_texture(ref);
+  EXPECT_EQ(tman.total_texes(), 0);
+  for (int entry = 34; entry <= 47; ++entry) colr.assign(entry, 0, 0, 0);
   TEX_load_builtin_images();
 
   struct expect {
