@@ -149,17 +149,6 @@ TEST(ProbeVersion, HundredTimesMajorPlusTenTimesMinor) {
   EXPECT_EQ(OGL_extensions::version_number(nullptr), 100);
 }
 
-TEST(ProbeStart, EveryEntryPointNullAndOnlySharingAllowed) {
-  const OGL_extensions fresh;
-  EXPECT_EQ(fresh.threaded_avail, 1);
-  EXPECT_EQ(fresh.vbo_avail, 0);
-  EXPECT_EQ(fresh.glsl_avail, 0);
-  EXPECT_EQ(fresh.max_texture_size, 0);
-  EXPECT_EQ(fresh.glBindBufferARB, nullptr);
-  EXPECT_EQ(fresh.glUseProgramObjectARB, nullptr);
-  EXPECT_EQ(fresh.glBlendFuncSeparateEXT, nullptr);
-}
-
 TEST_F(Probe, AVersionTwoOneDriverHasItsFeaturesByNumberAndLogsThirtyThreeLines) {
   driver_.ints = {{GL_MAX_TEXTURE_UNITS_ARB, 4},
                   {GL_MAX_TEXTURE_SIZE, 2048},

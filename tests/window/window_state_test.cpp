@@ -1,6 +1,6 @@
 // Window rules that need no X server: the tooltip's place, the sprite
 // cursors, the visual attempts, the pointer transform, the close rule of
-// sub-windows and the menu rules of a click.
+// sub-windows and the texture-load warnings.
 #include <gtest/gtest.h>
 
 #include <GL/glx.h>
@@ -11,7 +11,6 @@
 #include "textures/tman.h"
 #include "window/keys.h"
 #include "window/macibm.h"
-#include "window/menus.h"
 #include "window/mnw.h"
 #include "window/mouse_help.h"
 
@@ -21,7 +20,6 @@ class WindowState : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_ = mnw;
-    saved_menus_ = menu;
     mnw = mnw_struct{};
     mnw.x_res = 800;
     mnw.y_res = 600;
@@ -29,8 +27,6 @@ class WindowState : public ::testing::Test {
   }
   void TearDown() override {
     mnw = saved_;
-    menu = saved_menus_;
-    active_popup_code = select_popup_code = popup_menu_select = 0;
   }
   void click_at(float x, float y) {
     mnw.mouse_x = x;
@@ -39,7 +35,6 @@ class WindowState : public ::testing::Test {
     MACIBM_handleclick(0);
   }
   mnw_struct saved_{};
-  std::vector<menu_struct> saved_menus_;
 };
 
 }  // namespace
@@ -76,9 +71,7 @@ TEST(CursorSprites, CellsOfTheInterfaceImage) {
 
   const struct {
     int type, x, y;  // lower-left pixel of the cell
-  } cells[] = {{3, 200, 325},  {4, 232, 325},  {5, 200, 293},  {6, 232, 293}, {7, 264, 325},
-               {8, 296, 325},  {9, 264, 293},  {10, 296, 293}, {11, 328, 325}, {14, 168, 293},
-               {13, 168, 325}, {42, 168, 325}};
+  } cells[] = {{3, 200, 325}, {14, 168, 293}, {13, 168, 325}, {42, 168, 325}};
   for (const auto& c : cells) {
     const cursor_cell cell = cursor_sprite_cell(c.type, 0);
     EXPECT_FLOAT_EQ(cell.u0 * 512.0f, static_cast<float>(c.x)) << c.type;
@@ -150,63 +143,6 @@ TEST_F(WindowState, TopCornersCloseTheClosableSubWindows) {
   MACIBM_startwind(993, 0);
   MACIBM_handleclick(1);
   EXPECT_EQ(mnw.cur_wind, 0);
-}
-
-TEST_F(WindowState, AClickChoosesFromThePopUpListOrClosesIt) {
-  MACIBM_clear_menus(1);
-  MACIBM_startwind(0, 0);
-  EXPECT_EQ(menu[kPopupSlot].l, -1) << "starting a window takes the list out of reach";
-  menu_struct& list = menu[kPopupSlot];
-  for (int k = 0; k < 3; ++k) {
-    item_struct item;
-    item.text = "Row " + std::to_string(k);
-    item.l = 100;
-    item.r = 200;
-    item.t = static_cast<short>(300 - 12 * k);
-    item.b = static_cast<short>(288 - 12 * k);
-    list.items.push_back(item);
-  }
-  active_popup_code = 7;
-  mnw.open_menu = kPopupSlot;
-  click_at(150, 270);
-  EXPECT_EQ(select_popup_code, 7);
-  EXPECT_EQ(popup_menu_select, 2);
-  EXPECT_EQ(active_popup_code, 0);
-  EXPECT_EQ(mnw.open_menu, -1);
-  EXPECT_EQ(mnw.click, 0) << "the click is used up";
-
-  // The edge shared by two rows belongs to the upper one.
-  active_popup_code = 7;
-  mnw.open_menu = kPopupSlot;
-  click_at(150, 276);
-  EXPECT_EQ(popup_menu_select, 1);
-
-  // A click beside the list closes it and stays for the widgets.
-  mnw.open_menu = kPopupSlot;
-  click_at(50, 276);
-  EXPECT_EQ(mnw.open_menu, -1);
-  EXPECT_EQ(mnw.click, 1);
-}
-
-TEST_F(WindowState, AClickOnABarTitleOpensAndClosesItsMenu) {
-  MACIBM_clear_menus(1);
-  MACIBM_startwind(0, 0);
-  menu[0].title = "File";
-  menu[0].l = 0;
-  menu[0].r = 40;
-  menu[0].b = 582;
-  menu[0].t = 600;
-  click_at(20, 590);
-  EXPECT_EQ(mnw.open_menu, 0);
-  EXPECT_EQ(mnw.click, 0);
-  click_at(20, 590);
-  EXPECT_EQ(mnw.open_menu, -1);
-
-  // In a sub-window the bar is not there.
-  MACIBM_startwind(wind_prefs, 0);
-  click_at(20 - mnw.wind_x, 590 - mnw.wind_y);
-  EXPECT_EQ(mnw.open_menu, -1);
-  EXPECT_EQ(mnw.click, 1);
 }
 
 TEST_F(WindowState, TextureFailuresAreShownOnceEachKindOnlyInTheMainWindow) {
