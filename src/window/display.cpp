@@ -13,6 +13,7 @@
 #include "runtime/threads.h"
 #include "textures/builtin_images.h"
 #include "textures/ogl_extensions.h"
+#include "textures/tman.h"
 #include "ui/draw.h"
 #include "ui/font.h"
 #include "ui/frames.h"
@@ -69,6 +70,8 @@ void MACIBM_init(int argc, const char* const* argv) {
   xer.open(log_path + "Corvane Installer Log.txt", std::ios::out | std::ios::trunc);
   xer.setf(std::ios::fixed, std::ios::floatfield);
 
+  // The texture loader shows its "Loading bitmap" lines on the splash.
+  tman_show_init = MACIBM_show_init;
   UTL_init_tables();
   write_log_header();
   cmdline.init_unix(argc, argv);
