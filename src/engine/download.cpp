@@ -314,6 +314,8 @@ void file_step(int s, int i) {
 
 }  // namespace
 
+void grab_files_kill() { drain_unpack_pool(true); }
+
 std::string stream_archive(int s) { return temp_path + static_cast<char>('0' + s) + ".zip"; }
 
 int streams_for_rate(double kb_per_second) {

@@ -33,6 +33,11 @@ constexpr int kFirstStreamHttp = 2;  // HTTP slot of stream 0; stream s uses slo
 // the run.
 int grab_files();
 
+// Lets every unpacking handed to the pool finish, takes them back (a
+// failure among them is only logged) and ends the pool. Nothing when no
+// pool is running.
+void grab_files_kill();
+
 // The unpack pool of a run; null while nothing is being unpacked for the
 // streams.
 extern UTL_worker_threads* web_unzip_pool;

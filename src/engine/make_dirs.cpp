@@ -2,10 +2,13 @@
 
 #include <cstddef>
 #include <set>
+#include <vector>
 
 #include "engine/install_filter.h"
 #include "engine/installer_state.h"
 #include "files/io_utils.h"
+#include "files/temp_folder.h"
+#include "runtime/globals.h"
 #include "runtime/translate.h"
 #include "ui/alert.h"
 
@@ -72,6 +75,16 @@ int make_dirs() {
   for (const std::string& folder : folders) {
     if (const int code = make_one(folder)) return code;
   }
+
+  // Temporary files that a run stopped part-way (killed, or the power gone)
+  // left beside the files it was replacing are removed, in every folder of
+  // the table's files.
+  std::set<std::string> table_folders;
+  table_folders.insert(dest_dir_path);
+  for (int i = 0; i < count; ++i) table_folders.insert(folder_part(local_path(current_version(i).path)));
+  const std::vector<std::string> sweep(table_folders.begin(), table_folders.end());
+  if (const int removed = remove_temp_beside_files(sweep.data(), sweep.size()))
+    xer << "Removed " << removed << " temporary files that an earlier run left in " << dest_dir_path << ".\n";
 
   // The working folders: a failure is shown but the installation goes on.
   for (const char* folder : kFixedFolders) make_one(dest_dir_path + folder);

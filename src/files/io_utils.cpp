@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "files/find_path.h"
+#include "files/temp_folder.h"
 #include "runtime/globals.h"
 #include "ui/shutdown.h"
 #include "window/macibm.h"
@@ -256,8 +257,13 @@ int copy_file(const std::string& source, const std::string& destination) {
   // The copy goes into a temporary file next to the destination and replaces
   // it only when complete, so a failed copy never leaves a half-written file
   // in place of a good one.
-  std::string temp = temp_name_beside(destination, ".XXXXXX");
-  const int out = mkostemp(temp.data(), O_CLOEXEC);
+  std::string temp;
+  int out = -1;
+  for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
+    temp = temp_name_beside(destination, temp_beside_suffix());
+    out = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0 && errno != EEXIST) break;
+  }
   if (out < 0) {
     const int err = errno;
     close(in);

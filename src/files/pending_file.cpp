@@ -9,26 +9,9 @@
 #include <cstdio>
 
 #include "files/io_utils.h"
+#include "files/temp_folder.h"
 
-std::string random_suffix() {
-  static thread_local std::uint64_t state = 0;
-  if (state == 0) {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    state = static_cast<std::uint64_t>(ts.tv_nsec) ^ (static_cast<std::uint64_t>(ts.tv_sec) << 32) ^
-            (static_cast<std::uint64_t>(getpid()) << 16) ^ reinterpret_cast<std::uintptr_t>(&state);
-    if (state == 0) state = 1;
-  }
-  static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  std::string s = ".";
-  for (int i = 0; i < 6; ++i) {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    s += kChars[state % (sizeof kChars - 1)];
-  }
-  return s;
-}
+std::string random_suffix() { return temp_beside_suffix(); }
 
 int PendingFile::create(const std::string& target) {
   discard();

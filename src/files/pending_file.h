@@ -4,9 +4,7 @@
 
 #include <string>
 
-// Six random name characters after a '.', for temporary names. The state is
-// per thread, so workers writing side by side need no lock; O_EXCL on the
-// create makes any collision harmless.
+// The suffix of a temporary name beside a target: temp_beside_suffix().
 std::string random_suffix();
 
 // A new file written beside its target. It takes the target's place only

@@ -1,12 +1,38 @@
-// The private folder that holds this run's temporary files.
+// The private folder that holds this run's temporary files, and the
+// temporary files written beside the files they are to replace.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Makes a folder only this user can enter (mode 0700) inside `base` (which
-// ends in "/") and returns its path with a final "/"; empty on failure.
+// ends in "/"), named after this process ("corvane-<pid>-XXXXXX"), and
+// returns its path with a final "/"; empty on failure. It is this run's
+// folder: remove_this_runs_temp_folder removes it.
 std::string make_run_temp_folder(const std::string& base);
 
 // Removes the folder made by make_run_temp_folder with everything in it.
 // Returns 0 or the errno of the first failure.
 int remove_run_temp_folder(const std::string& folder);
+
+// Removes the folder this run made with make_run_temp_folder, if any;
+// every exit the program controls calls it. Nothing else is touched.
+void remove_this_runs_temp_folder();
+
+// Removes the folders in base that runs of this program made and left
+// behind: named as make_run_temp_folder names them, this user's, real
+// folders (not links), made by a process that no longer runs. Returns how
+// many were removed.
+int remove_stale_run_temp_folders(const std::string& base);
+
+// The name suffix of every temporary file written beside its target
+// (".cvpart-" and six letters or digits): one form, so that files left
+// behind when a run was killed are recognised and removed by the next.
+std::string temp_beside_suffix();
+// The name has that form.
+bool is_temp_beside_name(const std::string& name);
+
+// Removes, in each of the folders (each ending in "/"), the plain files and
+// links whose names have the temporary form. Returns how many were
+// removed. Safe on any thread.
+int remove_temp_beside_files(const std::string* folders, std::size_t count);

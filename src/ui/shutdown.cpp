@@ -2,6 +2,8 @@
 
 #include <X11/Xlib.h>
 
+#include "engine/pools.h"
+#include "files/temp_folder.h"
 #include "runtime/cmdline.h"
 #include "runtime/globals.h"
 #include "runtime/prefs.h"
@@ -12,6 +14,9 @@
 
 void MACIBM_finishup(int orderly) {
   if (orderly) {
+    // The engine's workers stop first, while the file table, the paths and
+    // the temporary folder they use are all still there.
+    stop_engine_pools();
     // A frame-rate test leaves the user's settings alone.
     if (!cmdline.has_option("--fps_test")) {
       pref.IO_set(11, 1);
@@ -19,6 +24,8 @@ void MACIBM_finishup(int orderly) {
     }
     THREAD_shutdown();
   }
+  // Every exit the program controls takes this run's temporary files along.
+  remove_this_runs_temp_folder();
   // The window goes: its size as the screen had it, then the GL contexts.
   if (mnw.display) {
     MACIBM_setres(0);

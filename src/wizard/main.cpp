@@ -39,9 +39,11 @@ int main(int argc, char** argv) {
   }
   xer << "\n";
 
-  // This run's temporary files go into a folder of its own.
+  // This run's temporary files go into a folder of its own; those that
+  // earlier runs left behind (killed, or the machine gone down) go now.
   std::string system_temp = "/tmp/";
   get_OS_abs_path(os_dir_temp, system_temp);
+  remove_stale_run_temp_folders(system_temp);
   temp_path = make_run_temp_folder(system_temp);
   if (temp_path.empty()) {
     MACIBM_alert(0, "I could not make a folder for temporary files in " + system_temp + ".",
@@ -56,7 +58,6 @@ int main(int argc, char** argv) {
 
   while (!app_done) MACIBM_event_proc();
 
-  remove_run_temp_folder(temp_path);
   MACIBM_finishup(1);
   return 0;
 }

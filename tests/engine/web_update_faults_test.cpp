@@ -5,8 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -15,6 +19,8 @@
 #include "files/archives.h"
 #include "files/folder_list.h"
 #include "files/io_utils.h"
+#include "files/temp_folder.h"
+#include "runtime/globals.h"
 #include "support/unprivileged.h"
 
 namespace {
@@ -206,6 +212,64 @@ TEST_F(WebUpdateFaults, AReadOnlyInstallFolderStopsTheRunWithAnAlertAndDamagesNo
   EXPECT_NE(shown.find("Destination: " + local("Airfoils/f")), std::string::npos) << shown;
   for (const auto& [path, content] : a) EXPECT_EQ(read_file(local(path)), content) << path;
   EXPECT_EQ(listing_count(dest_dir_path + "Airfoils/"), a.size());
+}
+
+TEST_F(WebUpdateFaults, ARunKilledPartWayIsSetRightByTheNextRun) {
+  for (int i = 0; i < 16; ++i) {
+    const std::string path = (i % 2 ? "Airfoils/" : "Resources/plugins/") + std::string("f") + std::to_string(i) + ".txt";
+    a[path] = text_of(300 + i, 20000);
+    b[path] = text_of(400 + i, 60000 + 1000 * i);
+  }
+  a["Resources/old/gone.txt"] = text_of(500, 100);
+  builder.add_update(a, b);
+  publish();
+  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, a));
+  stg.stream_count = 4;
+  // The later archives trickle, so the run is in the middle of its work
+  // when it is killed.
+  TestHttpServer::FaultSpec slow;
+  slow.fault = TestHttpServer::Fault::slow;
+  slow.bytes = 4096;
+  slow.delay_ms = 5;
+  for (const auto& [path, content] : b) server->set_fault(request_of(path), slow);
+
+  const auto installed = [&] {
+    int n = 0;
+    for (const auto& [path, content] : b) n += read_file(local(path)) == content ? 1 : 0;
+    return n;
+  };
+  xer.flush();
+  const pid_t run = fork();
+  if (run == 0) {
+    RunStats stats;
+    road(stats, 60.0);
+    _exit(0);
+  }
+  ASSERT_GT(run, 0);
+  const auto limit = deadline(30.0);
+  while (installed() < 3 && std::chrono::steady_clock::now() < limit) nap();
+  kill(run, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(waitpid(run, &status, 0), run);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it was killed";
+  EXPECT_LT(installed(), static_cast<int>(b.size()));
+  // What a kill in the middle of writing a file leaves beside it.
+  ASSERT_TRUE(write_file(local("Airfoils/f1.txt") + temp_beside_suffix(), "half of f1"));
+  ASSERT_TRUE(write_file(local("Resources/plugins/f2.txt") + temp_beside_suffix(), "half of f2"));
+  ASSERT_TRUE(write_file(local("") + "top" + temp_beside_suffix(), "half of something"));
+
+  server->clear_faults();
+  RunStats again;
+  ASSERT_TRUE(road(again));
+  EXPECT_EQ(again.result, 1);
+  EXPECT_EQ(stg.had_errors, 0);
+  // Exactly the release's files, each with its bytes, and nothing else.
+  std::map<std::string, std::string> on_disk;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(dest_dir_path))
+    if (!e.is_directory()) on_disk[e.path().string().substr(dest_dir_path.size())] = read_file(e.path().string());
+  EXPECT_TRUE(on_disk == b) << on_disk.size() << " files on disk, " << b.size() << " in the release";
+  for (const auto& [path, content] : on_disk) EXPECT_TRUE(b.count(path)) << "left over: " << path;
+  expect_all_current();
 }
 
 TEST_F(WebUpdateFaults, AFailedDownloadIsAskedForAgainFromAnotherServer) {

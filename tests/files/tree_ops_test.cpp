@@ -265,6 +265,68 @@ TEST(DeleteTree, ManyEntriesInOneFolder) {
   EXPECT_FALSE(exists_at_all(dir / "wide"));
 }
 
+TEST(RunTempFolder, FoldersOfRunsThatNoLongerRunAreRemovedAndNothingElse) {
+  TempDir dir;
+  // A process that has ended: its id is free.
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  ASSERT_GT(gone, 0);
+  ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+  const std::string dead = "corvane-" + std::to_string(gone) + "-";
+  ASSERT_TRUE(write_file(dir / (dead + "Ab12Cd/download/2.zip"), "left"));
+  ASSERT_TRUE(write_file(dir / (dead + "Zz99zz/x"), "left"));
+  ASSERT_TRUE(write_file(dir / "corvane-1-abcdef/x", "pid 1 runs"));
+  ASSERT_TRUE(write_file(dir / "corvane-test-abcdef/x", "another form"));
+  ASSERT_TRUE(write_file(dir / (dead + "toolong/x"), "another form"));
+  ASSERT_TRUE(write_file(dir / "outside/keep.txt", "keep"));
+  ASSERT_EQ(symlink((dir / "outside").c_str(), (dir / (dead + "Link00")).c_str()), 0);
+  ASSERT_TRUE(write_file(dir / (dead + "File00"), "a file"));
+  const std::string mine = make_run_temp_folder(dir.path());
+  ASSERT_EQ(mine.rfind(dir / ("corvane-" + std::to_string(getpid()) + "-"), 0), 0u) << mine;
+
+  EXPECT_EQ(remove_stale_run_temp_folders(dir.path()), 2);
+  EXPECT_FALSE(exists_at_all(dir / (dead + "Ab12Cd")));
+  EXPECT_FALSE(exists_at_all(dir / (dead + "Zz99zz")));
+  for (const std::string& kept : {dir / "corvane-1-abcdef/x", dir / "corvane-test-abcdef/x", dir / (dead + "toolong/x"),
+                                  dir / "outside/keep.txt", dir / (dead + "File00")})
+    EXPECT_TRUE(exists_at_all(kept)) << kept;
+  EXPECT_TRUE(is_link(dir / (dead + "Link00")));
+  EXPECT_TRUE(is_folder(mine)) << "this run's own folder stays";
+
+  // Only the folder this run made goes at its end.
+  remove_this_runs_temp_folder();
+  EXPECT_FALSE(exists_at_all(mine));
+  EXPECT_TRUE(exists_at_all(dir / "corvane-1-abcdef/x"));
+  remove_this_runs_temp_folder();  // nothing more to do
+}
+
+TEST(TempBeside, OneRecognisableFormRemovedFromTheGivenFoldersOnly) {
+  const std::string a = temp_beside_suffix();
+  const std::string b = temp_beside_suffix();
+  EXPECT_NE(a, b);
+  EXPECT_EQ(a.rfind(".cvpart-", 0), 0u);
+  for (const std::string& name : {"file.txt" + a, "x" + b, a})
+    EXPECT_TRUE(is_temp_beside_name(name)) << name;
+  for (const char* name : {"file.txt", "file.cvpart-abc", "file.cvpart-abcdefg", "file.cvpart-ab.def",
+                                  "file.cvpart_abcdef", "file.CVPART-abcdef"})
+    EXPECT_FALSE(is_temp_beside_name(name)) << name;
+
+  TempDir dir;
+  ASSERT_TRUE(write_file(dir / "a/wing.afl", "keep"));
+  ASSERT_TRUE(write_file(dir / ("a/wing.afl" + a), "left"));
+  ASSERT_TRUE(write_file(dir / ("a/other" + b), "left"));
+  ASSERT_TRUE(write_file(dir / ("b/untouched" + a), "not in the list"));
+  ASSERT_EQ(mkdir((dir / ("a/folder" + b)).c_str(), 0755), 0);
+  ASSERT_EQ(symlink("/nonexistent", (dir / ("a/link" + a)).c_str()), 0);
+  const std::string folders[] = {dir / "a/", dir / "missing/"};
+  EXPECT_EQ(remove_temp_beside_files(folders, 2), 3);
+  EXPECT_EQ(read_file(dir / "a/wing.afl"), "keep");
+  EXPECT_FALSE(exists_at_all(dir / ("a/wing.afl" + a)));
+  EXPECT_FALSE(exists_at_all(dir / ("a/link" + a)));
+  EXPECT_TRUE(is_folder(dir / ("a/folder" + b))) << "a folder is never taken for one";
+  EXPECT_TRUE(exists_at_all(dir / ("b/untouched" + a)));
+}
+
 TEST(RunTempFolder, RemovedWithoutFollowingLinksAndMissingIsFine) {
   TempDir dir;
   ASSERT_TRUE(write_file(dir / "outside/keep.txt", "keep"));
