@@ -67,11 +67,16 @@ PCSBSocket::PCSBSocket(unsigned short port, bool listen) {
   if (setsockopt(descriptor_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) != 0)
     printf("-----------------------Could not set TCP_NODELAY on port %d-------------\n", port);
 
+  // A client on any port is bound by its connect: the system then picks
+  // the port for the address it connects to, and may reuse one that a
+  // closed connection to another address still holds. Binding to port 0
+  // first would reserve a port of its own for every download, and a run of
+  // thousands of short downloads could use them all up.
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_ANY);
   addr.sin_port = htons(port);
-  if (bind(descriptor_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+  if ((listen || port != 0) && bind(descriptor_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
     fprintf(stderr, "LINUX: NET: I could not even bind the socket! Uh-oh!\n");
     status_ = sock_error;
     os_error_ = errno;

@@ -102,6 +102,15 @@ void connect_pair(RawListener& listener, Pair* p) {
 TEST(SocketTest, ConnectsSendsAndReceivesWithoutBlocking) {
   RawListener listener;
   ASSERT_NE(listener.port(), 0);
+  {
+    // A client on any port holds no port before it connects.
+    PCSBSocket unconnected(0, false);
+    sockaddr_in local{};
+    socklen_t len = sizeof local;
+    ASSERT_EQ(getsockname(unconnected.GetDescriptor(), reinterpret_cast<sockaddr*>(&local), &len), 0);
+    EXPECT_EQ(local.sin_port, 0);
+    EXPECT_EQ(unconnected.GetStatus(), sock_idle);
+  }
   Pair p;
   ASSERT_NO_FATAL_FAILURE(connect_pair(listener, &p));
 
