@@ -1,5 +1,6 @@
 #include "ui/focus.h"
 
+#include "ui/widget_parts.h"
 #include "window/mnw.h"
 
 std::vector<focus_info_t> focus_ring;
@@ -105,3 +106,22 @@ void BTN_focus_any() { focus_id = focus_ring.empty() ? 0 : focus_ring.front().id
 void BTN_window_has_focus() { wind_focus = 1; }
 
 int BTN_no_focus_yet() { return (wind_focus == 0 && focus_id == 0) ? 1 : 0; }
+
+std::string BTN_name_from_vector(int i, void* data) {
+  const auto* v = static_cast<const std::vector<std::string>*>(data);
+  return (i >= 0 && static_cast<std::size_t>(i) < v->size()) ? (*v)[static_cast<std::size_t>(i)] : std::string();
+}
+
+int BTN_type_from_vector(int i, void* data) {
+  const auto* v = static_cast<const std::vector<int>*>(data);
+  return (i >= 0 && static_cast<std::size_t>(i) < v->size()) ? (*v)[static_cast<std::size_t>(i)] : 0;
+}
+
+int BTN_zap_boxes(int pressed) {
+  const float W = mnw.wind_w, H = mnw.wind_h;
+  const float t1 = pressed ? 197.0f : 178.0f, t2 = t1 + 18.0f;
+  BTN_atlas_quad(7.0f, H - 19.0f, 25.0f, H - 1.0f, 120.0f, t1, 138.0f, t2, 0);
+  if (mnw.click && BTN_inside(mnw.mouse_x, mnw.mouse_y, 7.0f, H - 19.0f, 25.0f, H - 1.0f)) return 1;
+  BTN_atlas_quad(W - 25.0f, H - 19.0f, W - 7.0f, H - 1.0f, 120.0f, t1, 138.0f, t2, 0);
+  return (mnw.click && BTN_inside(mnw.mouse_x, mnw.mouse_y, W - 25.0f, H - 19.0f, W - 7.0f, H - 1.0f)) ? 1 : 0;
+}

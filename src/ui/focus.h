@@ -13,6 +13,7 @@
 // queue full is not queued.
 #pragma once
 
+#include <string>
 #include <vector>
 
 // One field of this frame's ring. The queues belong to the widget kind.
@@ -72,3 +73,12 @@ void BTN_unfocus_any();
 void BTN_focus_any();
 void BTN_window_has_focus();
 int BTN_no_focus_yet();
+
+// List callbacks over a std::vector<std::string> and a std::vector<int>; an
+// index outside the vector gives "" and 0.
+std::string BTN_name_from_vector(int i, void* data);
+int BTN_type_from_vector(int i, void* data);
+
+// Draws the two close boxes in the top corners of the current window (the
+// pressed look when pressed) and returns 1 when this frame's click hit one.
+int BTN_zap_boxes(int pressed);

@@ -100,8 +100,6 @@ void BTN_util_draw_label(float x, float y, int placement, const std::string& tex
 // ---------------------------------------------------------------------------
 // Push button
 
-int BTN_zap_boxes(int /*pressed*/) { return 0; }
-
 float BTN_action_width(const std::string& label) { return 21.0f + OGL_text_width(label); }
 
 int BTN_action(float x, float y, float w, int on, int style, std::string label, std::string key_label) {

@@ -27,10 +27,6 @@ void BTN_util_draw_label(float x, float y, int placement, const std::string& tex
 
 // --- Buttons ---
 
-// Draws the two close boxes in the top corners of the current window;
-// returns 1 when this frame's click hit one.
-int BTN_zap_boxes(int pressed);
-
 // The width a push button takes for a label when none is given.
 float BTN_action_width(const std::string& label);
 // A push button centred at (x, y), w wide (0 or less: fitted to the label).

@@ -1,0 +1,382 @@
+// The editing widgets in a real window on a private X server, driven as a
+// user drives them: XTEST keys and clicks into the widget window program,
+// whose standard output reports every change.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "support/installer_run.h"
+#include "support/temp_dir.h"
+#include "support/wait.h"
+#include "support/x_input.h"
+#include "support/x_observe.h"
+#include "support/x_server.h"
+#include "ui/folder_chooser.h"
+#include "widget_window/scene_layout.h"
+
+namespace {
+
+using namespace scene;
+
+InstallerRun::Options scene_options(const std::string& name, std::vector<std::string> env = {}) {
+  InstallerRun::Options o;
+  o.executable = CORVANE_WIDGET_WINDOW_EXE;
+  env.push_back("CORVANE_WIDGET_SCENE=" + name);
+  env.push_back("LP_NUM_THREADS=2");
+  o.env = env;
+  return o;
+}
+
+// Lines the program printed after `from` (an offset into its output).
+class Output {
+ public:
+  explicit Output(InstallerRun& run) : run_(run) {}
+  // Waits for the line; later waits look only after it.
+  bool next(const std::string& line, int timeout_ms = kProgramTimeoutMs) {
+    const bool seen = wait_until(
+        [&] {
+          const std::string out = run_.out();
+          const std::size_t at = out.find(line + "\n", from_);
+          if (at == std::string::npos || (at != 0 && out[at - 1] != '\n')) return false;
+          from_ = at + line.size() + 1;
+          return true;
+        },
+        timeout_ms);
+    if (!seen) ADD_FAILURE() << "no line \"" << line << "\" after:\n" << rest();
+    return seen;
+  }
+  // The output from the current position on.
+  std::string rest() const { return run_.out().substr(std::min(from_, run_.out().size())); }
+
+ private:
+  InstallerRun& run_;
+  std::size_t from_ = 0;
+};
+
+void pause_between_clicks() { std::this_thread::sleep_for(std::chrono::milliseconds(350)); }
+
+void chord(Display* d, const std::string& modifier, const std::string& key) {
+  key_down(d, modifier);
+  key_tap(d, key);
+  key_up(d, modifier);
+}
+
+// Letters (capitals with Shift), digits, '-', '.' and blanks.
+void type(Display* d, const std::string& text) {
+  for (char c : text) {
+    if (c >= 'A' && c <= 'Z')
+      chord(d, "Shift_L", std::string(1, static_cast<char>(c - 'A' + 'a')));
+    else if (c == '-')
+      key_tap(d, "minus");
+    else if (c == '.')
+      key_tap(d, "period");
+    else if (c == ' ')
+      key_tap(d, "space");
+    else
+      key_tap(d, std::string(1, c));
+  }
+}
+
+std::string with_slash(const std::string& path) { return path.back() == '/' ? path : path + "/"; }
+
+}  // namespace
+
+TEST(EditingWindow, RealKeysAreTranslatedAsTheProgramSeesThem) {
+  XServer x;
+  ASSERT_TRUE(x.ok());
+  InstallerRun run(&x, scene_options("keys"));
+  Output out(run);
+  ASSERT_TRUE(out.next("ready")) << run.err();
+  Display* d = x.display();
+
+  key_tap(d, "a");
+  EXPECT_TRUE(out.next("key vkey=65 char=97 flags=8"));
+  EXPECT_TRUE(out.next("key vkey=65 char=97 flags=16"));
+  chord(d, "Shift_L", "a");
+  EXPECT_TRUE(out.next("key vkey=65 char=65 flags=9"));
+  chord(d, "Control_L", "Right");
+  EXPECT_TRUE(out.next("key vkey=39 char=29 flags=12"));
+  chord(d, "Control_L", "a");
+  EXPECT_TRUE(out.next("key vkey=65 char=0 flags=12"));
+  key_tap(d, "KP_3");  // Num Lock off: the key's cursor function, no digit
+  EXPECT_TRUE(out.next("key vkey=0 char=0 flags=8"));
+  key_tap(d, "Num_Lock");
+  key_tap(d, "KP_3");
+  EXPECT_TRUE(out.next("key vkey=99 char=51 flags=8")) << "with Num Lock on, the digit";
+  key_tap(d, "KP_Enter");
+  EXPECT_TRUE(out.next("key vkey=188 char=13 flags=8"));
+  key_tap(d, "Return");
+  EXPECT_TRUE(out.next("key vkey=13 char=13 flags=8"));
+  key_tap(d, "Escape");
+  EXPECT_TRUE(out.next("key vkey=27 char=27 flags=8"));
+  key_tap(d, "BackSpace");
+  EXPECT_TRUE(out.next("key vkey=8 char=8 flags=8"));
+  for (const char* k : {"Delete", "Home", "End", "Insert"}) key_tap(d, k);
+  EXPECT_TRUE(out.next("key vkey=46 char=0 flags=8"));
+  EXPECT_TRUE(out.next("key vkey=36 char=0 flags=8"));
+  EXPECT_TRUE(out.next("key vkey=35 char=0 flags=8"));
+  EXPECT_TRUE(out.next("key vkey=45 char=0 flags=8"));
+  key_tap(d, "Caps_Lock");
+  key_tap(d, "b");
+  EXPECT_TRUE(out.next("key vkey=66 char=98 flags=8"));
+  EXPECT_EQ(out.rest().find("Caps"), std::string::npos);
+}
+
+TEST(EditingWindow, StringFieldsTakeOnlyTextAndTabMovesTheFocus) {
+  XServer x;
+  ASSERT_TRUE(x.ok());
+  InstallerRun run(&x, scene_options("fields"));
+  Output out(run);
+  ASSERT_TRUE(out.next("ready")) << run.err();
+  Display* d = x.display();
+
+  click_at(d, px(kFirstX + 20), py(kFirstY + 4));
+  ASSERT_TRUE(out.next("focus=1"));
+  type(d, "hello");
+  ASSERT_TRUE(out.next("first=[hello]"));
+  key_tap(d, "BackSpace");
+  ASSERT_TRUE(out.next("first=[hell]"));
+  key_tap(d, "Home");
+  type(d, "X");
+  ASSERT_TRUE(out.next("first=[Xhell]"));
+  key_tap(d, "End");
+  type(d, "Y");
+  ASSERT_TRUE(out.next("first=[XhellY]"));
+  key_tap(d, "Left");
+  key_tap(d, "Left");
+  key_tap(d, "Delete");
+  ASSERT_TRUE(out.next("first=[XhelY]"));
+
+  // None of these may put a byte into the text.
+  for (const char* k : {"Insert", "Prior", "Next", "F1", "Up", "Down"}) key_tap(d, k);
+  chord(d, "Control_L", "a");
+  chord(d, "Alt_L", "b");
+  chord(d, "Control_L", "Left");  // moves the caret only
+  chord(d, "Control_L", "Right");
+  key_tap(d, "Escape");
+  ASSERT_TRUE(out.next("escape 1")) << "Escape is the window's";
+  key_tap(d, "Return");
+  ASSERT_TRUE(out.next("return 1")) << "and so is Return";
+  key_tap(d, "KP_Enter");
+  ASSERT_TRUE(out.next("return 2")) << "keypad Enter acts as Return";
+  key_tap(d, "Num_Lock");
+  key_tap(d, "KP_5");
+  type(d, "z");
+  ASSERT_TRUE(out.next("first=[XhelY5z]")) << "Down took the caret to the end; the keypad digit typed";
+
+  // Shift-Left and Shift-Home select; a letter replaces the selection.
+  chord(d, "Shift_L", "Left");
+  type(d, "Z");
+  ASSERT_TRUE(out.next("first=[XhelY5Z]"));
+  key_tap(d, "Left");
+  chord(d, "Shift_L", "Home");
+  type(d, "Q");
+  ASSERT_TRUE(out.next("first=[QZ]"));
+
+  // Tab: the second field with all its text selected, which typing replaces.
+  key_tap(d, "Tab");
+  ASSERT_TRUE(out.next("focus=2"));
+  type(d, "p");
+  ASSERT_TRUE(out.next("second=[p]"));
+  chord(d, "Shift_L", "Tab");
+  ASSERT_TRUE(out.next("focus=1"));
+  type(d, "w");
+  ASSERT_TRUE(out.next("first=[w]")) << "Tab into a field selects its whole text";
+  key_tap(d, "Tab");
+  key_tap(d, "Tab");
+  ASSERT_TRUE(out.next("focus=3")) << "the numeric field is in the ring";
+  key_tap(d, "Tab");
+  ASSERT_TRUE(out.next("focus=1")) << "and the ring wraps";
+
+  // A click outside every field drops the focus; keys then go to the window.
+  pause_between_clicks();
+  click_at(d, px(500), py(100));
+  ASSERT_TRUE(out.next("focus=0"));
+  key_tap(d, "Delete");
+  ASSERT_TRUE(out.next("delete 1"));
+  EXPECT_EQ(out.rest().find("first="), std::string::npos) << "no key reached a field without the focus";
+}
+
+TEST(EditingWindow, NumericFieldByArrowsAndKeysAndTheTextListPopUp) {
+  XServer x;
+  ASSERT_TRUE(x.ok());
+  InstallerRun run(&x, scene_options("fields"));
+  Output out(run);
+  ASSERT_TRUE(out.next("ready")) << run.err();
+  ASSERT_TRUE(out.next("streams=1")) << "0 is clamped into 1..4";
+  ASSERT_TRUE(out.next("os=0"));
+  Display* d = x.display();
+
+  click_at(d, px(kNumberX + 5), py(kNumberY + 15));  // the up arrow
+  ASSERT_TRUE(out.next("streams=2"));
+  pause_between_clicks();
+  click_at(d, px(kNumberX + 5), py(kNumberY - 10));  // the down arrow
+  ASSERT_TRUE(out.next("streams=1"));
+  pause_between_clicks();
+  click_at(d, px(kNumberX + 5), py(kNumberY + 3));  // the digit: focus, no step
+  ASSERT_TRUE(out.next("focus=3"));
+  key_tap(d, "3");
+  ASSERT_TRUE(out.next("streams=3"));
+  key_tap(d, "Up");
+  ASSERT_TRUE(out.next("streams=4"));
+  key_tap(d, "Up");
+  key_tap(d, "Down");
+  ASSERT_TRUE(out.next("streams=3")) << "Up on 4 stays 4";
+  key_tap(d, "7");
+  ASSERT_TRUE(out.next("streams=4")) << "7 is clamped to 4";
+  key_tap(d, "Num_Lock");
+  key_tap(d, "KP_2");
+  ASSERT_TRUE(out.next("streams=2"));
+  type(d, "a");
+  key_tap(d, "BackSpace");
+  ASSERT_TRUE(out.next("delete 1")) << "Backspace is not a numeric field's key";
+
+  // The text list: its bar opens the pop-up; a click on Linux picks it.
+  pause_between_clicks();
+  click_at(d, px(kListX), py(kListY + 3));
+  pause_between_clicks();
+  click_at(d, px(kListX), py(kListY - 24 + 3));  // two rows below the bar
+  ASSERT_TRUE(out.next("os=2"));
+  pause_between_clicks();
+  click_at(d, px(kListX), py(kListY + 3));
+  pause_between_clicks();
+  click_at(d, px(kListX), py(kListY + 24 + 3));  // Macintosh, now two rows above
+  ASSERT_TRUE(out.next("os=0"));
+}
+
+namespace {
+
+// A folder tree for the chooser.
+class ChooserTree {
+ public:
+  ChooserTree() {
+    for (const char* p : {"alpha", "beta", "gamma", "gamma/inner", "pipe|name", "pipe|name/deep"})
+      mkdir((dir_ / p).c_str(), 0755);
+    std::ofstream(dir_ / "file.txt") << "not a folder";
+    mkdir((dir_ / ".hidden").c_str(), 0755);
+  }
+  std::string root() const { return with_slash(dir_.path()); }
+
+ private:
+  TempDir dir_;
+};
+
+bool chooser_up(const XServer& x) {
+  return wait_until(
+      [&] {
+        const Screenshot s = Screenshot::grab(x.display());
+        return s.ok() && !(s.at(5, 5) == rgb{255, 0, 255});
+      },
+      kProgramTimeoutMs);
+}
+
+// Chooser points in the screen's pixels.
+int cx(float x) { return px(x); }
+int row_y(int k) { return py(kChooserListY - 10.0f * k); }
+constexpr float kButtonsY = kChooserButtonY + 2;
+
+}  // namespace
+
+TEST(EditingWindow, FolderChooserSelectsAfterKeysTypeAheadAndDoubleClick) {
+  XServer x;
+  ASSERT_TRUE(x.ok());
+  ChooserTree tree;
+  // The start folder without its final '/'.
+  InstallerRun run(&x, scene_options("chooser", {"CORVANE_CHOOSER_START=" + tree.root().substr(0, tree.root().size() - 1)}));
+  Output out(run);
+  ASSERT_TRUE(out.next("opening")) << run.err();
+  ASSERT_TRUE(chooser_up(x));
+  Display* d = x.display();
+
+  // Folders alpha, beta, gamma, "pipe|name": the middle one (index 2) is
+  // selected. Tab gives the list the keyboard; Up selects beta; type-ahead
+  // "pi" jumps to the pipe folder, which Return enters safely.
+  key_tap(d, "Tab");
+  key_tap(d, "Up");
+  type(d, "pi");
+  key_tap(d, "Return");
+  // Inside "pipe|name": its one folder "deep" on the middle row; a double
+  // click there enters it.
+  click_at(d, cx(300), row_y(0));
+  click_at(d, cx(300), row_y(0), 40);
+  pause_between_clicks();
+  click_at(d, cx(kChooserSelectX), py(kButtonsY));
+  ASSERT_TRUE(out.next("result=[" + tree.root() + "pipe|name/deep/]")) << run.out();
+  EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 0);
+}
+
+TEST(EditingWindow, FolderChooserNewFolderLevelsSliderAndCancel) {
+  XServer x;
+  ASSERT_TRUE(x.ok());
+  TempDir dir;
+  for (int i = 0; i < 30; ++i) mkdir((dir / ("f" + std::string(i < 10 ? "0" : "") + std::to_string(i))).c_str(), 0755);
+  const std::string root = with_slash(dir.path());
+  {
+    InstallerRun run(&x, scene_options("chooser", {"CORVANE_CHOOSER_START=" + root}));
+    Output out(run);
+    ASSERT_TRUE(out.next("opening")) << run.err();
+    ASSERT_TRUE(chooser_up(x));
+    Display* d = x.display();
+    // The "File:" field has the keyboard: a name, then New Folder.
+    type(d, "made-here");
+    click_at(d, cx(kChooserNewFolderX), py(kButtonsY));
+    EXPECT_TRUE(wait_until([&] {
+      struct stat st;
+      return stat((root + "made-here").c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }));
+    // The slider's lower arrow scrolls by one; a click on the middle row
+    // then selects the row below the first middle one (f15, then f16).
+    pause_between_clicks();
+    click_at(d, cx(kChooserListX + kChooserListW + 16), row_y(0) + 120);
+    pause_between_clicks();
+    click_at(d, cx(300), row_y(0));
+    pause_between_clicks();
+    click_at(d, cx(kChooserSelectX), py(kButtonsY));
+    ASSERT_TRUE(out.next("result=[" + root + "f16/]")) << run.out();
+  }
+  {
+    InstallerRun run(&x, scene_options("chooser", {"CORVANE_CHOOSER_START=" + root + "f03/"}));
+    Output out(run);
+    ASSERT_TRUE(out.next("opening"));
+    ASSERT_TRUE(chooser_up(x));
+    click_at(x.display(), cx(kChooserCancelX), py(kButtonsY));
+    ASSERT_TRUE(out.next("cancelled untouched=1"));
+  }
+  {
+    // The path pop-up: its bar opens the levels with the current one on the
+    // bar; the row above it is the parent folder, whose first folder is then
+    // selected (the empty folder's selection 0, kept).
+    InstallerRun run(&x, scene_options("chooser", {"CORVANE_CHOOSER_START=" + root + "f03/"}));
+    Output out(run);
+    ASSERT_TRUE(out.next("opening"));
+    ASSERT_TRUE(chooser_up(x));
+    click_at(x.display(), cx(280), py(kChooserLevelsY + 3));
+    pause_between_clicks();
+    click_at(x.display(), cx(280), py(kChooserLevelsY + 12 + 3));
+    pause_between_clicks();
+    click_at(x.display(), cx(kChooserSelectX), py(kButtonsY));
+    ASSERT_TRUE(out.next("result=[" + root + "f00/]"));
+  }
+  {
+    // A buffer too small for the path: Select is refused, the chooser stays.
+    InstallerRun run(&x, scene_options("chooser", {"CORVANE_CHOOSER_START=" + root + "f03/", "CORVANE_CHOOSER_SIZE=8"}));
+    Output out(run);
+    ASSERT_TRUE(out.next("opening"));
+    ASSERT_TRUE(chooser_up(x));
+    click_at(x.display(), cx(kChooserSelectX), py(kButtonsY));
+    // Return dismisses the alert, which then logs its lines; before the
+    // alert is up, Return in an empty folder does nothing.
+    EXPECT_TRUE(wait_until([&] {
+      key_tap(x.display(), "Return");
+      return run.wait_for_log("too long", 500);
+    }, kProgramTimeoutMs)) << run.log();
+    pause_between_clicks();
+    click_at(x.display(), cx(kChooserCancelX), py(kButtonsY));
+    ASSERT_TRUE(out.next("cancelled untouched=1"));
+  }
+}

@@ -1,0 +1,118 @@
+// A window that shows the editing widgets for the tests that drive them with
+// XTEST input. It starts the display as the installer does and then runs one
+// scene, chosen by CORVANE_WIDGET_SCENE:
+//   fields   two string fields, a numeric field and a text list in a modal
+//            window; prints each change of their values, of the focus and
+//            of the Return, Escape and Delete flags
+//   keys     a field that takes every key and prints each one as the
+//            keyboard translation gave it
+//   chooser  the folder chooser at CORVANE_CHOOSER_START with a result buffer
+//            of CORVANE_CHOOSER_SIZE bytes (default 2048); prints the result
+// Lines go to standard output, one per event, as the tests' signals.
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ui/draw.h"
+#include "ui/enterstring.h"
+#include "ui/focus.h"
+#include "ui/folder_chooser.h"
+#include "ui/frames.h"
+#include "ui/numeric.h"
+#include "ui/textlist.h"
+#include "widget_window/scene_layout.h"
+#include "window/keys.h"
+#include "window/macibm.h"
+#include "window/mnw.h"
+
+namespace {
+
+template <class T>
+void report(const char* name, const T& now, T& shown, const std::string& text) {
+  if (now == shown) return;
+  shown = now;
+  printf("%s=%s\n", name, text.c_str());
+}
+
+int run_fields() {
+  using namespace scene;
+  MACIBM_startwind(wind_file_dialog, 0);
+  std::string first, second = "preset", shown_first = "?", shown_second = "?";
+  int streams = 0, shown_streams = -1, os = 0, shown_os = -1, shown_focus = -1;
+  int ret = 0, esc = 0, del = 0;
+  for (bool ready = false;; ready = true) {
+    if (!ready) puts("ready");
+    OGL_plot_back_col();
+    BTN_fillwin(1, 21);
+    BTN_enterstring(kFirstX, kFirstY, &first, 20, "First:", kFieldW, 0);
+    BTN_enterstring(kSecondX, kSecondY, &second, 65, "Second:", kFieldW, 0);
+    BTN_int_range(kNumberX, kNumberY, &streams, 1, 1, 4, "Streams:");
+    BTN_textlist(kListX, kListY, &os, "Macintosh-Windows-Linux", "System:");
+
+    report("first", first, shown_first, "[" + first + "]");
+    report("second", second, shown_second, "[" + second + "]");
+    report("streams", streams, shown_streams, std::to_string(streams));
+    report("os", os, shown_os, std::to_string(os));
+    const int focus = focus_id == BTN_field_id(kFirstX, kFirstY)     ? 1
+                      : focus_id == BTN_field_id(kSecondX, kSecondY) ? 2
+                      : focus_id == BTN_field_id(kNumberX, kNumberY) ? 3
+                                                                     : 0;
+    report("focus", focus, shown_focus, std::to_string(focus));
+    MACIBM_event_proc();
+    // The flags of the frame whose events were just handled.
+    if (return_hit) printf("return %d\n", ++ret);
+    if (escape_hit) printf("escape %d\n", ++esc);
+    if (delete_hit) printf("delete %d\n", ++del);
+  }
+}
+
+int run_keys() {
+  MACIBM_startwind(wind_file_dialog, 0);
+  int chars[64], vkeys[64], flags[64], ids[64], count = 0;
+  for (bool ready = false;; ready = true) {
+    OGL_plot_back_col();
+    BTN_fillwin(1, 21);
+    if (!ready) puts("ready");
+    MACIBM_event_proc();
+    for (int i = 0; i < count && i < 64; ++i) printf("key vkey=%d char=%d flags=%d\n", vkeys[i], chars[i], flags[i]);
+    count = 0;
+    BTN_register_focus(1, chars, vkeys, flags, ids, &count, 64, 0x3FF, 1);
+  }
+}
+
+int run_chooser() {
+  // Paint the window a colour that the chooser never draws, so that a test
+  // can see when its first frame is up.
+  for (int i = 0; i < 2; ++i) {
+    glClearColor(1.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    OGL_sbuff();
+  }
+  const char* start = getenv("CORVANE_CHOOSER_START");
+  const char* size_text = getenv("CORVANE_CHOOSER_SIZE");
+  const std::size_t size = size_text ? std::strtoul(size_text, nullptr, 10) : 2048;
+  std::vector<char> out(size + 1, 'x');
+  puts("opening");
+  const int r = GetFilePathFromUser(2, "Pick", "Select", 1, start, out.data(), size);
+  if (r == 1)
+    printf("result=[%s]\n", out.data());
+  else
+    printf("cancelled untouched=%d\n", out[0] == 'x' ? 1 : 0);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setvbuf(stdout, nullptr, _IOLBF, 0);
+  MACIBM_init(argc, argv);
+  const char* scene_name = getenv("CORVANE_WIDGET_SCENE");
+  const std::string name = scene_name ? scene_name : "fields";
+  if (name == "keys") return run_keys();
+  if (name == "chooser") return run_chooser();
+  return run_fields();
+}
