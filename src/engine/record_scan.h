@@ -11,11 +11,13 @@
 #include <limits>
 #include <string>
 
+#include "runtime/text_chars.h"
+
 namespace record_scan {
 
-inline bool is_blank(char c) { return c == ' ' || c == '\t'; }
-inline bool is_line_end(char c) { return c == '\r' || c == '\n' || c == '\0'; }
-inline bool is_field_end(char c) { return is_blank(c) || is_line_end(c); }
+using text_chars::is_blank;
+using text_chars::is_line_end;
+inline bool is_field_end(char c) { return text_chars::is_gap(c); }
 
 inline void skip_blanks(const char*& p, const char* end) {
   while (p < end && is_blank(*p)) ++p;

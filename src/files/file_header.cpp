@@ -12,13 +12,14 @@
 #include "files/io_utils.h"
 #include "files/xmap.h"
 #include "runtime/globals.h"
+#include "runtime/text_chars.h"
 #include "ui/alert.h"
 
 namespace {
 
-inline bool is_blank(char c) { return c == ' ' || c == '\t'; }
-inline bool is_line_end(char c) { return c == '\r' || c == '\n' || c == '\0'; }
-inline bool is_gap(char c) { return is_blank(c) || is_line_end(c); }
+using text_chars::is_blank;
+using text_chars::is_gap;
+using text_chars::is_line_end;
 
 const char* skip_blanks(const char* p, const char* end) {
   while (p < end && is_blank(*p)) ++p;

@@ -14,6 +14,7 @@
 #include "files/io_utils.h"
 #include "files/socket.h"
 #include "runtime/globals.h"
+#include "runtime/text_chars.h"
 #include "runtime/xtim.h"
 #include "ui/alert.h"
 
@@ -24,8 +25,8 @@ namespace {
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+using text_chars::is_blank;
+using text_chars::is_digit;
 
 // "Content-Length": decimal digits, optionally between blanks, that fit a
 // 64-bit signed number. Anything else is refused.

@@ -18,6 +18,8 @@ std::string stl_global;
 std::string app_path;
 std::ofstream ouf;
 log_stream xer;
+std::ofstream cyc;
+std::ofstream dat;
 
 locked_filebuf::~locked_filebuf() { close(); }
 
@@ -207,6 +209,16 @@ void log_stream::close() {
 
 stls_class::stls_class() = default;
 stls_class stls;
+
+plg_struct plg;
+int magv = 0;
+std::vector<float> vec_loa;
+std::vector<float> vec_hia;
+std::vector<float> vec_fix;
+std::vector<float> vec_nav;
+std::vector<float> vec_apt;
+// Buckets for the table the simulator fills; reserved as it reserves them.
+std::unordered_map<long, long> nav_freq_hash(1024);
 
 float lookup_sin[361];
 float lookup_cos[361];

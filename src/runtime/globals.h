@@ -7,6 +7,8 @@
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 // Default names and paths of the simulator, shared by every source file.
 inline const std::string afl_path = "Airfoils/";
@@ -104,25 +106,59 @@ class log_stream {
 };
 
 // `xer` is the log, opened at start-up and written from any thread;
-// `ouf` writes data files on the main thread.
+// `ouf` writes data files on the main thread; `cyc` and `dat` are data
+// streams that this program never opens.
 extern std::ofstream ouf;
 extern log_stream xer;
+extern std::ofstream cyc;
+extern std::ofstream dat;
 
-// Label strings of the window and widget code.
+// Label strings of the window and widget code, in the toolkit's order: the
+// window title, the table of widget labels, the captions, the message
+// box's texts and the further label table. The three numbers are left as
+// static storage has them (0); nothing here reads them.
 class stls_class {
  public:
   stls_class();
+  stls_class(const stls_class&) = delete;
+  stls_class& operator=(const stls_class&) = delete;
 
   std::string window_title;    // title of the current window, drawn by its frame
+  std::string labels[1800];    // widget labels and help texts; nothing fills them in this program
   std::string mouse_help;      // help text of the widget under the pointer this frame
   std::string ok_caption;      // caption of the alert box's button ("OK")
   std::string cancel_caption;  // caption of the file dialog's cancel button
+  int label_count;
   std::string msg_head;        // simple message box: head text
   std::string msg_tail;        // simple message box: tail text
-  std::string msg_button[3];   // simple message box: button captions
-  std::string modal_title[7];  // titles of the modal windows 993 to 999
+  std::string msg_note;        // simple message box: a further line; nothing fills it
+  int msg_choice;
+  std::string status_text;     // nothing fills it
+  int status_kind;
+  std::string texts[400];      // further labels: the message box's buttons, the modal windows' titles
+
+  std::string* const msg_button = texts;       // simple message box: the three button captions
+  std::string* const modal_title = texts + 3;  // titles of the modal windows 993 to 999
 };
 extern stls_class stls;
+
+// Plug-in record of the toolkit; nothing in this program uses it.
+struct plg_struct {
+  int count;
+  int flags;
+  void* data;
+};
+extern plg_struct plg;
+
+// Objects of the toolkit that nothing in this program uses; they exist,
+// empty or 0, from before main to the end.
+extern int magv;
+extern std::vector<float> vec_loa;
+extern std::vector<float> vec_hia;
+extern std::vector<float> vec_fix;
+extern std::vector<float> vec_nav;
+extern std::vector<float> vec_apt;
+extern std::unordered_map<long, long> nav_freq_hash;
 
 // Sine and cosine of whole degrees 0..360, and 10000 fixed pseudo-random
 // ratios in [0, 1); filled by UTL_init_tables during the display start-up.

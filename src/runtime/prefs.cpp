@@ -12,6 +12,7 @@
 #include "files/xmap.h"
 #include "runtime/cmdline.h"
 #include "runtime/globals.h"
+#include "runtime/text_chars.h"
 #include "window/mnw.h"
 
 pref_class pref;
@@ -23,9 +24,9 @@ const char kInstallerPrefs[] = "Corvane Installer.prf";
 const char kDisplayPrefs[] = "Resources/preferences/Res Halden.prf";
 const char kCalPrefs[] = "Resources/preferences/Cal Corvane.prf";
 
-inline bool is_blank(char c) { return c == ' ' || c == '\t'; }
-inline bool is_line_end(char c) { return c == '\0' || c == '\r' || c == '\n'; }
-inline bool is_gap(char c) { return is_blank(c) || is_line_end(c); }
+using text_chars::is_blank;
+using text_chars::is_gap;
+using text_chars::is_line_end;
 
 // A value as it can stand on one line: CR, LF and NUL would end the line
 // early and let the rest of the value read as a line of its own.

@@ -7,6 +7,7 @@
 #include "files/xmap.h"
 #include "runtime/cmdline.h"
 #include "runtime/globals.h"
+#include "runtime/text_chars.h"
 
 namespace {
 
@@ -32,9 +33,9 @@ void STR_unescape(std::string& s) {
   STR_replace_all(s, "\\n", "\n");
 }
 
-bool is_line_end(char c) { return c == '\r' || c == '\n' || c == '\0'; }
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-bool is_space(char c) { return is_blank(c) || is_line_end(c); }
+using text_chars::is_blank;
+using text_chars::is_line_end;
+using text_chars::is_gap;
 
 // Reads one translation line (the text after "STRING" and its one blank).
 void add_line(const std::string& line) {
@@ -87,7 +88,7 @@ void UTL_translate_load_body(const char* begin, const char* end) {
   static const char kWord[] = "STRING";
   const std::ptrdiff_t word_len = sizeof kWord - 1;
 
-  while (p && p < end && is_space(*p)) ++p;
+  while (p && p < end && is_gap(*p)) ++p;
   while (p && p < end) {
     while (p < end && is_blank(*p)) ++p;
     // The word, then exactly one blank or tab that is not part of the text.
@@ -96,11 +97,11 @@ void UTL_translate_load_body(const char* begin, const char* end) {
       const char* const text = p;
       while (p < end && !is_line_end(*p)) ++p;
       const std::string line(text, p);
-      while (p < end && is_space(*p)) ++p;
+      while (p < end && is_gap(*p)) ++p;
       add_line(line);
     } else {
       while (p < end && !is_line_end(*p)) ++p;
-      while (p < end && is_space(*p)) ++p;
+      while (p < end && is_gap(*p)) ++p;
     }
   }
 
