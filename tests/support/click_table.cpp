@@ -1,5 +1,7 @@
 #include "support/click_table.h"
 
+#include "ui/folder_chooser.h"
+
 #include "window/mnw.h"
 
 namespace clicks {
@@ -40,14 +42,20 @@ click_point changed_overwrite_all() { return in_box(wind_question, 308, 53); }
 click_point changed_keep_all() { return in_box(wind_question, 308, 28); }
 click_point changed_cancel() { return in_box(wind_question, 584, 28); }
 
-click_point chooser_cancel() { return in_box(wind_file_dialog, 35, 28); }
-click_point chooser_new_folder() { return in_box(wind_file_dialog, 430, 28); }
-click_point chooser_select() { return in_box(wind_file_dialog, 510, 28); }
-click_point chooser_row(int k) { return in_box(wind_file_dialog, 180, 180.0f - 10.0f * static_cast<float>(k)); }
+click_point chooser_cancel() { return in_box(wind_file_dialog, kChooserCancelX, kChooserButtonY); }
+click_point chooser_new_folder() { return in_box(wind_file_dialog, kChooserNewFolderX, kChooserButtonY); }
+click_point chooser_select() { return in_box(wind_file_dialog, kChooserSelectX, kChooserButtonY); }
+click_point chooser_row(int k) {
+  return in_box(wind_file_dialog, 180, kChooserListY - 10.0f * static_cast<float>(k));
+}
 click_point chooser_file_field() { return in_box(wind_file_dialog, 171, 53); }
-click_point chooser_path_bar() { return in_box(wind_file_dialog, 290, 441); }
+click_point chooser_path_bar() { return in_box(wind_file_dialog, 290, kChooserLevelsY + 3); }
 click_point chooser_path_level(int i, int v) {
-  return in_box(wind_file_dialog, 281, 441.0f - 12.0f * static_cast<float>(i - v));
+  return in_box(wind_file_dialog, 281, kChooserLevelsY + 3 - 12.0f * static_cast<float>(i - v));
+}
+// The scroll bar's arrow below the list.
+click_point chooser_scroll_down() {
+  return in_box(wind_file_dialog, kChooserListX + kChooserListW + 16, kChooserListY - 120);
 }
 
 }  // namespace clicks

@@ -96,5 +96,6 @@ click_point chooser_file_field();
 click_point chooser_path_bar();
 // Level i of the path pop-up while level v is the current one.
 click_point chooser_path_level(int i, int v);
+click_point chooser_scroll_down();
 
 }  // namespace clicks

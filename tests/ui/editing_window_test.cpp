@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "support/click_table.h"
 #include "support/installer_run.h"
 #include "support/temp_dir.h"
 #include "support/wait.h"
@@ -18,6 +19,7 @@
 #include "support/x_server.h"
 #include "ui/folder_chooser.h"
 #include "widget_window/scene_layout.h"
+#include "window/mnw.h"
 
 namespace {
 
@@ -57,6 +59,13 @@ class Output {
   InstallerRun& run_;
   std::size_t from_ = 0;
 };
+
+// A click at a point of the scene's window.
+void click(Display* d, float x, float y, int hold_ms = 100) {
+  const click_point p = clicks::in_box(wind_file_dialog, x, y);
+  click_at(d, p.x, p.y, hold_ms);
+}
+void click(Display* d, click_point p, int hold_ms = 100) { click_at(d, p.x, p.y, hold_ms); }
 
 void pause_between_clicks() { std::this_thread::sleep_for(std::chrono::milliseconds(350)); }
 
@@ -135,7 +144,7 @@ TEST(EditingWindow, StringFieldsTakeOnlyTextAndTabMovesTheFocus) {
   ASSERT_TRUE(out.next("ready")) << run.err();
   Display* d = x.display();
 
-  click_at(d, px(kFirstX + 20), py(kFirstY + 4));
+  click(d, kFirstX + 20, kFirstY + 4);
   ASSERT_TRUE(out.next("focus=1"));
   type(d, "hello");
   ASSERT_TRUE(out.next("first=[hello]"));
@@ -195,7 +204,7 @@ TEST(EditingWindow, StringFieldsTakeOnlyTextAndTabMovesTheFocus) {
 
   // A click outside every field drops the focus; keys then go to the window.
   pause_between_clicks();
-  click_at(d, px(500), py(100));
+  click(d, 500, 100);
   ASSERT_TRUE(out.next("focus=0"));
   key_tap(d, "Delete");
   ASSERT_TRUE(out.next("delete 1"));
@@ -212,13 +221,13 @@ TEST(EditingWindow, NumericFieldByArrowsAndKeysAndTheTextListPopUp) {
   ASSERT_TRUE(out.next("os=0"));
   Display* d = x.display();
 
-  click_at(d, px(kNumberX + 5), py(kNumberY + 15));  // the up arrow
+  click(d, kNumberX + 5, kNumberY + 15);  // the up arrow
   ASSERT_TRUE(out.next("streams=2"));
   pause_between_clicks();
-  click_at(d, px(kNumberX + 5), py(kNumberY - 10));  // the down arrow
+  click(d, kNumberX + 5, kNumberY - 10);  // the down arrow
   ASSERT_TRUE(out.next("streams=1"));
   pause_between_clicks();
-  click_at(d, px(kNumberX + 5), py(kNumberY + 3));  // the digit: focus, no step
+  click(d, kNumberX + 5, kNumberY + 3);  // the digit: focus, no step
   ASSERT_TRUE(out.next("focus=3"));
   key_tap(d, "3");
   ASSERT_TRUE(out.next("streams=3"));
@@ -238,14 +247,14 @@ TEST(EditingWindow, NumericFieldByArrowsAndKeysAndTheTextListPopUp) {
 
   // The text list: its bar opens the pop-up; a click on Linux picks it.
   pause_between_clicks();
-  click_at(d, px(kListX), py(kListY + 3));
+  click(d, kListX, kListY + 3);
   pause_between_clicks();
-  click_at(d, px(kListX), py(kListY - 24 + 3));  // two rows below the bar
+  click(d, kListX, kListY - 24 + 3);  // two rows below the bar
   ASSERT_TRUE(out.next("os=2"));
   pause_between_clicks();
-  click_at(d, px(kListX), py(kListY + 3));
+  click(d, kListX, kListY + 3);
   pause_between_clicks();
-  click_at(d, px(kListX), py(kListY + 24 + 3));  // Macintosh, now two rows above
+  click(d, kListX, kListY + 24 + 3);  // Macintosh, now two rows above
   ASSERT_TRUE(out.next("os=0"));
 }
 
@@ -275,10 +284,6 @@ bool chooser_up(const XServer& x) {
       kProgramTimeoutMs);
 }
 
-// Chooser points in the screen's pixels.
-int cx(float x) { return px(x); }
-int row_y(int k) { return py(kChooserListY - 10.0f * k); }
-constexpr float kButtonsY = kChooserButtonY + 2;
 
 }  // namespace
 
@@ -304,10 +309,10 @@ TEST(EditingWindow, FolderChooserSelectsAfterKeysTypeAheadAndDoubleClick) {
   // click there enters it.
   // Short holds keep the two presses well inside the double-click time even
   // on a loaded machine; a press and its release in one frame still click.
-  click_at(d, cx(300), row_y(0), 20);
-  click_at(d, cx(300), row_y(0), 20);
+  click(d, clicks::chooser_row(0), 20);
+  click(d, clicks::chooser_row(0), 20);
   pause_between_clicks();
-  click_at(d, cx(kChooserSelectX), py(kButtonsY));
+  click(d, clicks::chooser_select());
   ASSERT_TRUE(out.next("result=[" + tree.root() + "pipe|name/deep/]")) << run.out();
   EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 0);
 }
@@ -326,7 +331,7 @@ TEST(EditingWindow, FolderChooserNewFolderLevelsSliderAndCancel) {
     Display* d = x.display();
     // The "File:" field has the keyboard: a name, then New Folder.
     type(d, "made-here");
-    click_at(d, cx(kChooserNewFolderX), py(kButtonsY));
+    click(d, clicks::chooser_new_folder());
     EXPECT_TRUE(wait_until([&] {
       struct stat st;
       return stat((root + "made-here").c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -334,11 +339,11 @@ TEST(EditingWindow, FolderChooserNewFolderLevelsSliderAndCancel) {
     // The slider's lower arrow scrolls by one; a click on the middle row
     // then selects the row below the first middle one (f15, then f16).
     pause_between_clicks();
-    click_at(d, cx(kChooserListX + kChooserListW + 16), row_y(0) + 120);
+    click(d, clicks::chooser_scroll_down());
     pause_between_clicks();
-    click_at(d, cx(300), row_y(0));
+    click(d, clicks::chooser_row(0));
     pause_between_clicks();
-    click_at(d, cx(kChooserSelectX), py(kButtonsY));
+    click(d, clicks::chooser_select());
     ASSERT_TRUE(out.next("result=[" + root + "f16/]")) << run.out();
   }
   {
@@ -346,7 +351,7 @@ TEST(EditingWindow, FolderChooserNewFolderLevelsSliderAndCancel) {
     Output out(run);
     ASSERT_TRUE(out.next("opening"));
     ASSERT_TRUE(chooser_up(x));
-    click_at(x.display(), cx(kChooserCancelX), py(kButtonsY));
+    click(x.display(), clicks::chooser_cancel());
     ASSERT_TRUE(out.next("cancelled untouched=1"));
   }
   {
@@ -357,11 +362,11 @@ TEST(EditingWindow, FolderChooserNewFolderLevelsSliderAndCancel) {
     Output out(run);
     ASSERT_TRUE(out.next("opening"));
     ASSERT_TRUE(chooser_up(x));
-    click_at(x.display(), cx(280), py(kChooserLevelsY + 3));
+    click(x.display(), clicks::chooser_path_bar());
     pause_between_clicks();
-    click_at(x.display(), cx(280), py(kChooserLevelsY + 12 + 3));
+    click(x.display(), clicks::chooser_path_level(0, 1));
     pause_between_clicks();
-    click_at(x.display(), cx(kChooserSelectX), py(kButtonsY));
+    click(x.display(), clicks::chooser_select());
     ASSERT_TRUE(out.next("result=[" + root + "f00/]"));
   }
   {
@@ -370,7 +375,7 @@ TEST(EditingWindow, FolderChooserNewFolderLevelsSliderAndCancel) {
     Output out(run);
     ASSERT_TRUE(out.next("opening"));
     ASSERT_TRUE(chooser_up(x));
-    click_at(x.display(), cx(kChooserSelectX), py(kButtonsY));
+    click(x.display(), clicks::chooser_select());
     // Return dismisses the alert, which then logs its lines; before the
     // alert is up, Return in an empty folder does nothing.
     EXPECT_TRUE(wait_until([&] {
@@ -378,7 +383,7 @@ TEST(EditingWindow, FolderChooserNewFolderLevelsSliderAndCancel) {
       return run.wait_for_log("too long", 500);
     }, kProgramTimeoutMs)) << run.log();
     pause_between_clicks();
-    click_at(x.display(), cx(kChooserCancelX), py(kButtonsY));
+    click(x.display(), clicks::chooser_cancel());
     ASSERT_TRUE(out.next("cancelled untouched=1"));
   }
 }
