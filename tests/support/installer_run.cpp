@@ -1,6 +1,7 @@
 #include "support/installer_run.h"
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -76,8 +77,12 @@ InstallerRun::InstallerRun(const XServer* x, Options options) {
   const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (out < 0 || err < 0 || in < 0) return;
 
+  const pid_t parent = getpid();
   pid_ = fork();
   if (pid_ == 0) {
+    // The installer goes when the test does, even when the test is killed.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(126);
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);

@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <link.h>
 #include <poll.h>
 #include <signal.h>
@@ -70,11 +71,15 @@ XServer::XServer(int width, int height, std::vector<std::string> extra_args) : w
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
+  const pid_t parent = getpid();
   pid_ = fork();
   if (pid_ == 0) {
     // Only async-signal-safe calls here: the test may have threads. The
+    // server goes when the test does, even when the test is killed. The
     // write end becomes fd 3, the one descriptor of the test that the server
     // inherits.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(126);
     if (fds[1] == 3)
       fcntl(3, F_SETFD, 0);
     else
