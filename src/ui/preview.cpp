@@ -9,6 +9,13 @@
 #include <cstring>
 
 #include "files/xmap.h"
+#include "runtime/queues.h"
+#include "textures/tman.h"
+#include "ui/draw.h"
+#include "ui/font.h"
+#include "ui/frames.h"
+#include "ui/opensave.h"
+#include "window/mnw.h"
 
 namespace {
 
@@ -30,7 +37,63 @@ bool equals_ignoring_case(const char* p, std::size_t n, const char* word) {
   return true;
 }
 
+// What the panel keeps between frames and between openings of the dialog.
+std::string old_path;
+std::string comment;
+unsigned char top_of_veh[kVehHeaderBytes];
+std::string veh_texts[4];  // the block's four texts, in display order
+int has_tex = 0;
+
+// One value of the icon's texture record, read under the manager's lock.
+float icon_record(float tman_class::ref_dat_struct::*field) {
+  UTL_critical_section_lock(&tman.lock);
+  float v = 0.0f;
+  if (static_cast<std::size_t>(kPreviewIconRef) < tman.ref_dat.size()) v = tman.ref_dat[kPreviewIconRef].*field;
+  UTL_critical_section_unlock(&tman.lock);
+  return v;
+}
+
+void aircraft_preview(const std::string& path) {
+  OGL_setstate(gl_fog_off, 1, gl_lit_off, gl_alpha_none, gl_depth_off, gl_dwrite_off);
+  if (path != old_path) {
+    preview_read_aircraft(path, top_of_veh);
+    for (int i = 0; i < 4; ++i) veh_texts[i] = preview_block_text(top_of_veh, kVehTextOffsets[i]);
+    has_tex = tman.load_texture(tex_fail_quiet, kPreviewIconRef, tex_rgb | tex_clamp_st | tex_full_res | tex_flag_400,
+                                tex_load_now, preview_icon_name(path));
+  }
+  float y = 405.0f;
+  for (const std::string& text : veh_texts) y = OGL_string(47, 341, y, text, 200, charset_prop, 0) - 10.0f;
+  if (!has_tex) return;
+  const float image_w = icon_record(&tman_class::ref_dat_struct::dx);
+  const float image_h = icon_record(&tman_class::ref_dat_struct::dy);
+  const float tex_w = icon_record(&tman_class::ref_dat_struct::tex_dx);
+  const float tex_h = icon_record(&tman_class::ref_dat_struct::tex_dy);
+  if (!(tex_w > 0.0f) || !(tex_h > 0.0f)) return;
+  const float s = image_w / tex_w, t = image_h / tex_h;
+  OGL_2dquad(kPreviewIconRef, 49, 1.0f, 341, 80, 0, 0, 341, 280, 0, t, 541, 280, s, t, 541, 80, s, 0, 1,
+             gl_alpha_none);
+}
+
 }  // namespace
+
+void stand_io_dialog(int window, int file_type, std::string path) {
+  OGL_plot_back_col();
+  BTN_fillwin(1, 21);
+  BTN_frame2(15, 10, 300, 290, 120, "");
+  if (window != wind_file_dialog) return;
+
+  if (file_type == 3 || file_type == 8 || file_type == 20) {
+    BTN_frame2(15, 331, 70, 220, 220, "");
+    BTN_frame2(15, 331, 300, 220, 120, "");
+  }
+  if (file_type == 3 && preview_is_aircraft(path)) {
+    aircraft_preview(path);
+  } else if (file_type == 8 && preview_is_flight_data(path)) {
+    if (path != old_path) comment = preview_flight_comment(path);
+    if (!comment.empty()) OGL_string(47, 341, 270, comment, 200, charset_prop, 0);
+  }
+  old_path = path;
+}
 
 bool preview_is_aircraft(const std::string& path) {
   return path.find(".acf") != std::string::npos || path.find(".ACF") != std::string::npos;
