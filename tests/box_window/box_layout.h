@@ -10,6 +10,10 @@ constexpr const char* kButtons[3] = {"First", "Second", "Third"};
 constexpr const char* kMessage =
     "This message is long enough to be wrapped over three or more lines of the box, word by word.";
 
+// opensave: an aircraft file's dialog, then a situation's
+constexpr const char* kOpenStart = "Aircraft/General-Aviation/c4.acf";
+constexpr int kOpenType = 3, kSaveType = 9;
+
 // tabs (in window 998)
 constexpr const char* kTabLabels[3] = {"One", "Two", "Three"};
 constexpr float kDialX = 400, kDialY = 200;

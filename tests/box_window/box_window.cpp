@@ -5,6 +5,9 @@
 //            "result=N" after each
 //   about    the about box, with the preferences read (so the proxy options
 //            apply) and a temporary folder inside the program's folder
+//   opensave the open dialog for aircraft files at kOpenStart, then the save
+//            dialog for situations, in the folder CORVANE_OPEN_ROOT; prints
+//            "result=[path]" or "cancelled=[path]" after each
 //   tabs     a row of three tabs, the direction dial and three shapes in a
 //            modal window; prints each change of the tab and the heading
 // Lines go to standard output as the tests' signals.
@@ -23,6 +26,7 @@
 #include "ui/draw.h"
 #include "ui/frames.h"
 #include "ui/message_box.h"
+#include "ui/opensave.h"
 #include "ui/shapes.h"
 #include "ui/tabs_dial.h"
 #include "window/macibm.h"
@@ -49,6 +53,19 @@ int run_about() {
   MACIBM_about();
   puts("closed");
   remove_run_temp_folder(temp_path);
+  return 0;
+}
+
+int run_opensave() {
+  using namespace box_scene;
+  const char* root = getenv("CORVANE_OPEN_ROOT");
+  if (!root || chdir(root) != 0) return 2;
+  std::string path = kOpenStart;
+  int r = BTN_opensave(wind_file_dialog, kOpenType, &path);
+  printf("%s=[%s]\n", r ? "result" : "cancelled", path.c_str());
+  path.clear();
+  r = BTN_opensave(wind_opensave, kSaveType, &path);
+  printf("%s=[%s]\n", r ? "result" : "cancelled", path.c_str());
   return 0;
 }
 
@@ -82,6 +99,7 @@ int main(int argc, char** argv) {
   if (name == "message") return run_message();
   if (name == "about") return run_about();
   if (name == "tabs") return run_tabs();
+  if (name == "opensave") return run_opensave();
   fprintf(stderr, "unknown scene \"%s\"\n", name.c_str());
   return 2;
 }

@@ -25,6 +25,7 @@
 #include "ui/colr.h"
 #include "ui/font.h"
 #include "ui/message_box.h"
+#include "ui/opensave.h"
 #include "ui/tabs_dial.h"
 #include "window/mnw.h"
 #include "window/subwindows.h"
@@ -345,4 +346,105 @@ TEST(BoxesWindow, AboutBoxWithTheServerDownSaysSoAndClosesByItsCorner) {
   click_box(d, id, kCloseCornerWidth / 2, h - kCloseCornerHeight / 2);
   ASSERT_TRUE(printed(run, "closed"));
   EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 0);
+}
+
+namespace {
+
+// A tree for the open dialog: two aircraft with their header texts, the
+// icon of one (a 200 by 200 picture of one colour), a folder whose name
+// holds a '|' with an aircraft file cut short, and the situations folder.
+const int kIcon[3] = {200, 30, 90};
+bool make_tree(const std::string& root) {
+  const std::string script = R"py(
+import os, struct, sys, zlib
+root = sys.argv[1]
+def acf(path, texts, cut=False):
+    block = bytearray(2092)
+    for off, t in zip([1552, 1052, 2052, 1012], texts):
+        block[off:off + len(t)] = t.encode()
+    p = os.path.join(root, path)
+    os.makedirs(os.path.dirname(p), exist_ok=True)
+    open(p, 'wb').write(b'i' + struct.pack('<i', 900) + bytes(block[:100] if cut else block))
+def png(path, w, h, rgb):
+    raw = b''.join(b'\x00' + bytes(rgb) * w for _ in range(h))
+    def chunk(t, d): return struct.pack('>I', len(d)) + t + d + struct.pack('>I', zlib.crc32(t + d))
+    open(os.path.join(root, path), 'wb').write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', w, h, 8, 2, 0, 0, 0))
+        + chunk(b'IDAT', zlib.compress(raw)) + chunk(b'IEND', b''))
+acf('Aircraft/General-Aviation/b2.acf', ['Biplane', '', '', ''])
+acf('Aircraft/General-Aviation/c4.acf', ['Cirrus Four', 'Test Pilot', 'Four seats, one engine', 'Studio Nine'])
+png('Aircraft/General-Aviation/c4_icon.png', 200, 200, (int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])))
+acf('Aircraft/Odd|Name/short.acf', ['Cut', '', '', ''], cut=True)
+os.makedirs(os.path.join(root, 'Output/situations'))
+)py";
+  const std::string file = root + "make_tree.py";
+  return write_file(file, script) &&
+         std::system(("python3 '" + file + "' '" + root + "' " + std::to_string(kIcon[0]) + " " +
+                      std::to_string(kIcon[1]) + " " + std::to_string(kIcon[2]))
+                         .c_str()) == 0;
+}
+
+void type_text(Display* d, const std::string& text) {
+  for (char c : text) key_tap(d, c == '.' ? std::string("period") : std::string(1, c));
+}
+
+}  // namespace
+
+TEST(BoxesWindow, OpenDialogWithPreviewThenSaveDialog) {
+  XServer x;
+  ASSERT_TRUE(x.ok());
+  TempDir tree;
+  ASSERT_TRUE(tree.ok() && make_tree(tree.path()));
+  InstallerRun::Options o = scene("opensave");
+  o.env.push_back("CORVANE_OPEN_ROOT=" + tree.path());
+  InstallerRun run(&x, o);
+  Display* d = x.display();
+  const int id = wind_file_dialog;
+  const colr_class table;
+  const rgb icon = {table.gamma_table[kIcon[0]], table.gamma_table[kIcon[1]], table.gamma_table[kIcon[2]]};
+  const rgb text = colour_of(47);
+  // Empty places of the text panel and of the path panel.
+  auto text_panel = [&](const Screenshot& s) { return at(s, id, 540, 310); };
+  auto path_panel = [&](const Screenshot& s) { return at(s, id, 290, 310); };
+  auto preview_ink = [&](const Screenshot& s) { return count_ink(s, id, 341, 330, 540, 415, text, text_panel(s)); };
+  auto stair_ink = [&](const Screenshot& s, int level) {
+    const float y = kOpenSaveStairY - kOpenSaveStairStep * static_cast<float>(level);
+    return count_ink(s, id, 20 + 10.0f * static_cast<float>(level), y - 2, 250, y + 7, text, path_panel(s));
+  };
+
+  // Opened at the caller's file: its folder, the file selected, its preview.
+  Screenshot shot;
+  ASSERT_TRUE(screen_until(d, &shot, [&](const Screenshot& s) { return close_to(at(s, id, 441, 180), icon); }))
+      << run.err();
+  EXPECT_EQ(count_in(shot, id, 342, 81, 540, 279, icon), 199 * 199) << "the icon fills its square";
+  EXPECT_GT(count_ink(shot, id, 341, 403, 440, 412, text, text_panel(shot)), 20) << "the first text at 405";
+  EXPECT_GT(count_ink(shot, id, 341, 343, 440, 382, text, text_panel(shot)), 40) << "and three more below";
+  EXPECT_GT(stair_ink(shot, 1), 20) << "Aircraft";
+  EXPECT_GT(stair_ink(shot, 2), 20) << "General Aviation";
+
+  // Backspace goes up a folder, where nothing is previewed; Return enters
+  // the middle entry, the folder with the '|' in its name, whose aircraft
+  // file is too short for its header: an empty description, no icon.
+  key_tap(d, "BackSpace");
+  ASSERT_TRUE(screen_until(d, &shot, [&](const Screenshot& s) { return stair_ink(s, 2) == 0; }));
+  EXPECT_GT(stair_ink(shot, 1), 20);
+  EXPECT_EQ(preview_ink(shot), 0);
+  EXPECT_FALSE(close_to(at(shot, id, 441, 180), icon, 40));
+  key_tap(d, "Return");
+  ASSERT_TRUE(screen_until(d, &shot, [&](const Screenshot& s) { return stair_ink(s, 2) > 20; }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  shot = Screenshot::grab(d);
+  EXPECT_EQ(preview_ink(shot), 0);
+  EXPECT_FALSE(close_to(at(shot, id, 441, 180), icon, 40));
+  key_tap(d, "Return");
+  ASSERT_TRUE(printed(run, "result=[Aircraft/Odd|Name/short.acf]")) << run.out() << run.err();
+
+  // The save dialog opens at the situations folder: nothing beside its
+  // narrow window; an empty name saves nothing; a name gets its extension.
+  ASSERT_TRUE(screen_until(d, &shot, [&](const Screenshot& s) { return close_to(s.at(150, 300), colour_of(34)); }));
+  key_tap(d, "Return");
+  type_text(d, "flight.sit");
+  key_tap(d, "Return");
+  ASSERT_TRUE(printed(run, "result=[Output/situations/flight.SIT]")) << run.out();
+  EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 0);
+  EXPECT_EQ(run.out(), "result=[Aircraft/Odd|Name/short.acf]\nresult=[Output/situations/flight.SIT]\n");
 }

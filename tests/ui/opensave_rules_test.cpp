@@ -64,6 +64,32 @@ TEST(OpenSaveRules, TypesStartFoldersAndSaveNames) {
   EXPECT_EQ(opensave_parent(""), "");
 }
 
+TEST(OpenSaveRules, PathLevelsOfThePopUp) {
+  opensave_levels lv = opensave_make_levels("");
+  EXPECT_EQ(lv.slots, std::vector<std::string>{""});
+  EXPECT_EQ(lv.list, "Halden folder");
+  EXPECT_EQ(opensave_level_index(lv, "", 7), 0);
+
+  lv = opensave_make_levels("Rovamo Output/tracks/");
+  EXPECT_EQ(lv.slots, (std::vector<std::string>{"", "Rovamo Output/", "Rovamo Output/tracks/"}));
+  EXPECT_EQ(lv.list, "Halden folder-Rovamo Output-tracks");
+  EXPECT_EQ(opensave_level_index(lv, "Rovamo Output/tracks/", 0), 2);
+  EXPECT_EQ(opensave_level_index(lv, "elsewhere/", 1), 1) << "no slot matches: the level stays";
+
+  lv = opensave_make_levels("Aircraft/General-Aviation/Odd|Name/");
+  EXPECT_EQ(lv.slots[2], "Aircraft/General-Aviation/") << "the path keeps the folder's own name";
+  EXPECT_EQ(lv.names[2], "General Aviation");
+  EXPECT_EQ(lv.names[3], "Odd Name");
+  EXPECT_EQ(lv.list.find('|'), std::string::npos) << "the pop-up refuses a '|'";
+
+  std::string deep;
+  for (int i = 0; i < 400; ++i) deep += "d/";
+  lv = opensave_make_levels(deep);
+  EXPECT_LE(lv.slots.size(), 300u) << "the pop-up takes at most 300 entries";
+  EXPECT_EQ(lv.slots.back(), deep);
+  EXPECT_EQ(opensave_level_index(lv, deep, 0), static_cast<int>(lv.slots.size()) - 1);
+}
+
 TEST(Preview, PathsIconsAndAircraftHeaders) {
   EXPECT_TRUE(preview_is_aircraft("Aircraft/x.acf/"));
   EXPECT_TRUE(preview_is_aircraft("A/C4.ACF"));
