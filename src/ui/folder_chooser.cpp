@@ -31,24 +31,6 @@ std::string blank_out(std::string s, bool dashes) {
   return s;
 }
 
-// The folder as the chooser shows it, listed again only when asked.
-struct listing {
-  std::string path;
-  std::vector<std::string> names, shown;
-  std::vector<int> types;
-  float when = -1.0f;
-
-  int read(const std::string& folder) {
-    path = folder;
-    opensave_getitems(folder, 1, names, types);
-    shown.clear();
-    for (const std::string& n : names) shown.push_back(chooser_shown_name(n));
-    when = xtim.elapsed;
-    return static_cast<int>(names.size());
-  }
-  int count() const { return static_cast<int>(names.size()); }
-};
-
 bool valid_new_name(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
@@ -56,6 +38,20 @@ bool valid_new_name(const std::string& name) {
 }  // namespace
 
 std::string chooser_shown_name(const std::string& name) { return blank_out(name, false); }
+
+int folder_listing::read(const std::string& folder, int filter) {
+  path = folder;
+  opensave_getitems(folder, filter, names, types);
+  shown.clear();
+  for (const std::string& n : names) shown.push_back(chooser_shown_name(n));
+  when = xtim.elapsed;
+  return count();
+}
+
+int folder_listing::follow(const std::string& folder, int filter) {
+  if (path != folder || !(xtim.elapsed - when <= kRelistSeconds) || xtim.elapsed < when) read(folder, filter);
+  return count();
+}
 
 chooser_levels chooser_make_levels(const std::string& work_path) {
   chooser_levels lv;
@@ -101,8 +97,8 @@ int GetFilePathFromUser(int, const std::string&, const std::string&, int, const 
   if (work.back() != '/') work += '/';
   const int return_window = mnw.cur_wind;
 
-  listing folder;
-  int selection = folder.read(work) / 2;
+  folder_listing folder;
+  int selection = folder.read(work, kChooserFilter) / 2;
   int centre = selection;
   std::string name;
   MACIBM_startwind(wind_file_dialog, 0);
@@ -112,8 +108,7 @@ int GetFilePathFromUser(int, const std::string&, const std::string&, int, const 
     BTN_fillwin(1, 21);
     // The listing follows the work path at once and any other change within
     // a second; a frame never lists a folder otherwise.
-    if (folder.path != work || xtim.elapsed - folder.when > 1.0f) folder.read(work);
-    const int n = folder.count();
+    const int n = folder.follow(work, kChooserFilter);
 
     const int open = BTN_list_and_search(0, kChooserListX, kChooserListY, kChooserListW, 0.0f, &centre, &selection, 0,
                                          n - 1, &name, "File:", BTN_name_from_vector, &folder.shown, nullptr,
@@ -148,7 +143,7 @@ int GetFilePathFromUser(int, const std::string&, const std::string&, int, const 
       if (plevel >= 0 && static_cast<std::size_t>(plevel) < lv.slots.size()) work = lv.slots[static_cast<std::size_t>(plevel)];
     } else if ((open || return_hit) && valid && folder.types[static_cast<std::size_t>(selection)] == 1) {
       work += folder.names[static_cast<std::size_t>(selection)] + "/";
-      selection = folder.read(work) / 2;
+      selection = folder.read(work, kChooserFilter) / 2;
     }
 
     if (BTN_action(kChooserCancelX, kChooserButtonY, 0, 0, 1, "Cancel", "-")) {

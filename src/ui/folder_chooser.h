@@ -39,6 +39,27 @@ struct chooser_levels {
 };
 chooser_levels chooser_make_levels(const std::string& work_path);
 
+// A folder as the chooser and the file dialog list it: the entries, their
+// types and the names as the list shows them ('|' as a blank). It follows a
+// folder without reading it every frame: at once when the folder changes,
+// else once a second.
+struct folder_listing {
+  std::string path;
+  std::vector<std::string> names, shown;
+  std::vector<int> types;
+  float when = -1.0f;  // frame time of the last reading
+
+  static constexpr float kRelistSeconds = 1.0f;
+  // Lists folder (opensave_getitems with the filter) now; the count.
+  int read(const std::string& folder, int filter);
+  // Lists folder when it is another one or the last reading is old.
+  int follow(const std::string& folder, int filter);
+  int count() const { return static_cast<int>(names.size()); }
+};
+
+// The listing filter of the chooser: folders only.
+constexpr int kChooserFilter = 1;
+
 // A folder name as the list and the levels show it: '|' as a blank.
 std::string chooser_shown_name(const std::string& name);
 

@@ -4,7 +4,6 @@
 #include "files/folder_list.h"
 #include "files/io_utils.h"
 #include "runtime/globals.h"
-#include "runtime/xtim.h"
 #include "ui/alert.h"
 #include "ui/focus.h"
 #include "ui/folder_chooser.h"
@@ -52,20 +51,6 @@ constexpr const char kSource[] = "RAdorud/OOPS_cpp/butn";
 int level = 0;
 
 }  // namespace
-
-int folder_listing::read(const std::string& folder, int filter) {
-  path = folder;
-  opensave_getitems(folder, filter, names, types);
-  shown.clear();
-  for (const std::string& n : names) shown.push_back(chooser_shown_name(n));
-  when = xtim.elapsed;
-  return count();
-}
-
-int folder_listing::follow(const std::string& folder, int filter) {
-  if (path != folder || !(xtim.elapsed - when <= kRelistSeconds) || xtim.elapsed < when) read(folder, filter);
-  return count();
-}
 
 opensave_levels opensave_make_levels(const std::string& work_path) {
   const chooser_levels below = chooser_make_levels(work_path);

@@ -57,23 +57,6 @@ opensave_levels opensave_make_levels(const std::string& work_path);
 // The index of the last slot equal to the work path, or `current` when none.
 int opensave_level_index(const opensave_levels& levels, const std::string& work_path, int current);
 
-// A folder as a dialog lists it: the entries, their types and the names as
-// the list shows them ('|' as a blank). It follows a folder without reading
-// it every frame: at once when the folder changes, else once a second.
-struct folder_listing {
-  std::string path;
-  std::vector<std::string> names, shown;
-  std::vector<int> types;
-  float when = -1.0f;  // frame time of the last reading
-
-  static constexpr float kRelistSeconds = 1.0f;
-  // Lists folder (opensave_getitems with the filter) now; the count.
-  int read(const std::string& folder, int filter);
-  // Lists folder when it is another one or the last reading is old.
-  int follow(const std::string& folder, int filter);
-  int count() const { return static_cast<int>(names.size()); }
-};
-
 // Layout of the dialog (window units from its lower-left corner).
 constexpr float kOpenSaveListX = 10.0f, kOpenSaveListY = 180.0f;
 constexpr float kOpenSaveButtonY = 18.0f;

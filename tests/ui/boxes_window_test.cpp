@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "box_window/box_layout.h"
+#include "widget_window/box_layout.h"
 #include "support/click_table.h"
 #include "support/http_server.h"
 #include "support/installer_run.h"
@@ -34,8 +34,8 @@ using namespace box_scene;
 struct Scene {
   Scene(const std::string& name, std::vector<std::string> args = {}, std::string env = "") {
     InstallerRun::Options o;
-    o.executable = CORVANE_BOX_WINDOW_EXE;
-    o.env = {"CORVANE_BOX_SCENE=" + name, "LP_NUM_THREADS=2"};
+    o.executable = CORVANE_WIDGET_WINDOW_EXE;
+    o.env = {"CORVANE_WIDGET_SCENE=" + name, "LP_NUM_THREADS=2"};
     if (!env.empty()) o.env.push_back(env);
     o.args = std::move(args);
     run = std::make_unique<InstallerRun>(&x, o);

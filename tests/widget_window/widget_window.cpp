@@ -8,6 +8,7 @@
 //            keyboard translation gave it
 //   chooser  the folder chooser at CORVANE_CHOOSER_START with a result buffer
 //            of CORVANE_CHOOSER_SIZE bytes (default 2048); prints the result
+//   message, about, opensave, tabs: the toolkit's boxes (box_scenes.cpp)
 // Lines go to standard output, one per event, as the tests' signals.
 #include <GL/gl.h>
 
@@ -24,6 +25,7 @@
 #include "ui/frames.h"
 #include "ui/numeric.h"
 #include "ui/textlist.h"
+#include "widget_window/box_layout.h"
 #include "widget_window/scene_layout.h"
 #include "window/keys.h"
 #include "window/macibm.h"
@@ -114,5 +116,9 @@ int main(int argc, char** argv) {
   const std::string name = scene_name ? scene_name : "fields";
   if (name == "keys") return run_keys();
   if (name == "chooser") return run_chooser();
+  if (name == "message") return box_scene::run_message();
+  if (name == "about") return box_scene::run_about();
+  if (name == "opensave") return box_scene::run_opensave();
+  if (name == "tabs") return box_scene::run_tabs();
   return run_fields();
 }

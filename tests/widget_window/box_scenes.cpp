@@ -1,6 +1,4 @@
-// A window that shows one of the toolkit's boxes for the tests that drive
-// it with XTEST input and look at its pixels. It starts the display as the
-// installer does and runs the scene named by CORVANE_BOX_SCENE:
+// The scenes of the widget window that show the toolkit's boxes:
 //   message  the simple message box twice: three buttons, then two; prints
 //            "result=N" after each
 //   about    the about box, with the preferences read (so the proxy options
@@ -10,14 +8,12 @@
 //            "result=[path]" or "cancelled=[path]" after each
 //   tabs     a row of three tabs, the direction dial and three shapes in a
 //            modal window; prints each change of the tab and the heading
-// Lines go to standard output as the tests' signals.
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "box_window/box_layout.h"
 #include "engine/installer_state.h"
 #include "files/temp_folder.h"
 #include "runtime/globals.h"
@@ -29,13 +25,13 @@
 #include "ui/opensave.h"
 #include "ui/shapes.h"
 #include "ui/tabs_dial.h"
+#include "widget_window/box_layout.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
 
-namespace {
+namespace box_scene {
 
 int run_message() {
-  using namespace box_scene;
   stls.msg_head = kHead;
   stls.msg_tail = kTail;
   for (int i = 0; i < 3; ++i) stls.msg_button[i] = kButtons[i];
@@ -57,7 +53,6 @@ int run_about() {
 }
 
 int run_opensave() {
-  using namespace box_scene;
   const char* root = getenv("CORVANE_OPEN_ROOT");
   if (!root || chdir(root) != 0) return 2;
   std::string path = kOpenStart;
@@ -70,7 +65,6 @@ int run_opensave() {
 }
 
 int run_tabs() {
-  using namespace box_scene;
   MACIBM_startwind(wind_file_dialog, 0);
   int tab = 0, shown_tab = -1, shown_heading = -1;
   float heading = 0;
@@ -89,17 +83,4 @@ int run_tabs() {
   }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  setvbuf(stdout, nullptr, _IOLBF, 0);
-  MACIBM_init(argc, argv);
-  const char* scene = getenv("CORVANE_BOX_SCENE");
-  const std::string name = scene ? scene : "";
-  if (name == "message") return run_message();
-  if (name == "about") return run_about();
-  if (name == "tabs") return run_tabs();
-  if (name == "opensave") return run_opensave();
-  fprintf(stderr, "unknown scene \"%s\"\n", name.c_str());
-  return 2;
-}
+}  // namespace box_scene

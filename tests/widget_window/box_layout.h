@@ -1,4 +1,5 @@
-// What the box window's scenes show, shared by the scenes and their tests.
+// What the widget window's box scenes show, shared by the scenes and their
+// tests.
 #pragma once
 
 namespace box_scene {
@@ -20,5 +21,11 @@ constexpr float kDialX = 400, kDialY = 200;
 constexpr float kShapeY = 150, kShapeR = 20;
 constexpr float kDiscX = 100, kCircleX = 200, kArcX = 300;
 constexpr int kDiscColour = 1, kCircleColour = 10, kArcColour = 15;
+
+// The scenes; each returns the program's exit code.
+int run_message();
+int run_about();
+int run_opensave();
+int run_tabs();
 
 }  // namespace box_scene
