@@ -87,7 +87,6 @@ TEST(AboutVersions, RecordsAndTheDecision) {
   EXPECT_EQ(about_status_line(s, 10, 0), "Downloading the installer...") << "a length of 0 is unknown";
 }
 
-
 TEST(AboutVersions, FetchedOncePerOpeningThroughTheProxyAndInstallerFailures) {
   TempDir www, tmp, work;
   ASSERT_TRUE(www.ok() && tmp.ok() && work.ok());
@@ -110,7 +109,7 @@ TEST(AboutVersions, FetchedOncePerOpeningThroughTheProxyAndInstallerFailures) {
     }
     return done();
   };
-  auto check = [&] { return passes([&] { about_check_step(s, tmp / "list"); }, [&] { return s.fetched != 0; }); };
+  auto check = [&] { return passes([&] { about_check_step(s, tmp / "list"); }, [&] { return s.fetched; }); };
   auto install = [&](const std::string& path) {
     s.installer_server = "www.example.com";
     s.installer_path = path;
@@ -146,9 +145,6 @@ TEST(AboutVersions, FetchedOncePerOpeningThroughTheProxyAndInstallerFailures) {
 
   ASSERT_TRUE(install("/missing.zip"));
   EXPECT_EQ(about_status_line(s, 0, -1), "I was unable to download the installer from the net.");
-  ASSERT_TRUE(write_file(www / "bad.zip", "no archive"));
-  ASSERT_TRUE(install("/bad.zip"));
-  EXPECT_NE(about_status_line(s, 0, -1).find("error unzipping the installer: "), std::string::npos);
   // A first entry that is a folder: unpacked into the working folder; its
   // name without the '/' is started, which exec refuses.
   ASSERT_EQ(std::system(("python3 -c \"import zipfile, sys; z = zipfile.ZipFile(sys.argv[1], 'w'); "
@@ -166,7 +162,6 @@ TEST(AboutVersions, FetchedOncePerOpeningThroughTheProxyAndInstallerFailures) {
   // Closing the box ends its own download, and only that.
   TestHttpServer::FaultSpec stall;
   stall.fault = TestHttpServer::Fault::stall;
-  stall.bytes = 10;
   server.set_fault("/i.zip", stall);
   ASSERT_EQ(http.net_check(kAboutListSlot, "www.example.com", "/i.zip", tmp / "other"), 0);
   s.ins_state = about_downloading;
