@@ -36,9 +36,7 @@ bool location_is_usable(const std::string& server, const std::string& path) {
   return !path.empty() && path[0] == '/';
 }
 
-std::string site_message(const char* head) {
-  return std::string(head) + kMakerSite + " to download the update.";
-}
+std::string site_message(const char* head) { return std::string(head) + kMakerSite + " to download the update."; }
 
 // What the box says of the program and of the people behind it.
 const char* const kCredits[8] = {
@@ -174,8 +172,7 @@ void about_close(about_state& s) {
 
 std::string about_version_line(const about_state& s) {
   if (!s.v.found)
-    return std::string("I could not connect to the net to find the current version of Corvane at ") + kMakerSite +
-           "!";
+    return std::string("I could not connect to the net to find the current version of Corvane at ") + kMakerSite + "!";
   return std::string("The current ") + (s.is_beta ? "beta version" : "version") + " of Corvane is now " +
          (s.is_beta ? s.v.net_beta : s.v.net) + ".";
 }

@@ -27,9 +27,9 @@ constexpr int kAboutInstallerSlot = 1;
 
 // What the server list says of the releases.
 struct about_versions {
-  int found = 0;          // a "FINAL" record was read
-  std::string net;        // the text after "FINAL"
-  std::string net_beta;   // the text after "BETA"
+  int found = 0;         // a "FINAL" record was read
+  std::string net;       // the text after "FINAL"
+  std::string net_beta;  // the text after "BETA"
   int final_version = -1, beta_version = -1;
   std::string final_server, final_path;  // "FINAL_INSTALLER_LIN"
   std::string beta_server, beta_path;    // "BETA_INSTALLER_LIN"
@@ -53,8 +53,8 @@ struct about_state {
   int ins_state = about_idle;
   std::string installer_server, installer_path, installer_app_name;
   std::string err_msg;
-  int fetched = 0;            // the server list was fetched (or failed) in this opening
-  int own_transfer[2] = {};   // a download of this box runs in slot 0 or 1
+  int fetched = 0;           // the server list was fetched (or failed) in this opening
+  int own_transfer[2] = {};  // a download of this box runs in slot 0 or 1
 };
 
 // The decision after a server list was fetched (its records in s.v).

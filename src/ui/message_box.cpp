@@ -18,7 +18,6 @@ int MACIBM_nuke_alert(std::string message, int third_button) {
       {kMessageEdge + OGL_text_width(caption[1]) / 2, kMessageSecondY, 0, caption[1], 2},
       {w - kMessageEdge - OGL_text_width(caption[2]) / 2, kMessageSecondY, 0, caption[2], 3},
   };
-  const std::string headless[4] = {"A message needed an answer, but there is no window to ask in.", message, "",
-                                   ""};
+  const std::string headless[4] = {"A message needed an answer, but there is no window to ask in.", message, "", ""};
   return BTN_question_box(wind_nuke_alert, &text, 1, buttons, third_button ? 3 : 2, 3, headless);
 }

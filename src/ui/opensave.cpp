@@ -21,28 +21,28 @@ namespace {
 // Rows 13 to 16 are the output and resource folders of two sibling
 // products; the misspelt folder of row 15 is the one those products use.
 constexpr opensave_type kTypes[kOpenSaveTypes] = {
-    {"", "", preview_none},                                  // 0 every file
-    {"", "", preview_none},                                  // 1 folders only
-    {"", ".BMP", preview_none},                              // 2 .BMP and .PNG
-    {"", ".ACF", preview_aircraft},                          // 3
-    {"", ".AFL", preview_none},                              // 4
-    {"", ".WPN", preview_none},                              // 5
-    {"", ".WAV", preview_none},                              // 6
-    {"", ".OBJ", preview_none},                              // 7
-    {"", "", preview_comment},                               // 8 .FDR
-    {"Output/situations/", ".SIT", preview_none},            // 9
-    {"Output/movies/", ".SMO", preview_none},                // 10
-    {"Output/FMS plans/", ".FMS", preview_none},             // 11
-    {"", "", preview_none},                                  // 12 images of the panel folders
-    {"Rovamo Output/tracks/", ".TRA", preview_none},         // 13
-    {"Rovamo Output/cars/", ".CAR", preview_none},           // 14
+    {"", "", preview_none},                                     // 0 every file
+    {"", "", preview_none},                                     // 1 folders only
+    {"", ".BMP", preview_none},                                 // 2 .BMP and .PNG
+    {"", ".ACF", preview_aircraft},                             // 3
+    {"", ".AFL", preview_none},                                 // 4
+    {"", ".WPN", preview_none},                                 // 5
+    {"", ".WAV", preview_none},                                 // 6
+    {"", ".OBJ", preview_none},                                 // 7
+    {"", "", preview_comment},                                  // 8 .FDR
+    {"Output/situations/", ".SIT", preview_none},               // 9
+    {"Output/movies/", ".SMO", preview_none},                   // 10
+    {"Output/FMS plans/", ".FMS", preview_none},                // 11
+    {"", "", preview_none},                                     // 12 images of the panel folders
+    {"Rovamo Output/tracks/", ".TRA", preview_none},            // 13
+    {"Rovamo Output/cars/", ".CAR", preview_none},              // 14
     {"Starfold Reosources/spaceships/", ".SPA", preview_none},  // 15
-    {"Starfold Resources/regions/", ".REG", preview_none},   // 16
-    {"", "", preview_none},                                  // 17 .DSF
-    {"", ".HGT", preview_none},                              // 18
-    {"", ".TXT", preview_none},                              // 19
-    {"sim/", "", preview_empty},                             // 20 nothing
-    {"sim/", "", preview_none},                              // 21 the command registry
+    {"Starfold Resources/regions/", ".REG", preview_none},      // 16
+    {"", "", preview_none},                                     // 17 .DSF
+    {"", ".HGT", preview_none},                                 // 18
+    {"", ".TXT", preview_none},                                 // 19
+    {"sim/", "", preview_empty},                                // 20 nothing
+    {"sim/", "", preview_none},                                 // 21 the command registry
 };
 
 constexpr const char kSource[] = "RAdorud/OOPS_cpp/butn";

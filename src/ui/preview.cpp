@@ -70,8 +70,7 @@ void aircraft_preview(const std::string& path) {
   const float tex_h = icon_record(&tman_class::ref_dat_struct::tex_dy);
   if (!(tex_w > 0.0f) || !(tex_h > 0.0f)) return;
   const float s = image_w / tex_w, t = image_h / tex_h;
-  OGL_2dquad(kPreviewIconRef, 49, 1.0f, 341, 80, 0, 0, 341, 280, 0, t, 541, 280, s, t, 541, 80, s, 0, 1,
-             gl_alpha_none);
+  OGL_2dquad(kPreviewIconRef, 49, 1.0f, 341, 80, 0, 0, 341, 280, 0, t, 541, 280, s, t, 541, 80, s, 0, 1, gl_alpha_none);
 }
 
 }  // namespace

@@ -41,9 +41,8 @@ class gl_shape_sink : public shape_sink {
 // --- Drawing ---
 
 void OGL_fillcircle(int colour, float x, float y, float r) {
-  fillcircle_rows(x, y, r, [&](float row_y, float left, float right) {
-    OGL_line(colour, 1.0f, left, row_y, right, row_y);
-  });
+  fillcircle_rows(x, y, r,
+                  [&](float row_y, float left, float right) { OGL_line(colour, 1.0f, left, row_y, right, row_y); });
 }
 
 void OGL_framecircle(int colour, float x, float y, float r) {

@@ -25,8 +25,8 @@ constexpr piece kNeedleThin = {156, 272, 166, 314};
 // A piece drawn over (x1, y1) to (x2, y2), its lower t at the lower edge.
 void piece_quad(const piece& p, float x1, float y1, float x2, float y2) {
   constexpr float k = 1.0f / 512.0f;
-  OGL_2dquad(t_interface, 0, 1.0f, x1, y1, p.s1 * k, p.t1 * k, x1, y2, p.s1 * k, p.t2 * k, x2, y2, p.s2 * k,
-             p.t2 * k, x2, y1, p.s2 * k, p.t1 * k, 1, gl_alpha_blend);
+  OGL_2dquad(t_interface, 0, 1.0f, x1, y1, p.s1 * k, p.t1 * k, x1, y2, p.s1 * k, p.t2 * k, x2, y2, p.s2 * k, p.t2 * k,
+             x2, y1, p.s2 * k, p.t1 * k, 1, gl_alpha_blend);
 }
 
 }  // namespace

@@ -148,7 +148,8 @@ TEST(AboutVersions, FetchedOncePerOpeningThroughTheProxyAndInstallerFailures) {
   // A first entry that is a folder: unpacked into the working folder; its
   // name without the '/' is started, which exec refuses.
   ASSERT_EQ(std::system(("python3 -c \"import zipfile, sys; z = zipfile.ZipFile(sys.argv[1], 'w'); "
-                         "z.writestr('Inst/', ''); z.writestr('Inst/run', 'x'); z.close()\" '" + www / "i.zip" + "'")
+                         "z.writestr('Inst/', ''); z.writestr('Inst/run', 'x'); z.close()\" '" +
+                         www / "i.zip" + "'")
                             .c_str()),
             0);
   ASSERT_TRUE(install("/i.zip"));

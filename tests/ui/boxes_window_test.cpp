@@ -10,7 +10,6 @@
 #include <string>
 #include <thread>
 
-#include "widget_window/box_layout.h"
 #include "support/click_table.h"
 #include "support/http_server.h"
 #include "support/installer_run.h"
@@ -27,6 +26,7 @@
 #include "ui/message_box.h"
 #include "ui/opensave.h"
 #include "ui/tabs_dial.h"
+#include "widget_window/box_layout.h"
 #include "window/mnw.h"
 #include "window/subwindows.h"
 
@@ -104,8 +104,9 @@ TEST(BoxesWindow, MessageBoxWrapsItsTextAndAnswersOnlyByItsButtons) {
   const int id = wind_nuke_alert;
   const float w = wind_size_of(id)->w, top = wind_size_of(id)->h - kMessageTextTop;
   auto text = [&](const Screenshot& s) { return ink(colour_of(43), at(s, id, w / 2, 42)); };
-  ASSERT_TRUE(sc.screen_until([&](const Screenshot& s) { return count(s, id, 20, top - 2, 280, top + 10, text(s)) > 20; }))
-      << sc.run->err();
+  ASSERT_TRUE(sc.screen_until([&](const Screenshot& s) {
+    return count(s, id, 20, top - 2, 280, top + 10, text(s)) > 20;
+  })) << sc.run->err();
   EXPECT_TRUE(close_to(sc.shot.at(5, 5), colour_of(34))) << "around the box, the background colour";
   EXPECT_GT(count(sc.shot, id, 20, top - 22, 280, top - 12, text(sc.shot)), 20) << "a third line";
   EXPECT_EQ(count(sc.shot, id, w - kMessageWrapMargin + kMessageTextX + 2, 75, w - 10, top + 10, text(sc.shot)), 0)
@@ -143,7 +144,9 @@ TEST(BoxesWindow, TabsDialAndShapes) {
   EXPECT_EQ(tab_light(sc.shot, 1), tab_light(sc.shot, 2));
   EXPECT_TRUE(close_to(at(sc.shot, id, kDiscX, kShapeY), colour_of(kDiscColour))) << "the filled disc";
   const auto ring = exactly(colour_of(kCircleColour));
-  EXPECT_GT(count(sc.shot, id, kCircleX - kShapeR - 1, kShapeY - kShapeR - 1, kCircleX + kShapeR + 1, kShapeY + kShapeR + 1, ring), 80);
+  EXPECT_GT(count(sc.shot, id, kCircleX - kShapeR - 1, kShapeY - kShapeR - 1, kCircleX + kShapeR + 1,
+                  kShapeY + kShapeR + 1, ring),
+            80);
   EXPECT_EQ(count(sc.shot, id, kCircleX - 12, kShapeY - 12, kCircleX + 12, kShapeY + 12, ring), 0) << "an outline";
   const auto arc = exactly(colour_of(kArcColour));
   EXPECT_GT(count(sc.shot, id, kArcX + 1, kShapeY + 1, kArcX + kShapeR + 1, kShapeY + kShapeR + 1, arc), 40);
@@ -178,8 +181,9 @@ TEST(BoxesWindow, AboutBoxOffersTheNewerReleaseAndStartsItsInstaller) {
   // The maker's host, reached through the proxy: a list naming a newer
   // release and an archive whose program notes how it was started.
   TempDir www;
-  ASSERT_TRUE(write_file(www / "serverlist9.txt", "I\n820 version\nSERVERS\nFINAL 9.20\nFINAL_VERSION 92000\n"
-                                                  "FINAL_INSTALLER_LIN www.example.com /ins.zip\n"));
+  ASSERT_TRUE(write_file(www / "serverlist9.txt",
+                         "I\n820 version\nSERVERS\nFINAL 9.20\nFINAL_VERSION 92000\n"
+                         "FINAL_INSTALLER_LIN www.example.com /ins.zip\n"));
   ASSERT_EQ(std::system(("python3 -c \"import zipfile, sys; z = zipfile.ZipFile(sys.argv[1], 'w'); "
                          "i = zipfile.ZipInfo('new-installer'); i.external_attr = 0o100755 << 16; "
                          "z.writestr(i, '#!/bin/sh\\necho launched \\$# > launched.txt\\n'); z.close()\" '" +
@@ -218,7 +222,8 @@ TEST(BoxesWindow, OpenDialogWithPreviewThenSaveDialog) {
     block.replace(1552, std::strlen(name), name).replace(1012, 11, "Studio Nine");
     return write_file(tree / path, std::string("i\x84\x03\0\0", 5) + block.substr(0, cut ? cut : 2092));
   };
-  ASSERT_TRUE(acf("Aircraft/General-Aviation/b2.acf", "Biplane") && acf("Aircraft/General-Aviation/c4.acf", "Cirrus Four") &&
+  ASSERT_TRUE(acf("Aircraft/General-Aviation/b2.acf", "Biplane") &&
+              acf("Aircraft/General-Aviation/c4.acf", "Cirrus Four") &&
               acf("Aircraft/Odd|Name/short.acf", "Cut", 100) && write_file(tree / "Output/situations/x.txt", ""));
   const unsigned char icon[3] = {200, 30, 90};
   for (int i = 0; i < 200 * 200 * 3; ++i) scratch_array[i] = icon[i % 3];
@@ -227,10 +232,13 @@ TEST(BoxesWindow, OpenDialogWithPreviewThenSaveDialog) {
   Display* d = sc.x.display();
   const int id = wind_file_dialog;
   const rgb picture = {icon[0], icon[1], icon[2]};  // written for the display's gamma, shown as it is
-  auto preview_ink = [&](const Screenshot& s) { return count(s, id, 341, 330, 540, 415, ink(colour_of(47), at(s, id, 540, 310))); };
+  auto preview_ink = [&](const Screenshot& s) {
+    return count(s, id, 341, 330, 540, 415, ink(colour_of(47), at(s, id, 540, 310)));
+  };
   auto stair_ink = [&](const Screenshot& s, int level) {
     const float y = kOpenSaveStairY - kOpenSaveStairStep * static_cast<float>(level);
-    return count(s, id, 20 + 10.0f * static_cast<float>(level), y - 2, 250, y + 7, ink(colour_of(47), at(s, id, 290, 310)));
+    return count(s, id, 20 + 10.0f * static_cast<float>(level), y - 2, 250, y + 7,
+                 ink(colour_of(47), at(s, id, 290, 310)));
   };
 
   // Opened at the caller's file: its folder, the file selected and previewed.

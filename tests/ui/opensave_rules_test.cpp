@@ -21,8 +21,10 @@ TEST(OpenSaveRules, TypesFoldersNamesAndLevels) {
   EXPECT_EQ(opensave_parent("a/"), "") << "a one-letter folder goes up like any other";
   EXPECT_EQ(opensave_parent("a/b/"), "a/");
 
-  const char* names[][3] = {{"flight.sit", "9", "flight.SIT"}, {"my.glider", "3", "my.glider.ACF"},
-                            {".abc", "3", ".abc.ACF"},         {"track.fdr", "8", "track"}};
+  const char* names[][3] = {{"flight.sit", "9", "flight.SIT"},
+                            {"my.glider", "3", "my.glider.ACF"},
+                            {".abc", "3", ".abc.ACF"},
+                            {"track.fdr", "8", "track"}};
   for (const auto& n : names) EXPECT_EQ(opensave_save_name(n[0], std::atoi(n[1])), n[2]);
 
   opensave_levels lv = opensave_make_levels("");
@@ -61,9 +63,12 @@ TEST(Preview, AircraftHeadersIconsAndComments) {
   const struct {
     std::string bytes;
     int accepted;
-  } files[] = {{aircraft(8000, 'i') + block + "more", 1}, {aircraft(902, 'a') + block, 1},
-               {aircraft(800, 'i') + block, 0},           {aircraft(900, 'i') + block.substr(0, 2091), 0},
-               {"i\x84\x03", 0},                          {"", 0}};
+  } files[] = {{aircraft(8000, 'i') + block + "more", 1},
+               {aircraft(902, 'a') + block, 1},
+               {aircraft(800, 'i') + block, 0},
+               {aircraft(900, 'i') + block.substr(0, 2091), 0},
+               {"i\x84\x03", 0},
+               {"", 0}};
   for (const auto& f : files) {
     ASSERT_TRUE(write_file(tmp / "f.acf", f.bytes));
     unsigned char got[kVehHeaderBytes];
@@ -76,11 +81,13 @@ TEST(Preview, AircraftHeadersIconsAndComments) {
     }
   }
 
-  const char* comments[][2] = {{"COMM,first flight\n", "first flight"}, {"A,x\ncomm, gusty\r\nCOMM,no\n", "gusty"},
-                               {"COMMENT,x\n", ""}, {"COMM\nHello\n", "Hello"},
-                               {"WIND\nCOMM,skipped\nCOMM,taken\n", "taken"}, {"COMM", ""}};
-  for (const auto& c : comments)
-    EXPECT_EQ(preview_comment_in(c[0], c[0] + std::strlen(c[0])), c[1]) << c[0];
+  const char* comments[][2] = {{"COMM,first flight\n", "first flight"},
+                               {"A,x\ncomm, gusty\r\nCOMM,no\n", "gusty"},
+                               {"COMMENT,x\n", ""},
+                               {"COMM\nHello\n", "Hello"},
+                               {"WIND\nCOMM,skipped\nCOMM,taken\n", "taken"},
+                               {"COMM", ""}};
+  for (const auto& c : comments) EXPECT_EQ(preview_comment_in(c[0], c[0] + std::strlen(c[0])), c[1]) << c[0];
   ASSERT_TRUE(write_file(tmp / "a.fdr", "I\n1 version\nCOMM,over the hills\n"));
   ASSERT_TRUE(write_file(tmp / "v2.fdr", "I\n2 version\nCOMM,no\n"));
   EXPECT_EQ(preview_flight_comment(tmp / "a.fdr"), "over the hills");

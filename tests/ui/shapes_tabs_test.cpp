@@ -78,8 +78,8 @@ TEST(Shapes, QuadNormalsDiscAndBox) {
 
   Recorder disc;
   disc_emit(10, disc);
-  EXPECT_EQ(disc.prims, (std::vector<shape_prim>{prim_triangle_fan, prim_triangle_fan, prim_quad_strip,
-                                                 prim_quad_strip, prim_quad_strip}));
+  EXPECT_EQ(disc.prims, (std::vector<shape_prim>{prim_triangle_fan, prim_triangle_fan, prim_quad_strip, prim_quad_strip,
+                                                 prim_quad_strip}));
   ASSERT_EQ(disc.vertices.size(), 14u + 14 + 3 * 26);
   EXPECT_EQ(disc.normals[0][0], -1);
   EXPECT_NEAR(disc.vertices[15][1], 3.8f, 1e-5) << "the caps' rings have 0.38 of the radius";
