@@ -229,8 +229,8 @@ TEST_F(WebUpdateFaults, ARunKilledPartWayIsSetRightByTheNextRun) {
   // when it is killed.
   TestHttpServer::FaultSpec slow;
   slow.fault = TestHttpServer::Fault::slow;
-  slow.bytes = 4096;
-  slow.delay_ms = 5;
+  slow.bytes = 2048;
+  slow.delay_ms = 20;
   for (const auto& [path, content] : b) server->set_fault(request_of(path), slow);
 
   const auto installed = [&] {
@@ -242,16 +242,16 @@ TEST_F(WebUpdateFaults, ARunKilledPartWayIsSetRightByTheNextRun) {
   const pid_t run = fork();
   if (run == 0) {
     RunStats stats;
-    road(stats, 60.0);
-    _exit(0);
+    _exit(road(stats, 60.0) ? 0 : 2);
   }
   ASSERT_GT(run, 0);
   const auto limit = deadline(30.0);
-  while (installed() < 3 && std::chrono::steady_clock::now() < limit) nap();
+  while (installed() < 2 && std::chrono::steady_clock::now() < limit) nap();
   kill(run, SIGKILL);
   int status = 0;
   ASSERT_EQ(waitpid(run, &status, 0), run);
-  ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it was killed";
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before it was killed, with "
+                                   << (WIFEXITED(status) ? WEXITSTATUS(status) : -1);
   EXPECT_LT(installed(), static_cast<int>(b.size()));
   // What a kill in the middle of writing a file leaves beside it.
   ASSERT_TRUE(write_file(local("Airfoils/f1.txt") + temp_beside_suffix(), "half of f1"));
@@ -303,7 +303,15 @@ TEST_F(WebUpdateFaults, AFailedDownloadIsAskedForAgainFromAnotherServer) {
   int failed = 0;
   for (const auto& [path, content] : b) failed += server->count(request_of(path, "/down/"));
   EXPECT_GE(failed, 1);
-  EXPECT_LE(failed, 2) << "only the files in flight on the failing server are asked there";
+  // Only the files in flight on the failing server are asked there, and
+  // those of any transfer from the working server that failed on its way
+  // (a loaded machine), since a failure always turns to the other server.
+  const std::string log = log_text();
+  int up_failures = 0;
+  for (std::size_t at = log.find("   server     =up.example.com\n"); at != std::string::npos;
+       at = log.find("   server     =up.example.com\n", at + 1))
+    ++up_failures;
+  EXPECT_LE(failed, 2 + up_failures) << log;
   expect_release_on_disk(b, {});
 }
 
