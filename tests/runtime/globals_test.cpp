@@ -106,28 +106,6 @@ TEST(NumberTables, SineCosineAndFixedRatios) {
   EXPECT_FLOAT_EQ(randrat[0], static_cast<float>(rand()) * 4.6561471e-10f);
 }
 
-TEST(GlobalObjects, ExistBeforeMainWithTheirStartValues) {
-  // The label tables: every string empty, the numbers 0, the message box's
-  // buttons and the modal titles separate entries of the further table.
-  for (const std::string& l : stls.labels) EXPECT_TRUE(l.empty());
-  for (const std::string& t : stls.texts) EXPECT_TRUE(t.empty());
-  EXPECT_EQ(sizeof stls.labels / sizeof stls.labels[0], 1800u);
-  EXPECT_EQ(sizeof stls.texts / sizeof stls.texts[0], 400u);
-  EXPECT_EQ(stls.label_count + stls.msg_choice + stls.status_kind, 0);
-  EXPECT_GE(stls.msg_button, stls.texts);
-  EXPECT_LE(stls.modal_title + 7, stls.texts + 400);
-  EXPECT_GE(stls.modal_title, stls.msg_button + 3) << "the buttons and the titles do not overlap";
-  // Objects nothing uses: there, closed, empty, 0.
-  EXPECT_FALSE(cyc.is_open());
-  EXPECT_FALSE(dat.is_open());
-  EXPECT_EQ(plg.count, 0);
-  EXPECT_EQ(plg.data, nullptr);
-  EXPECT_EQ(magv, 0);
-  EXPECT_TRUE(vec_loa.empty() && vec_hia.empty() && vec_fix.empty() && vec_nav.empty() && vec_apt.empty());
-  EXPECT_TRUE(nav_freq_hash.empty());
-  EXPECT_GE(nav_freq_hash.bucket_count(), 1024u);
-}
-
 TEST(LogStream, ThreadsWritingAtOnceLoseNothing) {
   TempDir dir;
   xer.open(dir / "log.txt", std::ios::out | std::ios::trunc);
