@@ -12,3 +12,17 @@ constexpr float kNumberX = 100, kNumberY = 300;
 constexpr float kListX = 280, kListY = 240;
 
 }  // namespace scene
+
+// The path scene: a path field and a character-buffer path field in the
+// question box's window (700 by 146, its origin at (50, 227)).
+namespace path_scene {
+
+constexpr float kPathX = 120, kPathY = 90, kPathW = 400;
+constexpr float kBufferX = 120, kBufferY = 40, kBufferW = 200;
+constexpr int kBufferMax = 8;
+
+constexpr int kOriginX = 50, kOriginY = 227, kScreenH = 600;
+constexpr int px(float x) { return kOriginX + static_cast<int>(x); }
+constexpr int py(float y) { return kScreenH - kOriginY - static_cast<int>(y); }
+
+}  // namespace path_scene

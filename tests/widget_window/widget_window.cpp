@@ -9,6 +9,10 @@
 //   chooser  the folder chooser at CORVANE_CHOOSER_START with a result buffer
 //            of CORVANE_CHOOSER_SIZE bytes (default 2048); prints the result
 //   message, about, opensave, tabs: the toolkit's boxes (box_scenes.cpp)
+//   path     a path field on CORVANE_PATH (file type CORVANE_PATH_TYPE,
+//            default 0) and a path field over a character buffer that holds
+//            CORVANE_BUFFER; prints each change of either and each folder
+//            chosen with a field's button
 // Lines go to standard output, one per event, as the tests' signals.
 #include <GL/gl.h>
 
@@ -24,6 +28,7 @@
 #include "ui/folder_chooser.h"
 #include "ui/frames.h"
 #include "ui/numeric.h"
+#include "ui/path_field.h"
 #include "ui/textlist.h"
 #include "widget_window/box_layout.h"
 #include "widget_window/scene_layout.h"
@@ -107,6 +112,30 @@ int run_chooser() {
   return 0;
 }
 
+int run_path() {
+  using namespace path_scene;
+  MACIBM_startwind(wind_question, 0);
+  const char* start = getenv("CORVANE_PATH");
+  const char* type_text = getenv("CORVANE_PATH_TYPE");
+  const char* buffer_text = getenv("CORVANE_BUFFER");
+  const int type = type_text ? std::atoi(type_text) : 0;
+  std::string path = start ? start : "", shown_path = "?", shown_buffer = "?";
+  char buffer[64] = {};
+  std::snprintf(buffer, sizeof buffer, "%s", buffer_text ? buffer_text : "");
+  for (bool ready = false;; ready = true) {
+    OGL_plot_back_col();
+    BTN_fillwin(1, 21);
+    if (BTN_select_path_stl(kPathX, kPathY, 998, type, &path, 200, "Folder:|on the right{xPick a folder", kPathW, 0))
+      printf("chosen=[%s]\n", path.c_str());
+    if (BTN_select_path_chr(kBufferX, kBufferY, 999, 20, buffer, kBufferMax, "Short:", kBufferW, 0))
+      printf("chosen buffer=[%s]\n", buffer);
+    report("path", path, shown_path, "[" + path + "]");
+    report("buffer", std::string(buffer), shown_buffer, "[" + std::string(buffer) + "]");
+    if (!ready) puts("ready");
+    MACIBM_event_proc();
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,5 +149,6 @@ int main(int argc, char** argv) {
   if (name == "about") return box_scene::run_about();
   if (name == "opensave") return box_scene::run_opensave();
   if (name == "tabs") return box_scene::run_tabs();
+  if (name == "path") return run_path();
   return run_fields();
 }
