@@ -133,6 +133,13 @@ class keys_class {
   // Modifier bits named anywhere in a text ("SHIFT", "ALT", "CTRL").
   static int str_to_flag(std::string text);
   static void debug();
+
+  // --- The key assignment window (keys_window.cpp) ---
+
+  // Draws and runs one frame of the window in the current window: the list
+  // of bindings, and unless list_only the command chooser of the selected
+  // one.
+  void keys_wind(int list_only);
 };
 
 extern keys_class keys;

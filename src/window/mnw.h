@@ -6,6 +6,7 @@ enum wind_id {
   wind_main = 0,
   wind_eula = 1,
   wind_prefs = 2,
+  wind_keys = 991,
   wind_livery = 992,
   wind_about = 993,
   wind_alert = 994,

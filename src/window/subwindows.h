@@ -9,8 +9,11 @@ struct wind_size {
   int closable;       // a click in a top corner (or Return) closes it
 };
 
+// The key assignment window takes every key, Return included, so only its
+// caller closes it.
 constexpr wind_size kWindowSizes[] = {
-    {1, "EULA", 500, 300, 1},      {2, "Prefs", 600, 380, 1},     {992, "Livery", 561, 474, 1},
+    {1, "EULA", 500, 300, 1},      {2, "Prefs", 600, 380, 1},     {991, "Keys", 1024, 768, 0},
+    {992, "Livery", 561, 474, 1},
     {993, nullptr, 600, 300, 1},   {994, nullptr, 420, 250, 0},   {995, nullptr, 300, 166, 0},
     {996, nullptr, 700, 146, 0},   {997, nullptr, 700, 206, 1},   {998, nullptr, 561, 474, 0},
     {999, nullptr, 330, 474, 0},

@@ -18,8 +18,9 @@
 LiveWindow::LiveWindow(const XServer& x) {
   if (!x.ok() || mnw.display) return;
   setenv("DISPLAY", x.name().c_str(), 1);
-  mnw.x_res_req = 800;
-  mnw.y_res_req = 600;
+  // The window fills the test's screen.
+  mnw.x_res_req = x.width();
+  mnw.y_res_req = x.height();
   mnw.col_res_req = 32;
   MACIBM_setres(1);
   MACIBM_make_context(0);
