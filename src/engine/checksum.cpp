@@ -35,12 +35,15 @@ double file_cost_kb(int i) {
 
 }  // namespace
 
-int checksum_batch_end(int first, int total) {
+int checksum_batch_end(int first, int total, int share) {
   if (first >= total) return first;
   int end = first;
   double cost = 0.0;
   for (; end < total && end - first < kFilesPerTask; ++end) cost += file_cost_kb(end);
-  for (; end < total; ++end) {
+  // Towards the end of the table batches shrink, so the last ones are
+  // spread over every thread instead of a few threads finishing alone.
+  const int most = share > 0 ? std::max(kFilesPerTask, (total - first) / share) : total - first;
+  for (; end < total && end - first < most; ++end) {
     const double more = file_cost_kb(end);
     if (cost + more > kTaskKb) break;
     cost += more;
@@ -98,7 +101,7 @@ int checksum_directory(int& queued, float& fraction) {
   const int total = static_cast<int>(sim_info.size());
   if (queued < 0) queued = 0;
   while (queued < total && checksum_workers->has_free_slot()) {
-    const int end = checksum_batch_end(queued, total);
+    const int end = checksum_batch_end(queued, total, kTasksPerThread * UTL_count_processors());
     checksum_workers->enqueue_task(new checksum_task(queued, end));
     queued = end;
   }

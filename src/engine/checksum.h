@@ -27,8 +27,10 @@ class checksum_task : public UTL_work_task {
 // One past the last file of the task that starts at file first: at least
 // ten files (fewer only at the end of the table), then more small ones while
 // the task's work, by the unpacked sizes of the table plus a cost for each
-// file opened, stays within a few MiB. first itself when first >= total.
-int checksum_batch_end(int first, int total);
+// file opened, stays within a few MiB and, with share above 0, the task
+// takes no more than the files left over share. first itself when
+// first >= total.
+int checksum_batch_end(int first, int total, int share = 0);
 
 // The scan's pool; null while no scan runs.
 extern UTL_worker_threads* checksum_workers;

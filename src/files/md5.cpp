@@ -236,14 +236,25 @@ void MD5Final(MD5_CTX* context) {
 
 int calc_file_md5(const std::string& path, std::string& signature) {
   std::string full = app_path + path;
-  repair_case(full);
 
   // O_NONBLOCK only matters for the open of a FIFO, which would otherwise
-  // wait for a writer; such a file is refused below anyway.
-  int fd;
-  do {
-    fd = open(full.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  } while (fd < 0 && errno == EINTR);
+  // wait for a writer; such a file is refused below anyway. The path as
+  // written is tried first: the letter case is repaired only when that
+  // fails, as the repair leaves a path that exists alone anyway, and the
+  // scan opens a hundred thousand files that way.
+  auto open_path = [&full] {
+    int d;
+    do {
+      d = open(full.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (d < 0 && errno == EINTR);
+    return d;
+  };
+  int fd = open_path();
+  if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
+    const std::string written = full;
+    repair_case(full);
+    if (full != written) fd = open_path();
+  }
   if (fd < 0) return err_file_open;
 
   struct stat st;

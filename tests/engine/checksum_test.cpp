@@ -366,6 +366,12 @@ TEST_F(ChecksumScan, TasksTakeTenFilesOrMoreSmallOnesUpToAFewMegabytes) {
   EXPECT_GE(smallest, 100) << "small files come in large batches";
   EXPECT_LE(largest, 2000) << "a batch stays within a few MiB of work";
   EXPECT_LT(tasks, 200);
+  // Shared out over 32 tasks in flight, batches shrink towards the end of
+  // the table, but never below ten files.
+  EXPECT_EQ(checksum_batch_end(0, total, 8), checksum_batch_end(0, total)) << "far from the end: by size";
+  EXPECT_EQ(checksum_batch_end(total - 3200, total, 32), total - 3100);
+  EXPECT_EQ(checksum_batch_end(total - 100, total, 32), total - 90);
+  EXPECT_EQ(checksum_batch_end(total - 4, total, 32), total);
 
   // A large file after ten small ones starts the next task.
   sim_info.clear();
