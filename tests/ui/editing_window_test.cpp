@@ -12,6 +12,7 @@
 
 #include "support/click_table.h"
 #include "support/installer_run.h"
+#include "support/program_output.h"
 #include "support/temp_dir.h"
 #include "support/wait.h"
 #include "support/x_input.h"
@@ -33,32 +34,6 @@ InstallerRun::Options scene_options(const std::string& name, std::vector<std::st
   o.env = env;
   return o;
 }
-
-// Lines the program printed after `from` (an offset into its output).
-class Output {
- public:
-  explicit Output(InstallerRun& run) : run_(run) {}
-  // Waits for the line; later waits look only after it.
-  bool next(const std::string& line, int timeout_ms = kProgramTimeoutMs) {
-    const bool seen = wait_until(
-        [&] {
-          const std::string out = run_.out();
-          const std::size_t at = out.find(line + "\n", from_);
-          if (at == std::string::npos || (at != 0 && out[at - 1] != '\n')) return false;
-          from_ = at + line.size() + 1;
-          return true;
-        },
-        timeout_ms);
-    if (!seen) ADD_FAILURE() << "no line \"" << line << "\" after:\n" << rest();
-    return seen;
-  }
-  // The output from the current position on.
-  std::string rest() const { return run_.out().substr(std::min(from_, run_.out().size())); }
-
- private:
-  InstallerRun& run_;
-  std::size_t from_ = 0;
-};
 
 // A click at a point of the scene's window.
 void click(Display* d, float x, float y, int hold_ms = 100) {

@@ -17,6 +17,7 @@
 #include "files/folder_list.h"
 #include "support/click_table.h"
 #include "support/installer_run.h"
+#include "support/program_output.h"
 #include "support/temp_dir.h"
 #include "support/wait.h"
 #include "support/x_input.h"
@@ -25,49 +26,30 @@
 #include "ui/folder_chooser.h"
 #include "widget_window/scene_layout.h"
 
-namespace {
-
 using namespace path_scene;
 
-void expect_fatal(void (*call)(), const std::string& message) {
-  TempDir dir;
-  EXPECT_EXIT(
-      {
-        if (chdir(dir.path().c_str()) != 0) _exit(3);
-        call();
-        _exit(0);
-      },
-      ::testing::ExitedWithCode(1), message);
-}
-
-}  // namespace
-
 TEST(PathFieldDeathTest, BadKindsAndTypesAreFatal) {
-  expect_fatal(
-      [] {
-        std::string p;
-        BTN_select_path_stl(0, 0, 997, 0, &p, 40, "", 100, 0);
-      },
-      "Bad open_save arg to BTN_select_file_stl!");
-  expect_fatal(
-      [] {
-        std::string p;
-        BTN_select_path_stl(0, 0, 998, 22, &p, 40, "", 100, 0);
-      },
-      "Bad file_type arg to BTN_select_file_stl!");
-  expect_fatal(
-      [] {
-        char b[8] = {};
-        BTN_select_path_chr(0, 0, 999, -1, b, 8, "", 100, 0);
-      },
-      "Bad file_type arg to BTN_select_file_chr!");
-  expect_fatal(
-      [] {
-        char b[8] = {};
-        std::string p;
-        BTN_select_file_chr(0, 0, 1000, 0, b, &p, 8, "", 100);
-      },
-      "Bad open_save arg to BTN_select_file_chr!");
+  static std::string path;
+  static char buffer[8];
+  struct fatal {
+    void (*call)();
+    const char* message;
+  };
+  const fatal cases[] = {
+      {[] { BTN_select_path_stl(0, 0, 997, 0, &path, 40, "", 100, 0); }, "open_save arg to BTN_select_file_stl"},
+      {[] { BTN_select_path_stl(0, 0, 998, 22, &path, 40, "", 100, 0); }, "file_type arg to BTN_select_file_stl"},
+      {[] { BTN_select_path_chr(0, 0, 999, -1, buffer, 8, "", 100, 0); }, "file_type arg to BTN_select_file_chr"},
+      {[] { BTN_select_file_chr(0, 0, 1000, 0, buffer, &path, 8, "", 100); }, "open_save arg to BTN_select_file_chr"},
+  };
+  for (const fatal& f : cases) {
+    TempDir dir;  // for the crash-report file
+    EXPECT_EXIT(
+        {
+          if (chdir(dir.path().c_str()) == 0) f.call();
+          _exit(0);
+        },
+        ::testing::ExitedWithCode(1), std::string("Bad ") + f.message + "!");
+  }
 }
 
 namespace {
@@ -80,29 +62,6 @@ InstallerRun::Options path_scene_options(std::vector<std::string> env) {
   o.env = env;
   return o;
 }
-
-// Waits for a line of the program's output after the last one waited for.
-class Lines {
- public:
-  explicit Lines(InstallerRun& run) : run_(run) {}
-  bool next(const std::string& line) {
-    const bool seen = wait_until(
-        [&] {
-          const std::string out = run_.out();
-          const std::size_t at = out.find(line + "\n", from_);
-          if (at == std::string::npos || (at != 0 && out[at - 1] != '\n')) return false;
-          from_ = at + line.size() + 1;
-          return true;
-        },
-        kProgramTimeoutMs);
-    if (!seen) ADD_FAILURE() << "no line \"" << line << "\" in:\n" << run_.out();
-    return seen;
-  }
-
- private:
-  InstallerRun& run_;
-  std::size_t from_ = 0;
-};
 
 void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -133,7 +92,7 @@ TEST(PathFieldWindow, AFolderIsChosenThroughTheChooserAndEditsReplaceThePath) {
   XServer x;
   ASSERT_TRUE(x.ok());
   InstallerRun run(&x, path_scene_options({"CORVANE_PATH=/home/user/data/", "CORVANE_BUFFER=abcdefghijklmnopqrst"}));
-  Lines out(run);
+  Output out(run);
   ASSERT_TRUE(out.next("path=[/home/user/data/]")) << run.err();
   ASSERT_TRUE(out.next("buffer=[abcdefg]")) << "a buffer field keeps max length - 1 characters";
   ASSERT_TRUE(out.next("ready"));
