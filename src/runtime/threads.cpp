@@ -148,8 +148,12 @@ exce_class THREAD_exception_record(std::exception_ptr e) {
   }
 }
 
-void THREAD_create(UTL_thread_func func, void* arg, unsigned long* thread, unsigned long* join,
-                   unsigned long* id, int want_gl) {
+namespace {
+
+// Steps of one start up to the running thread: the loader context when the
+// thread wants GL and threaded GL is on, the start queue, the thread.
+void begin_start(start_record* start, UTL_thread_func func, void* arg, unsigned long* thread, unsigned long* join,
+                 unsigned long* id, int want_gl) {
   int use_gl = want_gl && glExt.threaded_avail ? 1 : 0;
   GLXContext context = nullptr;
   if (use_gl) {
@@ -159,13 +163,27 @@ void THREAD_create(UTL_thread_func func, void* arg, unsigned long* thread, unsig
       glExt.threaded_ogl_failed();
     }
   }
-  start_record start{func, arg, nullptr, use_gl, context};
-  UTL_message_queue_create(&start.start_queue);
-  UTL_thread_create(THREAD_launch, &start, thread, join, id);
-  UTL_message_queue_read(start.start_queue, -1);
-  UTL_message_queue_destroy(start.start_queue);
+  *start = start_record{func, arg, nullptr, use_gl, context};
+  UTL_message_queue_create(&start->start_queue);
+  UTL_thread_create(THREAD_launch, start, thread, join, id);
+}
+
+// The handshake: waits until the thread has taken what it needs from its
+// start record.
+void finish_start(start_record* start, int use_gl) {
+  UTL_message_queue_read(start->start_queue, -1);
+  UTL_message_queue_destroy(start->start_queue);
   // The new thread could not bind its context: it runs without GL.
-  if (start.use_gl != use_gl) glExt.threaded_ogl_failed();
+  if (start->use_gl != use_gl) glExt.threaded_ogl_failed();
+}
+
+}  // namespace
+
+void THREAD_create(UTL_thread_func func, void* arg, unsigned long* thread, unsigned long* join,
+                   unsigned long* id, int want_gl) {
+  start_record start{};
+  begin_start(&start, func, arg, thread, join, id, want_gl);
+  finish_start(&start, start.use_gl);
 }
 
 void* THREAD_launch(void* record) {
@@ -207,13 +225,26 @@ __attribute__((no_sanitize("null"))) void* THREAD_run_guarded(UTL_thread_func fu
 void THREAD_make_workers() {
   const int n = UTL_count_processors();
   xer << "CPU count        : " << n << "\n";
-  for (int i = 0; i < n; ++i) {
-    unsigned long thread = 0, join = 0, id = 0;
-    THREAD_create(xtaskproc, nullptr, &thread, &join, &id, 1);
-    worker_threads.push_back(thread);
-    worker_threads_join.push_back(join);
-    worker_threads_id.push_back(id);
+  const std::size_t base = worker_threads.size();
+  worker_threads.resize(base + static_cast<std::size_t>(n));
+  worker_threads_join.resize(base + static_cast<std::size_t>(n));
+  worker_threads_id.resize(base + static_cast<std::size_t>(n));
+  std::vector<start_record> starts(static_cast<std::size_t>(n));
+  std::vector<int> use_gl(static_cast<std::size_t>(n));
+  // A thread that binds a context of its own is started alone: the
+  // contexts share the one display connection. Threads without GL are all
+  // started before their handshakes are awaited, so that a busy machine's
+  // delays in getting each one going are not added up.
+  const bool one_by_one = glExt.threaded_avail != 0;
+  auto finish = [&](std::size_t i) { finish_start(&starts[i], use_gl[i]); };
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    begin_start(&starts[i], xtaskproc, nullptr, &worker_threads[base + i], &worker_threads_join[base + i],
+                &worker_threads_id[base + i], 1);
+    use_gl[i] = starts[i].use_gl;
+    if (one_by_one) finish(i);
   }
+  if (!one_by_one)
+    for (std::size_t i = 0; i < starts.size(); ++i) finish(i);
 }
 
 void* xtaskproc(void*) {
