@@ -113,8 +113,60 @@ void OGL_grayrect(float x1, float y1, float x2, float y2, float alpha) {
   glEnd();
 }
 
+namespace {
+
+// Whether a quad from (0, 0) to (w, h) in GL window units, as the current
+// matrices and viewport place it, covers every pixel of the GL window: the
+// viewport covers the window, and the quad lands as an upright rectangle
+// (not mirrored, so not culled), inside the depth range, reaching past every
+// edge. A clear honours the scissor box and
+// the colour mask as the quad does; the blend function must be the one that
+// makes an opaque colour replace what is there.
+bool quad_covers_window(float w, float h) {
+  GLint src = 0, dst = 0;
+  glGetIntegerv(GL_BLEND_SRC, &src);
+  glGetIntegerv(GL_BLEND_DST, &dst);
+  if (src != GL_SRC_ALPHA || dst != GL_ONE_MINUS_SRC_ALPHA) return false;
+  GLfloat mv[16], pr[16];
+  GLint vp[4];
+  glGetFloatv(GL_MODELVIEW_MATRIX, mv);
+  glGetFloatv(GL_PROJECTION_MATRIX, pr);
+  glGetIntegerv(GL_VIEWPORT, vp);
+  // Drawing is clipped to the viewport; a clear is not.
+  if (vp[0] > 0 || vp[1] > 0 || vp[0] + vp[2] < mnw.x_res || vp[1] + vp[3] < mnw.y_res) return false;
+  // Clip coordinates of a corner (x, y, 0, 1); column-major matrices.
+  auto window_xy = [&](float x, float y, float out[2]) {
+    float e[4], c[4];
+    for (int r = 0; r < 4; ++r) e[r] = mv[r] * x + mv[4 + r] * y + mv[12 + r];
+    for (int r = 0; r < 4; ++r) c[r] = pr[r] * e[0] + pr[4 + r] * e[1] + pr[8 + r] * e[2] + pr[12 + r] * e[3];
+    if (c[3] != 1.0f || c[2] < -1.0f || c[2] > 1.0f) return false;
+    out[0] = vp[0] + (c[0] + 1.0f) * 0.5f * static_cast<float>(vp[2]);
+    out[1] = vp[1] + (c[1] + 1.0f) * 0.5f * static_cast<float>(vp[3]);
+    return true;
+  };
+  float a[2], b[2], c[2], d[2];  // (0, 0), (0, h), (w, h), (w, 0)
+  if (!window_xy(0, 0, a) || !window_xy(0, h, b) || !window_xy(w, h, c) || !window_xy(w, 0, d)) return false;
+  const bool upright = a[0] == b[0] && c[0] == d[0] && a[1] == d[1] && b[1] == c[1];
+  return upright && a[0] <= 0.0f && a[1] <= 0.0f && c[0] >= static_cast<float>(mnw.x_res) &&
+         c[1] >= static_cast<float>(mnw.y_res);
+}
+
+}  // namespace
+
 void OGL_plot_back_col() {
-  OGL_fillrect(34, 1.0f, -mnw.wind_x, -mnw.wind_y, static_cast<float>(mnw.x_res), static_cast<float>(mnw.y_res));
+  const float w = static_cast<float>(mnw.x_res), h = static_cast<float>(mnw.y_res);
+  float c[4];
+  // An opaque colour over the whole window is a clear: the same pixels as
+  // the blended quad, without shading and blending every one of them.
+  if (colr.gl_colour(34, 1.0f, OGL_monochrome, OGL_alpha_factor, c) == 0 && quad_covers_window(w, h)) {
+    // The GL state and colour are left as the quad leaves them.
+    OGL_setstate(gl_fog_off, 0, gl_lit_off, gl_alpha_blend, gl_depth_off, gl_dwrite_off);
+    OGL_setcolor(34, 1.0f);
+    glClearColor(c[0], c[1], c[2], 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    return;
+  }
+  OGL_fillrect(34, 1.0f, -mnw.wind_x, -mnw.wind_y, w, h);
 }
 
 void OGL_scissor_box(float x, float y, float w, float h, int out[4]) {

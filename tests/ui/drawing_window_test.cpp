@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "support/live_window.h"
@@ -204,6 +205,156 @@ TEST_F(DrawingWindow, PanelsButtonsBoxesAndTheProgressBarShowTheirArtwork) {
   const int bad = m.compare(scratch_array, 3, &worst, &checked);
   EXPECT_GT(checked, kW * kH * 9 / 10);
   EXPECT_EQ(bad, 0) << "worst difference " << worst << " over " << checked << " pixels";
+}
+
+// The back buffer's pixels (x, y up), RGBA, of a rectangle of the window.
+std::vector<unsigned char> read_back(int x, int y, int w, int h) {
+  std::vector<unsigned char> pixels(static_cast<std::size_t>(w) * h * 4);
+  glReadPixels(x, y, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  return pixels;
+}
+
+// Stripes of colours and alphas over the whole window, so that a fill that
+// blends or misses pixels shows it. They go over a cleared window, so that
+// they look the same each time whatever the blending.
+void paint_stripes() {
+  glClearColor(0.1f, 0.2f, 0.3f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  for (int i = 0; i < kW / 40; ++i)
+    OGL_fillrect(i % 20 + 1, 0.3f + 0.035f * static_cast<float>(i % 20), static_cast<float>(i * 40) - mnw.wind_x,
+                 -mnw.wind_y, 40, kH);
+}
+
+// How many pixels the window colour fill leaves otherwise than the blended
+// full-window quad it stands for, each drawn over the stripes.
+int fill_differs_from_quad() {
+  paint_stripes();
+  OGL_fillrect(34, 1.0f, -mnw.wind_x, -mnw.wind_y, kW, kH);
+  const std::vector<unsigned char> quad = read_back(0, 0, kW, kH);
+  paint_stripes();
+  OGL_plot_back_col();
+  const std::vector<unsigned char> fill = read_back(0, 0, kW, kH);
+  int differ = 0;
+  for (std::size_t i = 0; i < quad.size(); i += 4)
+    if (std::memcmp(&quad[i], &fill[i], 3) != 0) ++differ;
+  return differ;
+}
+
+// Whether the whole window is one colour.
+bool window_is_flat() {
+  const std::vector<unsigned char> p = read_back(0, 0, kW, kH);
+  for (std::size_t i = 4; i < p.size(); i += 4)
+    if (std::memcmp(&p[i], &p[0], 3) != 0) return false;
+  return true;
+}
+
+TEST_F(DrawingWindow, WindowColourFillLeavesThePixelsOfTheBlendedQuad) {
+  const float saved[3] = {colr.rgb[34][0], colr.rgb[34][1], colr.rgb[34][2]};
+
+  // Every level of each channel, and the levels half-way between two.
+  for (int level = 0; level < 256; ++level) {
+    for (float offset : {0.0f, 0.5f}) {
+      const float v = (static_cast<float>(level) + offset) / 255.0f;
+      colr.assign(34, v, 1.0f - v, v > 0.5f ? v - 0.5f : v + 0.25f);
+      OGL_fillrect(1, 1.0f, -mnw.wind_x, -mnw.wind_y, kW, kH);
+      OGL_fillrect(34, 1.0f, -mnw.wind_x, -mnw.wind_y, kW, kH);
+      const std::vector<unsigned char> quad = read_back(0, 0, 2, 2);
+      OGL_fillrect(1, 1.0f, -mnw.wind_x, -mnw.wind_y, kW, kH);
+      OGL_plot_back_col();
+      ASSERT_EQ(read_back(0, 0, 2, 2), quad) << "level " << level << " + " << offset;
+    }
+  }
+  colr.assign(34, saved[0], saved[1], saved[2]);
+
+  EXPECT_EQ(fill_differs_from_quad(), 0) << "main window";
+  EXPECT_TRUE(window_is_flat());
+
+  // A sub-window's origin: the fill still covers the whole GL window.
+  mnw.wind_x = 190;
+  mnw.wind_y = 175;
+  EXPECT_EQ(fill_differs_from_quad(), 0) << "sub-window";
+  EXPECT_TRUE(window_is_flat());
+  mnw.wind_x = mnw.wind_y = 0;
+
+  // A colour lit above full brightness, and the monochrome look.
+  const float lites[3] = {colr.lites[0], colr.lites[1], colr.lites[2]};
+  colr.lites[0] = 1.6f;
+  EXPECT_EQ(fill_differs_from_quad(), 0) << "bright";
+  colr.lites[0] = lites[0];
+  OGL_monochrome = 1;
+  EXPECT_EQ(fill_differs_from_quad(), 0) << "monochrome";
+  OGL_monochrome = 0;
+
+  // A global alpha below full: the fill blends over what is there.
+  OGL_alpha_factor = 0.5f;
+  EXPECT_EQ(fill_differs_from_quad(), 0) << "half alpha";
+  EXPECT_FALSE(window_is_flat());
+  OGL_alpha_factor = 1.0f;
+
+  // A scissor box, and a colour mask that keeps green.
+  OGL_scissors(100, 50, 300, 200);
+  EXPECT_EQ(fill_differs_from_quad(), 0) << "scissor";
+  OGL_scissors_end();
+  EXPECT_FALSE(window_is_flat());
+  glColorMask(GL_TRUE, GL_FALSE, GL_TRUE, GL_TRUE);
+  EXPECT_EQ(fill_differs_from_quad(), 0) << "colour mask";
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+
+  // Additive blending keeps what is under the quad.
+  OGL_glow_colors();
+  EXPECT_EQ(fill_differs_from_quad(), 0) << "additive";
+  OGL_nrml_colors();
+
+  // Projections under which the quad covers part of the window, none of it
+  // (mirrored, so culled), a sheared one that reaches every edge but misses
+  // two corners, and a viewport smaller than the window.
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, kW * 2, 0, kH, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  EXPECT_EQ(fill_differs_from_quad(), 0) << "left half";
+  EXPECT_FALSE(window_is_flat());
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(kW, 0, 0, kH, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  EXPECT_EQ(fill_differs_from_quad(), 0) << "mirrored";
+  const std::vector<unsigned char> mirrored = read_back(0, 0, kW, kH);
+  glClearColor(0.1f, 0.2f, 0.3f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT);
+  EXPECT_EQ(read_back(0, 0, kW, kH), mirrored) << "the quad and the stripes face away and are culled";
+  OGL_viewport(2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1.0f, 0);
+  const GLfloat shear[16] = {1, 0, 0, 0, 0.2f, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  glLoadMatrixf(shear);
+  EXPECT_EQ(fill_differs_from_quad(), 0) << "sheared";
+  EXPECT_FALSE(window_is_flat());
+  glLoadIdentity();
+  // The quad reaches past the window by the numbers, but drawing stops at
+  // the viewport.
+  glViewport(0, 0, kW / 2, kH);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, kW / 2, 0, kH, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  EXPECT_EQ(fill_differs_from_quad(), 0) << "small viewport";
+  EXPECT_FALSE(window_is_flat());
+  OGL_viewport(2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1.0f, 0);
+  EXPECT_EQ(fill_differs_from_quad(), 0) << "restored";
+  EXPECT_TRUE(window_is_flat());
+
+  // The fill leaves the colour and the state cache as the quad does.
+  OGL_setstate(gl_fog_off, 1, gl_lit_off, gl_alpha_none, gl_depth_off, gl_dwrite_off);
+  OGL_plot_back_col();
+  GLfloat current[4];
+  glGetFloatv(GL_CURRENT_COLOR, current);
+  float expect[4];
+  colr.gl_colour(34, 1.0f, 0, 1.0f, expect);
+  for (int c = 0; c < 3; ++c) EXPECT_FLOAT_EQ(current[c], expect[c]);
+  EXPECT_FLOAT_EQ(current[3], 1.0f);
+  EXPECT_EQ(OGL_state_cache().tex, 0);
+  EXPECT_EQ(OGL_state_cache().blend, 1);
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  EXPECT_TRUE(glIsEnabled(GL_BLEND));
 }
 
 }  // namespace
