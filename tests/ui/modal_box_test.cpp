@@ -132,4 +132,25 @@ TEST_F(ModalBox, TheTwoButtonQuestionTakesEitherButton) {
   }
 }
 
+// Return closes the alert as its button does, and closes the two-button
+// question as neither of its buttons: answer 3, not the first button's 1.
+TEST_F(ModalBox, ReturnClosesTheAlertAndLeavesTheQuestionWithNeitherButton) {
+  {
+    InstallerRun run(&x_, probe("warning"));
+    ASSERT_TRUE(run.wait_for_log("probe ready", kProgramTimeoutMs)) << run.err();
+    ASSERT_TRUE(box_on_screen(x_, wind_alert));
+    key_tap(x_.display(), "Return");
+    ASSERT_TRUE(run.wait_for_log("returned to window 0", kProgramTimeoutMs)) << run.log();
+    EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 0);
+  }
+  InstallerRun run(&x_, probe("abort"));
+  ASSERT_TRUE(run.wait_for_log("probe ready", kProgramTimeoutMs)) << run.err();
+  ASSERT_TRUE(box_on_screen(x_, wind_abort_question));
+  key_tap(x_.display(), "Return");
+  ASSERT_TRUE(run.wait_for_log("answer ", kProgramTimeoutMs)) << run.log();
+  EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 0);
+  const std::string log = run.log();
+  EXPECT_NE(log.find("answer 3\n"), std::string::npos) << log;
+}
+
 }  // namespace
