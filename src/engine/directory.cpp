@@ -25,7 +25,6 @@
 #include "runtime/translate.h"
 #include "ui/alert.h"
 #include "ui/web.h"
-#include "wizard/wizard.h"
 
 namespace {
 

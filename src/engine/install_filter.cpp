@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "engine/installer_state.h"
-#include "wizard/wizard.h"
+#include "runtime/globals.h"
 
 int g_want_sim = 1;
 int g_want_global = 1;

@@ -122,7 +122,9 @@ bool header_name_less::operator()(const std::string& a, const std::string& b) co
 }
 
 bool UseProxy(const char* host, unsigned short /*port*/) {
-  if (http.proxy_port == 0 || http.proxy_host.empty()) return false;
+  // A port the network cannot take (such as the -1 of a port text that is
+  // no number) leaves the proxy off.
+  if (http.proxy_port < 1 || http.proxy_port > 65535 || http.proxy_host.empty()) return false;
   const std::size_t n = std::strlen(host);
   for (const std::string& end : gProxyExclude)
     if (end.size() <= n && std::memcmp(host + n - end.size(), end.data(), end.size()) == 0) return false;

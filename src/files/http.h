@@ -117,7 +117,7 @@ class down_class {
   std::unique_ptr<char[]> chunk_;  // receive chunk of DoProcessing
 };
 
-// True when a proxy is set (proxy port non-zero, proxy host not empty) and
+// True when a proxy is set (proxy port from 1 to 65535, proxy host not empty) and
 // host does not end with an entry of gProxyExclude.
 bool UseProxy(const char* host, unsigned short port);
 // The proxy host or port when UseProxy holds, else host or port.
@@ -135,7 +135,7 @@ class http_class {
 
   std::string proxy_host;       // host name or dotted address; empty: no proxy
   std::string proxy_port_text;  // the port as typed and kept in the preferences; not read here
-  int proxy_port = 0;           // 0: no proxy; the low 16 bits are the port
+  int proxy_port = 0;           // the proxy's port; outside 1..65535 no proxy is used
   std::unique_ptr<down_class> slots[kSlots];  // download in each slot, null when free
 
   // Port of direct (not proxied) connections: 80 in the program; the tests

@@ -10,7 +10,6 @@
 #include "runtime/threads.h"
 #include "ui/alert.h"
 #include "ui/shutdown.h"
-#include "wizard/wizard.h"
 
 exce_class::exce_class(std::string l1, std::string l2, std::string l3, std::string l4, const char* source_file,
                        int source_line, int alert_kind)

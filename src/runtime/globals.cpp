@@ -15,6 +15,7 @@
 #include "ui/alert.h"
 
 std::string stl_global;
+int app_done = 0;
 std::string app_path;
 std::ofstream ouf;
 log_stream xer;

@@ -23,6 +23,16 @@ inline const std::string build_name[3] = {"Corvane 9.10r1", "Mars", "Moon"};
 // Scratch text for formatted alert lines.
 extern std::string stl_global;
 
+// Once non-zero, the main loop stops after the current pass and the program
+// shuts down in order.
+extern int app_done;
+
+// Decimal value of text with an optional leading sign; -1 for empty text,
+// for a character other than a digit or sign, for a lone sign or for more
+// than nine characters after the sign. Defined by the wizard's options
+// module.
+int str_to_int(const std::string& text);
+
 // Prefix put in front of relative paths by the file layer; empty in this
 // program, so relative paths resolve from the working folder.
 extern std::string app_path;

@@ -25,7 +25,6 @@
 #include "window/keys.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
-#include "wizard/wizard.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "window/menu_files.h"
 
 #include "files/xmap.h"
+#include "runtime/globals.h"
 #include "ui/alert.h"
 #include "window/menus.h"
 #include "window/mnw.h"
-#include "wizard/wizard.h"
 
 namespace {
 

@@ -1,6 +1,30 @@
-// Where the wizard's frame puts its parts, in layout units of the main
-// window (y upward from the bottom edge).
+// Where the wizard's frame and screens put their parts, in layout units of
+// the main window (800 by 600, y upward from the bottom edge). The code and
+// the tests' click table read these names alike.
 #pragma once
+
+// --- The frame ---
+
+// The backdrop picture is held in a texture of this size (texels).
+constexpr float kBackdropTextureSize = 1024.0f;
+
+struct wizard_rect {
+  float x, y, w, h;  // lower-left corner and size
+};
+constexpr int kPanelStyle = 20;
+constexpr wizard_rect kStepPanel = {10.0f, 50.0f, 190.0f, 453.0f};
+constexpr wizard_rect kScreenPanel = {210.0f, 50.0f, 580.0f, 453.0f};
+
+// The step list: step i at (kStepX, step_y(i)); the beta note under the last.
+constexpr float kStepX = 30.0f;
+constexpr float kStepWrap = 180.0f;
+constexpr float kBetaWrap = 160.0f;
+constexpr float step_y(int i) { return 480.0f - 20.0f * static_cast<float>(i); }
+
+// Title (centred on kTitleX) and body of the screen.
+constexpr float kTitleX = 500.0f, kTitleY = 480.0f;
+constexpr float kBodyX = 230.0f, kBodyY = 440.0f;
+constexpr float kTextWrap = 540.0f;
 
 // An image button of the bottom bar: lower-left corner, size.
 struct wizard_button {
@@ -15,18 +39,61 @@ constexpr wizard_button kBackButton = {560.0f, kButtonBarY, 89.0f, kButtonBarH};
 constexpr wizard_button kNextButton = {670.0f, kButtonBarY, 100.0f, kButtonBarH};
 constexpr wizard_button kNextAsQuitButton = {670.0f, kButtonBarY, 50.0f, kButtonBarH};
 
+// Where each button's picture lies in the elements strip: the normal look's
+// lower-left corner (s, kButtonArtT); the pressed look lies h + 1 rows
+// lower, the hover look 2 (h + 1) rows lower.
+constexpr float kButtonArtT = 46.0f;
+constexpr float kQuitArtS = 1.0f;
+constexpr float kBackArtS = 54.0f;
+constexpr float kNextArtS = 150.0f;
+constexpr float kOptionsArtS = 628.0f;
+// The elements strip's texture is 1024 by 128 texels.
+constexpr float kStripTextureW = 1024.0f, kStripTextureH = 128.0f;
+
 // The choice buttons: centred on x, the first at y, each further one lower.
 constexpr float kChoiceX = 500.0f;
 constexpr float kChoiceY = 350.0f;
 constexpr float kChoiceStep = 25.0f;
 constexpr float kChoiceWidth = 250.0f;
+constexpr float choice_y(int i) { return kChoiceY - kChoiceStep * static_cast<float>(i); }
+
+// The progress bar: track from kProgressLeft over kProgressWidth, centred on
+// kProgressY; the caption under it.
+constexpr int kProgressTrackStyle = 4;
+constexpr int kProgressFillStyle = 5;
+constexpr float kProgressLeft = 240.0f;
+constexpr float kProgressWidth = 520.0f;
+constexpr float kProgressY = 155.0f;
+constexpr float kProgressCaptionX = 242.0f, kProgressCaptionY = 120.0f;
 
 // The server list: server i of n at y = kServerStep (n - i) + kServerBase.
 constexpr float kServerX = 30.0f;
 constexpr float kServerStep = 40.0f;
 constexpr float kServerBase = 38.0f;
+constexpr float kServerTextX = 50.0f;
+constexpr float kServerTextWrap = 130.0f;
+constexpr float server_row_y(int i, int n) { return kServerStep * static_cast<float>(n - i) + kServerBase; }
 
 // Edges included.
 constexpr bool on_button(const wizard_button& b, float x, float y) {
   return b.x <= x && x <= b.x + b.w && b.y <= y && y <= b.y + b.h;
 }
+
+// --- The installed-copy chooser ---
+
+// Row i at y = kPickRowTop - kPickRowStep i: its radio at kPickRadioX, its
+// folder at kPickTextX. Under the last row the question and "Find It".
+constexpr float kPickRowTop = 400.0f;
+constexpr float kPickRowStep = 25.0f;
+constexpr float kPickRadioX = 250.0f;
+constexpr float kPickTextX = 280.0f;
+constexpr float kPickTextWrap = 500.0f;
+constexpr float kPickQuestionX = 230.0f;
+constexpr float kFindItX = 605.0f;
+constexpr float kFindItRaise = 3.0f;  // "Find It" stands this much above its row
+constexpr float kFindItWidth = 100.0f;
+constexpr float pick_row_y(int i) { return kPickRowTop - kPickRowStep * static_cast<float>(i); }
+
+// --- The disk-space block ---
+
+constexpr float kDiskTextX = 220.0f, kDiskTextY = 130.0f, kDiskTextWrap = 560.0f;

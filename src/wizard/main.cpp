@@ -1,8 +1,11 @@
-// The installer's entry.
+// The installer's entry: the display start-up, the installer's own state,
+// then the event loop, which runs the wizard frame by frame until the
+// program is done, and the orderly finish.
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "engine/disc_install.h"
 #include "engine/installed_copies.h"
 #include "engine/installer_state.h"
 #include "files/io_utils.h"
@@ -12,10 +15,20 @@
 #include "ui/alert.h"
 #include "ui/shutdown.h"
 #include "window/macibm.h"
+#include "wizard/entry.h"
 #include "wizard/wizard.h"
 
 int main(int argc, char** argv) {
   MACIBM_init(argc, argv);
+
+  std::string system_temp = "/tmp/", exe_path;
+  get_OS_abs_path(os_dir_temp, system_temp);
+  get_OS_abs_path(os_dir_this_app_file, exe_path);
+
+  // A program started from an install disc runs from a copy, so that the
+  // disc can be changed.
+  dvd_path = find_disc_folder();
+  if (relaunch_wanted(dvd_path, exe_path, system_temp)) relaunch_from_temp(exe_path, system_temp);
 
   std::string folder;
   get_OS_abs_path(os_dir_this_app, folder);
@@ -41,14 +54,13 @@ int main(int argc, char** argv) {
 
   // This run's temporary files go into a folder of its own; those that
   // earlier runs left behind (killed, or the machine gone down) go now.
-  std::string system_temp = "/tmp/";
-  get_OS_abs_path(os_dir_temp, system_temp);
   remove_stale_run_temp_folders(system_temp);
   temp_path = make_run_temp_folder(system_temp);
   if (temp_path.empty()) {
     MACIBM_alert(0, "I could not make a folder for temporary files in " + system_temp + ".",
                  "Please check that the folder exists and that you can write to it.", "", "", t_exit);
   }
+
   stls.ok_caption = "OK";
   install_name = no_install_name;
   stg_reset_for_start();

@@ -335,9 +335,17 @@ TEST_F(HttpTest, ThroughAProxyAServerOnAnotherPortIsNamedWithItsPort) {
   EXPECT_EQ(server->requests()[2].host, "127.0.0.1");
 }
 
-TEST_F(HttpTest, ProxyPortZeroIgnoresTheProxyHost) {
+TEST_F(HttpTest, AProxyPortOutsideOneTo65535IgnoresTheProxyHost) {
   ASSERT_TRUE(write_file(tmp / "www/direct.txt", "direct"));
   http.proxy_host = "nonexistent.invalid";
+  // The -1 of a port text that is no number, and ports the network cannot
+  // take, leave the proxy off.
+  for (int port : {-1, 65536, 70000}) {
+    http.proxy_port = port;
+    EXPECT_FALSE(UseProxy("127.0.0.1", 80)) << port;
+  }
+  http.proxy_port = 65535;
+  EXPECT_TRUE(UseProxy("127.0.0.1", 80));
   http.proxy_port = 0;
   EXPECT_FALSE(UseProxy("127.0.0.1", 80));
   EXPECT_EQ(run(2, "127.0.0.1", "/direct.txt", tmp / "direct.txt"), 1);

@@ -3,6 +3,7 @@
 #include "ui/folder_chooser.h"
 
 #include "window/mnw.h"
+#include "wizard/options_layout.h"
 
 namespace clicks {
 
@@ -20,16 +21,18 @@ click_point in_box(int id, float x, float y) {
 
 click_point options_close_left() { return in_box(wind_prefs, 12, 370); }
 click_point options_close_right() { return in_box(wind_prefs, 587, 370); }
-click_point options_os_list() { return in_box(wind_prefs, 210, 313); }
-click_point options_os_item(int i, int v) { return in_box(wind_prefs, 200, 313.0f - 12.0f * static_cast<float>(i - v)); }
-click_point options_streams_up() { return in_box(wind_prefs, 405, 166); }
-click_point options_streams_digit() { return in_box(wind_prefs, 405, 153); }
-click_point options_streams_down() { return in_box(wind_prefs, 405, 140); }
-click_point options_log_box() { return in_box(wind_prefs, 30, 269); }
-click_point options_beta_box() { return in_box(wind_prefs, 30, 194); }
-click_point options_manual_streams_box() { return in_box(wind_prefs, 30, 154); }
-click_point options_proxy_host() { return in_box(wind_prefs, 200, 44); }
-click_point options_proxy_port() { return in_box(wind_prefs, 200, 24); }
+click_point options_os_list() { return in_box(wind_prefs, kOsList.x + 10, kOsList.y + 3); }
+click_point options_os_item(int i, int v) {
+  return in_box(wind_prefs, kOsList.x, kOsList.y + 3 - 12.0f * static_cast<float>(i - v));
+}
+click_point options_streams_up() { return in_box(wind_prefs, kStreamsField.x + 5, kStreamsField.y + 16); }
+click_point options_streams_digit() { return in_box(wind_prefs, kStreamsField.x + 5, kStreamsField.y + 3); }
+click_point options_streams_down() { return in_box(wind_prefs, kStreamsField.x + 5, kStreamsField.y - 10); }
+click_point options_log_box() { return in_box(wind_prefs, kLogBox.x, kLogBox.y + 4); }
+click_point options_beta_box() { return in_box(wind_prefs, kBetaBox.x, kBetaBox.y + 4); }
+click_point options_manual_streams_box() { return in_box(wind_prefs, kStreamsBox.x, kStreamsBox.y + 4); }
+click_point options_proxy_host() { return in_box(wind_prefs, kProxyHostField.x + 115, kProxyHostField.y + 4); }
+click_point options_proxy_port() { return in_box(wind_prefs, kProxyPortField.x + 115, kProxyPortField.y + 4); }
 
 click_point alert_ok() { return in_box(wind_alert, 210, 18); }
 

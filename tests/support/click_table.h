@@ -47,8 +47,9 @@ constexpr click_point server_radio(int i, int n) {
   return main_at(kServerX, kServerBase + kServerStep * static_cast<float>(n - i) + 4.0f);
 }
 // Places of the screens' own widgets.
-constexpr click_point copy_row(int i) { return {250, 196 + 25 * i}; }
-constexpr click_point find_it(int rows) { return {605, 197 + 25 * rows}; }
+// Copy-chooser row i: its radio's box is centred 4 units above the row.
+constexpr click_point copy_row(int i) { return main_at(kPickRadioX, pick_row_y(i) + 4.0f); }  // (250, 196 + 25 i)
+constexpr click_point find_it(int rows) { return main_at(kFindItX, pick_row_y(rows) + kFindItRaise); }  // (605, 197 + 25 n)
 constexpr click_point licence_box = {230, 496};
 constexpr click_point change_destination = {300, 397};
 constexpr click_point install_name_field = {590, 396};

@@ -133,6 +133,7 @@ void TestHttpServer::accept_loop() {
     }
     open_fds_.push_back(fd);
     ++active_;
+    if (active_ > most_active_) most_active_ = active_;
     std::thread(&TestHttpServer::serve, this, fd).detach();
   }
 }
@@ -140,6 +141,11 @@ void TestHttpServer::accept_loop() {
 void TestHttpServer::set_fault(const std::string& path, const FaultSpec& spec) {
   std::lock_guard<std::mutex> lock(mutex_);
   faults_[path] = spec;
+}
+
+int TestHttpServer::most_at_once() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return most_active_;
 }
 
 void TestHttpServer::clear_faults() {

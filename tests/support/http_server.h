@@ -60,6 +60,9 @@ class TestHttpServer {
   // Number of requests whose path equals path.
   int count(const std::string& path) const;
 
+  // The most connections that were open at the same time.
+  int most_at_once() const;
+
   // Stops listening and drops every open connection; start() listens again
   // on the same port.
   void stop();
@@ -80,5 +83,6 @@ class TestHttpServer {
   std::map<std::string, FaultSpec> faults_;
   std::vector<int> open_fds_;
   int active_ = 0;  // connections being served
+  int most_active_ = 0;
   std::condition_variable idle_;
 };

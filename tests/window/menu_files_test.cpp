@@ -51,6 +51,7 @@ TEST_F(MenuFile, LinesBlocksAndTheirTexts) {
   EXPECT_EQ(file[0].text, "Open\tnow");
   EXPECT_EQ(file[1].id, -1) << "a tab belongs to the number word";
   EXPECT_EQ(file[2].text, "") << "'- ' is an item, not the end of the block";
+  EXPECT_EQ(file[2].id, -1) << "a lone sign is no number";
   EXPECT_EQ(file[3].text, "-");
   EXPECT_EQ(file[3].t - file[3].b, 2);
   EXPECT_EQ(menu[1].title, "Fen\xEAtre");

@@ -24,7 +24,8 @@ std::string option_of(std::vector<const char*> args) {
 
 TEST(PathOption, TakenOnlyAsTheFirstTwoArguments) {
   EXPECT_EQ(option_of({"-path", "/data/sim/"}), "/data/sim/");
-  EXPECT_EQ(option_of({"-path", "/data/sim"}), "/data/sim") << "taken verbatim";
+  EXPECT_EQ(option_of({"-path", "/data/sim"}), "/data/sim/") << "a folder path ends in /";
+  EXPECT_EQ(option_of({"-path", "sim"}), "sim/");
   EXPECT_EQ(option_of({"-path", "/a/", "/b/"}), "/a/");
   EXPECT_EQ(option_of({"-path", ""}), "");
   EXPECT_EQ(option_of({"-path"}), "");

@@ -1,0 +1,97 @@
+#include "support/wizard_view.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <thread>
+
+#include "support/wait.h"
+#include "support/x_input.h"
+#include "textures/builtin_images.h"
+#include "window/mnw.h"
+#include "window/subwindows.h"
+#include "wizard/layout.h"
+
+namespace wizard_view {
+
+namespace {
+
+constexpr int kTextColour = 12, kListColour = 45, kCurrentColour = 65, kButtonLabelColour = 43;
+
+screen_text at(float x, float y, const std::string& text, float wrap, int align, int colour) {
+  screen_text t;
+  t.x = x;
+  t.y = y;
+  t.text = text;
+  t.wrap = wrap;
+  t.align = align;
+  t.colour = colour;
+  return t;
+}
+
+}  // namespace
+
+screen_text title(const std::string& text) { return at(kTitleX, kTitleY, text, kTextWrap, 1, kTextColour); }
+screen_text body(const std::string& text) { return at(kBodyX, kBodyY, text, kTextWrap, 0, kTextColour); }
+screen_text step(int i, const std::string& name, bool current) {
+  return at(kStepX, step_y(i), name, kStepWrap, 0, current ? kCurrentColour : kListColour);
+}
+screen_text caption(const std::string& text, bool whole) {
+  screen_text t = at(kProgressCaptionX, kProgressCaptionY, text, kProgressWidth, 0, kTextColour);
+  t.whole = whole;
+  return t;
+}
+screen_text choice(int i, const std::string& label) {
+  return at(kChoiceX, choice_y(i) - 3.0f, label, 9999.0f, 1, kButtonLabelColour);
+}
+screen_text server(int i, int n, const std::string& text) {
+  return at(kServerTextX, server_row_y(i, n), text, kServerTextWrap, 0, kListColour);
+}
+screen_text disk_line(int line, const std::string& text) {
+  return at(kDiskTextX, kDiskTextY - 10.0f * static_cast<float>(line), text, kDiskTextWrap, 0, kListColour);
+}
+screen_text copy_row(int i, const std::string& folder) {
+  return at(kPickTextX, pick_row_y(i), folder, kPickTextWrap, 0, kListColour);
+}
+screen_text copy_question(int rows) {
+  screen_text t = at(kPickQuestionX, pick_row_y(rows),
+                     "Is the copy of Corvane 9 you're looking for missing from th", kPickTextWrap, 0,
+                     kListColour);
+  t.whole = false;  // "Find It" stands over the rest
+  return t;
+}
+screen_text alert_line(int i, const std::string& text) {
+  const wind_size* box = wind_size_of(wind_alert);
+  const click_point o = clicks::box_origin(wind_alert);
+  screen_text t = at(box->w / 2, 205.0f - 40.0f * static_cast<float>(i), text, box->w * 0.9f, 1, 43);
+  t.ox = static_cast<float>(o.x);
+  t.oy = static_cast<float>(o.y);
+  return t;
+}
+
+bool wait_for_box(Display* display, int id, int timeout_ms) {
+  // The frame's texel at box point (5, 5) over the window colour (34).
+  const unsigned char* t = g_tex_interface + ((358 + 19) * 512 + (1 + 14)) * 4;
+  const rgb ground = ink_of(34);
+  const float a = t[3] / 255.0f;
+  const rgb want{static_cast<int>(std::lround(a * t[0] + (1 - a) * ground.r)),
+                 static_cast<int>(std::lround(a * t[1] + (1 - a) * ground.g)),
+                 static_cast<int>(std::lround(a * t[2] + (1 - a) * ground.b))};
+  const click_point p = clicks::in_box(id, 5, 5);
+  return wait_until(
+      [&] {
+        const rgb here = Screenshot::grab(display).at(p.x, p.y);
+        return std::abs(here.r - want.r) <= 3 && std::abs(here.g - want.g) <= 3 && std::abs(here.b - want.b) <= 3;
+      },
+      timeout_ms);
+}
+
+void click(Display* display, click_point p) {
+  static auto last = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+  const auto ready = last + std::chrono::milliseconds(350);
+  std::this_thread::sleep_until(ready);
+  click_at(display, p.x, p.y);
+  last = std::chrono::steady_clock::now();
+}
+
+}  // namespace wizard_view

@@ -1,0 +1,40 @@
+// The wizard as a user sees it: its texts where the frame draws them (for
+// screen_text probes) and clicks spaced as a person makes them.
+#pragma once
+
+#include <string>
+
+#include "support/click_table.h"
+#include "support/screen_text.h"
+
+typedef struct _XDisplay Display;
+
+namespace wizard_view {
+
+screen_text title(const std::string& text);
+screen_text body(const std::string& text);
+// Step i of the list; the current step is drawn in another colour.
+screen_text step(int i, const std::string& name, bool current);
+// The caption under the progress bar; whole false: only its beginning.
+screen_text caption(const std::string& text, bool whole = true);
+// The label of choice button i.
+screen_text choice(int i, const std::string& label);
+// The text beside server radio i of n.
+screen_text server(int i, int n, const std::string& text);
+// Line `line` of the disk-space block (lines 10 units apart).
+screen_text disk_line(int line, const std::string& text);
+// Copy-chooser row i, and the question under n rows.
+screen_text copy_row(int i, const std::string& folder);
+screen_text copy_question(int rows);
+// Line i (0 to 3) of the alert box.
+screen_text alert_line(int i, const std::string& text);
+
+// Waits until modal box `id` is drawn: the corner of its window frame
+// shows the frame's artwork over the window colour.
+bool wait_for_box(Display* display, int id, int timeout_ms);
+
+// A click at p, at least 300 ms after the previous one (closer clicks make
+// a double click), the pointer moved there first.
+void click(Display* display, click_point p);
+
+}  // namespace wizard_view

@@ -1,0 +1,353 @@
+// The web update as a user clicks through it: the installer program on a
+// private X server, the update servers on 127.0.0.1 reached through the
+// proxy preferences, input through XTEST, the screens read off the screen.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/click_table.h"
+#include "support/http_server.h"
+#include "support/installer_run.h"
+#include "support/release_builder.h"
+#include "support/screen_text.h"
+#include "support/temp_dir.h"
+#include "support/wait.h"
+#include "support/wizard_view.h"
+#include "support/x_observe.h"
+#include "support/x_server.h"
+#include "window/mnw.h"
+#include "wizard/disk_space.h"
+
+namespace view = wizard_view;
+
+namespace {
+
+constexpr const char* kInstallName = "v910";
+const std::vector<std::string> kSteps = {"Welcome",         "Pick Destination", "Search for Updates",
+                                         "Check Disk Space", "Install Updates",  "Finish"};
+
+// Bytes that do not compress, so that an archive is as large as its file.
+std::string noise(std::size_t n, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(rng());
+  return s;
+}
+
+// The archive and unpacked sizes (KB) of the current version of each path,
+// as the directory file lists them.
+struct listed_size {
+  float archive_kb = 0, unpacked_kb = 0;
+};
+std::map<std::string, listed_size> current_sizes(const std::string& directory) {
+  std::map<std::string, listed_size> sizes;
+  std::istringstream in(directory);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("FILE ", 0) != 0) continue;
+    std::istringstream f(line.substr(5));
+    std::string platform, os, extra, sig, path;
+    listed_size s;
+    f >> platform >> os >> extra >> s.archive_kb >> s.unpacked_kb >> sig;
+    std::getline(f >> std::ws, path);
+    sizes[path] = s;
+  }
+  return sizes;
+}
+
+class WebUpdateWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(x.ok() && www.ok() && work.ok() && home.ok());
+    server = std::make_unique<TestHttpServer>(www.path());
+    copy = work / "Corvane 9/";
+  }
+
+  void publish() {
+    std::string error;
+    ASSERT_TRUE(builder.publish(www.path(), servers, kInstallName, &error)) << error;
+  }
+
+  // The program started as the user starts it, reaching the servers
+  // through its proxy preferences.
+  std::unique_ptr<InstallerRun> start(std::vector<std::string> args = {}) {
+    InstallerRun::Options o;
+    o.args = std::move(args);
+    o.args.push_back("--pref:_proxy_host=127.0.0.1");
+    o.args.push_back("--pref:_proxy_port_int=" + std::to_string(server->port()));
+    o.env = {"HOME=" + home.path()};
+    o.unset = {"HOME"};
+    auto run = std::make_unique<InstallerRun>(&x, o);
+    EXPECT_TRUE(run->started());
+    return run;
+  }
+
+  void list_copies(const std::vector<std::string>& folders) {
+    std::string text;
+    for (const std::string& f : folders) text += f + "\n";
+    ASSERT_TRUE(write_file(home / ".corvane/corvane_install.txt", text));
+  }
+
+  // Waits until the screen shows all the texts; a failure names the first
+  // that is missing.
+  bool sees(const std::initializer_list<screen_text>& texts, int timeout_ms = kProgramTimeoutMs) {
+    std::string why;
+    if (wait_for_texts(x.display(), texts, timeout_ms, &why)) return true;
+    ADD_FAILURE() << "not on screen: " << why;
+    // A picture of what was on screen instead, for the developer.
+    if (const char* shots = std::getenv("CORVANE_TEST_SHOTS")) {
+      const std::string cmd = "xwd -root -silent -display " + x.name() + " | convert xwd:- png:'" + shots + "/" +
+                              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".png'";
+      if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "no screenshot: " << cmd;
+    }
+    return false;
+  }
+  bool shows_now(const screen_text& t) { return shows_text(Screenshot::grab(x.display()), t); }
+  void click(click_point p) { view::click(x.display(), p); }
+
+  // The step list of the web update, with step `current` highlighted.
+  void sees_steps(const std::vector<std::string>& steps, int current) {
+    for (std::size_t i = 0; i < steps.size(); ++i)
+      EXPECT_TRUE(sees({view::step(static_cast<int>(i), steps[i], static_cast<int>(i) == current)})) << steps[i];
+  }
+
+  XServer x;
+  TempDir www, work, home;
+  std::unique_ptr<TestHttpServer> server;
+  ReleaseBuilder builder{work / "staging/"};
+  std::vector<ReleaseBuilder::Server> servers = {{"s1.example.com", "/corvane/", "s1|Test server one", true}};
+  std::string copy;
+};
+
+}  // namespace
+
+// An older copy brought to the newest release from the welcome screen to
+// the finish screen, and the simulator started from there.
+TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
+  const std::map<std::string, std::string> older = {
+      {"Airfoils/wing.dat", "wing section"},
+      {"Instructions/readme.txt", "read me, old"},
+      {"Resources/a.txt", "alpha 1"},
+      {"Resources/b.txt", "bravo, removed in the new release"},
+  };
+  const std::map<std::string, std::string> newer = {
+      {"Airfoils/wing.dat", "wing section"},
+      {"Instructions/readme.txt", "read me, new"},
+      {"Resources/a.txt", "alpha 2"},
+      {"Output/new.txt", "new in the release"},
+      {"Resources/zbig.bin", noise(1200 * 1024, 7)},
+  };
+  builder.add_update(older, newer);
+  publish();
+  ASSERT_TRUE(ReleaseBuilder::install(copy, older));
+  // The simulator: a stub that notes how it was started.
+  ASSERT_TRUE(write_file(copy + "Corvane-i686", "#!/bin/sh\n{ echo \"args:$*\"; pwd; } > \"$0.started\"\n"));
+  ASSERT_EQ(chmod((copy + "Corvane-i686").c_str(), 0755), 0);
+  list_copies({copy});
+  // The large archive comes slowly, so the install screen can be watched.
+  TestHttpServer::FaultSpec slow;
+  slow.fault = TestHttpServer::Fault::slow;
+  slow.bytes = 64 * 1024;
+  slow.delay_ms = 60;
+  server->set_fault("/corvane/v910/Halden/Resources/zbig.bin.zip", slow);
+
+  auto run = start();
+  ASSERT_TRUE(wait_for_installer_window(x, kProgramTimeoutMs)) << run->err();
+
+  // Welcome.
+  ASSERT_TRUE(sees({view::title("Corvane 9 Web Updater"),
+                    view::body("I will guide you through the process of updating your copy of Corvane 9 to the "
+                               "latest version.")}));
+  sees_steps(kSteps, 0);
+  click(clicks::next);
+
+  // Pick Destination: the one listed copy is chosen already.
+  ASSERT_TRUE(sees({view::title("Pick Destination"),
+                    view::body("Please select which copy of Corvane 9 you would like to update."),
+                    view::copy_row(0, copy), view::copy_question(1)}));
+  sees_steps(kSteps, 1);
+  click(clicks::next);
+
+  // Search for updates goes on by itself to the disk-space check.
+  const std::map<std::string, listed_size> sizes = current_sizes(builder.directory_text());
+  float download_kb = 0, install_kb = 0;
+  for (const char* path : {"Instructions/readme.txt", "Resources/a.txt", "Output/new.txt", "Resources/zbig.bin"}) {
+    download_kb += sizes.at(path).archive_kb;
+    install_kb += sizes.at(path).unpacked_kb;
+  }
+  struct statvfs disk;
+  ASSERT_EQ(statvfs(work.path().c_str(), &disk), 0);
+  const float disk_kb = static_cast<float>(static_cast<unsigned long long>(disk.f_frsize) * disk.f_blocks / 1000);
+  ASSERT_TRUE(sees({view::title("Check Disk Space"),
+                    view::body("You are about to download " + size_string(download_kb) +
+                               " of compressed data to update to v910."),
+                    view::disk_line(0, "Disk size: " + size_string(disk_kb)),
+                    view::disk_line(2, "Disk space needed to install: " + size_string(install_kb) + "."),
+                    view::disk_line(4, "You have enough free disk space to update Corvane 9"),
+                    view::server(0, 1, "Test server one")}));
+  sees_steps(kSteps, 3);
+  click(clicks::next);
+
+  // Installing: the large file in hand while the others are done.
+  ASSERT_TRUE(sees({view::title("Installing"),
+                    view::caption("Downloading and installing zbig.bin.zip, currently ", false)}));
+  sees_steps(kSteps, 4);
+
+  // Finish.
+  ASSERT_TRUE(sees({view::title("Finshed Web Update"), view::body("I have finished updating " + copy + "."),
+                    view::choice(0, "Fly Corvane Now")}));
+  sees_steps(kSteps, 5);
+  EXPECT_FALSE(shows_now(view::title("Finished Web Update"))) << "the title is spelled as the installer spells it";
+  EXPECT_GE(server->most_at_once(), 2) << "the files came over several streams at once";
+
+  // The copy is the new release: changed and new files in, the removed one
+  // gone, the unchanged one untouched.
+  for (const auto& [path, content] : newer) EXPECT_TRUE(read_file(copy + path) == content) << path;
+  EXPECT_FALSE(exists_at_all(copy + "Resources/b.txt"));
+  EXPECT_EQ(server->count("/corvane/v910/Halden/Airfoils/wing.dat.zip"), 0) << "an unchanged file is not fetched";
+
+  // The simulator starts; the installer ends with 1.
+  click(clicks::choice(0));
+  EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 1) << run->err();
+  ASSERT_TRUE(wait_until([&] { return exists_at_all(copy + "Corvane-i686.started"); }, kProgramTimeoutMs));
+  EXPECT_TRUE(wait_until([&] { return read_file(copy + "Corvane-i686.started") == "args:\n" + run->app_folder().substr(0, run->app_folder().size() - 1) + "\n"; }, 5000))
+      << read_file(copy + "Corvane-i686.started");
+  const std::string log = run->log();
+  EXPECT_NE(log.find("Launching: " + copy + "Corvane-i686 with \n"), std::string::npos) << log;
+  EXPECT_TRUE(exists_at_all(home / ".corvane/Corvane Installer.prf")) << "an orderly end before the start";
+}
+
+// A file changed by the user brings the question, answered by a click; the
+// server the user picked fails and another one is asked, with the page
+// saying so; a simulator that cannot be started is reported once, and Back
+// and Quit still work.
+TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
+  servers = {{"s1.example.com", "/broken/", "s1|Broken server", false},
+             {"s2.example.com", "/corvane/", "s2|Good server", true}};
+  builder.add_update({{"Resources/a.txt", "alpha 1"}, {"Resources/keep.txt", "kept"}},
+                     {{"Resources/a.txt", "alpha 2"}, {"Resources/keep.txt", "kept"}});
+  publish();
+  ASSERT_TRUE(ReleaseBuilder::install(copy, {{"Resources/a.txt", "alpha, changed by the user"},
+                                             {"Resources/keep.txt", "kept"}}));
+  list_copies({copy});
+  // The good server sends slowly, so the failure text stays up meanwhile.
+  TestHttpServer::FaultSpec slow;
+  slow.fault = TestHttpServer::Fault::slow;
+  slow.bytes = 16;
+  slow.delay_ms = 120;
+  server->set_fault("/corvane/v910/Halden/Resources/a.txt.zip", slow);
+
+  auto run = start();
+  ASSERT_TRUE(sees({view::title("Corvane 9 Web Updater")}));
+  click(clicks::next);
+  ASSERT_TRUE(sees({view::title("Pick Destination")}));
+  click(clicks::next);
+  ASSERT_TRUE(sees({view::title("Check Disk Space"), view::server(0, 2, "Broken server"),
+                    view::server(1, 2, "Good server")}));
+  // The user picks the first server, which has no files.
+  click(clicks::server_radio(0, 2));
+  click(clicks::next);
+
+  // The question about the changed file, answered: overwrite it.
+  const std::string question_log = "File: " + copy + "Resources/a.txt  sig_want=" +
+                                   ReleaseBuilder::md5_of("alpha 2") + "  sig_have=" +
+                                   ReleaseBuilder::md5_of("alpha, changed by the user");
+  ASSERT_TRUE(run->wait_for_log(question_log, kProgramTimeoutMs)) << run->log();
+  ASSERT_TRUE(view::wait_for_box(x.display(), wind_question, kProgramTimeoutMs));
+  click(clicks::changed_overwrite());
+
+  // The text names the file as it is now asked for, from the other server,
+  // whose radio button is now the one on.
+  EXPECT_TRUE(sees({view::title("Installing"),
+                    view::body("I can not download the file '/corvane/v910/Halden/Resources/a.txt.zip'.\n\nYour "
+                               "internet connection may not be working, or the server could be undergoing "
+                               "maintainance or an upgrade right now.\n\nI am trying another server now to see if I "
+                               "can still get you a download...")}));
+  ASSERT_TRUE(sees({view::title("Finshed Web Update"), view::body("I have finished updating " + copy + "."),
+                    view::choice(0, "Fly Corvane Now")}));
+  EXPECT_EQ(read_file(copy + "Resources/a.txt"), "alpha 2");
+  EXPECT_EQ(server->count("/broken/v910/Halden/Resources/a.txt.zip"), 1);
+  EXPECT_EQ(server->count("/corvane/v910/Halden/Resources/a.txt.zip"), 1);
+  EXPECT_EQ(server->count("/corvane/v910/Halden/Resources/keep.txt.zip"), 0);
+
+  // This copy has no simulator: the start fails, once, with an alert.
+  click(clicks::choice(0));
+  ASSERT_TRUE(sees({view::alert_line(0, "I could not start Corvane."),
+                    view::alert_line(1, copy + "Corvane-i686")}));
+  click(clicks::alert_ok());
+  ASSERT_TRUE(run->wait_for_log("\nI could not start Corvane.\n" + copy + "Corvane-i686\n", kProgramTimeoutMs))
+      << run->log();
+  // Back leads to the finish screen again; Quit ends in order.
+  click(clicks::back);
+  ASSERT_TRUE(sees({view::title("Finshed Web Update")}));
+  const std::string log = run->log();
+  std::size_t launches = 0;
+  for (std::size_t at = log.find("Launching: "); at != std::string::npos; at = log.find("Launching: ", at + 1))
+    ++launches;
+  EXPECT_EQ(launches, 1u) << "one start for one visit";
+  click(clicks::next_as_quit);
+  EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
+}
+
+// With "-path" the copy is not chosen: the step list has no such step.
+// Back during the scan stops it and the directory is read afresh; the sizes
+// come out as before (the table is replaced, not added to). Quit during a
+// scan stops it and the program ends in order.
+TEST_F(WebUpdateWindow, PathOptionSkipsTheChoiceAndBackDuringTheScanStartsAfresh) {
+  builder.add_update({{"Resources/a.txt", "alpha 1"}, {"Resources/huge.dat", "small in the release"}},
+                     {{"Resources/a.txt", "alpha 2"}, {"Resources/huge.dat", "small in the release"}});
+  publish();
+  ASSERT_TRUE(ReleaseBuilder::install(copy, {{"Resources/a.txt", "alpha 1"}}));
+  // A large file (sparse: it takes no room) keeps the scan busy for a while.
+  const std::string huge = copy + "Resources/huge.dat";
+  ASSERT_TRUE(write_file(huge, ""));
+  ASSERT_EQ(truncate(huge.c_str(), 1LL << 30), 0);
+
+  // The folder is given without its final "/".
+  auto run = start({"-path", copy.substr(0, copy.size() - 1)});
+  const std::vector<std::string> steps = {"Welcome", "Search for Updates", "Check Disk Space", "Install Updates",
+                                          "Finish"};
+  ASSERT_TRUE(sees({view::title("Corvane 9 Web Updater")}));
+  sees_steps(steps, 0);
+  EXPECT_FALSE(shows_now(view::step(1, "Pick Destination", false)));
+  click(clicks::next);
+
+  const screen_text scanning = view::body("I am scanning " + copy + " to see what files need updating.");
+  ASSERT_TRUE(sees({view::title("Search for Updates"), scanning}));
+  sees_steps(steps, 1);
+  click(clicks::back);
+  // Pick Destination is not a step of this flow: no step is lit.
+  ASSERT_TRUE(sees({view::title("Pick Destination"), view::copy_question(0)}));
+  sees_steps(steps, -1);
+  click(clicks::next);
+
+  ASSERT_TRUE(sees({view::title("Search for Updates"), scanning}));
+  const std::map<std::string, listed_size> sizes = current_sizes(builder.directory_text());
+  const float download_kb = sizes.at("Resources/a.txt").archive_kb + sizes.at("Resources/huge.dat").archive_kb;
+  ASSERT_TRUE(sees({view::title("Check Disk Space"),
+                    view::body("You are about to download " + size_string(download_kb) +
+                               " of compressed data to update to v910.")}));
+
+  // Back to the search, and Quit while it scans.
+  click(clicks::back);
+  ASSERT_TRUE(sees({view::title("Search for Updates"), scanning}));
+  click(clicks::quit);
+  EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
+  const std::string log = run->log();
+  std::size_t scans = 0;
+  for (std::size_t at = log.find(" Start of MD5 at "); at != std::string::npos; at = log.find(" Start of MD5 at ", at + 1))
+    ++scans;
+  EXPECT_EQ(scans, 3u) << log;
+  EXPECT_EQ(server->count("/serverlist9.txt"), 1) << "the list and the directory are fetched once";
+  EXPECT_EQ(server->count("/corvane/v910/directory.txt.zip"), 1);
+  EXPECT_NE(log.find("\nClean exit from threads.\n"), std::string::npos) << log;
+}
