@@ -1,0 +1,221 @@
+// The frame driver on the program's own window: screens of the test's own
+// fill the record, the passes of the event loop run the driver, and XTEST
+// clicks the bar, the choices and the server list.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/installer_state.h"
+#include "support/click_table.h"
+#include "support/live_window.h"
+#include "support/screen_text.h"
+#include "support/wait.h"
+#include "support/wizard_view.h"
+#include "support/x_input.h"
+#include "support/x_observe.h"
+#include "support/x_server.h"
+#include "wizard/layout.h"
+#include "wizard/wizard.h"
+
+namespace view = wizard_view;
+
+namespace {
+
+// What the screens fill in, set by the test between passes.
+struct screen_plan {
+  std::string title;
+  float progress = -1.0f;
+  std::string caption;
+  int result = 0;
+  screen_func back = nullptr, next = nullptr;
+  int servers = 0;
+  std::vector<std::string> choices;
+  std::vector<screen_func> targets;
+  void (*kill)() = nullptr;
+};
+screen_plan plan;
+std::vector<int> first_frames_a, first_frames_b;
+int kills = 0;
+
+void fill(wizard_screen& ws) {
+  ws.title = plan.title;
+  ws.progress = plan.progress;
+  ws.progress_text = plan.caption;
+  ws.back_screen = plan.back;
+  ws.next_screen = plan.next;
+  ws.show_servers = plan.servers;
+  ws.choices = plan.choices;
+  ws.choice_funcs = plan.targets;
+  ws.kill = plan.kill;
+}
+int screen_a(int first_frame, wizard_screen& ws) {
+  first_frames_a.push_back(first_frame);
+  fill(ws);
+  return plan.result;
+}
+int screen_b(int first_frame, wizard_screen& ws) {
+  first_frames_b.push_back(first_frame);
+  fill(ws);
+  ws.title = "Screen B";
+  return 0;
+}
+void count_kill() { ++kills; }
+
+class FrameDriver : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(x_.ok());
+    ASSERT_TRUE(window_.ok());
+    saved_stg_ = stg;
+    plan = screen_plan{};
+    first_frames_a.clear();
+    first_frames_b.clear();
+    kills = 0;
+    g_wizard = screen_a;
+    const flow_step steps[] = {{"First", screen_a}, {"Second", screen_b}, {"Third", nullptr}};
+    set_steps(steps, 3);
+  }
+  void TearDown() override {
+    stg = saved_stg_;
+    step_names.clear();
+    step_funcs.clear();
+    app_done = 0;
+  }
+
+  void passes(int n) {
+    for (int i = 0; i < n; ++i) window_.pass();
+  }
+  // A click, then passes until the condition holds.
+  bool click_until(click_point p, const std::function<bool()>& condition) {
+    view::click(x_.display(), p);
+    return window_.pass_until(condition, 5000);
+  }
+  bool shows(const screen_text& t) {
+    std::string why;
+    const bool ok = shows_text(Screenshot::grab(x_.display()), t, &why);
+    if (!ok) ADD_FAILURE() << why;
+    return ok;
+  }
+  rgb pixel(float x, float y) { return Screenshot::grab(x_.display()).at(static_cast<int>(x), 600 - static_cast<int>(y)); }
+
+  XServer x_;
+  LiveWindow window_{x_};
+  stg_struct saved_stg_{};
+};
+
+}  // namespace
+
+TEST_F(FrameDriver, FirstFramesResultsAndTheButtonBar) {
+  plan.title = "Screen A";
+  passes(3);
+  EXPECT_EQ(first_frames_a, (std::vector<int>{1, 0, 0})) << "first only after a change of screen";
+  EXPECT_TRUE(shows(view::title("Screen A")));
+  EXPECT_TRUE(shows(view::step(0, "First", true)));
+  EXPECT_TRUE(shows(view::step(1, "Second", false)));
+  EXPECT_EQ(step_names.size(), 2u) << "a step without a screen is left out";
+
+  // A result without a next screen stays.
+  plan.result = 1;
+  passes(2);
+  EXPECT_EQ(g_wizard, screen_a);
+  EXPECT_EQ(first_frames_a.back(), 0);
+
+  // Back and Next without targets ignore clicks.
+  plan.result = 0;
+  for (click_point p : {clicks::next, clicks::back}) {
+    view::click(x_.display(), p);
+    passes(30);
+    EXPECT_EQ(g_wizard, screen_a);
+  }
+
+  // Next with a target moves on; the new screen has its first frame.
+  plan.next = screen_b;
+  ASSERT_TRUE(click_until(clicks::next, [] { return !first_frames_b.empty(); }));
+  EXPECT_EQ(first_frames_b.front(), 1);
+  passes(2);
+  EXPECT_TRUE(shows(view::title("Screen B")));
+  EXPECT_TRUE(shows(view::step(0, "First", false)));
+  EXPECT_TRUE(shows(view::step(1, "Second", true)));
+
+  // Back to A, which starts anew; A's own result then advances at once.
+  plan.back = screen_a;
+  plan.next = nullptr;
+  ASSERT_TRUE(click_until(clicks::back, [] { return g_wizard == screen_a; }));
+  const std::size_t a_frames = first_frames_a.size();
+  plan.next = screen_b;
+  plan.result = 1;
+  first_frames_b.clear();
+  ASSERT_TRUE(window_.pass_until([] { return !first_frames_b.empty(); }, 5000));
+  EXPECT_EQ(first_frames_a[a_frames], 1);
+
+  // Quit runs the kill callback and ends the loop.
+  plan = screen_plan{};
+  plan.kill = count_kill;
+  ASSERT_TRUE(click_until(clicks::quit, [] { return app_done != 0; }));
+  EXPECT_EQ(kills, 1);
+}
+
+TEST_F(FrameDriver, NextShowsQuitOnTheLastStep) {
+  plan.next = wizard_quit;
+  passes(2);
+  ASSERT_TRUE(click_until(clicks::next_as_quit, [] { return app_done != 0; }));
+  EXPECT_EQ(g_wizard, wizard_quit);
+
+  // No screen at all ends the program too.
+  app_done = 0;
+  g_wizard = nullptr;
+  passes(1);
+  EXPECT_EQ(app_done, 1);
+}
+
+TEST_F(FrameDriver, ProgressChoicesServersAndTheBetaNote) {
+  // The bar: its fill reaches 240 + 520 (0.96 p + 0.04).
+  plan.caption = "Half way there";
+  plan.progress = 0.5f;
+  passes(3);
+  EXPECT_TRUE(shows(view::caption("Half way there")));
+  const rgb half_at_400 = pixel(400, kProgressY), half_at_600 = pixel(600, kProgressY);
+  plan.progress = 1.5f;
+  passes(2);
+  const rgb full_at_400 = pixel(400, kProgressY), full_at_600 = pixel(600, kProgressY);
+  EXPECT_TRUE(half_at_400 == full_at_400) << "filled in both";
+  EXPECT_FALSE(half_at_600 == full_at_600) << "filled only when full";
+  plan.progress = -1.0f;
+  passes(2);
+  EXPECT_FALSE(pixel(400, kProgressY) == full_at_400) << "no bar below 0";
+  EXPECT_FALSE(shows_text(Screenshot::grab(x_.display()), view::caption("Half way there")));
+
+  // Five choices, top to bottom; a click takes the wizard to its target.
+  plan.choices = {"One", "Two", "Three", "Four", "Five"};
+  plan.targets = {screen_a, screen_a, screen_a, screen_b, screen_a};
+  passes(2);
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(shows(view::choice(i, plan.choices[static_cast<std::size_t>(i)]))) << i;
+  ASSERT_TRUE(click_until(clicks::choice(3), [] { return g_wizard == screen_b; }));
+
+  // Three servers: the text after the last '|' up to the last '{'; a click
+  // on a radio button picks its server.
+  plan.choices.clear();
+  plan.targets.clear();
+  plan.servers = 1;
+  stg.num_servers = 3;
+  stg.server_index = 0;
+  server_desc[0] = "a|North{x";
+  server_desc[1] = "b|Middle";
+  server_desc[2] = "no bar, no text";
+  passes(2);
+  EXPECT_TRUE(shows(view::server(0, 3, "North")));
+  EXPECT_TRUE(shows(view::server(1, 3, "Middle")));
+  ASSERT_TRUE(click_until(clicks::server_radio(2, 3), [] { return stg.server_index == 2; }));
+
+  // Betas wanted: the note under the steps.
+  stg.get_beta = 1;
+  passes(2);
+  screen_text note = view::step(2, "You have chosen to download Corvane 9 betas.  If you do not want this, choose "
+                                   "options and uncheck the beta option.", false);
+  note.wrap = kBetaWrap;
+  note.colour = 69;
+  EXPECT_TRUE(shows(note));
+  for (std::string& d : server_desc) d.clear();
+  stg.num_servers = -1;
+}
