@@ -14,6 +14,7 @@
 #include "support/x_input.h"
 #include "support/x_observe.h"
 #include "support/x_server.h"
+#include "textures/builtin_images.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
 #include "window/mouse_help.h"
@@ -222,18 +223,22 @@ TEST_F(EventLoop, TheCursorHidesAfterTenIdleSecondsInTheMainWindowOnly) {
   MACIBM_startwind(0, 0);
 }
 
-TEST_F(EventLoop, TheEmptyWizardFrameIsSwappedInTheWindowColour) {
-  // The window's start loaded the built-in images and their colours.
+TEST_F(EventLoop, TheWizardFrameIsSwappedOverTheBackdrop) {
+  // The window's start loaded the built-in images: the wizard's frame shows
+  // the backdrop one texel per pixel outside its panels (texel rows count
+  // from the bottom).
   window_.pass();
-  const rgb want{static_cast<int>(colr.rgb[34][0] * 255.0f + 0.5f), static_cast<int>(colr.rgb[34][1] * 255.0f + 0.5f),
-                 static_cast<int>(colr.rgb[34][2] * 255.0f + 0.5f)};
+  const auto backdrop = [](int x, int y) {
+    const unsigned char* t = g_tex_background + ((599 - y) * 800 + x) * 3;
+    return rgb{t[0], t[1], t[2]};
+  };
   const Screenshot shot = wait_for_screen(
-      d_, [&](const Screenshot& s) { return s.at(400, 300) == want; }, 10000);
-  for (const click_point p : {click_point{0, 0}, click_point{400, 300}, click_point{799, 599}, clicks::quit})
-    EXPECT_EQ(shot.at(p.x, p.y), want) << p.x << ", " << p.y;
+      d_, [&](const Screenshot& s) { return s.at(5, 5) == backdrop(5, 5); }, 10000);
+  for (const click_point p : {click_point{0, 0}, click_point{400, 20}, click_point{799, 599}, click_point{205, 300}})
+    EXPECT_EQ(shot.at(p.x, p.y), backdrop(p.x, p.y)) << p.x << ", " << p.y;
 }
 
-TEST_F(EventLoop, QuitInTheEmptyWizardEndsTheLoop) {
+TEST_F(EventLoop, QuitInTheWizardEndsTheLoop) {
   point_at(clicks::quit.x, clicks::quit.y);
   button_down(d_);
   ASSERT_TRUE(window_.pass_until([] { return app_done != 0; }));
