@@ -6,8 +6,11 @@
 #include "files/http.h"
 #include "runtime/globals.h"
 #include "ui/draw.h"
+#include "ui/enterstring.h"
 #include "ui/frames.h"
+#include "ui/numeric.h"
 #include "ui/question.h"
+#include "ui/textlist.h"
 #include "ui/widgets.h"
 #include "window/mnw.h"
 #include "wizard/options_layout.h"
@@ -34,8 +37,15 @@ void options_pass() {
   BTN_subwin(0, kOptionsPanelStyle, -1, top, -1, -1, "General Preferences", &right, &top);
 
   int manual_streams = stg.stream_count != 0 ? 1 : 0;
-  if (stg.want_os < 1) stg.want_os = 1;
-  if (stg.want_os > 3) stg.want_os = 3;
+  // The scan's tasks read want_os while this runs: only finished values
+  // are stored into it.
+  int os_index = stg.want_os - 1;
+  BTN_textlist(kOsList.x, kOsList.y, &os_index, "Macintosh-Windows-Linux",
+               "Operating System to download Corvane for:|(Install and copy the entire Corvane folder to another "
+               "computer if you like)");
+  if (os_index < 0) os_index = 0;
+  if (os_index > 2) os_index = 2;
+  stg.want_os = os_index + 1;
 
   BTN_bool(kLogBox.x, kLogBox.y, &stg.log_actions,
            "|log installer actions... turn this on to output the installer file downloads and stuff to the file "
@@ -50,10 +60,14 @@ void options_pass() {
            "the best number of streams for you.",
            0);
   if (manual_streams)
-    stg.stream_count = stg.stream_count < 1 ? 1 : stg.stream_count > 4 ? 4 : stg.stream_count;
+    BTN_int_range(kStreamsField.x, kStreamsField.y, &stg.stream_count, 1, 1.0f, 4.0f, "");
   else
     stg.stream_count = 0;
 
+  BTN_enterstring(kProxyHostField.x, kProxyHostField.y, &http.proxy_host, kProxyTextMax, "-proxy host",
+                  kProxyFieldWidth, 1);
+  BTN_enterstring(kProxyPortField.x, kProxyPortField.y, &http.proxy_port_text, kProxyTextMax, "-proxy port",
+                  kProxyFieldWidth, 1);
   if (!http.proxy_port_text.empty()) {
     http.proxy_port = str_to_int(http.proxy_port_text);
     note_port(http.proxy_port_text, http.proxy_port);

@@ -6,6 +6,7 @@
 #include "engine/installer_state.h"
 #include "files/io_utils.h"
 #include "ui/alert.h"
+#include "ui/folder_chooser.h"
 #include "ui/font.h"
 #include "ui/widgets.h"
 #include "wizard/layout.h"
@@ -15,9 +16,20 @@ namespace {
 
 constexpr int kListColour = 45;
 
-// The folder chooser comes with the editing widgets; until then "Find It"
-// leaves the choice as it is.
-void find_it() {}
+// The folder chooser, starting in the chosen copy (or at the root while
+// none is chosen); a folder chosen there is checked and walked up.
+void find_it() {
+  const std::string previous = dest_dir_path;
+  const std::string start = dest_dir_path.empty() ? std::string("/") : dest_dir_path;
+  dest_dir_path = start;
+  char chosen[2048] = {};
+  if (!GetFilePathFromUser(2, T("Please select your Corvane 9 folder."), T("Select"), 1, start.c_str(), chosen,
+                           sizeof chosen)) {
+    dest_dir_path = previous;
+    return;
+  }
+  pick_accept_folder(chosen, previous);
+}
 
 }  // namespace
 

@@ -31,7 +31,7 @@ bool place_executable(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-InstallerRun::InstallerRun(const XServer* x, Options options) {
+InstallerRun::InstallerRun(const XServer* x, Options options) : dir_(options.base) {
   if (!dir_.ok()) return;
   mkdir((dir_ / "app").c_str(), 0755);
   mkdir((dir_ / "home").c_str(), 0755);

@@ -25,6 +25,7 @@ class InstallerRun {
     std::vector<std::string> env;                 // extra "NAME=value" entries
     std::vector<std::string> unset;               // variables taken away ("HOME")
     std::string executable;                       // default: the build's installer
+    std::string base = "/tmp/";                   // the folder in which folder() is made
     // Run in the child just before the program starts (async-signal-safe
     // calls only); when it returns false the child ends with 125.
     bool (*before_exec)() = nullptr;

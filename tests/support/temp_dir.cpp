@@ -8,9 +8,9 @@
 #include <fstream>
 #include <iterator>
 
-TempDir::TempDir() {
-  char tmpl[] = "/tmp/corvane-test-XXXXXX";
-  if (mkdtemp(tmpl)) path_ = std::string(tmpl) + "/";
+TempDir::TempDir(const std::string& base) {
+  std::string tmpl = base + "corvane-test-XXXXXX";
+  if (mkdtemp(tmpl.data())) path_ = tmpl + "/";
 }
 
 TempDir::~TempDir() {

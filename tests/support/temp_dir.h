@@ -6,7 +6,8 @@
 
 class TempDir {
  public:
-  TempDir();
+  // A fresh folder in base (a folder ending in "/").
+  explicit TempDir(const std::string& base = "/tmp/");
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

@@ -94,4 +94,22 @@ void click(Display* display, click_point p) {
   last = std::chrono::steady_clock::now();
 }
 
+void type(Display* display, const std::string& text) {
+  for (char c : text) {
+    if (c >= 'A' && c <= 'Z') {
+      key_down(display, "Shift_L");
+      key_tap(display, std::string(1, static_cast<char>(c - 'A' + 'a')));
+      key_up(display, "Shift_L");
+    } else if (c == '-') {
+      key_tap(display, "minus");
+    } else if (c == '.') {
+      key_tap(display, "period");
+    } else if (c == ' ') {
+      key_tap(display, "space");
+    } else {
+      key_tap(display, std::string(1, c));
+    }
+  }
+}
+
 }  // namespace wizard_view

@@ -37,4 +37,8 @@ bool wait_for_box(Display* display, int id, int timeout_ms);
 // a double click), the pointer moved there first.
 void click(Display* display, click_point p);
 
+// Types text key by key (letters, digits, '.', '-' and blanks; capitals
+// with Shift).
+void type(Display* display, const std::string& text);
+
 }  // namespace wizard_view

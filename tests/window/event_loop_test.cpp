@@ -8,7 +8,6 @@
 
 #include "runtime/globals.h"
 #include "runtime/xtim.h"
-#include "ui/colr.h"
 #include "support/click_table.h"
 #include "support/live_window.h"
 #include "support/x_input.h"

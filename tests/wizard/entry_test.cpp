@@ -14,9 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "files/temp_folder.h"
+#include "support/click_table.h"
 #include "support/installer_run.h"
 #include "support/temp_dir.h"
 #include "support/wait.h"
+#include "support/x_input.h"
+#include "support/x_observe.h"
 #include "support/x_server.h"
 
 namespace {
@@ -119,4 +123,54 @@ TEST(Entry, AFolderItCannotChangeToIsLoggedAndTheRunGoesOn) {
       << log;
   EXPECT_NE(log.find("\nClean exit from threads.\n"), std::string::npos) << log;
   EXPECT_TRUE(exists_at_all(run.home() + "/.corvane/Corvane Installer.prf")) << "the run went on to its orderly end";
+}
+
+// Started from inside the disc's folder, the program runs from a copy of
+// itself in a private folder under /tmp: the first process ends with 1
+// (the settings it saved on the way are those it read), the copy opens the
+// window, does not restart again, and ends in order.
+TEST(Entry, StartedFromTheDiscItRunsFromACopyInTheTemporaryFolder) {
+  XServer x;
+  ASSERT_TRUE(x.ok());
+  // The disc lies outside /tmp (a copy already in /tmp never restarts).
+  const std::string build = CORVANE_INSTALLER_EXE;
+  TempDir disc(build.substr(0, build.rfind('/') + 1));
+  TempDir home;
+  ASSERT_TRUE(disc.ok() && home.ok());
+  ASSERT_TRUE(write_file(disc / "dvd_version.txt", "I\n900 version\nDVD\nVERSION v910\n"));
+  const std::string prefs = home / ".corvane/Corvane Installer.prf";
+  ASSERT_TRUE(write_file(prefs, "I\n9002 version\n_proxy_host cache.example.net\n_proxy_port_int 3128\n"));
+  InstallerRun::Options o;
+  o.base = disc.path();
+  o.env = {"HOME=" + home.path(), "CORVANE_DISC=" + disc.path()};
+  o.unset = {"HOME"};
+  InstallerRun run(&x, o);
+  ASSERT_TRUE(run.started());
+  EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 1) << run.err();
+
+  const std::string log = run.log();
+  const std::size_t at = log.find("Launching: /tmp/corvane-disc-");
+  ASSERT_NE(at, std::string::npos) << log;
+  const std::string copy = log.substr(at + 11, log.find(" with \n", at) - at - 11);
+  const std::string copy_folder = copy.substr(0, copy.rfind('/') + 1);
+  EXPECT_EQ(copy, copy_folder + "corvane_installer");
+  struct stat st;
+  ASSERT_EQ(stat(copy_folder.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_NE(read_file(prefs).find("_proxy_port_int 3128\n"), std::string::npos) << read_file(prefs);
+  EXPECT_NE(read_file(prefs).find("_proxy_host cache.example.net\n"), std::string::npos);
+
+  // The copy's window; Quit ends it in order.
+  ASSERT_TRUE(wait_for_installer_window(x, kProgramTimeoutMs));
+  const std::string copy_log_path = copy_folder + "Corvane Installer Log.txt";
+  ASSERT_TRUE(wait_until([&] { return read_file(copy_log_path).find("\nos_dir_prefs") != std::string::npos; },
+                         kProgramTimeoutMs));
+  click_at(x.display(), clicks::quit.x, clicks::quit.y);
+  EXPECT_TRUE(wait_until([&] { return read_file(copy_log_path).find("Clean exit from threads.") != std::string::npos; },
+                         kProgramTimeoutMs));
+  const std::string copy_log = read_file(copy_log_path);
+  EXPECT_NE(copy_log.find("os_dir_this_app\t\t=" + copy_folder + "\n"), std::string::npos) << copy_log;
+  EXPECT_EQ(copy_log.find("Launching: "), std::string::npos) << "the copy does not restart";
+  EXPECT_TRUE(wait_until([&] { return windows_named(x.display(), "Halden").empty(); }, kProgramTimeoutMs));
+  remove_run_temp_folder(copy_folder);
 }

@@ -23,6 +23,7 @@
 #include "support/temp_dir.h"
 #include "support/wait.h"
 #include "support/wizard_view.h"
+#include "support/x_input.h"
 #include "support/x_observe.h"
 #include "support/x_server.h"
 #include "window/mnw.h"
@@ -356,4 +357,121 @@ TEST_F(WebUpdateWindow, PathOptionSkipsTheChoiceAndBackDuringTheScanStartsAfresh
   EXPECT_EQ(server->count("/serverlist9.txt"), 1) << "the list and the directory are fetched once";
   EXPECT_EQ(server->count("/corvane/v910/directory.txt.zip"), 1);
   EXPECT_NE(log.find("\nClean exit from threads.\n"), std::string::npos) << log;
+}
+
+// Several installed copies: none is chosen until the user picks one; "Find
+// It" refuses a folder that holds no copy and takes the copy above a folder
+// inside one, adding it to the list; the update then works on that copy.
+TEST_F(WebUpdateWindow, ChoosesAmongCopiesAndFindsOneThatIsNotListed) {
+  builder.add_update({{"Resources/a.txt", "same"}}, {{"Resources/a.txt", "same"}});
+  publish();
+  const std::string first = work / "First copy/", second = work / "Second copy/", third = work / "Third copy/";
+  for (const std::string& c : {first, second, third}) ASSERT_TRUE(ReleaseBuilder::install(c, {{"Resources/a.txt", "same"}}));
+  ASSERT_TRUE(write_file(work / "Not a copy/note.txt", "no copy here"));
+  // A listed folder that is gone is not offered.
+  list_copies({first, work / "Gone copy/", second});
+
+  auto run = start();
+  ASSERT_TRUE(sees({view::title("Corvane 9 Web Updater")}));
+  click(clicks::next);
+  ASSERT_TRUE(sees({view::title("Pick Destination"),
+                    view::body("You have more than one copy of Corvane 9 installed on this computer.  Please select "
+                               "which copy of Corvane 9 you would like to update."),
+                    view::copy_row(0, first), view::copy_row(1, second), view::copy_question(2)}));
+  // Nothing chosen: Next does nothing.
+  click(clicks::next);
+  click(clicks::copy_row(1));
+  ASSERT_TRUE(sees({view::title("Pick Destination")}));
+
+  // "Find It" on a folder without a copy: the alert, and the choice stays.
+  const auto find = [&](const std::string& type_ahead, const std::string& then) {
+    click(clicks::find_it(2));
+    ASSERT_TRUE(view::wait_for_box(x.display(), wind_file_dialog, kProgramTimeoutMs));
+    // From the chosen copy up to the folder of the copies, then into the
+    // folder picked by its first letters.
+    click(clicks::chooser_path_bar());
+    click(clicks::chooser_path_level(0, 1));
+    key_tap(x.display(), "Tab");
+    view::type(x.display(), type_ahead);
+    if (!then.empty()) {
+      key_tap(x.display(), "Return");
+      view::type(x.display(), then);
+    }
+    click(clicks::chooser_select());
+  };
+  find("No", "");
+  ASSERT_TRUE(sees({view::alert_line(0, "You selected the folder path:"),
+                    view::alert_line(1, work / "Not a copy/"),
+                    view::alert_line(2, "But it does not appear to be an installed copy of Corvane 9."),
+                    view::alert_line(3, "Please be sure to select the folder that contains the Corvane application.")}));
+  click(clicks::alert_ok());
+  ASSERT_TRUE(sees({view::copy_row(1, second), view::copy_question(2)}));
+
+  // A folder inside the third copy: the copy itself is found and listed.
+  find("Th", "Re");
+  ASSERT_TRUE(sees({view::copy_row(2, third), view::copy_question(3)}));
+  EXPECT_EQ(read_file(home / ".corvane/corvane_install.txt"),
+            first + "\n" + work / "Gone copy/" + "\n" + second + "\n" + third + "\n");
+
+  // The update works on the copy found, which is up to date.
+  click(clicks::next);
+  ASSERT_TRUE(sees({view::title("Finshed Web Update"),
+                    view::body("This copy of Corvane (" + third + ") is already up to date."),
+                    view::choice(0, "Fly Corvane Now")}));
+  click(clicks::next_as_quit);
+  EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
+}
+
+// The options window opened from the welcome screen, edited by clicks and
+// typing, closed with Return; its values act at once and are saved at the
+// orderly end.
+TEST_F(WebUpdateWindow, OptionsAreEditedAndSavedAtExit) {
+  InstallerRun::Options o;
+  o.env = {"HOME=" + home.path()};
+  o.unset = {"HOME"};
+  InstallerRun run(&x, o);
+  ASSERT_TRUE(sees({view::title("Corvane 9 Web Updater")}));
+  click(clicks::options);
+  ASSERT_TRUE(view::wait_for_box(x.display(), wind_prefs, kProgramTimeoutMs));
+
+  click(clicks::options_log_box());
+  click(clicks::options_beta_box());
+  click(clicks::options_manual_streams_box());
+  click(clicks::options_streams_up());
+  // The operating system: Windows, chosen from the list's pop-up.
+  click(clicks::options_os_list());
+  click(clicks::options_os_item(1, 2));
+  // The host field has the keyboard from the start.
+  view::type(x.display(), "proxy.example.net");
+  click(clicks::options_proxy_port());
+  view::type(x.display(), "80x");
+  ASSERT_TRUE(run.wait_for_log("The proxy port \"80x\" is not a number from 1 to 65535: downloads go without the proxy.",
+                               kProgramTimeoutMs))
+      << run.log();
+  key_tap(x.display(), "BackSpace");
+  view::type(x.display(), "80");
+  screen_text os = view::title("Windows");
+  const click_point o_prefs = clicks::box_origin(wind_prefs);
+  os.x = 200;
+  os.y = 310;
+  os.wrap = 9999;
+  os.colour = 38;
+  os.whole = false;  // white on the list's bar, whose ends are light
+  os.ox = static_cast<float>(o_prefs.x);
+  os.oy = static_cast<float>(o_prefs.y);
+  EXPECT_TRUE(sees({os}));
+  key_tap(x.display(), "Return");
+
+  // Back on the welcome screen, which now notes the betas.
+  screen_text note = view::step(6, "You have chosen to download Corvane 9 betas.  If you do not want this, choose "
+                                   "options and uncheck the beta option.", false);
+  note.wrap = 160;
+  note.colour = 69;
+  ASSERT_TRUE(sees({view::title("Corvane 9 Web Updater"), note}));
+  click(clicks::quit);
+  EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 0) << run.err();
+  const std::string saved = read_file(home / ".corvane/Corvane Installer.prf");
+  EXPECT_EQ(saved,
+            "I\n9002 version\n_stream_count 2\n_log_actions 1\n_proxy_host proxy.example.net\n_proxy_port 8080\n"
+            "_proxy_port_int 8080\n_get_beta 1\n_lang 0\n");
 }
