@@ -4,6 +4,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <cstring>
+
 #include "support/wait.h"
 
 std::vector<unsigned long> windows_named(Display* display, const std::string& name) {
@@ -106,8 +108,18 @@ Screenshot Screenshot::grab(Display* display) {
   shot.width_ = a.width;
   shot.height_ = a.height;
   shot.pixels_.resize(static_cast<std::size_t>(a.width) * static_cast<std::size_t>(a.height));
+  // The usual 24-bit layout is read straight from the image's rows.
+  const bool direct = image->bits_per_pixel == 32 && image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 &&
+                      image->blue_mask == 0xFF && image->byte_order == LSBFirst;
   for (int y = 0; y < a.height; ++y)
     for (int x = 0; x < a.width; ++x) {
+      if (direct) {
+        std::uint32_t p;
+        std::memcpy(&p, image->data + static_cast<std::size_t>(y) * image->bytes_per_line + 4 * static_cast<std::size_t>(x), 4);
+        shot.pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(a.width) + static_cast<std::size_t>(x)] =
+            p & 0xFFFFFF;
+        continue;
+      }
       const unsigned long p = XGetPixel(image, x, y);
       const std::uint32_t r = static_cast<std::uint32_t>((p & image->red_mask) >> 16) & 0xFF;
       const std::uint32_t g = static_cast<std::uint32_t>((p & image->green_mask) >> 8) & 0xFF;

@@ -158,7 +158,7 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   TestHttpServer::FaultSpec slow;
   slow.fault = TestHttpServer::Fault::slow;
   slow.bytes = 64 * 1024;
-  slow.delay_ms = 60;
+  slow.delay_ms = 150;
   server->set_fault("/corvane/v910/Halden/Resources/zbig.bin.zip", slow);
 
   auto run = start();
