@@ -73,3 +73,52 @@ median() {
   printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 }
     END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.0f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
+
+# make_web_update_release WORK_DIR: the release of the web-update
+# benchmarks, made once in WORK_DIR and kept for later runs: 2,000 files of
+# 4 KiB to 1 MiB (about 300 MiB of base64 text) in 40 folders, each zipped
+# alone, with the server list and the directory archive as an update server
+# serves them under WORK_DIR/www, the files themselves under WORK_DIR/src
+# and their paths in WORK_DIR/list.
+make_web_update_release() {
+  work=$1
+  mkdir -p "$work"
+  if [ ! -f "$work/done" ]; then
+    echo "making the release (once): $work"
+    rm -rf "$work/www" "$work/src" "$work/list"
+    python3 - "$work" <<'PY'
+import base64, hashlib, math, os, random, sys, zipfile
+work = sys.argv[1]
+rng = random.Random(9)
+n, lo, hi, total_target = 2000, 4096, 1 << 20, 300 << 20
+# Sizes spread evenly on a log scale, then scaled to the total wanted.
+sizes = [math.exp(rng.uniform(math.log(lo), math.log(hi))) for _ in range(n)]
+scale = total_target / sum(sizes)
+sizes = [int(min(hi, max(lo, s * scale))) for s in sizes]
+server = os.path.join(work, "www", "corvane", "v910")
+lines = ["I", "900 version", "INSTALLER", "DIR Halden/"]
+paths = []
+for i, size in enumerate(sizes):
+    rel = "Resources/bench/d%02d/f%04d.txt" % (i % 40, i)
+    data = base64.b64encode(rng.randbytes(size * 3 // 4 + 3))[:size]
+    src = os.path.join(work, "src", rel)
+    os.makedirs(os.path.dirname(src), exist_ok=True)
+    with open(src, "wb") as f:
+        f.write(data)
+    arc = os.path.join(server, "Halden", rel + ".zip")
+    os.makedirs(os.path.dirname(arc), exist_ok=True)
+    with zipfile.ZipFile(arc, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr(os.path.basename(rel), data)
+    kb = (os.path.getsize(arc) + 1023) // 1024
+    lines.append("FILE 0 0 0 %d %d %s %s" % (kb, (size + 1023) // 1024, hashlib.md5(data).hexdigest(), rel))
+    paths.append(rel)
+with zipfile.ZipFile(os.path.join(server, "directory.txt.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr("directory.txt", "\n".join(lines) + "\n")
+with open(os.path.join(work, "www", "serverlist9.txt"), "w") as f:
+    f.write("I\n820 version\nSERVERS\nFINAL v910\nSERVER bench.example.com\n/corvane/\nBench server\nENDOFLIST\n")
+with open(os.path.join(work, "list"), "w") as f:
+    f.write("\n".join(paths) + "\n")
+PY
+    touch "$work/done"
+  fi
+}

@@ -7,6 +7,7 @@
 #include <X11/Xlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -30,6 +31,9 @@ namespace {
 
 constexpr long kFrameWaitUs = 16000;   // a pass waits this long for input
 constexpr long kAlertWaitUs = 160000;  // ... while the alert box is up
+
+// When the last wait for input ended.
+std::chrono::steady_clock::time_point last_wait_end;
 
 // A release that came in the same pass as its press: it takes effect on the
 // next pass, so that the pass of a quick click still sees the button down.
@@ -203,9 +207,18 @@ void MACIBM_event_proc() {
       fd_set readable;
       FD_ZERO(&readable);
       FD_SET(fd, &readable);
-      timeval wait{0, mnw.cur_wind == 994 ? kAlertWaitUs : kFrameWaitUs};
+      // The wait paces the frames: it counts from the end of the last one,
+      // so a frame whose own work took that long (the install screen's
+      // share for the downloads) is not held back on top of it.
+      const auto now = std::chrono::steady_clock::now();
+      const long full = mnw.cur_wind == 994 ? kAlertWaitUs : kFrameWaitUs;
+      const long spent = static_cast<long>(
+          std::min<std::chrono::microseconds::rep>(
+              std::chrono::duration_cast<std::chrono::microseconds>(now - last_wait_end).count(), full));
+      timeval wait{0, std::max(0L, full - spent)};
       select(fd + 1, &readable, nullptr, nullptr, &wait);
     }
+    last_wait_end = std::chrono::steady_clock::now();
     XEvent event;
     while (XCheckIfEvent(display, &event, LIN_handlewin, reinterpret_cast<XPointer>(mnw.window[0])))
       LIN_handleevt(&event);

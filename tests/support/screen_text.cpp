@@ -23,7 +23,10 @@ int distance(const rgb& a, const rgb& b) {
 // pixel gets from them, and the extent of each line.
 class coverage : public text_target {
  public:
-  coverage(int w, int h, bool whole) : w_(w), h_(h), whole_(whole), alpha_(static_cast<std::size_t>(w * h), -1.0f) {}
+  coverage(int w, int h, bool whole) : w_(w), h_(h), whole_(whole), alpha_(buffer(w * h)) {}
+  ~coverage() override {
+    for (int i : touched_) alpha_[static_cast<std::size_t>(i)] = -1.0f;
+  }
 
   int select(int, int) override { return 0; }
   void begin_line() override { line_ = {1 << 30, -(1 << 30), 0}; }
@@ -54,7 +57,7 @@ class coverage : public text_target {
       for (int y = last_.y0; y < last_.y1; ++y)
         for (int x = line_.right + 2; x < last_.x1; ++x)
           if (x >= 0 && y >= 0 && x < w_ && y < h_ && alpha_[static_cast<std::size_t>(y * w_ + x)] == 0.0f)
-            alpha_[static_cast<std::size_t>(y * w_ + x)] = -1.0f;
+            alpha_[static_cast<std::size_t>(y * w_ + x)] = -2.0f;  // not looked at
   }
 
   // Pixels beside each line's ends count as clear: the rows of the letter
@@ -69,8 +72,11 @@ class coverage : public text_target {
     }
   }
 
-  // -1: not looked at; else the highest glyph alpha at the pixel (y up).
+  // Below 0: not looked at; else the highest glyph alpha at the pixel (y up).
   float at(int x, int y) const { return alpha_[static_cast<std::size_t>(y * w_ + x)]; }
+  // The pixels looked at, as y * width + x (some may have gone back to
+  // "not looked at").
+  const std::vector<int>& touched() const { return touched_; }
   int width() const { return w_; }
   int height() const { return h_; }
   bool empty() const { return lines_.empty(); }
@@ -79,9 +85,16 @@ class coverage : public text_target {
   struct line {
     int left, right, y;
   };
+  // One screen-sized buffer, all "not looked at" between uses.
+  static std::vector<float>& buffer(int n) {
+    static std::vector<float> b;
+    if (b.size() != static_cast<std::size_t>(n)) b.assign(static_cast<std::size_t>(n), -1.0f);
+    return b;
+  }
   void set(int x, int y, float a) {
     if (x < 0 || y < 0 || x >= w_ || y >= h_) return;
     float& p = alpha_[static_cast<std::size_t>(y * w_ + x)];
+    if (p == -1.0f) touched_.push_back(y * w_ + x);
     p = std::max(p, a);
   }
 
@@ -91,7 +104,8 @@ class coverage : public text_target {
   int w_, h_;
   bool whole_;
   cell last_{0, 0, 0, 0};
-  std::vector<float> alpha_;
+  std::vector<float>& alpha_;
+  std::vector<int> touched_;
   std::vector<line> lines_;
   line line_{};
 };
@@ -125,19 +139,19 @@ bool shows_text(const Screenshot& shot, const screen_text& t, std::string* why) 
   // The ground: the middle value of the pixels the glyphs leave clear.
   std::vector<int> ground[3];
   int clear_pixels = 0, clear_inked = 0;
-  for (int y = 0; y < c.height(); ++y)
-    for (int x = 0; x < c.width(); ++x) {
-      if (c.at(x, y) != 0.0f) continue;
-      const rgb p = pixel(x, y);
-      ++clear_pixels;
-      if (distance(p, ink) <= 30) {
-        ++clear_inked;
-        continue;
-      }
-      ground[0].push_back(p.r);
-      ground[1].push_back(p.g);
-      ground[2].push_back(p.b);
+  for (int i : c.touched()) {
+    const int x = i % c.width(), y = i / c.width();
+    if (c.at(x, y) != 0.0f) continue;
+    const rgb p = pixel(x, y);
+    ++clear_pixels;
+    if (distance(p, ink) <= 30) {
+      ++clear_inked;
+      continue;
     }
+    ground[0].push_back(p.r);
+    ground[1].push_back(p.g);
+    ground[2].push_back(p.b);
+  }
   rgb bg{255, 255, 255};
   if (!ground[0].empty()) {
     int* channel[3] = {&bg.r, &bg.g, &bg.b};
@@ -149,16 +163,16 @@ bool shows_text(const Screenshot& shot, const screen_text& t, std::string* why) 
 
   // Every pixel a glyph covers: the ink blended over the ground.
   int ink_pixels = 0, ink_wrong = 0;
-  for (int y = 0; y < c.height(); ++y)
-    for (int x = 0; x < c.width(); ++x) {
-      const float a = c.at(x, y);
-      if (a < 0.25f) continue;
-      const rgb want{static_cast<int>(std::lround(a * ink.r + (1 - a) * bg.r)),
-                     static_cast<int>(std::lround(a * ink.g + (1 - a) * bg.g)),
-                     static_cast<int>(std::lround(a * ink.b + (1 - a) * bg.b))};
-      ++ink_pixels;
-      if (distance(pixel(x, y), want) > 48) ++ink_wrong;
-    }
+  for (int i : c.touched()) {
+    const int x = i % c.width(), y = i / c.width();
+    const float a = c.at(x, y);
+    if (a < 0.25f) continue;
+    const rgb want{static_cast<int>(std::lround(a * ink.r + (1 - a) * bg.r)),
+                   static_cast<int>(std::lround(a * ink.g + (1 - a) * bg.g)),
+                   static_cast<int>(std::lround(a * ink.b + (1 - a) * bg.b))};
+    ++ink_pixels;
+    if (distance(pixel(x, y), want) > 48) ++ink_wrong;
+  }
   const bool ok = ink_pixels > 0 && ink_wrong * 50 <= ink_pixels && clear_inked * 200 <= clear_pixels;
   if (!ok && why)
     *why = "\"" + t.text + "\": " + std::to_string(ink_wrong) + " of " + std::to_string(ink_pixels) +
@@ -171,7 +185,7 @@ bool wait_for_text(Display* display, const screen_text& t, int timeout_ms, std::
   return wait_for_texts(display, {t}, timeout_ms, why);
 }
 
-bool wait_for_texts(Display* display, const std::initializer_list<screen_text>& texts, int timeout_ms,
+bool wait_for_texts(Display* display, const std::vector<screen_text>& texts, int timeout_ms,
                     std::string* why) {
   std::string last;
   const bool ok = wait_until(

@@ -6,8 +6,8 @@
 // The text must stand on a light ground (the wizard's panels, the boxes).
 #pragma once
 
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "support/x_observe.h"
 
@@ -34,5 +34,5 @@ bool shows_text(const Screenshot& shot, const screen_text& t, std::string* why =
 bool wait_for_text(Display* display, const screen_text& t, int timeout_ms, std::string* why = nullptr);
 
 // Waits until the screen shows every text at once.
-bool wait_for_texts(Display* display, const std::initializer_list<screen_text>& texts, int timeout_ms,
+bool wait_for_texts(Display* display, const std::vector<screen_text>& texts, int timeout_ms,
                     std::string* why = nullptr);

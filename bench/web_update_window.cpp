@@ -1,0 +1,98 @@
+// The web update through the installer's window, timed as a user clicks
+// through it: a private X server (Xvfb, Mesa's software GL), the installer
+// started with "-path" on an existing copy, the update server reached
+// through the proxy preferences with four fixed download streams, Next
+// clicked on the welcome screen and on the disk-space check.
+//
+//   bench_web_update_window PORT COPY_FOLDER
+//
+// Prints one line: "total_ns=" is the road without the user's own pause on
+// the disk-space check: from the click on the welcome screen until that
+// screen shows, plus from the click there until the finish screen shows
+// (screens are seen on screenshots, some milliseconds late). "peak_rss_kb="
+// is the installer's peak resident memory (VmHWM) at the finish screen.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "support/click_table.h"
+#include "support/installer_run.h"
+#include "support/screen_text.h"
+#include "support/wizard_view.h"
+#include "support/x_input.h"
+#include "support/x_observe.h"
+#include "support/x_server.h"
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+long peak_rss_kb(int pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
+
+// Waits until the screen shows the title. A look every 50 ms: each takes
+// a screenshot, which costs the X server and the installer some time.
+bool shown(const XServer& x, const std::string& title) {
+  const screen_text t = wizard_view::title(title);
+  const auto limit = clock_type::now() + std::chrono::minutes(10);
+  while (clock_type::now() < limit) {
+    if (shows_text(Screenshot::grab(x.display()), t)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s PORT COPY_FOLDER\n", argv[0]);
+    return 2;
+  }
+  XServer x;
+  if (!x.ok()) {
+    std::fprintf(stderr, "no X server\n");
+    return 1;
+  }
+  InstallerRun::Options o;
+  o.args = {"-path", argv[2], "--pref:_proxy_host=127.0.0.1", std::string("--pref:_proxy_port_int=") + argv[1],
+            "--pref:_stream_count=4"};
+  InstallerRun run(&x, o);
+  if (!run.started() || !shown(x, "Corvane 9 Web Updater")) {
+    std::fprintf(stderr, "the installer did not come up: %s\n", run.err().c_str());
+    return 1;
+  }
+
+  // Clicks as the user makes them; each timing starts as the button goes
+  // down, which is when the wizard acts on it.
+  const auto t0 = clock_type::now();
+  click_at(x.display(), clicks::next.x, clicks::next.y);
+  if (!shown(x, "Check Disk Space")) return 1;
+  const auto t1 = clock_type::now();
+  // As a person would, move on a moment later.
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  const auto t2 = clock_type::now();
+  click_at(x.display(), clicks::next.x, clicks::next.y);
+  if (!shown(x, "Finshed Web Update")) return 1;
+  const auto t3 = clock_type::now();
+  const long rss = peak_rss_kb(run.pid());
+
+  click_at(x.display(), clicks::next_as_quit.x, clicks::next_as_quit.y);
+  const int code = run.wait_exit(60000);
+  const double search = std::chrono::duration<double>(t1 - t0).count();
+  const double install = std::chrono::duration<double>(t3 - t2).count();
+  std::printf("search and scan %.3f s  install %.3f s  total %.3f s  peak RSS %.1f MiB  total_ns=%.0f peak_rss_kb=%ld\n",
+              search, install, search + install, rss / 1024.0, (search + install) * 1e9, rss);
+  if (code != 0) {
+    std::fprintf(stderr, "the installer ended with %d\n", code);
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,95 @@
+#!/bin/sh
+# The web update clicked through the installer's window against the same
+# update run headless, on the same release in the same run.
+#
+#   bench/web_update_window.sh [-b BUILD_DIR] [-n RUNS] [-w WORK_DIR]
+#
+# The release is the web-update benchmark's (2,000 files, about 300 MiB;
+# made once in WORK_DIR, default /tmp/corvane-web-update-bench, and kept),
+# served by bench_http_serve on 127.0.0.1. Then, alternating RUNS times
+# (default 5, at least 5), each into a fresh copy folder (the simulator's
+# four folders, no files) and with four fixed download streams:
+#   the window: bench_web_update_window starts a private Xvfb and the
+#     installer with "-path" on the folder, clicks Next on the welcome
+#     screen and on the disk-space check, and times the road (search, scan,
+#     install) without the pause on the disk-space check; it also reads the
+#     installer's peak resident memory at the finish screen;
+#   headless: bench_web_update on the same road, with a 16 ms wait before
+#     each pass as the window's event loop waits on the display, and with
+#     the passes back to back.
+# The medians count. Every installed copy is compared with the release.
+set -eu
+
+. "$(dirname "$0")/common.sh"
+runs=5
+work=/tmp/corvane-web-update-bench
+while getopts b:n:w: opt; do
+  case $opt in
+    b) build=$OPTARG ;;
+    n) runs=$OPTARG ;;
+    w) work=$OPTARG ;;
+    *) echo "usage: $0 [-b BUILD_DIR] [-n RUNS] [-w WORK_DIR]" >&2; exit 2 ;;
+  esac
+done
+[ "$runs" -ge 5 ] || runs=5
+
+need_built bench_web_update bench_web_update_window bench_http_serve corvane_installer
+need_tools Xvfb python3
+
+make_web_update_release "$work"
+
+run=$(mktemp -d /tmp/web-update-window-bench-XXXXXX)
+cleanup() {
+  set +e
+  stop_server
+  rm -rf "$run"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+start_server "$work/www" "$run"
+cat "$work/www/corvane/v910/Halden/Resources/bench"/*/* > /dev/null
+
+fresh() {
+  rm -rf "$run/$1" "$run/tmp-$1"
+  mkdir -p "$run/$1/Airfoils" "$run/$1/Instructions" "$run/$1/Output" "$run/$1/Resources" "$run/tmp-$1"
+}
+same_as_release() {
+  diff -r "$run/$1/Resources/bench" "$work/src/Resources/bench" > /dev/null ||
+    { echo "THE UPDATED COPY DIFFERS FROM THE RELEASE" >&2; exit 1; }
+}
+
+windows=""
+rss=""
+heads16=""
+heads0=""
+i=0
+while [ "$i" -lt "$runs" ]; do
+  fresh win
+  line=$("$build/bench_web_update_window" "$port" "$run/win/")
+  echo "  run $((i + 1)) window:                $line"
+  windows="$windows $(echo "$line" | sed -n 's/.*total_ns=\([0-9]*\).*/\1/p')"
+  rss="$rss $(echo "$line" | sed -n 's/.*peak_rss_kb=\([0-9]*\).*/\1/p')"
+  same_as_release win
+  for wait in 16 0; do
+    fresh head
+    line=$("$build/bench_web_update" "$port" "$run/head/" "$run/tmp-head/" 4 "$wait")
+    echo "  run $((i + 1)) headless, $wait ms waits: $line"
+    t=$(echo "$line" | sed -n 's/.*total_ns=\([0-9]*\).*/\1/p')
+    if [ "$wait" = 16 ]; then heads16="$heads16 $t"; else heads0="$heads0 $t"; fi
+    same_as_release head
+  done
+  i=$((i + 1))
+done
+
+# shellcheck disable=SC2086
+awk -v w="$(median $windows)" -v h16="$(median $heads16)" -v h0="$(median $heads0)" -v rss="$(median $rss)" \
+    -v top="$(printf '%s\n' $rss | sort -n | tail -n 1)" -v runs="$runs" 'BEGIN {
+  printf "medians of %d alternating runs; every copy identical to the release\n", runs
+  printf "window, clicked through:          %8.3f s\n", w / 1e9
+  printf "headless, 16 ms waits:            %8.3f s\n", h16 / 1e9
+  printf "headless, passes back to back:    %8.3f s\n", h0 / 1e9
+  printf "ratio window/headless (16 ms):    %.3f (target at most 1.25)\n", w / h16
+  printf "ratio window/headless (no waits): %.3f\n", w / h0
+  printf "installer peak RSS: median %.1f MiB, highest %.1f MiB (target at most 150)\n", rss / 1024, top / 1024
+}'
