@@ -163,6 +163,13 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   slow.bytes = 64 * 1024;
   slow.delay_ms = 150;
   server->set_fault("/corvane/v910/Halden/Resources/zbig.bin.zip", slow);
+  // A small file that also takes a while: two streams are then open at
+  // once however the machine is loaded.
+  TestHttpServer::FaultSpec dribble;
+  dribble.fault = TestHttpServer::Fault::slow;
+  dribble.bytes = 16;
+  dribble.delay_ms = 60;
+  server->set_fault("/corvane/v910/Halden/Output/new.txt.zip", dribble);
 
   auto run = start();
   ASSERT_TRUE(wait_for_installer_window(x, kProgramTimeoutMs)) << run->err();
