@@ -142,6 +142,7 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
       {"Instructions/readme.txt", "read me, old"},
       {"Resources/a.txt", "alpha 1"},
       {"Resources/b.txt", "bravo, removed in the new release"},
+      {"Global Scenery/+40-080/+45-073.dsf", "tile, old"},
   };
   const std::map<std::string, std::string> newer = {
       {"Airfoils/wing.dat", "wing section"},
@@ -149,6 +150,8 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
       {"Resources/a.txt", "alpha 2"},
       {"Output/new.txt", "new in the release"},
       {"Resources/zbig.bin", noise(1200 * 1024, 7)},
+      {"Global Scenery/+40-080/+45-073.dsf", "tile, new"},
+      {"Global Scenery/+50+000/+51+007.dsf", "a tile this copy does not have"},
   };
   builder.add_update(older, newer);
   publish();
@@ -189,7 +192,8 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   // Search for updates goes on by itself to the disk-space check.
   const std::map<std::string, listed_size> sizes = current_sizes(builder.directory_text());
   float download_kb = 0, install_kb = 0;
-  for (const char* path : {"Instructions/readme.txt", "Resources/a.txt", "Output/new.txt", "Resources/zbig.bin"}) {
+  for (const char* path : {"Instructions/readme.txt", "Resources/a.txt", "Output/new.txt", "Resources/zbig.bin",
+                           "Global Scenery/+40-080/+45-073.dsf"}) {
     download_kb += sizes.at(path).archive_kb;
     install_kb += sizes.at(path).unpacked_kb;
   }
@@ -216,8 +220,15 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   EXPECT_GE(server->most_at_once(), 2) << "the files came over several streams at once";
 
   // The copy is the new release: changed and new files in, the removed one
-  // gone, the unchanged one untouched.
-  for (const auto& [path, content] : newer) EXPECT_TRUE(read_file(copy + path) == content) << path;
+  // gone, the unchanged one untouched; the scenery tile it has is brought
+  // up to date and the one it has not is left out.
+  const std::string other_tile = "Global Scenery/+50+000/+51+007.dsf";
+  for (const auto& [path, content] : newer) {
+    if (path == other_tile) continue;
+    EXPECT_TRUE(read_file(copy + path) == content) << path;
+  }
+  EXPECT_FALSE(exists_at_all(copy + other_tile));
+  EXPECT_EQ(server->count("/corvane/v910/Halden/" + other_tile + ".zip"), 0);
   EXPECT_FALSE(exists_at_all(copy + "Resources/b.txt"));
   EXPECT_EQ(server->count("/corvane/v910/Halden/Airfoils/wing.dat.zip"), 0) << "an unchanged file is not fetched";
 
