@@ -6,13 +6,12 @@
 
 #include "engine/install_filter.h"
 #include "engine/installer_state.h"
+#include "engine/ui_calls.h"
 #include "files/io_utils.h"
+#include "runtime/alert.h"
 #include "runtime/globals.h"
+#include "runtime/mnw.h"
 #include "runtime/translate.h"
-#include "ui/alert.h"
-#include "ui/question.h"
-#include "window/macibm.h"
-#include "window/mnw.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include "engine/installer_state.h"
 #include "files/folder_list.h"
 #include "files/io_utils.h"
+#include "runtime/alert.h"
 #include "runtime/globals.h"
 #include "runtime/translate.h"
-#include "ui/alert.h"
 
 namespace {
 

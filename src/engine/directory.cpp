@@ -19,12 +19,12 @@
 #include "engine/install_filter.h"
 #include "engine/installer_state.h"
 #include "engine/record_scan.h"
+#include "engine/ui_calls.h"
 #include "engine/web_host.h"
 #include "files/xmap.h"
+#include "runtime/alert.h"
 #include "runtime/globals.h"
 #include "runtime/translate.h"
-#include "ui/alert.h"
-#include "ui/web.h"
 
 namespace {
 

@@ -14,18 +14,17 @@
 #include "engine/install_filter.h"
 #include "engine/installer_state.h"
 #include "engine/record_scan.h"
+#include "engine/ui_calls.h"
 #include "files/archives.h"
 #include "files/find_path.h"
 #include "files/io_utils.h"
 #include "files/xmap.h"
+#include "runtime/alert.h"
 #include "runtime/globals.h"
+#include "runtime/mnw.h"
 #include "runtime/threads.h"
 #include "runtime/translate.h"
 #include "runtime/xtim.h"
-#include "ui/alert.h"
-#include "ui/question.h"
-#include "window/macibm.h"
-#include "window/mnw.h"
 
 UTL_worker_threads* copy_pool = nullptr;
 UTL_worker_threads* unzip_pool = nullptr;

@@ -10,19 +10,19 @@
 #include <vector>
 
 #include "engine/archive_check.h"
-#include "engine/install_filter.h"
 #include "engine/delete_files.h"
+#include "engine/install_filter.h"
 #include "engine/installer_state.h"
 #include "engine/server_list.h"
 #include "files/archives.h"
 #include "files/folder_list.h"
 #include "files/http.h"
 #include "files/io_utils.h"
+#include "runtime/alert.h"
 #include "runtime/globals.h"
 #include "runtime/threads.h"
 #include "runtime/translate.h"
 #include "runtime/xtim.h"
-#include "ui/alert.h"
 
 UTL_worker_threads* web_unzip_pool = nullptr;
 int web_unpacks_max = 30;

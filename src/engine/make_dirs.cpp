@@ -8,9 +8,9 @@
 #include "engine/installer_state.h"
 #include "files/io_utils.h"
 #include "files/temp_folder.h"
+#include "runtime/alert.h"
 #include "runtime/globals.h"
 #include "runtime/translate.h"
-#include "ui/alert.h"
 
 namespace {
 

@@ -26,10 +26,10 @@
 #include "files/http.h"
 #include "files/io_utils.h"
 #include "files/xmap.h"
+#include "runtime/alert.h"
 #include "runtime/globals.h"
 #include "runtime/translate.h"
 #include "runtime/xtim.h"
-#include "ui/alert.h"
 
 namespace {
 

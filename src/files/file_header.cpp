@@ -11,9 +11,9 @@
 
 #include "files/io_utils.h"
 #include "files/xmap.h"
+#include "runtime/alert.h"
 #include "runtime/globals.h"
 #include "runtime/text_chars.h"
-#include "ui/alert.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <string>
 
-#include "window/macibm.h"
 
 namespace {
 

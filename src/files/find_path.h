@@ -13,3 +13,7 @@ void findPath(char* path);
 // Repairs the letter case of path in place with findPath, when the file
 // system is case-sensitive (g_case_sensitive) and the path is not empty.
 void repair_case(std::string& path);
+
+// Non-zero when the file system distinguishes letter case; 1 from the start.
+// Defined and set by the display start-up in the window layer.
+extern int g_case_sensitive;

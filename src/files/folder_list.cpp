@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "runtime/alert.h"
+#include "runtime/cmnd.h"
 #include "runtime/globals.h"
-#include "ui/alert.h"
-#include "window/cmnd.h"
 
 namespace {
 

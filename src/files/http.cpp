@@ -13,10 +13,10 @@
 #include "files/host_lookup.h"
 #include "files/io_utils.h"
 #include "files/socket.h"
+#include "runtime/alert.h"
 #include "runtime/globals.h"
 #include "runtime/text_chars.h"
 #include "runtime/xtim.h"
-#include "ui/alert.h"
 
 std::vector<std::string> gProxyExclude;
 http_class http;

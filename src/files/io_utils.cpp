@@ -18,8 +18,7 @@
 #include "files/find_path.h"
 #include "files/temp_folder.h"
 #include "runtime/globals.h"
-#include "ui/shutdown.h"
-#include "window/macibm.h"
+#include "runtime/shutdown.h"
 
 std::atomic<const char*> sErrFile{nullptr};
 std::atomic<int> sErrLine{0};

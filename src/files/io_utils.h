@@ -50,6 +50,10 @@ extern std::atomic<int> sErrLine;
 // folder is unknown (no HOME for the per-user kinds, an unknown kind).
 void get_OS_abs_path(os_dir_type type, std::string& out);
 
+// Finds the running executable: its path (full != 0) or its folder with a
+// final "/". Gives "./" when it cannot be found. Defined by the window layer.
+void MACIBM_set_app_path(std::string* out, int full);
+
 // A sentence explaining a result code, without a final full stop.
 std::string error_str(int code);
 

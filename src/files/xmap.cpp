@@ -11,8 +11,8 @@
 #include <cstring>
 
 #include "files/find_path.h"
+#include "runtime/alert.h"
 #include "runtime/globals.h"
-#include "ui/alert.h"
 
 namespace {
 // Where an empty file's range points: present, but never read or unmapped.

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/cmnd.h"
 #include "runtime/globals.h"
-#include "window/cmnd.h"
 
 UTL_cmdline cmdline;
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <utility>
 
+#include "runtime/alert.h"
 #include "runtime/globals.h"
+#include "runtime/shutdown.h"
 #include "runtime/threads.h"
-#include "ui/alert.h"
-#include "ui/shutdown.h"
 
 exce_class::exce_class(std::string l1, std::string l2, std::string l3, std::string l4, const char* source_file,
                        int source_line, int alert_kind)

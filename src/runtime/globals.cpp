@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "ui/alert.h"
+#include "runtime/alert.h"
 
 std::string stl_global;
 int app_done = 0;

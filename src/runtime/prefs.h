@@ -5,6 +5,8 @@
 // scan_class::int_io in both directions, so reading and writing always agree
 // on the list of keys. On reading, a command-line option "--pref:<key>=<value>"
 // wins over the file.
+//
+// Defined in the engine (engine/prefs.cpp), next to the settings it keeps.
 #pragma once
 
 #include <map>

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ui/alert.h"
+#include "runtime/alert.h"
 
 int (*UTL_thread_fault_hook)(const char* call) = nullptr;
 

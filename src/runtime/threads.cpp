@@ -10,9 +10,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "runtime/alert.h"
 #include "runtime/globals.h"
-#include "textures/ogl_extensions.h"
-#include "ui/alert.h"
 
 std::atomic<unsigned long> main_thread{0};
 std::atomic<int> threads_inited{0};
@@ -154,13 +153,13 @@ namespace {
 // thread wants GL and threaded GL is on, the start queue, the thread.
 void begin_start(start_record* start, UTL_thread_func func, void* arg, unsigned long* thread, unsigned long* join,
                  unsigned long* id, int want_gl) {
-  int use_gl = want_gl && glExt.threaded_avail ? 1 : 0;
+  int use_gl = want_gl && OGL_threaded_avail() ? 1 : 0;
   GLXContext context = nullptr;
   if (use_gl) {
     context = MACIBM_make_context_loader();
     if (!context) {
       use_gl = 0;
-      glExt.threaded_ogl_failed();
+      OGL_threaded_ogl_failed();
     }
   }
   *start = start_record{func, arg, nullptr, use_gl, context};
@@ -174,7 +173,7 @@ void finish_start(start_record* start, int use_gl) {
   UTL_message_queue_read(start->start_queue, -1);
   UTL_message_queue_destroy(start->start_queue);
   // The new thread could not bind its context: it runs without GL.
-  if (start->use_gl != use_gl) glExt.threaded_ogl_failed();
+  if (start->use_gl != use_gl) OGL_threaded_ogl_failed();
 }
 
 }  // namespace
@@ -235,7 +234,7 @@ void THREAD_make_workers() {
   // contexts share the one display connection. Threads without GL are all
   // started before their handshakes are awaited, so that a busy machine's
   // delays in getting each one going are not added up.
-  const bool one_by_one = glExt.threaded_avail != 0;
+  const bool one_by_one = OGL_threaded_avail() != 0;
   auto finish = [&](std::size_t i) { finish_start(&starts[i], use_gl[i]); };
   for (std::size_t i = 0; i < starts.size(); ++i) {
     begin_start(&starts[i], xtaskproc, nullptr, &worker_threads[base + i], &worker_threads_join[base + i],

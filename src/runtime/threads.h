@@ -105,6 +105,12 @@ typedef struct __GLXcontextRec* GLXContext;
 GLXContext MACIBM_make_context_loader();
 bool MACIBM_set_context_loader(GLXContext context);
 
+// Whether worker threads may share the main context's GL objects, as the GL
+// probe above this layer decided (1 yes), and the call that switches that
+// off, with one warning, when a thread's context could not be set up.
+int OGL_threaded_avail();
+void OGL_threaded_ogl_failed();
+
 // Starts one idle worker per processor.
 void THREAD_make_workers();
 

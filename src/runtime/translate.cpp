@@ -4,10 +4,10 @@
 #include <set>
 #include <unordered_map>
 
-#include "files/xmap.h"
 #include "runtime/cmdline.h"
 #include "runtime/globals.h"
 #include "runtime/text_chars.h"
+#include "runtime/xmap.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "runtime/worker_pool.h"
 
+#include "runtime/alert.h"
 #include "runtime/exceptions.h"
 #include "runtime/threads.h"
-#include "ui/alert.h"
 
 namespace {
 

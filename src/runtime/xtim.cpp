@@ -6,10 +6,10 @@
 #include <cmath>
 #include <iomanip>
 
+#include "runtime/colr.h"
 #include "runtime/globals.h"
-#include "ui/colr.h"
-#include "ui/focus.h"
-#include "window/mnw.h"
+#include "runtime/mnw.h"
+#include "runtime/ui_calls.h"
 
 namespace {
 

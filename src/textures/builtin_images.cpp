@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "runtime/colr.h"
 #include "textures/tman.h"
-#include "ui/colr.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <utility>
 
-#include "ui/alert.h"
-#include "ui/colr.h"
+#include "runtime/alert.h"
+#include "runtime/colr.h"
 
 namespace {
 

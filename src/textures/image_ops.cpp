@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ui/alert.h"
+#include "runtime/alert.h"
 
 int TEX_bytes_per_pixel(int format) {
   switch (format) {

@@ -8,10 +8,11 @@
 #include <string>
 
 #include "engine/web_host.h"
+#include "runtime/alert.h"
 #include "runtime/cmdline.h"
 #include "runtime/globals.h"
-#include "ui/alert.h"
-#include "window/mnw.h"
+#include "runtime/mnw.h"
+#include "runtime/threads.h"
 
 OGL_extensions glExt;
 ren_struct ren = {1.0f, 1, 1, 1, "", "", "", ""};
@@ -338,6 +339,10 @@ void OGL_extensions::init_extensions(const ogl_probe_source& source) {
                  t_alert);
   }
 }
+
+int OGL_threaded_avail() { return glExt.threaded_avail; }
+
+void OGL_threaded_ogl_failed() { glExt.threaded_ogl_failed(); }
 
 void OGL_extensions::threaded_ogl_failed() {
   if (!threaded_avail) return;

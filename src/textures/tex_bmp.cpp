@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "files/xmap.h"
-#include "ui/colr.h"
+#include "runtime/colr.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "files/pending_file.h"
 #include "files/xmap.h"
+#include "runtime/alert.h"
 #include "runtime/globals.h"
-#include "ui/alert.h"
 
 namespace {
 

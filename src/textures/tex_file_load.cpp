@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "files/xmap.h"
+#include "runtime/alert.h"
 #include "runtime/cmdline.h"
 #include "runtime/globals.h"
 #include "textures/dxt_flip.h"
@@ -17,7 +18,6 @@
 #include "textures/tex_load_any.h"
 #include "textures/tex_png.h"
 #include "textures/tman.h"
-#include "ui/alert.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 
 #include "files/pending_file.h"
 #include "files/xmap.h"
+#include "runtime/alert.h"
+#include "runtime/colr.h"
 #include "runtime/globals.h"
 #include "textures/tman.h"
-#include "ui/alert.h"
-#include "ui/colr.h"
 
 namespace {
 

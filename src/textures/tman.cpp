@@ -12,14 +12,14 @@
 #include <cstdio>
 
 #include "engine/web_host.h"
+#include "runtime/alert.h"
 #include "runtime/debug.h"
 #include "runtime/globals.h"
+#include "runtime/mnw.h"
 #include "runtime/queues.h"
 #include "runtime/xtim.h"
 #include "textures/image_ops.h"
 #include "textures/ogl_extensions.h"
-#include "ui/alert.h"
-#include "window/mnw.h"
 
 // ---------------------------------------------------------------------------
 // Buffers and globals

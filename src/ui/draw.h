@@ -10,6 +10,7 @@
 
 #include "textures/tman.h"
 #include "ui/gl_state.h"
+#include "window/ui_calls.h"
 
 // Further texture references of the drawing layer (the built-in images,
 // t_interface, t_elements and t_background, are the texture manager's).
@@ -46,19 +47,11 @@ class gl_quad_sink : public quad_sink {
   void quad(const quad_corners& q) override;
 };
 
-void OGL_2dquad(int tex_ref, int colour, float alpha, float x1, float y1, float s1, float t1, float x2, float y2,
-                float s2, float t2, float x3, float y3, float s3, float t3, float x4, float y4, float s4, float t4,
-                int tex_units, int alpha_mode);
 void OGL_2dquad_d(int tex_ref, int colour, float alpha, float x, float y, float s, float t, float w, float h,
                   float ds, float dt, int alpha_mode);
-void OGL_line(int colour, float alpha, float x1, float y1, float x2, float y2);
-// Filled rectangle from its lower-left corner and size.
-void OGL_fillrect(int colour, float alpha, float x, float y, float w, float h);
 // Outline through w + 1 by h + 1 pixel centres.
 void OGL_framerect(int colour, float alpha, float x, float y, float w, float h);
 void OGL_grayrect(float x1, float y1, float x2, float y2, float alpha);
-// Fills the whole GL window with colour 34, whichever window is current.
-void OGL_plot_back_col();
 
 // The scissor box in GL window pixels for a window-local rectangle:
 // out = x, y, width, height (a width or height that is not positive is 0).
@@ -78,8 +71,6 @@ extern int back_dx, back_dy;  // size of the loaded background picture
 extern float oglp;            // glyph size factor, 1.0
 extern const float st00[2], st01[2], st11[2], st10[2];
 
-// Ends a frame: white colour, then the buffer swap of the main window.
-void OGL_sbuff();
 // Loads "Resources/bitmaps/intro_REZ.png" into the 16 background tiles;
 // only while no window is current.
 void OGL_make_back_tex();
@@ -94,13 +85,4 @@ std::string OGL_next_screenshot_name();
 
 // --- Viewport and 2-D projection ---
 
-// Lays out the coordinate system of the GL window in mnw and, once a window
-// is current, applies it.
-void OGL_pix_specs(int);
-// Sets viewport and projection; mode 2 is the 2-D projection over the whole
-// GL window. The floats are, in order: projection left, viewport left,
-// projection bottom, viewport bottom, projection right, viewport right,
-// near, projection top, viewport top, far, zoom.
-void OGL_viewport(int mode, float f1, float f2, float f3, float f4, float f5, float f6, float f7, float f8,
-                  float f9, float f10, float f11, int keep_aspect);
 void OGL_screensize(int mode, float left, float bottom, float right, float top);

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "window/ui_calls.h"
+
 // One field of this frame's ring. The queues belong to the widget kind.
 struct focus_info_t {
   int id;           // the field's id; 0 is never a field
@@ -55,21 +57,11 @@ int BTN_field_id(float x, float y);
 // as printable: 0x20 to 0x7E and the Latin-1 letters of the interface font.
 bool BTN_is_text_char(int ch);
 
-// Once per frame, before the widgets run: empties the ring and the window's
-// claim.
-void BTN_begin_focus_ring();
-
 // A field offers itself for this frame; take_focus makes it the focused
 // field. Returns 1 when the field holds the focus.
 int BTN_register_focus(int id, int* char_slot, int* vkey_slot, int* flag_slot, int* id_slot, int* ctr_slot,
                        int slot_count, int accept_mask, int take_focus);
 
-// Offers one key (character, key code, flags 1 Shift 2 Alt 4 Control 8 press
-// 16 release) to the focused field. Returns 1 when the key moved the focus or
-// was queued, 0 when the caller should handle it.
-int BTN_dispatch_to_focus(int ch, int vkey, int flags);
-
-void BTN_unfocus_any();
 void BTN_focus_any();
 void BTN_window_has_focus();
 int BTN_no_focus_yet();
@@ -78,7 +70,3 @@ int BTN_no_focus_yet();
 // index outside the vector gives "" and 0.
 std::string BTN_name_from_vector(int i, void* data);
 int BTN_type_from_vector(int i, void* data);
-
-// Draws the two close boxes in the top corners of the current window (the
-// pressed look when pressed) and returns 1 when this frame's click hit one.
-int BTN_zap_boxes(int pressed);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "ui/draw.h"
+#include "window/ui_calls.h"
 
 enum { charset_prop = 100, charset_fixed = 102, charset_sheet = 103 };
 
@@ -74,9 +75,6 @@ int OGL_strtex(int charset, int colour, float* s_off, float* t_off, float* cell_
 void OGL_char(float x, float y, float s_off, float t_off, float cell_w, float cell_h, int ch, int charset);
 // One line at an absolute position (origin already added).
 void str_one_line(int colour, float x, float y, const std::string& text, int charset, int align);
-// The entry point of all text: align 0 left, 1 centred on x, 2 right-aligned
-// to x; wraps when 0 < wrap_width < 9999. Returns the y below the text.
-float OGL_string(int colour, float x, float y, const std::string& text, float wrap_width, int charset, int align);
 // A centred string on a grey box.
 void OGL_gray_string(int colour, float x_centre, float y, std::string text);
 // A number with exactly `digits` digit positions, `decimals` of them after

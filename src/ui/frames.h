@@ -10,6 +10,7 @@
 #include <string>
 
 #include "ui/draw.h"
+#include "window/ui_calls.h"
 
 // Layout of a bar style; false for a style that has none.
 struct bar_style {
@@ -37,9 +38,7 @@ void BTN_frame2_title_pos(int style, float x, float y, float width, float height
 
 // --- Drawing ---
 
-void BTN_frame1(int style, float x_centre, float y_centre, float width, int colour);
 void BTN_frame0(int style, float x_centre, float y_centre, float length);
-void BTN_frame2(int style, float x, float y, float width, float height, std::string title);
 // A panel inside the current window: x or y below 0 means 10; a width below
 // 0 reaches 10 short of the right edge, a height below 0 leaves top_reserve
 // + 28 above. Writes the place right of and above the panel.
@@ -48,10 +47,6 @@ void BTN_subwin(float top_reserve, int style, float x, float y, float width, flo
 // The current window's background panel (outer 1: style 11, else 12) with
 // its title; inner 1 adds the inner bar, 21 nothing, any other style a panel.
 void BTN_fillwin(int outer, int inner);
-// One atlas rectangle centred at (s_centre, t_centre) drawn 1:1 centred at
-// (x_centre, y_centre).
-void BTN_util_element(float x_centre, float y_centre, float s_centre, float t_centre, float half_width,
-                      float half_height, int colour);
 
 // Layout globals that BTN_subwin callers may keep.
 extern float wx, wy;

@@ -4,6 +4,8 @@
 // believes GL holds.
 #pragma once
 
+#include "window/ui_calls.h"
+
 // Codes of OGL_setstate's arguments.
 enum {
   gl_fog_on = 0, gl_fog_off = 1,
@@ -44,13 +46,6 @@ struct gl_state_cache {
   int plan(int fog, int tex_units, int lighting, int alpha, int depth_test, int depth_write, int max_units,
            gl_state_op* ops);
 };
-
-// Switches GL to the coded state, touching GL only where the cache differs.
-void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_test, int depth_write);
-
-// Forgets what the cache believes, so that the next switch reads GL again:
-// run when a new GL context is made current.
-void OGL_forget_state();
 
 // The cache itself, for inspection.
 const gl_state_cache& OGL_state_cache();

@@ -1,8 +1,5 @@
-// The interface language: chooses the language file for the language index
-// of the window state.
+// The interface language (MACIBM_setupforlang): declared with the other
+// calls the window layer makes into this one, defined in ui/language.cpp.
 #pragma once
 
-// Index 0 (English) empties the translation tables; any other index loads
-// "Resources/" + the language's folder + "Installer2.txt" (an index with no
-// folder gives "Resources/Installer2.txt").
-void MACIBM_setupforlang();
+#include "window/ui_calls.h"

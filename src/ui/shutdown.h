@@ -1,8 +1,5 @@
-// Orderly and fatal shutdown.
+// The shutdown: declared in the runtime so that every layer can end the run
+// in order, defined here (ui/shutdown.cpp).
 #pragma once
 
-// Takes the program down; orderly != 0 also stops the install engine's
-// worker pools (letting their tasks finish), saves the settings and stops
-// the worker threads. Either way this run's temporary folder is removed.
-// Returns to the caller, which then ends the process.
-void MACIBM_finishup(int orderly);
+#include "runtime/shutdown.h"

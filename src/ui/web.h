@@ -3,9 +3,7 @@
 
 #include <string>
 
-// Asks the platform to open address in the user's browser. On this platform
-// it does nothing and returns at once.
-void go_to_URL(const std::string& address);
+#include "engine/ui_calls.h"
 
 // Platform hook at switch-off; does nothing on this platform.
 void IBM_turnoff();

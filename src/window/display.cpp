@@ -14,13 +14,10 @@
 #include "textures/builtin_images.h"
 #include "textures/ogl_extensions.h"
 #include "textures/tman.h"
-#include "ui/draw.h"
-#include "ui/font.h"
-#include "ui/frames.h"
-#include "ui/language.h"
 #include "window/macibm.h"
 #include "window/menus.h"
 #include "window/mnw.h"
+#include "window/ui_calls.h"
 
 namespace {
 

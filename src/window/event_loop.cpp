@@ -11,19 +11,17 @@
 #include <cstdio>
 #include <cstring>
 
+#include "runtime/alert.h"
 #include "runtime/exceptions.h"
 #include "runtime/globals.h"
 #include "runtime/xtim.h"
 #include "textures/tman.h"
-#include "ui/alert.h"
-#include "ui/draw.h"
-#include "ui/focus.h"
 #include "window/keys.h"
 #include "window/macibm.h"
 #include "window/menus.h"
 #include "window/mnw.h"
 #include "window/mouse_help.h"
-#include "wizard/wizard.h"
+#include "window/ui_calls.h"
 
 int linkey_shft = 0, linkey_ctrl = 0, linkey_optn = 0;
 

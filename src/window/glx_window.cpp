@@ -15,10 +15,10 @@
 #include "runtime/globals.h"
 #include "runtime/threads.h"
 #include "textures/tman.h"
-#include "ui/gl_state.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
 #include "window/mouse_help.h"
+#include "window/ui_calls.h"
 
 namespace {
 

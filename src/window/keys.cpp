@@ -5,10 +5,10 @@
 
 #include <cstring>
 
-#include "ui/focus.h"
 #include "window/cmnd.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
+#include "window/ui_calls.h"
 
 int return_hit = 0;
 int escape_hit = 0;

@@ -7,15 +7,12 @@
 #include <cstdio>
 
 #include "runtime/globals.h"
-#include "ui/draw.h"
-#include "ui/focus.h"
-#include "ui/widgets.h"
 #include "window/keys.h"
 #include "window/menus.h"
 #include "window/mnw.h"
 #include "window/mouse_help.h"
 #include "window/subwindows.h"
-#include "wizard/wizard.h"
+#include "window/ui_calls.h"
 
 int g_case_sensitive = 1;
 int ogl_inited = 0;

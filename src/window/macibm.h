@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "files/find_path.h"  // g_case_sensitive, set here
+#include "files/io_utils.h"   // MACIBM_set_app_path, defined here
 #include "runtime/threads.h"
 
 // Set once the GL window is up; until then alerts print instead of showing a box.
@@ -10,13 +12,6 @@ extern int ogl_inited;
 
 // Set by the first window start: from then on the start-up splash draws.
 extern int plot_init_lights;
-
-// Non-zero when the file system distinguishes letter case; 1 from the start.
-extern int g_case_sensitive;
-
-// Finds the running executable: its path (full != 0) or its folder with a
-// final "/". Gives "./" when it cannot be found.
-void MACIBM_set_app_path(std::string* out, int full);
 
 // The display start-up: run once on the main thread before the main loop.
 // Heads the log, parses the command line, opens the GL window, probes
@@ -71,6 +66,11 @@ void MACIBM_handleclick(int forced);
 // One pass of the event loop: input, failures, timer, the wizard frame, the
 // mouse help and menus, the buffer swap.
 void MACIBM_event_proc();
+
+// The application's frame, which the event loop runs while no modal box is
+// up, and its answer to a chosen menu item. Defined by the wizard.
+void APP_update();
+void APP_handlemenu(int id);
 
 // Turns one X event into the window state and key calls.
 typedef union _XEvent XEvent;

@@ -2,11 +2,9 @@
 // pop-up list of a text-list widget, over everything else in the frame.
 #include <cstddef>
 
-#include "ui/draw.h"
-#include "ui/font.h"
-#include "ui/frames.h"
 #include "window/menus.h"
 #include "window/mnw.h"
+#include "window/ui_calls.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "window/menu_files.h"
 
 #include "files/xmap.h"
+#include "runtime/alert.h"
 #include "runtime/globals.h"
-#include "ui/alert.h"
 #include "window/menus.h"
 #include "window/mnw.h"
 

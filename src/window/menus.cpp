@@ -5,7 +5,7 @@
 #include <climits>
 #include <cmath>
 
-#include "ui/alert.h"
+#include "runtime/alert.h"
 #include "window/mnw.h"
 
 std::vector<menu_struct> menu;

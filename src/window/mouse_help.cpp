@@ -4,10 +4,8 @@
 
 #include "runtime/globals.h"
 #include "runtime/xtim.h"
-#include "ui/draw.h"
-#include "ui/font.h"
-#include "ui/frames.h"
 #include "window/mnw.h"
+#include "window/ui_calls.h"
 
 mouse_help_shown mouse_help_last;
 int OS_mouse_showing = 1;

@@ -9,11 +9,11 @@
 #include "engine/installer_state.h"
 #include "files/http.h"
 #include "files/io_utils.h"
-#include "files/xmap.h"
 #include "runtime/cmdline.h"
 #include "runtime/globals.h"
+#include "runtime/mnw.h"
 #include "runtime/text_chars.h"
-#include "window/mnw.h"
+#include "runtime/xmap.h"
 
 pref_class pref;
 

@@ -1,4 +1,4 @@
-#include "window/keys_window.h"
+#include "ui/keys_window.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,0 +1,29 @@
+// What the install engine asks of the interface above it: a question to the
+// user and the browser. Defined in src/ui, whose headers include this one.
+#pragma once
+
+#include <string>
+
+struct question_text {
+  float x, y;    // window units
+  float margin;  // wrapped at the window's width less this
+  std::string text;
+};
+
+struct question_button {
+  float x, y, w;  // centre and width of the push button
+  std::string label;
+  int answer;
+};
+
+// Asks a question in a modal sub-window: the texts in colour 43 and the
+// buttons, until one is clicked. Returns that button's answer after making
+// the main window current, or closed_answer when the window was closed
+// another way. Without a display nobody can answer: unless a button answers
+// at once, this is the fatal alert with the four lines of `headless`.
+int BTN_question_box(int window, const question_text* texts, int text_count, const question_button* buttons,
+                     int button_count, int closed_answer, const std::string headless[4]);
+
+// Asks the platform to open address in the user's browser. On this platform
+// it does nothing and returns at once.
+void go_to_URL(const std::string& address);
