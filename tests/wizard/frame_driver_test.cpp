@@ -169,7 +169,7 @@ TEST_F(FrameDriver, NextShowsQuitOnTheLastStep) {
   EXPECT_EQ(app_done, 1);
 }
 
-TEST_F(FrameDriver, ProgressChoicesServersAndTheBetaNote) {
+TEST_F(FrameDriver, ProgressChoicesAndServers) {
   // The bar: its fill reaches 240 + 520 (0.96 p + 0.04).
   plan.caption = "Half way there";
   plan.progress = 0.5f;
@@ -193,8 +193,7 @@ TEST_F(FrameDriver, ProgressChoicesServersAndTheBetaNote) {
   for (int i = 0; i < 5; ++i) EXPECT_TRUE(shows(view::choice(i, plan.choices[static_cast<std::size_t>(i)]))) << i;
   ASSERT_TRUE(click_until(clicks::choice(3), [] { return g_wizard == screen_b; }));
 
-  // Three servers: the text after the last '|' up to the last '{'; a click
-  // on a radio button picks its server.
+  // Three servers: the text after the last '|' up to the last '{'.
   plan.choices.clear();
   plan.targets.clear();
   plan.servers = 1;
@@ -206,16 +205,6 @@ TEST_F(FrameDriver, ProgressChoicesServersAndTheBetaNote) {
   passes(2);
   EXPECT_TRUE(shows(view::server(0, 3, "North")));
   EXPECT_TRUE(shows(view::server(1, 3, "Middle")));
-  ASSERT_TRUE(click_until(clicks::server_radio(2, 3), [] { return stg.server_index == 2; }));
-
-  // Betas wanted: the note under the steps.
-  stg.get_beta = 1;
-  passes(2);
-  screen_text note = view::step(2, "You have chosen to download Corvane 9 betas.  If you do not want this, choose "
-                                   "options and uncheck the beta option.", false);
-  note.wrap = kBetaWrap;
-  note.colour = 69;
-  EXPECT_TRUE(shows(note));
   for (std::string& d : server_desc) d.clear();
   stg.num_servers = -1;
 }
