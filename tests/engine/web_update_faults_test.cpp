@@ -225,13 +225,17 @@ TEST_F(WebUpdateFaults, ARunKilledPartWayIsSetRightByTheNextRun) {
   publish();
   ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, a));
   stg.stream_count = 4;
-  // The later archives trickle, so the run is in the middle of its work
-  // when it is killed.
+  // The archives trickle, and one of them never ends, so the run is in the
+  // middle of its work when it is killed, however quick or slow it is.
   TestHttpServer::FaultSpec slow;
   slow.fault = TestHttpServer::Fault::slow;
   slow.bytes = 2048;
   slow.delay_ms = 20;
   for (const auto& [path, content] : b) server->set_fault(request_of(path), slow);
+  TestHttpServer::FaultSpec stall;
+  stall.fault = TestHttpServer::Fault::stall;
+  stall.bytes = 100;
+  server->set_fault(request_of("Resources/plugins/f0.txt"), stall);
 
   const auto installed = [&] {
     int n = 0;
@@ -281,6 +285,14 @@ TEST_F(WebUpdateFaults, AFailedDownloadIsAskedForAgainFromAnotherServer) {
   servers = {{"down.example.com", "/down/", "Has no files", false}, {"up.example.com", "/up/", "Works", true}};
   publish();
   ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, a));
+  // The working server's archives trickle: a transfer from it never ends in
+  // the call that starts it, so a failure is not cleared by a success in
+  // the same call before the frame could see it.
+  TestHttpServer::FaultSpec slow;
+  slow.fault = TestHttpServer::Fault::slow;
+  slow.bytes = 400;
+  slow.delay_ms = 10;
+  for (const auto& [path, content] : b) server->set_fault(request_of(path, "/up/"), slow);
   ASSERT_TRUE(fetch_directory());
   ASSERT_TRUE(scan());
   // The user picked the failing server, and the draws that follow would

@@ -248,6 +248,15 @@ TEST_F(WebUpdate, AFailingServerIsReplacedByAnother) {
   publish();
   ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, a));
 
+  // The working server's archives trickle: a transfer from it never ends in
+  // the call that starts it, so a failure is not cleared by a success in
+  // the same call before the frame could see it.
+  TestHttpServer::FaultSpec slow;
+  slow.fault = TestHttpServer::Fault::slow;
+  slow.bytes = 400;
+  slow.delay_ms = 10;
+  for (const auto& [path, content] : b) server->set_fault(request_of(path, "/up/"), slow);
+
   ASSERT_TRUE(fetch_directory());
   ASSERT_TRUE(scan());
   // The user picked the first server. The server draws after the failures

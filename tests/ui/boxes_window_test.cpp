@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "support/click_table.h"
+#include "support/frame_watch.h"
 #include "support/http_server.h"
 #include "support/installer_run.h"
 #include "support/temp_dir.h"
@@ -251,12 +252,16 @@ TEST(BoxesWindow, OpenDialogWithPreviewThenSaveDialog) {
   EXPECT_GT(stair_ink(sc.shot, 2), 20) << "General Aviation";
 
   // Backspace goes up a folder; Return enters the middle entry, the folder
-  // with the '|', whose aircraft file is short: no texts, no icon.
+  // with the '|', whose aircraft file is short: no texts, no icon, not even
+  // two frames later.
+  FrameWatch frames(d, wait_for_window(d, "Halden", kProgramTimeoutMs));
+  ASSERT_TRUE(frames.ok());
   key_tap(d, "BackSpace");
   ASSERT_TRUE(sc.screen_until([&](const Screenshot& s) { return stair_ink(s, 2) == 0 && preview_ink(s) == 0; }));
   key_tap(d, "Return");
   ASSERT_TRUE(sc.screen_until([&](const Screenshot& s) { return stair_ink(s, 2) > 20; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  frames.mark();
+  ASSERT_TRUE(frames.wait(2));
   sc.shot = Screenshot::grab(d);
   EXPECT_EQ(preview_ink(sc.shot), 0);
   EXPECT_FALSE(close_to(at(sc.shot, id, 441, 180), picture, 40));
@@ -266,7 +271,8 @@ TEST(BoxesWindow, OpenDialogWithPreviewThenSaveDialog) {
   // The save dialog: narrower, at the situations folder; an empty name
   // saves nothing, a typed one gets the type's extension.
   ASSERT_TRUE(sc.screen_until([&](const Screenshot& s) { return close_to(s.at(150, 300), colour_of(34)); }));
-  key_tap(d, "Return");
+  // The empty name's Return is taken alone, before any letter comes.
+  ASSERT_TRUE(frames.taken([&] { key_tap(d, "Return"); }));
   for (const char* k : {"f", "l", "i", "g", "h", "t", "period", "s", "i", "t", "Return"}) key_tap(d, k);
   EXPECT_EQ(sc.run->wait_exit(kProgramTimeoutMs), 0);
   EXPECT_EQ(sc.run->out(), "result=[Aircraft/Odd|Name/short.acf]\nresult=[Output/situations/flight.SIT]\n");

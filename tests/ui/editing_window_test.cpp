@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "support/click_table.h"
+#include "support/frame_watch.h"
 #include "support/installer_run.h"
 #include "support/program_output.h"
 #include "support/temp_dir.h"
@@ -208,7 +209,11 @@ TEST(EditingWindow, NumericFieldByArrowsAndKeysAndTheTextListPopUp) {
   ASSERT_TRUE(out.next("streams=3"));
   key_tap(d, "Up");
   ASSERT_TRUE(out.next("streams=4"));
-  key_tap(d, "Up");
+  // The field clamps once a frame, after the keys of the frame: Up and Down
+  // in frames of their own.
+  FrameWatch frames(d, wait_for_window(d, "Halden", kProgramTimeoutMs));
+  ASSERT_TRUE(frames.ok());
+  ASSERT_TRUE(frames.taken([&] { key_tap(d, "Up"); }));
   key_tap(d, "Down");
   ASSERT_TRUE(out.next("streams=3")) << "Up on 4 stays 4";
   key_tap(d, "7");
@@ -220,14 +225,15 @@ TEST(EditingWindow, NumericFieldByArrowsAndKeysAndTheTextListPopUp) {
   key_tap(d, "BackSpace");
   ASSERT_TRUE(out.next("delete 1")) << "Backspace is not a numeric field's key";
 
-  // The text list: its bar opens the pop-up; a click on Linux picks it.
+  // The text list: its bar opens the pop-up; a click on Linux picks it. The
+  // pop-up opens in the frame of the first click: the second comes later.
   pause_between_clicks();
-  click(d, kListX, kListY + 3);
+  ASSERT_TRUE(frames.taken([&] { click(d, kListX, kListY + 3); }));
   pause_between_clicks();
   click(d, kListX, kListY - 24 + 3);  // two rows below the bar
   ASSERT_TRUE(out.next("os=2"));
   pause_between_clicks();
-  click(d, kListX, kListY + 3);
+  ASSERT_TRUE(frames.taken([&] { click(d, kListX, kListY + 3); }));
   pause_between_clicks();
   click(d, kListX, kListY + 24 + 3);  // Macintosh, now two rows above
   ASSERT_TRUE(out.next("os=0"));
@@ -273,19 +279,27 @@ TEST(EditingWindow, FolderChooserSelectsAfterKeysTypeAheadAndDoubleClick) {
   ASSERT_TRUE(chooser_up(x));
   Display* d = x.display();
 
+  FrameWatch frames(d, wait_for_window(d, "Halden", kProgramTimeoutMs));
+  ASSERT_TRUE(frames.ok());
+
   // Folders alpha, beta, gamma, "pipe|name": the middle one (index 2) is
   // selected. Tab gives the list the keyboard; Up selects beta; type-ahead
-  // "pi" jumps to the pipe folder, which Return enters safely.
-  key_tap(d, "Tab");
-  key_tap(d, "Up");
-  type(d, "pi");
-  key_tap(d, "Return");
+  // "pi" jumps to the pipe folder, which Return enters safely. Each key
+  // comes in a frame of its own, as a user's keys do: the focus moves
+  // between frames.
+  for (const char* key : {"Tab", "Up", "p", "i", "Return"}) ASSERT_TRUE(frames.taken([&] { key_tap(d, key); })) << key;
   // Inside "pipe|name": its one folder "deep" on the middle row; a double
-  // click there enters it.
-  // Short holds keep the two presses well inside the double-click time even
-  // on a loaded machine; a press and its release in one frame still click.
-  click(d, clicks::chooser_row(0), 20);
-  click(d, clicks::chooser_row(0), 20);
+  // click there enters it. The second press follows as soon as the program
+  // has taken the first, well inside the double-click time; a press and its
+  // release in one frame still click.
+  const click_point row = clicks::chooser_row(0);
+  pointer_to(d, row.x, row.y);
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(frames.taken([&] {
+      button_down(d);
+      button_up(d);
+    }));
+  }
   pause_between_clicks();
   click(d, clicks::chooser_select());
   ASSERT_TRUE(out.next("result=[" + tree.root() + "pipe|name/deep/]")) << run.out();
