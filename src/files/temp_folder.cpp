@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "files/tree_ops.h"
@@ -20,8 +21,10 @@ const char kRunPrefix[] = "corvane-";
 const char kBesideMark[] = ".cvpart-";
 constexpr std::size_t kRandomChars = 6;
 
-// The folder this run made; empty when none.
+// The folder this run made; empty when none. Only the process that made it
+// removes it: a forked child that ends goes without touching it.
 std::string this_runs_folder;
+pid_t this_runs_folder_owner = 0;
 
 bool is_name_char(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -48,6 +51,11 @@ std::string make_run_temp_folder(const std::string& base) {
   buf.push_back('\0');
   if (!mkdtemp(buf.data())) return std::string();
   this_runs_folder = std::string(buf.data()) + "/";
+  this_runs_folder_owner = getpid();
+  // An end through exit() (a lost display, a failed GL start-up) takes the
+  // folder along as well.
+  static const bool at_exit = std::atexit(remove_this_runs_temp_folder) == 0;
+  (void)at_exit;
   return this_runs_folder;
 }
 
@@ -61,7 +69,7 @@ int remove_run_temp_folder(const std::string& folder) {
 }
 
 void remove_this_runs_temp_folder() {
-  if (this_runs_folder.empty()) return;
+  if (this_runs_folder.empty() || this_runs_folder_owner != getpid()) return;
   remove_run_temp_folder(this_runs_folder);
   this_runs_folder.clear();
 }

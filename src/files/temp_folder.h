@@ -8,7 +8,7 @@
 // Makes a folder only this user can enter (mode 0700) inside `base` (which
 // ends in "/"), named after this process ("corvane-<pid>-XXXXXX"), and
 // returns its path with a final "/"; empty on failure. It is this run's
-// folder: remove_this_runs_temp_folder removes it.
+// folder: remove_this_runs_temp_folder removes it, and so does exit().
 std::string make_run_temp_folder(const std::string& base);
 
 // Removes the folder made by make_run_temp_folder with everything in it.
@@ -16,7 +16,8 @@ std::string make_run_temp_folder(const std::string& base);
 int remove_run_temp_folder(const std::string& folder);
 
 // Removes the folder this run made with make_run_temp_folder, if any;
-// every exit the program controls calls it. Nothing else is touched.
+// every exit the program controls calls it. Nothing else is touched, and
+// nothing at all in a process forked from the one that made the folder.
 void remove_this_runs_temp_folder();
 
 // Removes the folders in base that runs of this program made and left

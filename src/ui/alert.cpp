@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "files/temp_folder.h"
 #include "runtime/cmdline.h"
 #include "runtime/debug.h"
 #include "runtime/exceptions.h"
@@ -99,7 +100,10 @@ void __MACIBM_alert(int return_window, std::string line1, std::string line2, std
   // A frame-rate test runs unattended: the alert only goes to the log.
   if (cmdline.has_option("--fps_test")) {
     log_alert_lines("", line1, line2, line3, line4, where + "\n");
-    if (type == t_exit) _exit(1);
+    if (type == t_exit) {
+      remove_this_runs_temp_folder();
+      _exit(1);
+    }
     return;
   }
 

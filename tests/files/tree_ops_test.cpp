@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -298,6 +300,32 @@ TEST(RunTempFolder, FoldersOfRunsThatNoLongerRunAreRemovedAndNothingElse) {
   EXPECT_FALSE(exists_at_all(mine));
   EXPECT_TRUE(exists_at_all(dir / "corvane-1-abcdef/x"));
   remove_this_runs_temp_folder();  // nothing more to do
+}
+
+// The run's folder also goes when the run ends through exit() (a lost
+// display), but never with a child of the run that ends before it.
+TEST(RunTempFolder, GoesWithAnExitOfTheRunButNotOfItsChild) {
+  TempDir dir;
+  std::fflush(nullptr);  // the children's exits flush nothing of ours twice
+  const pid_t run = fork();
+  if (run == 0) {
+    const std::string mine = make_run_temp_folder(dir.path());
+    if (mine.empty() || !write_file(mine + "0.zip", "part")) _exit(2);
+    const pid_t child = fork();
+    if (child == 0) {
+      remove_this_runs_temp_folder();
+      exit(0);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !exists_at_all(mine + "0.zip")) _exit(3);
+    exit(1);
+  }
+  ASSERT_GT(run, 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(run, &status, 0), run);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1) << "2: no folder, 3: the child's end took it";
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 TEST(TempBeside, OneRecognisableFormRemovedFromTheGivenFoldersOnly) {

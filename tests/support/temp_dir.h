@@ -1,5 +1,6 @@
 // A fresh folder under /tmp for one test, removed with everything in it when
-// the object goes away.
+// the object goes away. The folders of a test process that was killed are
+// removed by the next test process that makes one in the same place.
 #pragma once
 
 #include <string>

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+
+#include "files/temp_folder.h"
 #include "runtime/cmdline.h"
 #include "runtime/globals.h"
 #include "support/temp_dir.h"
@@ -33,14 +37,28 @@ TEST(HeadlessAlert, NegativeLineKeepsItsSign) {
   EXPECT_NE(testing::internal::GetCapturedStderr().find("(f.cpp line -3)"), std::string::npos);
 }
 
+namespace {
+
+// The run folders (named "corvane-<pid>-...") in a test's folder.
+int run_folders_in(const TempDir& dir) {
+  int n = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+    n += e.path().filename().string().rfind("corvane-", 0) == 0 ? 1 : 0;
+  return n;
+}
+
+}  // namespace
+
 TEST(HeadlessAlertDeathTest, FatalAlertEndsWithExitCodeOne) {
   TempDir dir;
   EXPECT_EXIT(
       {
         xer.open(dir / "log.txt", std::ios::out | std::ios::trunc);
+        if (make_run_temp_folder(dir.path()).empty()) _exit(3);
         MACIBM_alert(0, "It broke", "badly", "", "", t_exit);
       },
       ::testing::ExitedWithCode(1), "It broke");
+  EXPECT_EQ(run_folders_in(dir), 0) << "the run's temporary folder goes with it";
   const std::string log = read_file(dir / "log.txt");
   EXPECT_NE(log.find("\nIt broke\nbadly\n\n\n(") , std::string::npos) << log;
   EXPECT_NE(log.find("alert_test.cpp line "), std::string::npos) << log;
@@ -65,9 +83,11 @@ TEST(HeadlessAlertDeathTest, FatalAlertInAFrameRateTestEndsAtOnce) {
       {
         cmdline.options["--fps_test"] = "1";
         xer.open(dir / "log.txt", std::ios::out | std::ios::trunc);
+        if (make_run_temp_folder(dir.path()).empty()) _exit(3);
         MACIBM_alert(0, "fatal in test", "", "", "", t_exit);
       },
       ::testing::ExitedWithCode(1), "");
+  EXPECT_EQ(run_folders_in(dir), 0) << "the run's temporary folder goes with it";
   const std::string log = read_file(dir / "log.txt");
   EXPECT_EQ(log.rfind("fatal in test\n\n\n\n(", 0), 0u) << log;
   EXPECT_EQ(log.find("MemoryLog"), std::string::npos) << "no memory dump line: " << log;
