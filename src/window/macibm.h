@@ -68,7 +68,8 @@ void MACIBM_handleclick(int forced);
 void MACIBM_event_proc();
 
 // The application's frame, which the event loop runs while no modal box is
-// up, and its answer to a chosen menu item. Defined by the wizard.
+// up, and its answer to a chosen menu item (the installer has no menus of
+// its own). Defined by the wizard.
 void APP_update();
 void APP_handlemenu(int id);
 

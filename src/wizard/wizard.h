@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/globals.h"  // app_done, str_to_int
+#include "window/macibm.h"    // APP_update and APP_handlemenu, defined here
 
 struct wizard_screen;
 
@@ -65,13 +66,9 @@ extern std::string cmd_line_path;
 // empty otherwise. Later arguments are not looked at.
 std::string path_option(int argc, const char* const* argv);
 
-// One wizard frame; the event loop runs it while no modal box is up.
-void APP_update();
-
 // The screen that ends the program: sets app_done and returns 1. Screens
 // put it into next_screen on the last step of a flow.
 int wizard_quit(int first_frame, wizard_screen& ws);
 
-// Hooks of the window layer that the installer leaves empty.
+// A hook of the window layer that the installer leaves empty.
 void function_key(int key);
-void APP_handlemenu(int id);
