@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <string>
 
+#include "runtime/file_calls.h"
+
 enum {
   err_zip_open = 20001,
   err_zip_read = 20002,
@@ -30,15 +32,6 @@ enum {
   err_too_large = 20016,        // an unpacked file is larger than the directory says
 };
 
-enum os_dir_type {
-  os_dir_this_app = 0,       // folder of the running executable, ending in "/"
-  os_dir_this_app_file = 1,  // path of the running executable
-  os_dir_desktop = 2,        // home folder + "/"
-  os_dir_default_apps = 3,   // home folder + "/"
-  os_dir_temp = 4,           // "/tmp/"
-  os_dir_prefs = 5,          // home folder + "/.corvane/", created if missing
-};
-
 // Where in this module the last failure arose (file name and step number):
 // set by every failing step, never reset, and atomic because worker threads
 // (the disc install unpacks on several) fail too, so after concurrent
@@ -46,16 +39,12 @@ enum os_dir_type {
 extern std::atomic<const char*> sErrFile;
 extern std::atomic<int> sErrLine;
 
-// Sets out to the folder of the given kind; leaves it unchanged when the
-// folder is unknown (no HOME for the per-user kinds, an unknown kind).
-void get_OS_abs_path(os_dir_type type, std::string& out);
+// The standard folders (os_dir_type, get_OS_abs_path) and error_str are
+// declared in runtime/file_calls.h, which the preferences use too.
 
 // Finds the running executable: its path (full != 0) or its folder with a
 // final "/". Gives "./" when it cannot be found. Defined by the window layer.
 void MACIBM_set_app_path(std::string* out, int full);
-
-// A sentence explaining a result code, without a final full stop.
-std::string error_str(int code);
 
 // Reporting policy of the install engine for failed deletes and folder
 // creations.

@@ -5,8 +5,6 @@
 // scan_class::int_io in both directions, so reading and writing always agree
 // on the list of keys. On reading, a command-line option "--pref:<key>=<value>"
 // wins over the file.
-//
-// Defined in the engine (engine/prefs.cpp), next to the settings it keeps.
 #pragma once
 
 #include <map>
@@ -40,6 +38,11 @@ class scan_class {
   // The same for an integer, written with "%d" and read as pref_parse_int
   // does; returns whether a value was found (always false in write mode).
   bool int_io(int* value, const std::string& key);
+  // int_io for a setting that must lie in lo..hi: a value read outside it
+  // becomes 0, with the line "Preferences: <key> <value> is out of range;
+  // using 0." in the log, so that a damaged file or a mistyped option cannot
+  // hand the program a stream count, language or port it cannot use.
+  void int_io_in_range(int* value, const std::string& key, int lo, int hi);
 
   // Write mode: closes `ouf` and puts the finished file in place of the real
   // one. Returns 1 when the file was written completely, 0 when nothing or
@@ -77,6 +80,11 @@ class pref_class {
 };
 
 extern pref_class pref;
+
+// Reads (dir 0) or writes (dir 1) the install engine's settings in the
+// installer's preferences file (11): the stream count, the action log, the
+// proxy and the beta choice, in that order. Defined by the install engine.
+void pref_io_installer_settings(scan_class& scan, int dir);
 
 // The path of preferences file `which`; empty for an unknown number and for
 // 11 when there is no home folder (asking for it creates the per-user folder).

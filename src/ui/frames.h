@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "runtime/ui_calls.h"
 #include "ui/draw.h"
 #include "window/ui_calls.h"
 
@@ -39,14 +40,3 @@ void BTN_frame2_title_pos(int style, float x, float y, float width, float height
 // --- Drawing ---
 
 void BTN_frame0(int style, float x_centre, float y_centre, float length);
-// A panel inside the current window: x or y below 0 means 10; a width below
-// 0 reaches 10 short of the right edge, a height below 0 leaves top_reserve
-// + 28 above. Writes the place right of and above the panel.
-void BTN_subwin(float top_reserve, int style, float x, float y, float width, float height, std::string title,
-                float* out_right, float* out_top);
-// The current window's background panel (outer 1: style 11, else 12) with
-// its title; inner 1 adds the inner bar, 21 nothing, any other style a panel.
-void BTN_fillwin(int outer, int inner);
-
-// Layout globals that BTN_subwin callers may keep.
-extern float wx, wy;

@@ -9,22 +9,15 @@
 
 #include <string>
 
+#include "window/ui_calls.h"
+
 // Layout of the folder button, relative to the field's (x, y).
 constexpr float kPathButtonLeft = -30.0f, kPathButtonRight = -4.0f;  // drawn
 constexpr float kPathButtonBottom = -10.0f, kPathButtonTop = 16.0f;
 constexpr float kPathHitLeft = -28.0f, kPathHitRight = -6.0f;  // clickable
 constexpr float kPathHitBottom = -8.0f, kPathHitTop = 12.0f;
 
-// The field at (x, y) (its left end and baseline), width wide, bound to
-// *path. open_save must be 998 or 999 and file_type 0 to 21, else the
-// program ends with a fatal alert. File types 20 and 21 show the whole path,
-// the others its last component; an edit in the field replaces the path by
-// the field's text. label: caption left of the button, second text right of
-// the field, mouse help of the button. focus lets the field take the
-// keyboard while no field has it. Returns 1 on the frame on which the user
-// chose a folder with the button (the path then holds it), else 0.
-int BTN_select_path_stl(float x, float y, int open_save, int file_type, std::string* path, int max_len,
-                        std::string label, float width, int focus);
+// BTN_select_path_stl: declared with the window layer's calls.
 
 // The same over a zero-terminated buffer of at least max_len bytes.
 int BTN_select_path_chr(float x, float y, int open_save, int file_type, char* path, int max_len, std::string label,

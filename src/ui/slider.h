@@ -3,13 +3,9 @@
 
 #include <string>
 
-// A vertical scroll bar centred on x whose track runs from y_bottom to
-// y_top, bound to *pos in lo..hi (lo at the top). An arrow steps by one, the
-// track by ten, a held button repeats, and the thumb follows the mouse while
-// dragged. Each slider on screen has its own slot, 0 to 3; any other slot is
-// a fatal alert. Returns 1 while the thumb is held; 0, after drawing only the
-// track, when hi is not above lo.
-int BTN_vert_slider(int slot, float x, float y_bottom, float y_top, int lo, int hi, int* pos);
+#include "window/ui_calls.h"
+
+// BTN_vert_slider: declared with the window layer's calls.
 
 // A horizontal bar from x to x + w centred on y, bound to *value in lo..hi,
 // with a fill bar of fill_colour (12: none) and, when draggable, a thumb that

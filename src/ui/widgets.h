@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "window/ui_calls.h"
+
 // --- Labels ---
 
 // Splits a widget label "caption|second{xhelp" into its caption, the text
@@ -29,14 +31,8 @@ void BTN_util_draw_label(float x, float y, int placement, const std::string& tex
 
 // The width a push button takes for a label when none is given.
 float BTN_action_width(const std::string& label);
-// A push button centred at (x, y), w wide (0 or less: fitted to the label).
-// on draws it pressed; style 0 gives no pressed flash on a click, any other
-// style flashes, 2 also highlights the caption while on. key_label is drawn
-// to its right ("-" for none). Returns 1 on the frame it is clicked.
-int BTN_action(float x, float y, float w, int on, int style, std::string label, std::string key_label);
-// A check box (radio 0) or radio button bound to *value, centred at x;
-// toggles it between 0 and 1 when clicked and returns 1 on that frame.
-int BTN_bool(float x, float y, int* value, std::string label, int radio);
+// BTN_action and BTN_bool: declared with the window layer's calls.
+
 // A radio button that is on while *value equals n and sets it to n.
 int BTN_is_int(float x, float y, int* value, int n, std::string label);
 int BTN_xbyt(float x, float y, unsigned char* value, std::string label);

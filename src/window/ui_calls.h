@@ -1,5 +1,5 @@
 // What the window layer calls in the interface above it: drawing, text,
-// frames, the language, the GL state and the keyboard focus. Defined in
+// frames, widgets, the language, the GL state and the keyboard focus. Defined in
 // src/ui, whose headers include this one.
 #pragma once
 
@@ -49,6 +49,38 @@ void BTN_frame2(int style, float x, float y, float width, float height, std::str
 // (x_centre, y_centre).
 void BTN_util_element(float x_centre, float y_centre, float s_centre, float t_centre, float half_width,
                       float half_height, int colour);
+
+// Widgets: each call draws its widget, tests this frame's input against the
+// window state `mnw` and returns what happened, every frame. Positions are
+// window units of the current window.
+
+// A push button centred at (x, y), w wide (0 or less: fitted to the label).
+// on draws it pressed; style 0 gives no pressed flash on a click, any other
+// style flashes, 2 also highlights the caption while on. key_label is drawn
+// to its right ("-" for none). Returns 1 on the frame it is clicked.
+int BTN_action(float x, float y, float w, int on, int style, std::string label, std::string key_label);
+// A check box (radio 0) or radio button bound to *value, centred at x;
+// toggles it between 0 and 1 when clicked and returns 1 on that frame.
+int BTN_bool(float x, float y, int* value, std::string label, int radio);
+
+// A vertical scroll bar centred on x whose track runs from y_bottom to
+// y_top, bound to *pos in lo..hi (lo at the top). An arrow steps by one, the
+// track by ten, a held button repeats, and the thumb follows the mouse while
+// dragged. Each slider on screen has its own slot, 0 to 3; any other slot is
+// a fatal alert. Returns 1 while the thumb is held; 0, after drawing only the
+// track, when hi is not above lo.
+int BTN_vert_slider(int slot, float x, float y_bottom, float y_top, int lo, int hi, int* pos);
+
+// The field at (x, y) (its left end and baseline), width wide, bound to
+// *path. open_save must be 998 or 999 and file_type 0 to 21, else the
+// program ends with a fatal alert. File types 20 and 21 show the whole path,
+// the others its last component; an edit in the field replaces the path by
+// the field's text. label: caption left of the button, second text right of
+// the field, mouse help of the button. focus lets the field take the
+// keyboard while no field has it. Returns 1 on the frame on which the user
+// chose a folder with the button (the path then holds it), else 0.
+int BTN_select_path_stl(float x, float y, int open_save, int file_type, std::string* path, int max_len,
+                        std::string label, float width, int focus);
 
 // The interface language.
 

@@ -2,7 +2,7 @@
 // process on a private X server of 1024 by 768 with input through XTEST:
 // rows selected, keys captured, duplicate bindings removed, commands chosen,
 // rows added and scrolled, the selection kept inside the table.
-#include "ui/keys_window.h"
+#include "window/keys_window.h"
 
 #include <gtest/gtest.h>
 

@@ -1,17 +1,12 @@
-#include "ui/keys_window.h"
+#include "window/keys_window.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "ui/draw.h"
-#include "ui/font.h"
-#include "ui/frames.h"
-#include "ui/path_field.h"
-#include "ui/slider.h"
-#include "ui/widgets.h"
 #include "window/cmnd.h"
 #include "window/keys.h"
 #include "window/mnw.h"
+#include "window/ui_calls.h"
 
 float wx1 = 0.0f, wy1 = 0.0f, wx2 = 0.0f, wx3 = 0.0f;
 

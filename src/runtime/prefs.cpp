@@ -6,10 +6,8 @@
 #include <climits>
 #include <cstring>
 
-#include "engine/installer_state.h"
-#include "files/http.h"
-#include "files/io_utils.h"
 #include "runtime/cmdline.h"
+#include "runtime/file_calls.h"
 #include "runtime/globals.h"
 #include "runtime/mnw.h"
 #include "runtime/text_chars.h"
@@ -36,17 +34,6 @@ std::string one_line(const std::string& value) {
   for (char c : value)
     if (!is_line_end(c)) out += c;
   return out;
-}
-
-// Reads an integer setting like scan.int_io and puts a value read outside
-// lo..hi back to 0, with a line in the log: a damaged file or a mistyped
-// option must not hand the program a stream count, language or port it
-// cannot use.
-void int_io_in_range(scan_class& scan, int* value, const std::string& key, int lo, int hi) {
-  if (!scan.int_io(value, key)) return;
-  if (*value >= lo && *value <= hi) return;
-  xer << "Preferences: " << key << ' ' << *value << " is out of range; using 0.\n";
-  *value = 0;
 }
 
 }  // namespace
@@ -167,6 +154,13 @@ bool scan_class::int_io(int* value, const std::string& key) {
   return true;
 }
 
+void scan_class::int_io_in_range(int* value, const std::string& key, int lo, int hi) {
+  if (!int_io(value, key)) return;
+  if (*value >= lo && *value <= hi) return;
+  xer << "Preferences: " << key << ' ' << *value << " is out of range; using 0.\n";
+  *value = 0;
+}
+
 std::string pref_file_path(int which) {
   switch (which) {
     case 10:
@@ -198,14 +192,8 @@ void pref_class::IO_set(int which, int dir) {
   scan_class scan(path, dir);
 
   if (which == 11) {
-    int_io_in_range(scan, &stg.stream_count, "_stream_count", 0, 4);
-    scan.int_io(&stg.log_actions, "_log_actions");
-    if (dir == 0 || !http.proxy_host.empty()) scan.fetch_or_get(http.proxy_host, http.proxy_host, "_proxy_host");
-    if (dir == 0 || !http.proxy_port_text.empty())
-      scan.fetch_or_get(http.proxy_port_text, http.proxy_port_text, "_proxy_port");
-    int_io_in_range(scan, &http.proxy_port, "_proxy_port_int", 0, 65535);
-    scan.int_io(&stg.get_beta, "_get_beta");
-    int_io_in_range(scan, &mnw.lang, "_lang", 0, 6);
+    pref_io_installer_settings(scan, dir);
+    scan.int_io_in_range(&mnw.lang, "_lang", 0, 6);
   }
 
   if (which == 10) {
@@ -234,7 +222,7 @@ void pref_class::IO_set(int which, int dir) {
     }
     scan.int_io(&mnw.col_res_req, "_col_res_req");
     scan.int_io(&mnw.set_res, "_set_res");
-    int_io_in_range(scan, &mnw.lang, "_lang", 0, 6);
+    scan.int_io_in_range(&mnw.lang, "_lang", 0, 6);
     scan.int_io(&mnw.alias_req, "_alias_req");
     scan.int_io(&keylist_up, "_keylist_up");
     scan.int_io(&mnw.sec_mon_inuse, "_sec_mon_inuse");

@@ -1,5 +1,5 @@
+#include "runtime/ui_calls.h"
 #include "runtime/xtim.h"
-#include "ui/frames.h"
 
 void qtim_class::qtim_wind() {
   BTN_fillwin(1, 21);
