@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -401,7 +402,8 @@ TEST_F(ArchivesTest, ZipTruncatedAnywhereFailsCleanly) {
 
   const std::string out = dir_ / "t/";
   auto check = [&](const std::string& archive, const std::string& what) {
-    ASSERT_EQ(sh("rm -rf '" + out + "' && mkdir '" + out + "'"), 0);
+    std::filesystem::remove_all(out);
+    ASSERT_TRUE(std::filesystem::create_directory(out));
     write_file(out + "a.txt", "OLD a");
     write_file(out + "b.bin", "OLD b");
     write_file(out + "c.txt", "OLD c");

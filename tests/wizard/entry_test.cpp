@@ -153,6 +153,14 @@ TEST(Entry, StartedFromTheDiscItRunsFromACopyInTheTemporaryFolder) {
   ASSERT_NE(at, std::string::npos) << log;
   const std::string copy = log.substr(at + 11, log.find(" with \n", at) - at - 11);
   const std::string copy_folder = copy.substr(0, copy.rfind('/') + 1);
+  // The copy's folder goes with the test, also when a check below fails
+  // (the copy itself ends with the test's X server).
+  struct RemovedAtEnd {
+    std::string folder;
+    ~RemovedAtEnd() {
+      if (folder.rfind("/tmp/corvane-disc-", 0) == 0) remove_run_temp_folder(folder);
+    }
+  } copy_folder_goes{copy_folder};
   EXPECT_EQ(copy, copy_folder + "corvane_installer");
   struct stat st;
   ASSERT_EQ(stat(copy_folder.c_str(), &st), 0);
@@ -172,5 +180,4 @@ TEST(Entry, StartedFromTheDiscItRunsFromACopyInTheTemporaryFolder) {
   EXPECT_NE(copy_log.find("os_dir_this_app\t\t=" + copy_folder + "\n"), std::string::npos) << copy_log;
   EXPECT_EQ(copy_log.find("Launching: "), std::string::npos) << "the copy does not restart";
   EXPECT_TRUE(wait_until([&] { return windows_named(x.display(), "Halden").empty(); }, kProgramTimeoutMs));
-  remove_run_temp_folder(copy_folder);
 }
