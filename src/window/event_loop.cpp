@@ -208,12 +208,11 @@ void MACIBM_event_proc() {
       // The wait paces the frames: it counts from the end of the last one,
       // so a frame whose own work took that long (the install screen's
       // share for the downloads) is not held back on top of it.
-      const auto now = std::chrono::steady_clock::now();
       const long full = mnw.cur_wind == 994 ? kAlertWaitUs : kFrameWaitUs;
-      const long spent = static_cast<long>(
-          std::min<std::chrono::microseconds::rep>(
-              std::chrono::duration_cast<std::chrono::microseconds>(now - last_wait_end).count(), full));
-      timeval wait{0, std::max(0L, full - spent)};
+      const long spent = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                               std::chrono::steady_clock::now() - last_wait_end)
+                                               .count());
+      timeval wait{0, std::clamp(full - spent, 0L, full)};
       select(fd + 1, &readable, nullptr, nullptr, &wait);
     }
     last_wait_end = std::chrono::steady_clock::now();
