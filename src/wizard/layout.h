@@ -97,3 +97,36 @@ constexpr float pick_row_y(int i) { return kPickRowTop - kPickRowStep * static_c
 // --- The disk-space block ---
 
 constexpr float kDiskTextX = 220.0f, kDiskTextY = 130.0f, kDiskTextWrap = 560.0f;
+
+// --- The disc install's destination ---
+
+// "Change Destination", centred on (x, y), fitted to its label.
+constexpr float kChangeDestX = 300.0f, kChangeDestY = 203.0f;
+// The "Install Name:" field: its box from x over w, at y, its label left of it.
+constexpr float kInstallNameX = 420.0f, kInstallNameY = 200.0f, kInstallNameW = 340.0f;
+constexpr int kInstallNameMax = 256;
+
+// --- The licence pages ---
+
+// The acceptance check box at (x, y) and its sentence to its right.
+constexpr float kLicenceBoxX = 230.0f, kLicenceTextX = 250.0f, kLicenceY = 100.0f;
+constexpr float kLicenceTextWrap = 560.0f;
+
+// --- The world map of scenery tiles ---
+
+// The map's lower-left corner; tile (c, r) is the kTilePixels square at
+// (kMapX + kTilePixels c, kMapY + kTilePixels r), column 0 at 180 W, row 0
+// at 90 S.
+constexpr float kMapX = 248.0f, kMapY = 150.0f;
+constexpr float kTilePixels = 14.0f;
+constexpr float kMapW = 36 * kTilePixels, kMapH = 18 * kTilePixels;
+// The two image buttons under the map, and where their pictures lie in the
+// elements strip (row kButtonArtT like the bar's buttons).
+constexpr wizard_button kSelectAllButton = {470.0f, 120.0f, 114.0f, 22.0f};
+constexpr wizard_button kSelectNoneButton = {620.0f, 120.0f, 132.0f, 22.0f};
+constexpr float kSelectAllArtS = 255.0f, kSelectNoneArtS = 374.0f;
+// The map image holds both maps, 504 by 252 texels each, the plain one in
+// the rows from 0, the coloured one in the rows from kColouredMapT, in a
+// texture of kMapTextureSize texels square.
+constexpr float kColouredMapT = 252.0f;
+constexpr float kMapTextureSize = 512.0f;

@@ -50,12 +50,17 @@ constexpr click_point server_radio(int i, int n) {
 // Copy-chooser row i: its radio's box is centred 4 units above the row.
 constexpr click_point copy_row(int i) { return main_at(kPickRadioX, pick_row_y(i) + 4.0f); }  // (250, 196 + 25 i)
 constexpr click_point find_it(int rows) { return main_at(kFindItX, pick_row_y(rows) + kFindItRaise); }  // (605, 197 + 25 n)
-constexpr click_point licence_box = {230, 496};
-constexpr click_point change_destination = {300, 397};
-constexpr click_point install_name_field = {590, 396};
-constexpr click_point world_tile(int column, int row) { return {255 + 14 * column, 443 - 14 * row}; }
-constexpr click_point select_all = {527, 469};
-constexpr click_point select_none = {686, 469};
+// The licence check box: its box is centred 4 units above its place.
+constexpr click_point licence_box = main_at(kLicenceBoxX, kLicenceY + 4.0f);                   // (230, 496)
+constexpr click_point change_destination = main_at(kChangeDestX, kChangeDestY);                // (300, 397)
+constexpr click_point install_name_field = main_at(kInstallNameX + kInstallNameW / 2, kInstallNameY + 4.0f);  // (590, 396)
+// The middle of world-map tile (c, r): (255 + 14 c, 443 - 14 r).
+constexpr click_point world_tile(int column, int row) {
+  return main_at(kMapX + kTilePixels * (static_cast<float>(column) + 0.5f),
+                 kMapY + kTilePixels * (static_cast<float>(row) + 0.5f));
+}
+constexpr click_point select_all = middle_of(kSelectAllButton);    // (527, 469)
+constexpr click_point select_none = middle_of(kSelectNoneButton);  // (686, 469)
 
 // The options window (2).
 click_point options_close_left();

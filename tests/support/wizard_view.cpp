@@ -60,6 +60,27 @@ screen_text copy_question(int rows) {
   t.whole = false;  // "Find It" stands over the rest
   return t;
 }
+screen_text licence_sentence(const std::string& text) {
+  return at(kLicenceTextX, kLicenceY, text, kLicenceTextWrap, 0, kListColour);
+}
+namespace {
+screen_text in_question(float x, float y, float margin, const std::string& text) {
+  const wind_size* box = wind_size_of(wind_abort_question);
+  const click_point o = clicks::box_origin(wind_abort_question);
+  screen_text t = at(x, y, text, box->w - margin, 0, kButtonLabelColour);
+  t.ox = static_cast<float>(o.x);
+  t.oy = static_cast<float>(o.y);
+  return t;
+}
+}  // namespace
+screen_text question(const std::string& text, bool whole) {
+  screen_text t = in_question(20, 160, 40, text);
+  t.whole = whole;
+  return t;
+}
+screen_text question_explain(int i, const std::string& text) {
+  return in_question(150, i == 0 ? 53.0f : 28.0f, 210, text);
+}
 screen_text alert_line(int i, const std::string& text) {
   const wind_size* box = wind_size_of(wind_alert);
   const click_point o = clicks::box_origin(wind_alert);
@@ -104,6 +125,8 @@ void type(Display* display, const std::string& text) {
       key_tap(display, "minus");
     } else if (c == '.') {
       key_tap(display, "period");
+    } else if (c == '/') {
+      key_tap(display, "slash");
     } else if (c == ' ') {
       key_tap(display, "space");
     } else {

@@ -26,6 +26,12 @@ screen_text disk_line(int line, const std::string& text);
 // Copy-chooser row i, and the question under n rows.
 screen_text copy_row(int i, const std::string& folder);
 screen_text copy_question(int rows);
+// The sentence beside the licence's check box.
+screen_text licence_sentence(const std::string& text);
+// The text of the two-button question; whole false: only its beginning.
+screen_text question(const std::string& text, bool whole = true);
+// The explanation beside the question's button i (0 first, 1 second).
+screen_text question_explain(int i, const std::string& text);
 // Line i (0 to 3) of the alert box.
 screen_text alert_line(int i, const std::string& text);
 
@@ -37,8 +43,8 @@ bool wait_for_box(Display* display, int id, int timeout_ms);
 // a double click), the pointer moved there first.
 void click(Display* display, click_point p);
 
-// Types text key by key (letters, digits, '.', '-' and blanks; capitals
-// with Shift).
+// Types text key by key (letters, digits, '.', '-', '/' and blanks;
+// capitals with Shift).
 void type(Display* display, const std::string& text);
 
 }  // namespace wizard_view

@@ -1,0 +1,299 @@
+// The disc flows as a user clicks through them: the installer program on a
+// private X server, a set of two install discs built by the fixtures with
+// one "drive" folder (CORVANE_DISC) into which the test puts the disc the
+// program asks for, input through XTEST, the screens read off the screen.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/click_table.h"
+#include "support/installer_run.h"
+#include "support/release_builder.h"
+#include "support/screen_text.h"
+#include "support/temp_dir.h"
+#include "support/wait.h"
+#include "support/wizard_view.h"
+#include "support/x_input.h"
+#include "support/x_observe.h"
+#include "support/x_server.h"
+#include "window/mnw.h"
+
+namespace view = wizard_view;
+
+namespace {
+
+constexpr const char* kInstallName = "v910";
+
+const std::vector<std::string> kInstallSteps = {"Welcome",        "Pick Destination", "License",
+                                                "Select Scenery", "Install",          "Finish"};
+
+// Scenery tiles of the release: (column, row), the file's path, its size in
+// KB (a whole number, so that every choice of tiles needs its own amount)
+// and its disc.
+struct tile_file {
+  int column, row;
+  std::string path;
+  int kb;
+  int disc;
+};
+const std::vector<tile_file> kTiles = {
+    {10, 13, "Global Scenery/+40-080/+45-073.dsf", 1, 0},
+    {11, 13, "Global Scenery/+40-070/+45-063.dsf", 2, 0},
+    {12, 13, "Global Scenery/+40-060/+45-053.dsf", 4, 1},
+    {19, 7, "Global Scenery/-20+010/-15+015.dsf", 8, 1},
+};
+std::string tile_content(const tile_file& t) { return std::string(static_cast<std::size_t>(t.kb) * 1024, 'a' + t.column % 26); }
+
+// The simulator's own files (1 KB each when unpacked) and their discs.
+const std::map<std::string, std::string> kSimFiles = {
+    {"Airfoils/wing.dat", "wing section"},
+    {"Instructions/readme.txt", "read me"},
+    {"Resources/a.txt", "alpha"},
+    {"Resources/late.txt", "on the second disc"},
+};
+
+std::string needed(int kb) { return "Disk space needed to install: " + std::to_string(kb) + " KB."; }
+
+class DiscWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(x.ok() && work.ok() && home.ok());
+    drive = work / "drive/";
+  }
+
+  // The release of kSimFiles and kTiles, late.txt and two tiles on the
+  // second disc.
+  void publish_release() {
+    // Disc by disc, so that the run asks for each disc once.
+    for (int disc = 0; disc < 2; ++disc) {
+      for (const auto& [path, content] : kSimFiles)
+        if ((path == "Resources/late.txt" ? 1 : 0) == disc) builder.add(path, content, 0, disc);
+      for (const tile_file& t : kTiles)
+        if (t.disc == disc) builder.add(t.path, tile_content(t), 0, disc);
+    }
+    publish();
+  }
+  void publish() {
+    std::string error;
+    ASSERT_TRUE(builder.publish_discs(work / "discs/", kInstallName, 2, &error)) << error;
+  }
+
+  // Puts disc n into the drive, taking out the one in it.
+  void insert(int n) {
+    if (in_drive >= 0) {
+      ASSERT_EQ(rename(drive.c_str(), ReleaseBuilder::disc_folder(work / "discs/", in_drive).c_str()), 0);
+    }
+    ASSERT_EQ(rename(ReleaseBuilder::disc_folder(work / "discs/", n).c_str(), drive.c_str()), 0);
+    in_drive = n;
+  }
+  std::string on_disc(int n, const std::string& path) {
+    const std::string folder = in_drive == n ? drive : ReleaseBuilder::disc_folder(work / "discs/", n);
+    return folder + kInstallName + "/" + builder.table_path(path);
+  }
+
+  std::unique_ptr<InstallerRun> start() {
+    InstallerRun::Options o;
+    o.args = {"--disc"};
+    o.env = {"HOME=" + home.path(), "CORVANE_DISC=" + drive};
+    o.unset = {"HOME"};
+    auto run = std::make_unique<InstallerRun>(&x, o);
+    EXPECT_TRUE(run->started());
+    return run;
+  }
+
+  void list_copies(const std::vector<std::string>& folders) {
+    std::string text;
+    for (const std::string& f : folders) text += f + "\n";
+    ASSERT_TRUE(write_file(home / ".corvane/corvane_install.txt", text));
+  }
+
+  bool sees(const std::initializer_list<screen_text>& texts, int timeout_ms = kProgramTimeoutMs) {
+    std::string why;
+    if (wait_for_texts(x.display(), texts, timeout_ms, &why)) return true;
+    ADD_FAILURE() << "not on screen: " << why;
+    if (const char* shots = std::getenv("CORVANE_TEST_SHOTS")) {
+      const std::string cmd = "xwd -root -silent -display " + x.name() + " | convert xwd:- png:'" + shots + "/" +
+                              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".png'";
+      if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "no screenshot: " << cmd;
+    }
+    return false;
+  }
+  void click(click_point p) { view::click(x.display(), p); }
+  void sees_steps(const std::vector<std::string>& steps, int current) {
+    for (std::size_t i = 0; i < steps.size(); ++i)
+      EXPECT_TRUE(sees({view::step(static_cast<int>(i), steps[i], static_cast<int>(i) == current)})) << steps[i];
+  }
+  // Empties the install name field and types another name into it.
+  void retype_name(const std::string& name) {
+    click(clicks::install_name_field);
+    key_tap(x.display(), "End");
+    for (int i = 0; i < 12; ++i) key_tap(x.display(), "BackSpace");
+    view::type(x.display(), name);
+  }
+  void stop_question_shown() {
+    ASSERT_TRUE(sees({view::question("Are you sure you want to cancel the installation?  This will delete the "
+                                     "partially installed copy of Corvane 9."),
+                      view::question_explain(0, "the installation and delete partial installation."),
+                      view::question_explain(1, "the installation process.")}));
+  }
+
+  XServer x;
+  TempDir work, home;
+  std::string drive;
+  int in_drive = -1;
+  ReleaseBuilder builder{work / "staging/"};
+};
+
+}  // namespace
+
+// A new copy from the disc welcome to the finish: the destination (a name
+// refused, a folder that exists, another parent folder, a name typed), the
+// licence, the scenery chosen on the map by clicks, a drag and the two
+// buttons, the install over both discs with the switch and a stop question
+// answered "Continue"; the copy holds exactly the chosen files and is
+// listed, and the welcome then offers the hub.
+TEST_F(DiscWindow, InstallsANewCopyFromTwoDiscs) {
+  publish_release();
+  insert(0);
+  ASSERT_TRUE(write_file(home / "Taken/note.txt", "a folder of the user's"));
+  ASSERT_TRUE(write_file(home / "Games/note.txt", "the user's games"));
+  auto run = start();
+
+  ASSERT_TRUE(sees({view::title("Corvane 9 Installer"),
+                    view::body("Welcome to the Corvane 9 Installer.  I will guide you through the proess of "
+                               "installing v910.")}));
+  sees_steps(kInstallSteps, 0);
+  click(clicks::next);
+
+  // The destination: the home folder (also the desktop) and the disc's name.
+  const std::string parent = home.path();
+  ASSERT_TRUE(sees({view::title("Pick Install Destination."),
+                    view::body("I will create the folder 'v910' in the directory '" + parent +
+                               "'.\n\n(The folder v910 will appear on your desktop.)"),
+                    view::disk_line(2, needed(19)),
+                    view::disk_line(4, "You have enough free disk space to install Corvane 9 at this location.")}));
+  sees_steps(kInstallSteps, 1);
+  const screen_text ask_name = view::body("Please pick a name for your Corvane 9 installation...");
+  retype_name("");
+  ASSERT_TRUE(sees({ask_name}));
+  // A name that would climb out of the parent is no name; Next stays greyed.
+  retype_name("x/../..");
+  ASSERT_TRUE(sees({ask_name}));
+  click(clicks::next);
+  retype_name("Taken");
+  ASSERT_TRUE(sees({view::title("Pick Install Destination."),
+                    view::body("The folder 'Taken' already exists in the dir '" + parent +
+                               "'.\n\nPlease change the install name or destination.")}));
+  click(clicks::next);
+  // Another parent folder, picked in the folder chooser: no desktop note.
+  click(clicks::change_destination);
+  ASSERT_TRUE(view::wait_for_box(x.display(), wind_file_dialog, kProgramTimeoutMs));
+  key_tap(x.display(), "Tab");
+  view::type(x.display(), "Ga");
+  click(clicks::chooser_select());
+  ASSERT_TRUE(sees({view::body("I will create the folder 'Taken' in the directory '" + parent + "Games/'.")}));
+  retype_name("My Corvane");
+  const std::string copy = parent + "Games/My Corvane/";
+  ASSERT_TRUE(sees({view::body("I will create the folder 'My Corvane' in the directory '" + parent + "Games/'."),
+                    view::disk_line(2, needed(19))}));
+  click(clicks::next);
+
+  // The licence: Next only once it is accepted, and again after Back.
+  const screen_text licence_title = view::title("End User License Agreement (EULA)");
+  ASSERT_TRUE(sees({licence_title,
+                    view::body("You may use this flight simulator.\n\nYou may not make copies of this program.\n\nYou "
+                               "may not share the artwork of the simulator, or anything made from it, with anyone "
+                               "else unless its maker has said that you may."),
+                    view::licence_sentence("I accept this agreement.")}));
+  sees_steps(kInstallSteps, 2);
+  click(clicks::licence_box);
+  click(clicks::back);
+  ASSERT_TRUE(sees({view::title("Pick Install Destination.")}));
+  click(clicks::next);
+  ASSERT_TRUE(sees({licence_title}));
+  click(clicks::next);  // greyed: the acceptance went with the visit before
+  click(clicks::licence_box);
+  click(clicks::next);
+
+  // The map: every tile with scenery is chosen (4 KB of the simulator and
+  // 15 of scenery); each gesture shows in the amount needed.
+  ASSERT_TRUE(sees({view::title("Select Scenery"),
+                    view::body("Please pick the scenery you would like to install now.  You can use this installer "
+                               "to add more scenery or remove scenery later.  If you fly into an area with no "
+                               "scenery installed, you will see only ocean.\n\nClick on the world map to pick select "
+                               "regions to install."),
+                    view::disk_line(2, needed(19)),
+                    view::disk_line(4, "You have enough free disk space to install Corvane 9 with the selected "
+                                       "scenery.")}));
+  sees_steps(kInstallSteps, 3);
+  click(clicks::world_tile(10, 13));
+  ASSERT_TRUE(sees({view::disk_line(2, needed(18))}));
+  // A press on a chosen tile dragged over its neighbour clears both.
+  const click_point from = clicks::world_tile(11, 13), to = clicks::world_tile(12, 13);
+  pointer_to(x.display(), from.x, from.y);
+  usleep(400 * 1000);  // not a double click
+  button_down(x.display());
+  ASSERT_TRUE(sees({view::disk_line(2, needed(16))}));
+  pointer_to(x.display(), to.x, to.y);
+  ASSERT_TRUE(sees({view::disk_line(2, needed(12))}));
+  button_up(x.display());
+  click(clicks::select_none);
+  ASSERT_TRUE(sees({view::disk_line(2, needed(4))}));
+  click(clicks::select_all);
+  ASSERT_TRUE(sees({view::disk_line(2, needed(19))}));
+  click(clicks::world_tile(11, 13));
+  ASSERT_TRUE(sees({view::disk_line(2, needed(17))}));
+  click(clicks::world_tile(12, 13));
+  ASSERT_TRUE(sees({view::disk_line(2, needed(13))}));
+  click(clicks::next);
+
+  // The files of the first disc, then the second disc is asked for.
+  const screen_text change = view::title("Installing Corvane - Please Change DVDs");
+  const screen_text insert_two = view::body("Please insert DVD number 2 and click continue.");
+  ASSERT_TRUE(sees({change, insert_two}));
+  sees_steps(kInstallSteps, -1);
+  for (const char* path : {"Airfoils/wing.dat", "Instructions/readme.txt", "Resources/a.txt"})
+    EXPECT_EQ(read_file(copy + path), kSimFiles.at(path)) << path;
+  // Back asks whether to cancel; "Continue" goes on with the same run.
+  click(clicks::back);
+  stop_question_shown();
+  click(clicks::question_second());
+  ASSERT_TRUE(sees({change, insert_two}));
+  // Next with the first disc still in: asked again.
+  click(clicks::next);
+  ASSERT_TRUE(sees({change, insert_two}));
+  insert(1);
+  click(clicks::next);
+
+  ASSERT_TRUE(sees({view::title("Finished Installing Corvane"), view::body("Installation was successful."),
+                    view::choice(0, "Run Corvane Now")}));
+  sees_steps(kInstallSteps, 5);
+  for (const auto& [path, content] : kSimFiles) EXPECT_EQ(read_file(copy + path), content) << path;
+  for (const tile_file& t : kTiles) {
+    const bool chosen = t.column == 10 || t.column == 19;
+    EXPECT_EQ(exists_at_all(copy + t.path), chosen) << t.path;
+    if (chosen) {
+      EXPECT_TRUE(read_file(copy + t.path) == tile_content(t)) << t.path;
+    }
+  }
+  for (const char* folder : {"Output/FMS plans", "Resources/preferences"})
+    EXPECT_TRUE(exists_at_all(copy + folder)) << folder;
+  EXPECT_EQ(read_file(home / ".corvane/corvane_install.txt"), copy + "\n");
+  const std::string log = run->log();
+  EXPECT_EQ(log.find("Starting install at "), log.rfind("Starting install at ")) << "one run, resumed: " << log;
+
+  // Back on the welcome, the new copy makes it the hub.
+  click(clicks::back);
+  ASSERT_TRUE(sees({view::body("You already have Corvane 9 installed on this computer.  What would you like to do?"),
+                    view::choice(0, "Run Corvane Now"), view::choice(1, "Add Or Remove Scenery"),
+                    view::choice(2, "Repair Corvane"), view::choice(3, "Install A Second Copy of Corvane")}));
+  click(clicks::quit);
+  EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
+}
