@@ -314,23 +314,26 @@ int get_free_space(const std::string& path, unsigned long long* total, unsigned 
 }
 
 int launch_app(const std::string& program, const std::string& argument) {
+  std::vector<std::string> args;
+  if (!argument.empty()) args = {"-path", argument};
+  return launch_program(program, args, argument);
+}
+
+int launch_program(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& logged) {
   std::string p = program;
   if (!p.empty() && p.back() == '/') p.pop_back();
   p = app_path + p;
 
   // Everything the child needs is made now: after the fork it may only exec
   // or report why it could not.
-  std::string path_flag = "-path";
-  std::string arg = argument;
+  std::vector<std::string> args = arguments;
   std::vector<char*> argv;
   argv.push_back(p.data());
-  if (!argument.empty()) {
-    argv.push_back(path_flag.data());
-    argv.push_back(arg.data());
-  }
+  for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
 
-  xer << "Launching: " << p << " with " << argument << "\n";
+  xer << "Launching: " << p << " with " << logged << "\n";
   xer.flush();
 
   // The pipe closes by itself when the exec succeeds; otherwise the child

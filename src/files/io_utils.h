@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "runtime/file_calls.h"
 
@@ -101,6 +102,11 @@ int get_free_space(const std::string& path, unsigned long long* total, unsigned 
 // and ends the installer in order with exit code 1. Returns only when the
 // program could not be started, with the reason.
 int launch_app(const std::string& program, const std::string& argument);
+
+// The same with the given argument words after the program's name; the log
+// line names the arguments as `logged`.
+int launch_program(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& logged);
 
 // Reads a whole plain file (not a pipe or a device, which could block or
 // never end) into text, at most max_bytes of it. Files that report no size,

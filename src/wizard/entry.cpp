@@ -43,7 +43,8 @@ void relaunch_from_temp(const std::string& exe_path, const std::string& temp_fol
     remove_run_temp_folder(folder);
     return;
   }
-  const int started = launch_app(copy, "");
+  // The copy opens on the disc's own screens.
+  const int started = launch_program(copy, {kDiscOption}, kDiscOption);
   xer << "Could not start " << copy << ": " << error_str(started) << "; running from the disc.\n";
   remove_run_temp_folder(folder);
 }

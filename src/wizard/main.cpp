@@ -10,12 +10,14 @@
 #include "engine/installer_state.h"
 #include "files/io_utils.h"
 #include "files/temp_folder.h"
+#include "runtime/cmdline.h"
 #include "runtime/globals.h"
 #include "runtime/prefs.h"
 #include "ui/alert.h"
 #include "ui/shutdown.h"
 #include "window/macibm.h"
 #include "wizard/entry.h"
+#include "wizard/disc_flows.h"
 #include "wizard/wizard.h"
 
 int main(int argc, char** argv) {
@@ -28,7 +30,8 @@ int main(int argc, char** argv) {
   // A program started from an install disc runs from a copy, so that the
   // disc can be changed.
   dvd_path = find_disc_folder();
-  if (relaunch_wanted(dvd_path, exe_path, system_temp)) relaunch_from_temp(exe_path, system_temp);
+  const bool from_disc = relaunch_wanted(dvd_path, exe_path, system_temp);
+  if (from_disc) relaunch_from_temp(exe_path, system_temp);
 
   std::string folder;
   get_OS_abs_path(os_dir_this_app, folder);
@@ -67,6 +70,9 @@ int main(int argc, char** argv) {
   pref.IO_set(11, 0);
   cmd_line_path = path_option(argc, argv);
   locate_all_corvanes();
+  // The disc's copy (or the program still on the disc, when it could not
+  // start one) opens on the disc flows.
+  if (from_disc || cmdline.has_option(kDiscOption)) g_wizard = dvd_start;
 
   while (!app_done) MACIBM_event_proc();
 
