@@ -52,8 +52,9 @@ class coverage : public text_target {
   }
   void end_line() override {
     if (line_.left <= line_.right) lines_.push_back(line_);
-    // Of a text that goes on, what follows may stand in the last glyph's cell.
-    if (!whole_)
+    // Of a text that goes on, what follows may stand in the last glyph's
+    // cell. A line without ink (an empty one) has no cell of its own.
+    if (!whole_ && line_.left <= line_.right)
       for (int y = last_.y0; y < last_.y1; ++y)
         for (int x = line_.right + 2; x < last_.x1; ++x)
           if (x >= 0 && y >= 0 && x < w_ && y < h_ && alpha_[static_cast<std::size_t>(y * w_ + x)] == 0.0f)
