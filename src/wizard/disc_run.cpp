@@ -183,6 +183,10 @@ int disc_run_frame(const disc_flow& flow, wizard_screen& ws) {
     delete_files();
     *flow.running = 1;
     num_install_errors = 0;
+    // The disc in the drive is checked before the first file is handed
+    // out: a run stopped at a disc switch leaves the drive empty, or
+    // another disc in it.
+    current_disk = -1;
   }
 
   ws.title = T(flow.run_title);

@@ -124,6 +124,17 @@ screen_func wizard_last_screen() { return last; }
 void APP_update() {
   draw_backdrop();
   draw_steps();
+  // A box that a screen opens (a question, the folder chooser) and that is
+  // closed by Return or a corner is closed inside its own pass of the event
+  // loop, which goes on to draw a frame. The screen that opened it is still
+  // in the middle of its own frame and is not entered again: it would ask
+  // again, or hand out more work, before it has its answer.
+  static bool in_frame = false;
+  if (in_frame) return;
+  struct frame_mark {
+    frame_mark() { in_frame = true; }
+    ~frame_mark() { in_frame = false; }
+  } mark;
   if (!g_wizard) {
     app_done = 1;
     return;
