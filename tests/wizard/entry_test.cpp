@@ -17,8 +17,11 @@
 #include "files/temp_folder.h"
 #include "support/click_table.h"
 #include "support/installer_run.h"
+#include "support/release_builder.h"
+#include "support/screen_text.h"
 #include "support/temp_dir.h"
 #include "support/wait.h"
+#include "support/wizard_view.h"
 #include "support/x_input.h"
 #include "support/x_observe.h"
 #include "support/x_server.h"
@@ -126,23 +129,28 @@ TEST(Entry, AFolderItCannotChangeToIsLoggedAndTheRunGoesOn) {
 }
 
 // Started from inside the disc's folder, the program runs from a copy of
-// itself in a private folder under /tmp: the first process ends with 1
-// (the settings it saved on the way are those it read), the copy opens the
-// window, does not restart again, and ends in order.
+// itself in a private folder under /tmp, started with "--disc" alone: the
+// first process ends with 1 (the settings it saved on the way are those it
+// read), the copy opens on the disc welcome, does not restart again, and
+// ends in order.
 TEST(Entry, StartedFromTheDiscItRunsFromACopyInTheTemporaryFolder) {
   XServer x;
   ASSERT_TRUE(x.ok());
   // The disc lies outside /tmp (a copy already in /tmp never restarts).
   const std::string build = CORVANE_INSTALLER_EXE;
-  TempDir disc(build.substr(0, build.rfind('/') + 1));
-  TempDir home;
-  ASSERT_TRUE(disc.ok() && home.ok());
-  ASSERT_TRUE(write_file(disc / "dvd_version.txt", "I\n900 version\nDVD\nVERSION v910\n"));
+  TempDir discs(build.substr(0, build.rfind('/') + 1));
+  TempDir home, staging;
+  ASSERT_TRUE(discs.ok() && home.ok() && staging.ok());
+  ReleaseBuilder release(staging.path());
+  release.add("Resources/a.txt", "alpha", 0, 0);
+  std::string error;
+  ASSERT_TRUE(release.publish_discs(discs.path(), "v910", 1, &error)) << error;
+  const std::string disc = ReleaseBuilder::disc_folder(discs.path(), 0);
   const std::string prefs = home / ".corvane/Corvane Installer.prf";
   ASSERT_TRUE(write_file(prefs, "I\n9002 version\n_proxy_host cache.example.net\n_proxy_port_int 3128\n"));
   InstallerRun::Options o;
-  o.base = disc.path();
-  o.env = {"HOME=" + home.path(), "CORVANE_DISC=" + disc.path()};
+  o.base = disc;  // the executable is copied into the disc's folder
+  o.env = {"HOME=" + home.path(), "CORVANE_DISC=" + disc};
   o.unset = {"HOME"};
   InstallerRun run(&x, o);
   ASSERT_TRUE(run.started());
@@ -151,7 +159,9 @@ TEST(Entry, StartedFromTheDiscItRunsFromACopyInTheTemporaryFolder) {
   const std::string log = run.log();
   const std::size_t at = log.find("Launching: /tmp/corvane-disc-");
   ASSERT_NE(at, std::string::npos) << log;
-  const std::string copy = log.substr(at + 11, log.find(" with \n", at) - at - 11);
+  const std::size_t line_end = log.find('\n', at);
+  const std::string copy = log.substr(at + 11, log.find(" with ", at) - at - 11);
+  EXPECT_EQ(log.substr(at, line_end - at), "Launching: " + copy + " with --disc");
   const std::string copy_folder = copy.substr(0, copy.rfind('/') + 1);
   // The copy's folder goes with the test, also when a check below fails
   // (the copy itself ends with the test's X server).
@@ -168,11 +178,16 @@ TEST(Entry, StartedFromTheDiscItRunsFromACopyInTheTemporaryFolder) {
   EXPECT_NE(read_file(prefs).find("_proxy_port_int 3128\n"), std::string::npos) << read_file(prefs);
   EXPECT_NE(read_file(prefs).find("_proxy_host cache.example.net\n"), std::string::npos);
 
-  // The copy's window; Quit ends it in order.
+  // The copy's window shows the disc welcome; Quit ends it in order.
   ASSERT_TRUE(wait_for_installer_window(x, kProgramTimeoutMs));
+  std::string why;
+  EXPECT_TRUE(wait_for_texts(x.display(),
+                             {wizard_view::title("Corvane 9 Installer"),
+                              wizard_view::body("Welcome to the Corvane 9 Installer.  I will guide you through the "
+                                                "proess of installing v910.")},
+                             kProgramTimeoutMs, &why))
+      << why;
   const std::string copy_log_path = copy_folder + "Corvane Installer Log.txt";
-  ASSERT_TRUE(wait_until([&] { return read_file(copy_log_path).find("\nos_dir_prefs") != std::string::npos; },
-                         kProgramTimeoutMs));
   click_at(x.display(), clicks::quit.x, clicks::quit.y);
   EXPECT_TRUE(wait_until([&] { return read_file(copy_log_path).find("Clean exit from threads.") != std::string::npos; },
                          kProgramTimeoutMs));
