@@ -328,10 +328,16 @@ TEST_F(DiscWindow, RepairsACopyChangesItsSceneryAndRunsIt) {
                     view::body("This DVD does not appear to be an Corvane 9 DVD.")}));
   insert(0);
   ASSERT_TRUE(sees({view::body("You already have Corvane 9 installed on this computer.  What would you like to do?"),
-                    view::choice(2, "Repair Corvane")}));
+                    view::choice(2, "Repair Corvane"), view::choice(3, "Install A Second Copy of Corvane")}));
+  // The destination of a second copy is left behind unused.
+  click(clicks::choice(3));
+  ASSERT_TRUE(sees({view::title("Pick Install Destination.")}));
+  click(clicks::back);
+  ASSERT_TRUE(sees({view::choice(2, "Repair Corvane")}));
   click(clicks::choice(2));
 
-  // Repair: no copy is chosen until the user picks one.
+  // Repair: no copy is chosen until the user picks one; the destination
+  // left behind is not one.
   const std::vector<std::string> repair_steps = {"Welcome",         "Select Corvane", "Scan For Problems",
                                                  "Confirm Repairs", "Repair Corvane", "Finish"};
   ASSERT_TRUE(sees({view::title("Repair Corvane 9"),
@@ -339,7 +345,7 @@ TEST_F(DiscWindow, RepairsACopyChangesItsSceneryAndRunsIt) {
                                "which copy of Corvane 9 you would like to repair."),
                     view::copy_row(0, copy), view::copy_row(1, other)}));
   sees_steps(repair_steps, 1);
-  click(clicks::next);
+  click(clicks::next);  // greyed: nothing happens
   click(clicks::copy_row(0));
   click(clicks::next);
   ASSERT_TRUE(sees({view::title("Confirm Repairs"),
