@@ -1,9 +1,8 @@
-// The world map's rules without a window: which tile a click lands on, what
-// a drag paints, the two select buttons; and which typed names may name a
-// new install folder.
+// The world map's rules at their edges, without a window: which tile a
+// press on a shared edge takes its paint value from, a press beside the
+// map, and the two select buttons given together.
 #include <gtest/gtest.h>
 
-#include "wizard/disc_flows.h"
 #include "wizard/layout.h"
 #include "wizard/world_map.h"
 
@@ -27,36 +26,6 @@ int chosen(const tile_grid& g) {
 }
 
 }  // namespace
-
-TEST(WorldMap, ClicksAndDragsPaintTheOppositeOfTheFirstTile) {
-  tile_grid want = {};
-  map_drag drag;
-  want[5][5] = 1;
-
-  // A press on a chosen tile clears it; the drag to the right over two more
-  // (chosen or not) clears those as well, and nothing outside the box.
-  EXPECT_EQ(world_map_paint(at_tile(5, 5, 7, 7, 1, 1), drag, want), 1);
-  EXPECT_EQ(drag.o_use, 0);
-  EXPECT_EQ(want[5][5], 0);
-  want[7][5] = 1;
-  want[7][6] = 1;
-  EXPECT_EQ(world_map_paint(at_tile(7, 5, 7, 7, 0, 1), drag, want), 1);
-  EXPECT_EQ(want[6][5] + want[7][5], 0);
-  EXPECT_EQ(want[7][6], 1) << "the row above lies outside the box";
-
-  // The release ends the drag: a later move paints nothing.
-  EXPECT_EQ(world_map_paint(at_tile(9, 9, 7, 7, 0, 0), drag, want), 0);
-  EXPECT_EQ(chosen(want), 1);
-
-  // A press on a tile that is not chosen paints "chosen", also dragged
-  // down and to the left, over the corner tiles of the box.
-  EXPECT_EQ(world_map_paint(at_tile(3, 3, 7, 7, 1, 1), drag, want), 1);
-  EXPECT_EQ(drag.o_use, 1);
-  world_map_paint(at_tile(1, 1, 7, 7, 0, 1), drag, want);
-  for (int c = 1; c <= 3; ++c)
-    for (int r = 1; r <= 3; ++r) EXPECT_EQ(want[c][r], 1) << c << "," << r;
-  EXPECT_EQ(chosen(want), 10);
-}
 
 TEST(WorldMap, EdgesPressesOffTheMapAndTheSelectButtons) {
   tile_grid want = {};
@@ -87,12 +56,4 @@ TEST(WorldMap, EdgesPressesOffTheMapAndTheSelectButtons) {
   EXPECT_EQ(chosen(want), kTileCols * kTileRows);
   EXPECT_EQ(world_map_select(1, 1, want), 1);
   EXPECT_EQ(chosen(want), 0) << "SELECT NONE wins";
-}
-
-TEST(InstallName, OnlyANameOfOneNewFolderIsAccepted) {
-  EXPECT_TRUE(install_folder_name_ok("v910"));
-  EXPECT_TRUE(install_folder_name_ok("My Corvane"));
-  EXPECT_TRUE(install_folder_name_ok("..x"));
-  for (const char* bad : {"", ".", "..", "x/../..", "/", "a/b", "../v910"})
-    EXPECT_FALSE(install_folder_name_ok(bad)) << bad;
 }
