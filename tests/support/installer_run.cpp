@@ -1,5 +1,6 @@
 #include "support/installer_run.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <signal.h>
@@ -9,7 +10,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "files/temp_folder.h"
 #include "support/click_table.h"
 #include "support/wait.h"
 #include "support/x_input.h"
@@ -139,6 +143,16 @@ void InstallerRun::kill() {
   int status = 0;
   waitpid(pid_, &status, 0);
   status_ = -1;
+  // A killed program cannot remove its temporary folder; the test that
+  // killed it does.
+  const std::string mine = "corvane-" + std::to_string(pid_) + "-";
+  if (DIR* d = opendir("/tmp")) {
+    std::vector<std::string> folders;
+    while (const dirent* e = readdir(d))
+      if (std::strncmp(e->d_name, mine.c_str(), mine.size()) == 0) folders.push_back(std::string("/tmp/") + e->d_name);
+    closedir(d);
+    for (const std::string& folder : folders) remove_run_temp_folder(folder);
+  }
 }
 
 bool wait_for_installer_window(const XServer& x, int timeout_ms) {

@@ -56,7 +56,8 @@ class InstallerRun {
   // program still runs after timeout_ms.
   int wait_exit(int timeout_ms);
   bool running();
-  // Ends the program now (SIGKILL) and reaps it.
+  // Ends the program now (SIGKILL), reaps it and removes its temporary
+  // folder, which a killed program cannot.
   void kill();
 
  private:

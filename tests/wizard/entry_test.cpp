@@ -1,4 +1,5 @@
 // Runs the installer program itself.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
@@ -53,6 +54,18 @@ bool fail_every_chdir() {
 #endif
 }
 
+// The temporary folders in /tmp of the run with process id pid.
+std::vector<std::string> run_folders_of(pid_t pid) {
+  std::vector<std::string> found;
+  const std::string prefix = "corvane-" + std::to_string(pid) + "-";
+  if (DIR* d = opendir("/tmp")) {
+    while (const dirent* e = readdir(d))
+      if (std::string(e->d_name).rfind(prefix, 0) == 0) found.push_back(e->d_name);
+    closedir(d);
+  }
+  return found;
+}
+
 }  // namespace
 
 TEST(Entry, StartsWritesItsLogAndEndsInOrder) {
@@ -72,6 +85,18 @@ TEST(Entry, StartsWritesItsLogAndEndsInOrder) {
   EXPECT_NE(log.find("os_dir_prefs\t\t\t=" + home + "/.corvane/\n"), std::string::npos) << log;
   struct stat st;
   EXPECT_EQ(stat((home + "/.corvane").c_str(), &st), 0) << "asking for the preferences folder makes it";
+  EXPECT_TRUE(run_folders_of(run.pid()).empty()) << "the orderly end takes the run's temporary folder";
+}
+
+// A run that a test kills cannot remove its temporary folder: the test does.
+TEST(Entry, AKilledRunsTemporaryFolderGoesWithIt) {
+  XServer x;
+  ASSERT_TRUE(x.ok());
+  InstallerRun run(&x);
+  ASSERT_TRUE(run.started());
+  ASSERT_TRUE(wait_until([&] { return !run_folders_of(run.pid()).empty(); }, kProgramTimeoutMs)) << run.err();
+  run.kill();
+  EXPECT_TRUE(run_folders_of(run.pid()).empty());
 }
 
 TEST(Entry, SavesThePreferencesUnlessItIsAFrameRateTest) {
