@@ -15,6 +15,7 @@
 #include "files/tree_ops.h"
 #include "runtime/globals.h"
 #include "runtime/xtim.h"
+#include "wizard/new_folder.h"
 #include "wizard/screen_text.h"
 #include "wizard/web_update.h"
 
@@ -174,7 +175,7 @@ int disc_run_frame(const disc_flow& flow, wizard_screen& ws) {
       ws.next_screen = flow.before_run;
       return 1;
     }
-    if (flow.new_copy) new_install_folder = dir_exists(dest_dir_path) ? std::string() : dest_dir_path;
+    if (flow.new_copy) new_install_folder = folder_to_be_made(dest_dir_path);
     if (make_dirs() != 0) {
       ws.next_screen = flow.dirs_failed;
       return 1;
@@ -268,12 +269,7 @@ int disc_stop_question(const disc_flow& flow, wizard_screen& ws) {
   *flow.running = 0;
   // Only the explicit first button deletes, and only the folder this run
   // made; a question closed another way leaves the files where they are.
-  if (flow.new_copy && answer == 1 && !new_install_folder.empty() && new_install_folder == dest_dir_path) {
-    const std::string folder = dest_dir_path;
-    const int err = recursive_delete_folder(folder);
-    if (err != 0) xer << "Could not delete all of " << folder << ": " << error_str(err) << "\n";
-  }
-  new_install_folder.clear();
+  delete_cancelled_install(new_install_folder, dest_dir_path, flow.new_copy ? answer : 0);
   return 0;
 }
 

@@ -17,6 +17,7 @@
 #include "ui/shutdown.h"
 #include "window/macibm.h"
 #include "wizard/entry.h"
+#include "wizard/demo_flow.h"
 #include "wizard/disc_flows.h"
 #include "wizard/wizard.h"
 
@@ -72,7 +73,10 @@ int main(int argc, char** argv) {
   locate_all_corvanes();
   // The disc's copy (or the program still on the disc, when it could not
   // start one) opens on the disc flows.
-  if (from_disc || cmdline.has_option(kDiscOption)) g_wizard = dvd_start;
+  if (from_disc || cmdline.has_option(kDiscOption))
+    g_wizard = dvd_start;
+  else if (cmdline.has_option(kDemoOption))
+    g_wizard = demo_start;
 
   while (!app_done) MACIBM_event_proc();
 

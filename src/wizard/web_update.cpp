@@ -26,6 +26,25 @@ constexpr int kDirectorySlot = 1;
 
 }  // namespace
 
+float directory_share(bool transfer, int64_t written, int64_t length, std::string* percent) {
+  *percent = "0";
+  if (!transfer) return 0.0f;
+  // No usable length: no bar and no caption.
+  if (length <= 0) return -0.01f;
+  const double share = static_cast<double>(written) * 100.0 / static_cast<double>(length);
+  *percent = int_text(share);
+  return static_cast<float>(share * 0.01);
+}
+
+void show_directory_download(wizard_screen& ws) {
+  std::string percent;
+  const bool transfer = http.slots[kDirectorySlot] != nullptr;
+  ws.progress = directory_share(transfer, transfer ? http.written(kDirectorySlot) : 0,
+                                transfer ? http.content_length(kDirectorySlot) : -1, &percent);
+  ws.progress_text = T("I am checking the net for the latest version of Corvane 9 right now, and I am ") + percent +
+                     T("% done checking.");
+}
+
 int net_start(int first_frame, wizard_screen& ws) {
   if (first_frame) {
     locate_all_corvanes();
@@ -94,20 +113,7 @@ int net_get_updates(int first_frame, wizard_screen& ws) {
     ws.body = T((std::string("I am contacting ") + kMakerHost + " to find an update server.").c_str());
   } else if (stg.dir_status == 0) {
     ws.body = T("I am downloading patch info from ") + server_name[stg.server_index];
-    std::string percent = "0";
-    if (!http.slots[kDirectorySlot]) {
-      ws.progress = 0.0f;
-    } else if (http.content_length(kDirectorySlot) <= 0) {
-      // No usable length: no bar and no caption.
-      ws.progress = -0.01f;
-    } else {
-      const double share = static_cast<double>(http.written(kDirectorySlot)) * 100.0 /
-                           static_cast<double>(http.content_length(kDirectorySlot));
-      ws.progress = static_cast<float>(share * 0.01);
-      percent = int_text(share);
-    }
-    ws.progress_text = T("I am checking the net for the latest version of Corvane 9 right now, and I am ") + percent +
-                       T("% done checking.");
+    show_directory_download(ws);
   } else if (stg.dir_status == 1) {
     ws.body = T("I am processing information about the available patches.");
   } else if (stg.dir_status == 2) {

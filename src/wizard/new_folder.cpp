@@ -1,0 +1,100 @@
+#include "wizard/new_folder.h"
+
+#include <cstring>
+
+#include "engine/checksum.h"
+#include "engine/install_filter.h"
+#include "engine/installer_state.h"
+#include "files/io_utils.h"
+#include "files/tree_ops.h"
+#include "runtime/globals.h"
+#include "ui/enterstring.h"
+#include "ui/folder_chooser.h"
+#include "ui/widgets.h"
+#include "wizard/disc_flows.h"
+#include "wizard/disk_space.h"
+#include "wizard/layout.h"
+#include "wizard/screen_text.h"
+
+namespace {
+
+// The file table as for a new, empty folder: every file absent, the
+// simulator and its scenery wanted, every tile chosen.
+void prepare_full_install() {
+  int position = 0;
+  float fraction = 0.0f;
+  while (!checksum_directory(position, fraction)) {
+  }
+  set_install_filter(1, 1);
+  scenery_take_all();
+  recalc_disk_sizes();
+}
+
+}  // namespace
+
+void new_folder_arrive(new_folder_choice& p, bool prepare_again) {
+  // Without a home folder there is no desktop: no stale one either.
+  p.desktop_f.clear();
+  get_OS_abs_path(os_dir_desktop, p.desktop_f);
+  if (prepare_again) p.table_stale = 1;
+}
+
+void new_folder_frame(const new_folder_kind& kind, new_folder_choice& p, wizard_screen& ws) {
+  if (p.parent_dir.empty()) {
+    get_OS_abs_path(os_dir_default_apps, p.parent_dir);
+    p.install_folder = kind.default_name();
+    p.table_stale = 1;
+  }
+
+  if (BTN_action(kChangeDestX, kChangeDestY, 0, 0, 1, T("Change Destination"), "-")) {
+    char chosen[2048] = {};
+    std::strncpy(chosen, p.parent_dir.c_str(), sizeof chosen - 1);
+    if (GetFilePathFromUser(2, T(kind.chooser_prompt), T("Select"), 1, p.parent_dir.c_str(), chosen, sizeof chosen)) {
+      p.parent_dir = chosen;
+      p.table_stale = 1;
+    }
+  }
+  if (BTN_enterstring(kInstallNameX, kInstallNameY, &p.install_folder, kInstallNameMax, T("Install Name:"),
+                      kInstallNameW, 0))
+    p.table_stale = 1;
+
+  // A name that is empty, or that would lead into the parent itself or
+  // elsewhere, names no new folder: an install there could later be
+  // cancelled and delete what it did not make.
+  if (!install_folder_name_ok(p.install_folder)) {
+    dest_dir_path = p.parent_dir;
+    ws.next_screen = nullptr;
+    ws.body = T("Please pick a name for your Corvane 9 installation...");
+    return;
+  }
+  dest_dir_path = p.parent_dir + p.install_folder + "/";
+  if (dir_exists(dest_dir_path)) {
+    ws.next_screen = nullptr;
+    ws.body = T("The folder '") + p.install_folder + T("' already exists in the dir '") + p.parent_dir +
+              T("'.\n\nPlease change the install name or destination.");
+    return;
+  }
+  ws.body = T("I will create the folder '") + p.install_folder + T("' in the directory '") + p.parent_dir + T("'.");
+  if (p.parent_dir == p.desktop_f) {
+    ws.body += T("\n\n(The folder ") + p.install_folder +
+               (kind.blank_before_desktop_note ? " " + T("will appear on your desktop.)")
+                                            : T(" will appear on your desktop.)"));
+  }
+  if (p.table_stale) {
+    prepare_full_install();
+    p.table_stale = 0;
+  }
+  if (!UTIL_disk_space(T(kind.enough_text), T(kind.short_text)) && kind.short_space_greys_next) ws.next_screen = nullptr;
+}
+
+std::string folder_to_be_made(const std::string& dest) {
+  return !dest.empty() && !dir_exists(dest) ? dest : std::string();
+}
+
+void delete_cancelled_install(std::string& made, const std::string& dest, int answer) {
+  if (answer == 1 && !made.empty() && made == dest) {
+    const int err = recursive_delete_folder(dest);
+    if (err != 0) xer << "Could not delete all of " << dest << ": " << error_str(err) << "\n";
+  }
+  made.clear();
+}
