@@ -82,6 +82,11 @@ void ReleaseBuilder::add(const std::string& path, const std::string& content, in
   history(path).versions.push_back(v);
 }
 
+void ReleaseBuilder::add_program(const std::string& path, const std::string& content) {
+  add(path, content);
+  history(path).versions.back().program = true;
+}
+
 void ReleaseBuilder::add_gone(const std::string& path, int platform, int disk) {
   Version v;
   v.gone = true;
@@ -124,12 +129,14 @@ std::string ReleaseBuilder::archive_of(const std::string& path, const Version& v
   // staging/<n>/<table path>, packed beside itself under the file's own
   // name.
   const bool seven_z = discs_ && is_scenery_path(table_path(path));
-  const std::string key = path + '\n' + md5_of(v.content) + (seven_z ? "\n7z" : "\nzip");
+  const std::string key =
+      path + '\n' + md5_of(v.content) + (seven_z ? "\n7z" : "\nzip") + (v.program ? "\nprogram" : "");
   static const std::string kNone;
   auto found = staged_.find(key);
   if (found != staged_.end()) return found->second;
   const std::string source = staging_ + std::to_string(++serial_) + "/" + table_path(path);
   if (!write_file(source, v.content)) return kNone;
+  if (v.program && chmod(source.c_str(), 0755) != 0) return kNone;
   std::string archive;
   if (seven_z) {
     const std::size_t slash = source.rfind('/');

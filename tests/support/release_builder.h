@@ -20,6 +20,7 @@ class ReleaseBuilder {
     bool gone = false;  // this version removes the file ("GONE")
     int platform = 0;   // platform code of the FILE record
     int disk = 1;
+    bool program = false;  // the file is a program: its archive carries mode 0755
   };
 
   struct Server {
@@ -38,6 +39,8 @@ class ReleaseBuilder {
   // disk: the disc that holds the version's archive (DISK record).
   void add(const std::string& path, const std::string& content, int platform = 0, int disk = 1);
   void add_gone(const std::string& path, int platform = 0, int disk = 1);
+  // Appends a version of a program (a file the user runs) to path's history.
+  void add_program(const std::string& path, const std::string& content);
 
   // The histories of an update from release a to release b: for each path
   // of either (in the order of a, then the paths new in b), a's version,
