@@ -57,8 +57,8 @@ namespace {
 const char* const kLicence[3] = {
     "You may use this flight simulator.\n\n",
     "You may not make copies of this program.\n\n",
-    "You may not share the artwork of the simulator, or anything made from it, with anyone else unless its maker "
-    "has said that you may.",
+    ("You may not share the artwork of the simulator, or anything made from it, with anyone else unless its maker "
+     "has said that you may."),
 };
 
 }  // namespace
