@@ -319,11 +319,7 @@ TEST_F(WebUpdateFaults, AFailedDownloadIsAskedForAgainFromAnotherServer) {
   // those of any transfer from the working server that failed on its way
   // (a loaded machine), since a failure always turns to the other server.
   const std::string log = log_text();
-  int up_failures = 0;
-  for (std::size_t at = log.find("   server     =up.example.com\n"); at != std::string::npos;
-       at = log.find("   server     =up.example.com\n", at + 1))
-    ++up_failures;
-  EXPECT_LE(failed, 2 + up_failures) << log;
+  EXPECT_LE(failed, 2 + occurrences(log, "   server     =up.example.com\n")) << log;
   expect_release_on_disk(b, {});
 }
 

@@ -186,9 +186,7 @@ TEST_F(WebUpdate, ChangedFilesBringTheQuestionAndItsAnswersAreFollowed) {
   ASSERT_EQ(stats.result, 1);
   EXPECT_EQ(BTN_script_pending(), 0) << "a question was not asked";
   const std::string log = log_text();
-  int questions = 0;
-  for (std::size_t at = log.find("File: "); at != std::string::npos; at = log.find("File: ", at + 1)) ++questions;
-  EXPECT_EQ(questions, 5);
+  EXPECT_EQ(occurrences(log, "File: "), 5);
   EXPECT_NE(log.find("File: " + local("Airfoils/o1.afl") + "  sig_want=" +
                      ReleaseBuilder::md5_of(b["Airfoils/o1.afl"]) + "  sig_have="),
             std::string::npos);
@@ -290,11 +288,7 @@ TEST_F(WebUpdate, AFailingServerIsReplacedByAnother) {
   // those of any transfer from the working server that failed on its way
   // (a loaded machine), since a failure always turns to the other server.
   const std::string log = log_text();
-  int up_failures = 0;
-  for (std::size_t at = log.find("   server     =up.example.com\n"); at != std::string::npos;
-       at = log.find("   server     =up.example.com\n", at + 1))
-    ++up_failures;
-  EXPECT_LE(failed, 2 + up_failures) << log;
+  EXPECT_LE(failed, 2 + occurrences(log, "   server     =up.example.com\n")) << log;
   expect_all_current();
 }
 

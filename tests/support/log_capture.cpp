@@ -18,3 +18,9 @@ std::string LogCapture::text() {
   xer.flush();
   return read_file(path_);
 }
+
+int occurrences(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}

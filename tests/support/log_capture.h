@@ -16,3 +16,6 @@ class LogCapture {
  private:
   std::string path_;
 };
+
+// How many times part stands in text (counting overlapping ones).
+int occurrences(const std::string& text, const std::string& part);
