@@ -19,6 +19,7 @@
 #include "support/temp_dir.h"
 #include "support/wait.h"
 #include "support/wizard_view.h"
+#include "support/wizard_window.h"
 #include "support/x_input.h"
 #include "support/x_server.h"
 
@@ -55,40 +56,10 @@ std::map<std::string, std::string> files_under(const std::string& folder) {
   return found;
 }
 
-class DemoWindow : public ::testing::Test {
+class DemoWindow : public WebWizardWindowTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(x.ok() && www.ok() && work.ok() && home.ok());
-    server = std::make_unique<TestHttpServer>(www.path());
-  }
+  std::unique_ptr<InstallerRun> start() { return start_program(through_proxy({"--demo"})); }
 
-  std::unique_ptr<InstallerRun> start() {
-    InstallerRun::Options o;
-    o.args = {"--demo", "--pref:_proxy_host=127.0.0.1", "--pref:_proxy_port_int=" + std::to_string(server->port())};
-    o.env = {"HOME=" + home.path()};
-    o.unset = {"HOME"};
-    auto run = std::make_unique<InstallerRun>(&x, o);
-    EXPECT_TRUE(run->started());
-    return run;
-  }
-
-  bool sees(const std::initializer_list<screen_text>& texts, int timeout_ms = kProgramTimeoutMs) {
-    std::string why;
-    if (wait_for_texts(x.display(), texts, timeout_ms, &why)) return true;
-    ADD_FAILURE() << "not on screen: " << why;
-    return false;
-  }
-  void click(click_point p) { view::click(x.display(), p); }
-  void sees_steps(int current) {
-    for (std::size_t i = 0; i < kSteps.size(); ++i)
-      EXPECT_TRUE(sees({view::step(static_cast<int>(i), kSteps[i], static_cast<int>(i) == current)})) << kSteps[i];
-  }
-  void retype_name(const std::string& name) {
-    click(clicks::install_name_field);
-    key_tap(x.display(), "End");
-    for (int i = 0; i < 12; ++i) key_tap(x.display(), "BackSpace");
-    view::type(x.display(), name);
-  }
   // Back on the running install brings the question whether to cancel it.
   void back_to_question() {
     click(clicks::back);
@@ -101,11 +72,6 @@ class DemoWindow : public ::testing::Test {
     return "I will create the folder '" + name + "' in the directory '" + home.path() + "'.\n\n(The folder " + name +
            " will appear on your desktop.)";
   }
-
-  XServer x;
-  TempDir www, work, home;
-  std::unique_ptr<TestHttpServer> server;
-  ReleaseBuilder builder{work / "staging/"};
 };
 
 }  // namespace
@@ -135,11 +101,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   ASSERT_TRUE(write_file(home / "Taken/note.txt", "a folder of the user's"));
   // The directory comes slowly, so that the check can be watched; the large
   // file stalls, so that the install is still going when the user acts.
-  TestHttpServer::FaultSpec slow;
-  slow.fault = TestHttpServer::Fault::slow;
-  slow.bytes = 64;
-  slow.delay_ms = 400;
-  server->set_fault(kServerPath + "directory.txt.zip", slow);
+  serve_slowly(kServerPath + "directory.txt.zip", 64, 400);
   TestHttpServer::FaultSpec stall;
   stall.fault = TestHttpServer::Fault::stall;
   stall.bytes = 10;
@@ -155,7 +117,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
                     view::body("I will guide you through the process of installing the web demo of Corvane 9.\n\n"
                                "Warning: you already have Corvane 9 installed on this computer.  Are you sure you "
                                "want to install a new demo copy of Corvane 9?")}));
-  sees_steps(0);
+  sees_steps(kSteps, 0);
   click(clicks::next);
   const screen_text licence = view::title("End User License Agreement (EULA)");
   ASSERT_TRUE(sees({licence}));
@@ -166,7 +128,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   ASSERT_TRUE(sees({view::title("Check Servers"), view::body("I am downloading demo info from s1.example.com"),
                     view::caption("I am checking the net for the latest version of Corvane 9 right now, and I am ",
                                   false)}));
-  sees_steps(2);
+  sees_steps(kSteps, 2);
 
   // The picker: the home folder (also the desktop) and the release's name.
   const screen_text picker = view::title("Pick Install Destination.");
@@ -174,7 +136,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   const screen_text space_line = view::disk_line(2, "Disk space needed to install: 606 KB.");
   ASSERT_TRUE(sees({picker, defaults, space_line,
                     view::disk_line(4, "You have enough free disk space to install the Corvane9  demo at this location.")}));
-  sees_steps(3);
+  sees_steps(kSteps, 3);
   // Back to the licence and on again: still accepted, and the directory is
   // read again without a fetch.
   click(clicks::back);
@@ -203,7 +165,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   const screen_text installing = view::title("Installing");
   const screen_text big_file = view::caption("Downloading and installing zbig.bin.zip, currently ", false);
   ASSERT_TRUE(sees({installing}));
-  sees_steps(4);
+  sees_steps(kSteps, 4);
   ASSERT_TRUE(wait_until([&] { return exists_at_all(first + "Resources/a.txt"); }, kProgramTimeoutMs));
   back_to_question();
   click(clicks::question_second());
@@ -237,7 +199,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   ASSERT_TRUE(sees({view::title("Finshed Web Demo Install"),
                     view::body("I have finished installing the Corvane 9 web demo at: " + demo + "."),
                     view::choice(0, "Fly Corvane 9 Now")}));
-  sees_steps(5);
+  sees_steps(kSteps, 5);
   EXPECT_EQ(files_under(demo), demo_files()) << "exactly the demo's files for this system";
   EXPECT_EQ(read_file(home / ".corvane/corvane_install.txt"), listed) << "the demo is not an installed copy";
   // One fetch of the directory; each file once for each of the three

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,6 +19,7 @@
 #include "support/temp_dir.h"
 #include "support/wait.h"
 #include "support/wizard_view.h"
+#include "support/wizard_window.h"
 #include "support/x_input.h"
 #include "support/x_observe.h"
 #include "support/x_server.h"
@@ -61,13 +61,8 @@ const std::map<std::string, std::string> kSimFiles = {
 
 std::string needed(int kb) { return "Disk space needed to install: " + std::to_string(kb) + " KB."; }
 
-class DiscWindow : public ::testing::Test {
+class DiscWindow : public WizardWindowTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(x.ok() && work.ok() && home.ok());
-    drive = work / "drive/";
-  }
-
   // The release of kSimFiles and kTiles, late.txt and two tiles on the
   // second disc.
   void publish_release() {
@@ -98,45 +93,8 @@ class DiscWindow : public ::testing::Test {
     return folder + kInstallName + "/" + builder.table_path(path);
   }
 
-  std::unique_ptr<InstallerRun> start() {
-    InstallerRun::Options o;
-    o.args = {"--disc"};
-    o.env = {"HOME=" + home.path(), "CORVANE_DISC=" + drive};
-    o.unset = {"HOME"};
-    auto run = std::make_unique<InstallerRun>(&x, o);
-    EXPECT_TRUE(run->started());
-    return run;
-  }
+  std::unique_ptr<InstallerRun> start() { return start_program({"--disc"}, {"CORVANE_DISC=" + drive}); }
 
-  void list_copies(const std::vector<std::string>& folders) {
-    std::string text;
-    for (const std::string& f : folders) text += f + "\n";
-    ASSERT_TRUE(write_file(home / ".corvane/corvane_install.txt", text));
-  }
-
-  bool sees(const std::initializer_list<screen_text>& texts, int timeout_ms = kProgramTimeoutMs) {
-    std::string why;
-    if (wait_for_texts(x.display(), texts, timeout_ms, &why)) return true;
-    ADD_FAILURE() << "not on screen: " << why;
-    if (const char* shots = std::getenv("CORVANE_TEST_SHOTS")) {
-      const std::string cmd = "xwd -root -silent -display " + x.name() + " | convert xwd:- png:'" + shots + "/" +
-                              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".png'";
-      if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "no screenshot: " << cmd;
-    }
-    return false;
-  }
-  void click(click_point p) { view::click(x.display(), p); }
-  void sees_steps(const std::vector<std::string>& steps, int current) {
-    for (std::size_t i = 0; i < steps.size(); ++i)
-      EXPECT_TRUE(sees({view::step(static_cast<int>(i), steps[i], static_cast<int>(i) == current)})) << steps[i];
-  }
-  // Empties the install name field and types another name into it.
-  void retype_name(const std::string& name) {
-    click(clicks::install_name_field);
-    key_tap(x.display(), "End");
-    for (int i = 0; i < 12; ++i) key_tap(x.display(), "BackSpace");
-    view::type(x.display(), name);
-  }
   void stop_question_shown() {
     ASSERT_TRUE(sees({view::question("Are you sure you want to cancel the installation?  This will delete the "
                                      "partially installed copy of Corvane 9."),
@@ -144,11 +102,8 @@ class DiscWindow : public ::testing::Test {
                       view::question_explain(1, "the installation process.")}));
   }
 
-  XServer x;
-  TempDir work, home;
-  std::string drive;
+  std::string drive = work / "drive/";
   int in_drive = -1;
-  ReleaseBuilder builder{work / "staging/"};
 };
 
 }  // namespace
@@ -521,7 +476,7 @@ TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
                     view::body("There were errors during the install; your copy of Corvane may not be usable.\n\nYou "
                                "can click Go Back and use the repair and add-remove scenery functions to try to "
                                "reinstall any missing or damaged files.")}));
-  EXPECT_FALSE(shows_text(Screenshot::grab(x.display()), view::choice(0, "Run Corvane Now")));
+  EXPECT_FALSE(shows_now(view::choice(0, "Run Corvane Now")));
   for (const char* path : {"Airfoils/wing.dat", "Resources/a.txt", "Resources/late.txt"})
     EXPECT_TRUE(exists_at_all(copy + path)) << path;
   for (const char* path : {"Resources/broken1.txt", "Resources/broken2.txt"})

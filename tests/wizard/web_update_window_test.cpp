@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <random>
@@ -17,12 +16,14 @@
 
 #include "support/click_table.h"
 #include "support/http_server.h"
+#include "support/log_capture.h"
 #include "support/installer_run.h"
 #include "support/release_builder.h"
 #include "support/screen_text.h"
 #include "support/temp_dir.h"
 #include "support/wait.h"
 #include "support/wizard_view.h"
+#include "support/wizard_window.h"
 #include "support/x_input.h"
 #include "support/x_observe.h"
 #include "support/x_server.h"
@@ -65,55 +66,16 @@ std::map<std::string, listed_size> current_sizes(const std::string& directory) {
   return sizes;
 }
 
-class WebUpdateWindow : public ::testing::Test {
+class WebUpdateWindow : public WebWizardWindowTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(x.ok() && www.ok() && work.ok() && home.ok());
-    server = std::make_unique<TestHttpServer>(www.path());
-    copy = work / "Corvane 9/";
-  }
-
   void publish() {
     std::string error;
     ASSERT_TRUE(builder.publish(www.path(), servers, kInstallName, &error)) << error;
   }
 
-  // The program started as the user starts it, reaching the servers
-  // through its proxy preferences.
   std::unique_ptr<InstallerRun> start(std::vector<std::string> args = {}) {
-    InstallerRun::Options o;
-    o.args = std::move(args);
-    o.args.push_back("--pref:_proxy_host=127.0.0.1");
-    o.args.push_back("--pref:_proxy_port_int=" + std::to_string(server->port()));
-    o.env = {"HOME=" + home.path()};
-    o.unset = {"HOME"};
-    auto run = std::make_unique<InstallerRun>(&x, o);
-    EXPECT_TRUE(run->started());
-    return run;
+    return start_program(through_proxy(std::move(args)));
   }
-
-  void list_copies(const std::vector<std::string>& folders) {
-    std::string text;
-    for (const std::string& f : folders) text += f + "\n";
-    ASSERT_TRUE(write_file(home / ".corvane/corvane_install.txt", text));
-  }
-
-  // Waits until the screen shows all the texts; a failure names the first
-  // that is missing.
-  bool sees(const std::vector<screen_text>& texts, int timeout_ms = kProgramTimeoutMs) {
-    std::string why;
-    if (wait_for_texts(x.display(), texts, timeout_ms, &why)) return true;
-    ADD_FAILURE() << "not on screen: " << why;
-    // A picture of what was on screen instead, for the developer.
-    if (const char* shots = std::getenv("CORVANE_TEST_SHOTS")) {
-      const std::string cmd = "xwd -root -silent -display " + x.name() + " | convert xwd:- png:'" + shots + "/" +
-                              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".png'";
-      if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "no screenshot: " << cmd;
-    }
-    return false;
-  }
-  bool shows_now(const screen_text& t) { return shows_text(Screenshot::grab(x.display()), t); }
-  void click(click_point p) { view::click(x.display(), p); }
 
   // The texts, and the step list with step `current` highlighted (none
   // for -1), all on one screen.
@@ -124,12 +86,8 @@ class WebUpdateWindow : public ::testing::Test {
     return texts;
   }
 
-  XServer x;
-  TempDir www, work, home;
-  std::unique_ptr<TestHttpServer> server;
-  ReleaseBuilder builder{work / "staging/"};
   std::vector<ReleaseBuilder::Server> servers = {{"s1.example.com", "/corvane/", "s1|Test server one", true}};
-  std::string copy;
+  std::string copy = work / "Corvane 9/";
 };
 
 }  // namespace
@@ -161,18 +119,10 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   ASSERT_EQ(chmod((copy + "Corvane-i686").c_str(), 0755), 0);
   list_copies({copy});
   // The large archive comes slowly, so the install screen can be watched.
-  TestHttpServer::FaultSpec slow;
-  slow.fault = TestHttpServer::Fault::slow;
-  slow.bytes = 64 * 1024;
-  slow.delay_ms = 150;
-  server->set_fault("/corvane/v910/Halden/Resources/zbig.bin.zip", slow);
+  serve_slowly("/corvane/v910/Halden/Resources/zbig.bin.zip", 64 * 1024, 150);
   // A small file that also takes a while: two streams are then open at
   // once however the machine is loaded.
-  TestHttpServer::FaultSpec dribble;
-  dribble.fault = TestHttpServer::Fault::slow;
-  dribble.bytes = 16;
-  dribble.delay_ms = 60;
-  server->set_fault("/corvane/v910/Halden/Output/new.txt.zip", dribble);
+  serve_slowly("/corvane/v910/Halden/Output/new.txt.zip", 16, 60);
 
   auto run = start();
   ASSERT_TRUE(wait_for_installer_window(x, kProgramTimeoutMs)) << run->err();
@@ -257,11 +207,7 @@ TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
                                              {"Resources/keep.txt", "kept"}}));
   list_copies({copy});
   // The good server sends slowly, so the failure text stays up meanwhile.
-  TestHttpServer::FaultSpec slow;
-  slow.fault = TestHttpServer::Fault::slow;
-  slow.bytes = 16;
-  slow.delay_ms = 120;
-  server->set_fault("/corvane/v910/Halden/Resources/a.txt.zip", slow);
+  serve_slowly("/corvane/v910/Halden/Resources/a.txt.zip", 16, 120);
 
   auto run = start();
   ASSERT_TRUE(sees({view::title("Corvane 9 Web Updater")}));
@@ -307,10 +253,7 @@ TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
   click(clicks::back);
   ASSERT_TRUE(sees({view::title("Finshed Web Update")}));
   const std::string log = run->log();
-  std::size_t launches = 0;
-  for (std::size_t at = log.find("Launching: "); at != std::string::npos; at = log.find("Launching: ", at + 1))
-    ++launches;
-  EXPECT_EQ(launches, 1u) << "one start for one visit";
+  EXPECT_EQ(occurrences(log, "Launching: "), 1) << "one start for one visit";
   click(clicks::next_as_quit);
   EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
 }
@@ -365,10 +308,7 @@ TEST_F(WebUpdateWindow, PathOptionSkipsTheChoiceAndBackDuringTheScanStartsAfresh
   click(clicks::quit);
   EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
   const std::string log = run->log();
-  std::size_t scans = 0;
-  for (std::size_t at = log.find(" Start of MD5 at "); at != std::string::npos; at = log.find(" Start of MD5 at ", at + 1))
-    ++scans;
-  EXPECT_EQ(scans, 3u) << log;
+  EXPECT_EQ(occurrences(log, " Start of MD5 at "), 3) << log;
   EXPECT_EQ(server->count("/serverlist9.txt"), 1) << "the list and the directory are fetched once";
   EXPECT_EQ(server->count("/corvane/v910/directory.txt.zip"), 1);
   EXPECT_NE(log.find("\nClean exit from threads.\n"), std::string::npos) << log;
@@ -441,10 +381,7 @@ TEST_F(WebUpdateWindow, ChoosesAmongCopiesAndFindsOneThatIsNotListed) {
 // typing, closed with Return; its values act at once and are saved at the
 // orderly end.
 TEST_F(WebUpdateWindow, OptionsAreEditedAndSavedAtExit) {
-  InstallerRun::Options o;
-  o.env = {"HOME=" + home.path()};
-  o.unset = {"HOME"};
-  InstallerRun run(&x, o);
+  auto run = start_program({});
   ASSERT_TRUE(sees({view::title("Corvane 9 Web Updater")}));
   click(clicks::options);
   ASSERT_TRUE(view::wait_for_box(x.display(), wind_prefs, kProgramTimeoutMs));
@@ -460,9 +397,9 @@ TEST_F(WebUpdateWindow, OptionsAreEditedAndSavedAtExit) {
   view::type(x.display(), "proxy.example.net");
   click(clicks::options_proxy_port());
   view::type(x.display(), "80x");
-  ASSERT_TRUE(run.wait_for_log("The proxy port \"80x\" is not a number from 1 to 65535: downloads go without the proxy.",
-                               kProgramTimeoutMs))
-      << run.log();
+  ASSERT_TRUE(run->wait_for_log("The proxy port \"80x\" is not a number from 1 to 65535: downloads go without the proxy.",
+                                kProgramTimeoutMs))
+      << run->log();
   key_tap(x.display(), "BackSpace");
   view::type(x.display(), "80");
   screen_text os = view::title("Windows");
@@ -484,7 +421,7 @@ TEST_F(WebUpdateWindow, OptionsAreEditedAndSavedAtExit) {
   note.colour = 69;
   ASSERT_TRUE(sees({view::title("Corvane 9 Web Updater"), note}));
   click(clicks::quit);
-  EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 0) << run.err();
+  EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
   const std::string saved = read_file(home / ".corvane/Corvane Installer.prf");
   EXPECT_EQ(saved,
             "I\n9002 version\n_stream_count 2\n_log_actions 1\n_proxy_host proxy.example.net\n_proxy_port 8080\n"

@@ -1,0 +1,76 @@
+#include "support/wizard_window.h"
+
+#include <cstdlib>
+
+#include "support/wizard_view.h"
+#include "support/x_input.h"
+#include "support/x_observe.h"
+
+void WizardWindowTest::SetUp() { ASSERT_TRUE(x.ok() && work.ok() && home.ok()); }
+
+std::unique_ptr<InstallerRun> WizardWindowTest::start_program(std::vector<std::string> args,
+                                                              std::vector<std::string> env) {
+  InstallerRun::Options o;
+  o.args = std::move(args);
+  o.env = {"HOME=" + home.path()};
+  o.env.insert(o.env.end(), env.begin(), env.end());
+  o.unset = {"HOME"};
+  auto run = std::make_unique<InstallerRun>(&x, o);
+  EXPECT_TRUE(run->started());
+  return run;
+}
+
+void WizardWindowTest::list_copies(const std::vector<std::string>& folders) {
+  std::string text;
+  for (const std::string& f : folders) text += f + "\n";
+  ASSERT_TRUE(write_file(home / ".corvane/corvane_install.txt", text));
+}
+
+bool WizardWindowTest::sees(const std::vector<screen_text>& texts, int timeout_ms) {
+  std::string why;
+  if (wait_for_texts(x.display(), texts, timeout_ms, &why)) return true;
+  ADD_FAILURE() << "not on screen: " << why;
+  if (const char* shots = std::getenv("CORVANE_TEST_SHOTS")) {
+    const std::string cmd = "xwd -root -silent -display " + x.name() + " | convert xwd:- png:'" + shots + "/" +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".png'";
+    if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "no screenshot: " << cmd;
+  }
+  return false;
+}
+
+bool WizardWindowTest::shows_now(const screen_text& t) { return shows_text(Screenshot::grab(x.display()), t); }
+
+void WizardWindowTest::sees_steps(const std::vector<std::string>& steps, int current) {
+  for (std::size_t i = 0; i < steps.size(); ++i)
+    EXPECT_TRUE(sees({wizard_view::step(static_cast<int>(i), steps[i], static_cast<int>(i) == current)})) << steps[i];
+}
+
+void WizardWindowTest::click(click_point p) { wizard_view::click(x.display(), p); }
+
+void WizardWindowTest::retype_name(const std::string& name) {
+  click(clicks::install_name_field);
+  key_tap(x.display(), "End");
+  for (int i = 0; i < 12; ++i) key_tap(x.display(), "BackSpace");
+  wizard_view::type(x.display(), name);
+}
+
+void WebWizardWindowTest::SetUp() {
+  WizardWindowTest::SetUp();
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(www.ok());
+  server = std::make_unique<TestHttpServer>(www.path());
+}
+
+std::vector<std::string> WebWizardWindowTest::through_proxy(std::vector<std::string> args) const {
+  args.push_back("--pref:_proxy_host=127.0.0.1");
+  args.push_back("--pref:_proxy_port_int=" + std::to_string(server->port()));
+  return args;
+}
+
+void WebWizardWindowTest::serve_slowly(const std::string& path, long long bytes, int delay_ms) {
+  TestHttpServer::FaultSpec slow;
+  slow.fault = TestHttpServer::Fault::slow;
+  slow.bytes = bytes;
+  slow.delay_ms = delay_ms;
+  server->set_fault(path, slow);
+}
