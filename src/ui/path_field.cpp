@@ -17,8 +17,19 @@ namespace {
 
 constexpr int kBufferMax = 500;  // character buffers hold at most 499 characters
 
-bool bad_kind(int open_save) { return open_save != 998 && open_save != 999; }
-bool bad_type(int file_type) { return file_type < 0 || file_type > 21; }
+// False, after the fatal alert that names the function, when open_save or
+// file_type is no value the path widgets know.
+bool known_args(int open_save, int file_type, const std::string& function) {
+  if (open_save != 998 && open_save != 999) {
+    MACIBM_alert(0, "Bad open_save arg to " + function + "!", "", "", "", t_exit);
+    return false;
+  }
+  if (file_type < 0 || file_type > 21) {
+    MACIBM_alert(0, "Bad file_type arg to " + function + "!", "", "", "", t_exit);
+    return false;
+  }
+  return true;
+}
 
 // Copies text into a caller's buffer of at least max_len bytes.
 void copy_to_buffer(std::string text, char* buffer, int max_len) {
@@ -41,14 +52,7 @@ std::string from_buffer(const char* buffer, int max_len) {
 
 int BTN_select_path_stl(float x, float y, int open_save, int file_type, std::string* path, int max_len,
                         std::string label, float width, int focus) {
-  if (bad_kind(open_save)) {
-    MACIBM_alert(0, "Bad open_save arg to BTN_select_file_stl!", "", "", "", t_exit);
-    return 0;
-  }
-  if (bad_type(file_type)) {
-    MACIBM_alert(0, "Bad file_type arg to BTN_select_file_stl!", "", "", "", t_exit);
-    return 0;
-  }
+  if (!known_args(open_save, file_type, "BTN_select_file_stl")) return 0;
 
   std::string caption, second, help;
   BTN_expand_label(label, &caption, &second, &help);
@@ -81,14 +85,7 @@ int BTN_select_path_stl(float x, float y, int open_save, int file_type, std::str
 
 int BTN_select_path_chr(float x, float y, int open_save, int file_type, char* path, int max_len, std::string label,
                         float width, int focus) {
-  if (bad_kind(open_save)) {
-    MACIBM_alert(0, "Bad open_save arg to BTN_select_file_chr!", "", "", "", t_exit);
-    return 0;
-  }
-  if (bad_type(file_type)) {
-    MACIBM_alert(0, "Bad file_type arg to BTN_select_file_chr!", "", "", "", t_exit);
-    return 0;
-  }
+  if (!known_args(open_save, file_type, "BTN_select_file_chr")) return 0;
   std::string text = from_buffer(path, max_len);
   const int result = BTN_select_path_stl(x, y, open_save, file_type, &text, max_len, label, width, focus);
   copy_to_buffer(text, path, max_len);
@@ -97,14 +94,7 @@ int BTN_select_path_chr(float x, float y, int open_save, int file_type, char* pa
 
 int BTN_select_file_chr(float x, float y, int open_save, int file_type, char* file_name, std::string* path,
                         int max_len, std::string label, float width) {
-  if (bad_kind(open_save)) {
-    MACIBM_alert(0, "Bad open_save arg to BTN_select_file_chr!", "", "", "", t_exit);
-    return 0;
-  }
-  if (bad_type(file_type)) {
-    MACIBM_alert(0, "Bad file_type arg to BTN_select_file_chr!", "", "", "", t_exit);
-    return 0;
-  }
+  if (!known_args(open_save, file_type, "BTN_select_file_chr")) return 0;
   std::string full = folder_part(*path) + from_buffer(file_name, max_len);
   const int result = BTN_select_path_stl(x, y, open_save, file_type, &full, max_len, label, width, 1);
   if (result == 1) {
