@@ -122,3 +122,30 @@ PY
     touch "$work/done"
   fi
 }
+
+# serve_web_update_release NAME: the release of make_web_update_release in
+# $work, served by bench_http_serve (port set) from a fresh scratch folder
+# $run named after NAME; the server and the folder go at the end. The
+# archives are read once first, so that the page cache holds them.
+serve_web_update_release() {
+  make_web_update_release "$work"
+  run=$(mktemp -d "/tmp/$1-XXXXXX")
+  trap 'set +e; stop_server; rm -rf "$run"' EXIT
+  trap 'exit 1' INT TERM
+  start_server "$work/www" "$run"
+  cat "$work/www/corvane/v910/Halden/Resources/bench"/*/* > /dev/null
+}
+
+# fresh NAME: $run/NAME, a copy of the simulator's four folders without
+# files, and its temporary folder $run/tmp-NAME, both new.
+fresh() {
+  rm -rf "$run/$1" "$run/tmp-$1"
+  mkdir -p "$run/$1/Airfoils" "$run/$1/Instructions" "$run/$1/Output" "$run/$1/Resources" "$run/tmp-$1"
+}
+
+# same_as_release NAME: ends the benchmark when the copy $run/NAME differs
+# from the release.
+same_as_release() {
+  diff -r "$run/$1/Resources/bench" "$work/src/Resources/bench" > /dev/null ||
+    { echo "THE UPDATED COPY DIFFERS FROM THE RELEASE" >&2; exit 1; }
+}

@@ -41,26 +41,7 @@ need_built bench_web_update bench_http_serve
 need_tools curl unzip python3 xargs
 prog="$build/bench_web_update"
 
-make_web_update_release "$work"
-
-run=$(mktemp -d /tmp/web-update-bench-XXXXXX)
-cleanup() {
-  set +e
-  stop_server
-  rm -rf "$run"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
-start_server "$work/www" "$run"
-
-fresh() {
-  rm -rf "$run/$1" "$run/tmp-$1"
-  mkdir -p "$run/$1/Airfoils" "$run/$1/Instructions" "$run/$1/Output" "$run/$1/Resources" "$run/tmp-$1"
-}
-
-# Warm the page cache and the server.
-cat "$work/www/corvane/v910/Halden/Resources/bench"/*/* > /dev/null
+serve_web_update_release web-update-bench
 
 cpus=$(nproc)
 # The peer's address list for curl, and its list of unpackings: archive,
@@ -88,8 +69,7 @@ while [ "$i" -lt "$runs" ]; do
     t=$(echo "$line" | sed -n 's/.*total_ns=\([0-9]*\).*/\1/p')
     if [ "$wait" = 16 ]; then ours16="$ours16 $t"; else ours0="$ours0 $t"; fi
     if [ "$i" -eq 0 ] && [ "$wait" = 16 ]; then
-      diff -r "$run/ours/Resources/bench" "$work/src/Resources/bench" > /dev/null ||
-        { echo "THE UPDATED COPY DIFFERS FROM THE RELEASE" >&2; exit 1; }
+      same_as_release ours
     fi
   done
 

@@ -36,28 +36,7 @@ done
 need_built bench_web_update bench_web_update_window bench_http_serve corvane_installer
 need_tools Xvfb python3
 
-make_web_update_release "$work"
-
-run=$(mktemp -d /tmp/web-update-window-bench-XXXXXX)
-cleanup() {
-  set +e
-  stop_server
-  rm -rf "$run"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-
-start_server "$work/www" "$run"
-cat "$work/www/corvane/v910/Halden/Resources/bench"/*/* > /dev/null
-
-fresh() {
-  rm -rf "$run/$1" "$run/tmp-$1"
-  mkdir -p "$run/$1/Airfoils" "$run/$1/Instructions" "$run/$1/Output" "$run/$1/Resources" "$run/tmp-$1"
-}
-same_as_release() {
-  diff -r "$run/$1/Resources/bench" "$work/src/Resources/bench" > /dev/null ||
-    { echo "THE UPDATED COPY DIFFERS FROM THE RELEASE" >&2; exit 1; }
-}
+serve_web_update_release web-update-window-bench
 
 windows=""
 rss=""
