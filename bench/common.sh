@@ -74,6 +74,23 @@ median() {
     END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.0f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
+# The options of the web-update benchmarks: -b BUILD_DIR, -n RUNS (at
+# least 5, the default), -w WORK_DIR (where the release is made and kept).
+# Sets build, runs and work.
+web_update_bench_options() {
+  runs=5
+  work=/tmp/corvane-web-update-bench
+  while getopts b:n:w: opt; do
+    case $opt in
+      b) build=$OPTARG ;;
+      n) runs=$OPTARG ;;
+      w) work=$OPTARG ;;
+      *) echo "usage: $0 [-b BUILD_DIR] [-n RUNS] [-w WORK_DIR]" >&2; exit 2 ;;
+    esac
+  done
+  [ "$runs" -ge 5 ] || runs=5
+}
+
 # make_web_update_release WORK_DIR: the release of the web-update
 # benchmarks, made once in WORK_DIR and kept for later runs: 2,000 files of
 # 4 KiB to 1 MiB (about 300 MiB of base64 text) in 40 folders, each zipped

@@ -21,17 +21,7 @@
 set -eu
 
 . "$(dirname "$0")/common.sh"
-runs=5
-work=/tmp/corvane-web-update-bench
-while getopts b:n:w: opt; do
-  case $opt in
-    b) build=$OPTARG ;;
-    n) runs=$OPTARG ;;
-    w) work=$OPTARG ;;
-    *) echo "usage: $0 [-b BUILD_DIR] [-n RUNS] [-w WORK_DIR]" >&2; exit 2 ;;
-  esac
-done
-[ "$runs" -ge 5 ] || runs=5
+web_update_bench_options "$@"
 
 need_built bench_web_update bench_web_update_window bench_http_serve corvane_installer
 need_tools Xvfb python3
