@@ -59,6 +59,10 @@ struct file_version_struct {
   std::string sig_want;    // MD5 of this version, or "GONE"
   std::string sig_have;    // MD5 found on disk, "NONE" when absent; empty before the scan
   std::string path;        // relative path, first component is the install folder's name
+  // The local path under which the scan found the file (or the folders on
+  // its way) in another letter case; empty when the path as the table gives
+  // it needed no repair. Installing and deleting act on it (local_path_of).
+  std::string found_path;
   int disk = 0;            // disc holding the version's archive
   int is_current = 0;      // the installed file is this version
   int is_global_scenery = 0;

@@ -234,7 +234,7 @@ void MD5Final(MD5_CTX* context) {
   std::memset(context->buffer, 0, sizeof context->buffer);
 }
 
-int calc_file_md5(const std::string& path, std::string& signature) {
+int calc_file_md5(const std::string& path, std::string& signature, std::string* repaired) {
   std::string full = app_path + path;
 
   // O_NONBLOCK only matters for the open of a FIFO, which would otherwise
@@ -253,7 +253,10 @@ int calc_file_md5(const std::string& path, std::string& signature) {
   if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
     const std::string written = full;
     repair_case(full);
-    if (full != written) fd = open_path();
+    if (full != written) {
+      if (repaired) *repaired = full.substr(app_path.size());
+      fd = open_path();
+    }
   }
   if (fd < 0) return err_file_open;
 

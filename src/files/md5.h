@@ -26,6 +26,8 @@ void Transform(std::uint32_t state[4], const unsigned char block[64]);
 // The signature of a whole file as 32 lower-case hexadecimal digits. Returns 0,
 // or 20006 when the file cannot be read (missing, not a regular file,
 // unreadable, or changed size while it was read); the signature is then left
-// unchanged. The letter case of the path is repaired first on a case-sensitive
-// file system. Safe to call on several threads at once.
-int calc_file_md5(const std::string& path, std::string& signature);
+// unchanged. When the path as written does not lead to a file, its letter
+// case is repaired on a case-sensitive file system; with repaired not null,
+// a path that the repair changed is stored there (also when no file was
+// found at its end). Safe to call on several threads at once.
+int calc_file_md5(const std::string& path, std::string& signature, std::string* repaired = nullptr);

@@ -73,6 +73,8 @@ int demo_get_updates(int first_frame, wizard_screen& ws) {
   // Back again after a check that succeeded: the directory file already
   // unpacked is read again, and nothing is fetched.
   if (first_frame && stg.dir_status == 3) stg.dir_status = 1;
+  // A search that found no directory is made again.
+  if (first_frame) restart_failed_directory_search();
   ws.title = T("Check Servers");
   ws.back_screen = demo_eula;
   ws.next_screen = nullptr;

@@ -181,6 +181,9 @@ int disc_run_frame(const disc_flow& flow, wizard_screen& ws) {
       return 1;
     }
     if (flow.new_copy) register_new_corvane();
+    // A file that could not be deleted is an error of the run, which goes
+    // on; the finish screen tells of it.
+    stg.had_errors = 0;
     delete_files();
     *flow.running = 1;
     num_install_errors = 0;
@@ -275,7 +278,7 @@ int disc_stop_question(const disc_flow& flow, wizard_screen& ws) {
 
 int disc_done_frame(const disc_flow& flow, wizard_screen& ws) {
   ws.title = T(flow.done_title);
-  if (num_install_errors < 1) {
+  if (num_install_errors < 1 && !stg.had_errors) {
     ws.body = flow.success_text();
     ws.choices.push_back(T("Run Corvane Now"));
     ws.choice_funcs.push_back(dvd_do_run_sim);

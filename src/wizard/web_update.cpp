@@ -103,6 +103,8 @@ int net_get_updates(int first_frame, wizard_screen& ws) {
       stg.dir_status = 1;
       ctr = 0;
     }
+    // A search that found no directory is made again.
+    if (restart_failed_directory_search()) ctr = 0;
   }
   ws.title = T("Search for Updates");
   ws.back_screen = net_pick_dest;

@@ -326,6 +326,23 @@ TEST_F(ChecksumScan, KillWaitsForTheTasksInFlightAndDropsThePool) {
   queued = 0;
   ASSERT_EQ(run_scan(queued, fraction), 1);
   for (int i = 0; i < total; ++i) ASSERT_EQ(current_version(i).is_current, 1) << i;
+
+  // Started over while the pool of the scan before still runs, with every
+  // file handed out (the pool then takes no more tasks): that pool is
+  // stopped first, and the new scan runs whole.
+  bool restarted = false;
+  for (int attempt = 0; attempt < 20 && !restarted; ++attempt) {
+    for (int i = 0; i < total; ++i) current_version(i).sig_have = "before";
+    queued = 0;
+    int done = 0;
+    while (queued < total && !done) done = checksum_directory(queued, fraction);
+    if (done || !checksum_workers) continue;  // that scan was over at once: try again
+    queued = 0;
+    ASSERT_EQ(run_scan(queued, fraction), 1);
+    restarted = true;
+  }
+  ASSERT_TRUE(restarted);
+  for (int i = 0; i < total; ++i) ASSERT_EQ(current_version(i).sig_have, kMd5Abc) << i;
 }
 
 TEST_F(ChecksumScan, TasksTakeTenFilesOrMoreSmallOnesUpToAFewMegabytes) {
