@@ -312,7 +312,8 @@ void UTIL_scan_dvd() {
     int err = check_single_entry(archive, "directory.txt");
     unpack_check cap;
     cap.max_bytes = kDirectoryMaxBytes;
-    if (err == 0) err = zip_to_file(archive, temp_path, nullptr, 0, &cap);
+    std::string name = "directory.txt";  // whatever the letter case of the entry
+    if (err == 0) err = zip_to_file(archive, temp_path, &name, 1, &cap);
     if (err != 0) {
       __MACIBM_alert(0, UTL_translate_string("DVD scan: The installer cannot extract a file."),
                      UTL_translate_string("Error: ") + error_str(err),

@@ -284,7 +284,8 @@ void UTL_download_directory() {
     int err = check_single_entry(archive, "directory.txt");
     unpack_check cap;
     cap.max_bytes = kDirectoryMaxBytes;
-    if (err == 0) err = zip_to_file(archive, temp_path, nullptr, 0, &cap);
+    std::string name = "directory.txt";  // whatever the letter case of the entry
+    if (err == 0) err = zip_to_file(archive, temp_path, &name, 1, &cap);
     delete_file(archive);
     if (err == 0) {
       directory_failures = 0;

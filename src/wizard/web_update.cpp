@@ -144,7 +144,8 @@ int net_check_disk(int first_frame, wizard_screen& ws) {
   ws.back_screen = net_get_updates;
   ws.next_screen = net_run_patch;
   ws.show_servers = 1;
-  if (stg.kb_to_install == 0.0f) {
+  // Files to remove are work too, even when nothing is to be installed.
+  if (stg.kb_to_install == 0.0f && stg.files_to_delete == 0) {
     ws.next_screen = net_done;
     return 1;
   }
@@ -169,8 +170,9 @@ int net_done(int /*first_frame*/, wizard_screen& ws) {
   ws.back_screen = nullptr;
   ws.next_screen = wizard_quit;
   ws.title = T("Finshed Web Update");
-  if (stg.kb_to_install == 0.0f || !stg.had_errors) {
-    ws.body = stg.kb_to_install == 0.0f
+  const bool nothing_to_do = stg.kb_to_install == 0.0f && stg.files_to_delete == 0;
+  if (nothing_to_do || !stg.had_errors) {
+    ws.body = nothing_to_do
                   ? T("This copy of Corvane (") + dest_dir_path + T(") is already up to date.")
                   : T("I have finished updating ") + dest_dir_path + ".";
     ws.choices.push_back(T("Fly Corvane Now"));
