@@ -106,6 +106,7 @@ const std::string kRealistic =
     "DIR Halden/Resources/\n"
     "FILE 2 0 0 12 40 GONE old.txt\n"
     "  FILE\t3 6  7 8 9 " + kSig + "\tdefault data/earth nav.dat \r\n"
+    "FILE 6 0 0 -3 -9 " + kSig + " \n"
     "\r\n"
     "DISK 2 (scenery)\n"
     "DIR Halden/Custom Scenery/Global Scenery/-global terrain-/+40-080/\n"
