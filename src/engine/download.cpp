@@ -37,9 +37,9 @@ int stream_server[kStreams] = {};
 // The run is over before its end: an archive could not be unpacked, or
 // files could not be written here. No stream is stepped any more, and
 // grab_files reports the end of the run; failures found after it are only
-// logged. Other errors of the run (a
-// file that could not be deleted, one that no server delivered) are
-// counted in stg.had_errors, and the run goes on with the other files.
+// logged. Other errors of the run (a file that could not be deleted, one
+// that no server delivered) are counted in stg.had_errors, and the run
+// goes on with the other files.
 bool run_stopped = false;
 
 // Failed downloads of each file in this run: a file that every server has

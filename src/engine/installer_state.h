@@ -27,7 +27,7 @@ struct stg_struct {
   int log_actions;     // log a line about each file downloaded, unpacked or deleted
   int format_too_new;  // 2 once the newer-format notice was shown
   int download_failed; // a download failed and another server is being tried
-  int had_errors;      // unpacking or installing a file failed during this run
+  int had_errors;      // a file could not be installed, unpacked or deleted during this run
   int num_servers;     // update servers read from the server list; -1 before
   int server_index;    // chosen update server
   int tile_want[kTileCols][kTileRows];   // tiles chosen by the user, [lon_col][lat_row]
