@@ -172,6 +172,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   const sample::Folders folders(root);
+  std::printf("Sample folder:  %s\n", root.c_str());
+  std::fflush(stdout);
   std::string error;
   if (!sample::build(folders, &error)) {
     std::fprintf(stderr, "%s: cannot build the sample: %s\n", argv[0], error.c_str());
@@ -191,7 +193,6 @@ int main(int argc, char** argv) {
     }
     const std::vector<std::string> args = installer_args(installer, mode, folders, server.port());
     const std::vector<std::string> env = installer_env(mode, folders);
-    std::printf("Sample folder:  %s\n", root.c_str());
     std::printf("Release:        %s, %zu files, %.1f MB, served on 127.0.0.1:%d through the installer's proxy settings\n",
                 sample::kInstallName, sample::file_count(), static_cast<double>(sample::byte_count()) / 1e6,
                 server.port());
@@ -202,8 +203,8 @@ int main(int argc, char** argv) {
     if (mode == Mode::disc) command += " CORVANE_DISC=" + shell_word(folders.drive);
     for (const std::string& a : args) command += " " + shell_word(a);
     std::printf("Starting:       %s\n", command.c_str());
-    if (mode == Mode::disc && isatty(0))
-      std::printf("When the installer asks for another disc, press Enter here to change discs.\n");
+    if (mode == Mode::disc)
+      std::printf("When the installer asks for the other disc, press Enter here to change discs.\n");
     std::fflush(stdout);
 
     const pid_t pid = start(args, env);
@@ -211,7 +212,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s: cannot start %s: %s\n", argv[0], installer.c_str(), std::strerror(errno));
       return 1;
     }
-    if (mode == Mode::disc && isatty(0)) std::thread(change_discs_on_enter, folders).detach();
+    if (mode == Mode::disc) std::thread(change_discs_on_enter, folders).detach();
 
     bool installer_ended = false;
     double kill_at = 0;
