@@ -179,9 +179,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: cannot build the sample: %s\n", argv[0], error.c_str());
     return 1;
   }
-  timespec no_wait{0, 0};
-  const int early = sigtimedwait(&watched, nullptr, &no_wait);
-  if (early > 0 && early != SIGCHLD) return 128 + early;
+  // Interrupted while the sample was being built.
+  for (timespec no_wait{0, 0};;) {
+    const int early = sigtimedwait(&watched, nullptr, &no_wait);
+    if (early <= 0) break;
+    if (early != SIGCHLD) return 128 + early;
+  }
 
   int code = 1;
   int stop_signal = 0;
