@@ -341,7 +341,11 @@ int tman_class::load_texture_ogl(tex_load_vars* v, int io_result) {
 
   if (io_result == 0) {
     // The record shows the blank fallback, or nothing at all when the
-    // fallback itself is not loaded.
+    // fallback itself is not loaded. It takes the name it was loaded under,
+    // which the name table now gives it, so that freeing the record takes
+    // that name out of the table: a name left there would lead a later load
+    // to a free record without counting it.
+    R.name = v->name;
     const bool have_blank = static_cast<int>(ref_dat.size()) > t_blank_gray &&
                             ref_dat[t_blank_gray].load_state == tex_state_loaded &&
                             ref_dat[t_blank_gray].format != 0;

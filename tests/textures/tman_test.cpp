@@ -145,9 +145,27 @@ TEST_F(TmanTest, NamesAreCountedAndSharedWithManualRefs) {
   // Loading the manual ref under another name drops the old name.
   EXPECT_EQ(manual(600, "other.png"), 0);
   EXPECT_EQ(t.total_texes(), 2);
-  EXPECT_EQ(t.ref_dat[600].name, "panel.png");  // a missing image keeps the old name
+  EXPECT_EQ(t.ref_dat[600].name, "other.png");  // missing, it is named after what it stands for
   EXPECT_EQ(dyn("other.png"), 600);
   EXPECT_NE(dyn("panel.png"), 600);
+  // Freed, a record takes its name out of the table: the name's next load
+  // takes a record of its own and counts it, and the counts stay right.
+  t.unload_texture(600);
+  EXPECT_EQ(t.total_texes(), 2);
+  const int again = dyn("other.png");
+  EXPECT_NE(again, 600);
+  EXPECT_EQ(t.total_texes(), 3);
+  // The same for a dynamic record (1135, which a manual load may name too)
+  // that is released and purged.
+  tman_class u;
+  ASSERT_EQ(u.load_texture(tex_fail_quiet, 0, tex_rgba, tex_load_now, "first.png"), kFirstDynamicRef);
+  u.load_texture(tex_fail_quiet, kFirstDynamicRef, tex_rgba, tex_load_now, "renamed.png");
+  u.release_texture(kFirstDynamicRef);
+  u.purge_unused_texes();
+  EXPECT_EQ(u.total_texes(), 0);
+  EXPECT_EQ(u.load_texture(tex_fail_quiet, 0, tex_rgba, tex_load_now, "renamed.png"), kFirstDynamicRef);
+  EXPECT_EQ(u.total_texes(), 1);
+  EXPECT_EQ(u.ref_dat[kFirstDynamicRef].ref_count, 1);
 
   EXPECT_EQ(t.load_texture(tex_fail_quiet, kFirstDynamicRef, tex_rgba, tex_load_now, "top"), 0);
   EXPECT_EQ(t.load_texture(tex_fail_quiet, 700, tex_rgba, static_cast<tex_load_time>(101), "later"), 0);
