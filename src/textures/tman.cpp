@@ -67,9 +67,17 @@ void tman_class::check_ref(int ref, const std::string& name_hint) {
   fatal("missing non-scenery texture - how?", "", fmt("ref=%6.0f", ref), name_hint, __LINE__);
 }
 
-void tman_class::unhash(const std::string& name, int ref) {
-  auto it = tex_hash_.find(name);
-  if (it != tex_hash_.end() && it->second == ref) tex_hash_.erase(it);
+// Takes every name that leads to the record out of the name table. A record
+// whose new image was missing keeps its old name while the table gives it
+// the new one, so looking up its own name alone would leave the new name
+// behind, leading a later load to a free record without counting it.
+void tman_class::unhash(int ref) {
+  for (auto it = tex_hash_.begin(); it != tex_hash_.end();) {
+    if (it->second == ref)
+      it = tex_hash_.erase(it);
+    else
+      ++it;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -190,7 +198,7 @@ int tman_class::load_texture(tex_fail_mode fail, int manual_ref, int filter, tex
   ref_dat_struct& rec = ref_dat[number];
 
   // A name keeps the ref it already has: the four built-in images share one.
-  unhash(rec.name, number);
+  unhash(number);
   tex_hash_.emplace(name, number);
 
   if (rec.format == 0) {
@@ -696,7 +704,7 @@ void tman_class::unload_texture_internal(int ref, int /*from_purge*/) {
   }
   if (rec.load_state == tex_state_loaded && rec.vram != 0) loaded_count -= 1;
   if (rec.format != 0) total_count -= 1;
-  unhash(rec.name, ref);
+  unhash(ref);
   rec = ref_dat_struct();
 }
 
