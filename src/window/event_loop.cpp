@@ -237,8 +237,8 @@ void MACIBM_event_proc() {
     const int n = std::min(static_cast<int>(menu.size()), kPopupSlot);
     for (int i = 0; i < n; ++i) {
       const menu_struct& m = menu[static_cast<std::size_t>(i)];
-      if (m.parent == -1 && i != mnw.open_menu && m.l <= mnw.mouse_x && mnw.mouse_x <= m.r && m.b <= mnw.mouse_y &&
-          mnw.mouse_y <= m.t)
+      if (menu_is_bar_title(m) && i != mnw.open_menu && m.l <= mnw.mouse_x && mnw.mouse_x <= m.r &&
+          m.b <= mnw.mouse_y && mnw.mouse_y <= m.t)
         MACIBM_handleclick(0);
     }
   }
