@@ -187,6 +187,7 @@ void MACIBM_event_proc() {
   return_hit = escape_hit = delete_hit = 0;
   mnw.click = 0;
   mnw.key_down = 0;
+  keys.key_recorded = 0;
   mnw.release = release_pending;
   release_pending = 0;
 
