@@ -57,6 +57,9 @@ screen_text copy_question(int rows) {
   return at(kPickQuestionX, pick_row_y(rows), "Is the copy of Corvane 9 you're looking for missing from this list?",
             kPickTextWrap, 0, kListColour);
 }
+screen_text install_name(const std::string& text) {
+  return at(kInstallNameX, kInstallNameY, text, 9999.0f, 0, kListColour);
+}
 screen_text licence_sentence(const std::string& text) {
   return at(kLicenceTextX, kLicenceY, text, kLicenceTextWrap, 0, kListColour);
 }

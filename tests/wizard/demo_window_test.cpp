@@ -27,10 +27,12 @@ namespace view = wizard_view;
 
 namespace {
 
-constexpr const char* kInstallName = "v910";
+// The release's name; with an underscore, which the name field must show
+// whole.
+const std::string kInstallName = "v9_10";
 const std::vector<std::string> kSteps = {"Welcome",          "License", "Check Servers",
                                          "Pick Destination", "Install", "Finish"};
-const std::string kServerPath = "/corvane/v910/";
+const std::string kServerPath = "/corvane/" + kInstallName + "/";
 
 // The demo: 606 KB of files for Linux (the stub simulator among them), a
 // file for another system and one that the release removed.
@@ -132,10 +134,11 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
 
   // The picker: the home folder (also the desktop) and the release's name.
   const screen_text picker = view::title("Pick Install Destination.");
-  const screen_text defaults = view::body(will_create("v910 Demo"));
+  const screen_text defaults = view::body(will_create(kInstallName + " Demo"));
   const screen_text space_line = view::disk_line(2, "Disk space needed to install: 606 KB.");
   ASSERT_TRUE(sees({picker, defaults, space_line,
-                    view::disk_line(4, "You have enough free disk space to install the Corvane9  demo at this location.")}));
+                    view::disk_line(4, "You have enough free disk space to install the Corvane9  demo at this location."),
+                    view::install_name(kInstallName + " Demo")}));
   sees_steps(kSteps, 3);
   // Back to the licence and on again: still accepted, and the directory is
   // read again without a fetch.
