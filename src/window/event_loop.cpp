@@ -37,7 +37,21 @@ std::chrono::steady_clock::time_point last_wait_end;
 // next pass, so that the pass of a quick click still sees the button down.
 int release_pending = 0;
 
+// The window manager asked to close the window; taken by the wizard.
+int close_requested = 0;
+
 Display* dpy() { return static_cast<Display*>(mnw.display); }
+
+// A WM_DELETE_WINDOW message of the window-manager protocols: the user
+// closed the window from its frame. Such messages are rare, so the atoms
+// are looked up when one comes.
+bool is_close_request(const XClientMessageEvent& m) {
+  if (m.format != 32) return false;
+  const Atom protocols = XInternAtom(m.display, "WM_PROTOCOLS", True);
+  const Atom delete_window = XInternAtom(m.display, "WM_DELETE_WINDOW", True);
+  return protocols != 0 && m.message_type == protocols && delete_window != 0 &&
+         static_cast<Atom>(m.data.l[0]) == delete_window;
+}
 
 Bool LIN_handlewin(Display*, XEvent*, XPointer) { return True; }
 
@@ -108,6 +122,12 @@ void report_texture_failures() {
 
 }  // namespace
 
+int MACIBM_take_close_request() {
+  const int r = close_requested;
+  close_requested = 0;
+  return r;
+}
+
 int has_optionkey() { return linkey_optn; }
 int has_shiftkey() { return linkey_shft; }
 int has_capslock() { return 0; }
@@ -163,6 +183,16 @@ int LIN_handleevt(XEvent* ev) {
       break;
     case DestroyNotify:
       MACIBM_startwind(0, 0);
+      break;
+    case ClientMessage:
+      if (!is_close_request(ev->xclient)) break;
+      // While a box is up it is answered first; the close is not kept.
+      if (mnw.modal) {
+        xer << "A close request from the window manager came while a box was open; it is not kept.\n";
+        break;
+      }
+      xer << "The window manager asked to close the window.\n";
+      close_requested = 1;
       break;
     case CreateNotify:
     case ConfigureNotify:
