@@ -55,7 +55,7 @@ void new_folder_frame(const new_folder_kind& kind, new_folder_choice& p, wizard_
     }
   }
   if (BTN_enterstring(kInstallNameX, kInstallNameY, &p.install_folder, kInstallNameMax, T("Install Name:"),
-                      kInstallNameW, 0))
+                      kInstallNameW, 0, field_chars::path))
     p.table_stale = 1;
 
   // A name that is empty, or that would lead into the parent itself or

@@ -8,6 +8,8 @@
 
 void WizardWindowTest::SetUp() { ASSERT_TRUE(x.ok() && work.ok() && home.ok()); }
 
+void WizardWindowTest::TearDown() { set_window_area(0, 0, 0, 0); }
+
 std::unique_ptr<InstallerRun> WizardWindowTest::start_program(std::vector<std::string> args,
                                                               std::vector<std::string> env) {
   InstallerRun::Options o;
@@ -46,6 +48,20 @@ void WizardWindowTest::sees_steps(const std::vector<std::string>& steps, int cur
 }
 
 void WizardWindowTest::click(click_point p) { wizard_view::click(x.display(), p); }
+
+bool WizardWindowTest::window_framed_by(WindowManager& wm) {
+  const unsigned long w = wm.framed_window("Halden", kProgramTimeoutMs);
+  if (!w) return false;
+  const window_geometry g = geometry_of(x.display(), w);
+  set_window_area(g.x, g.y, g.width, g.height);
+  return true;
+}
+
+void WizardWindowTest::close_by_window_manager() {
+  key_down(x.display(), "Alt_L");
+  key_tap(x.display(), "F4");
+  key_up(x.display(), "Alt_L");
+}
 
 void WizardWindowTest::retype_name(const std::string& name) {
   click(clicks::install_name_field);
