@@ -14,6 +14,7 @@
 
 #include "support/click_table.h"
 #include "support/installer_run.h"
+#include "support/log_capture.h"
 #include "support/release_builder.h"
 #include "support/screen_text.h"
 #include "support/temp_dir.h"
@@ -249,9 +250,19 @@ TEST_F(DiscWindow, InstallsANewCopyFromTwoDiscs) {
 
   // Back on the welcome, the new copy makes it the hub.
   click(clicks::back);
-  ASSERT_TRUE(sees({view::body("You already have Corvane 9 installed on this computer.  What would you like to do?"),
-                    view::choice(0, "Run Corvane Now"), view::choice(1, "Add Or Remove Scenery"),
+  const screen_text hub =
+      view::body("You already have Corvane 9 installed on this computer.  What would you like to do?");
+  ASSERT_TRUE(sees({hub, view::choice(0, "Run Corvane Now"), view::choice(1, "Add Or Remove Scenery"),
                     view::choice(2, "Repair Corvane"), view::choice(3, "Install A Second Copy of Corvane")}));
+
+  // Run the one copy, which has no simulator: the start fails once, and
+  // Back leads to the hub, not into the same start again.
+  click(clicks::choice(0));
+  ASSERT_TRUE(sees({view::alert_line(0, "I could not start Corvane."), view::alert_line(1, copy + "Corvane-i686")}));
+  click(clicks::alert_ok());
+  click(clicks::back);
+  ASSERT_TRUE(sees({hub}));
+  EXPECT_EQ(occurrences(run->log(), "Launching: "), 1) << run->log();
   click(clicks::quit);
   EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
 }
