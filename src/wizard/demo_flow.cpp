@@ -111,7 +111,7 @@ int demo_pick_dest(int first_frame, wizard_screen& ws) {
       // The transfers stop and the unpackings in hand finish before the
       // folder goes, so that nothing of the run lands in it afterwards.
       next.reset_all_streams();
-      delete_cancelled_install(made_folder, dest_dir_path, answer);
+      delete_cancelled_install(made_folder, dest_dir_path);
       demo_install_is_running = 0;
     }
     next.reset_all_streams();

@@ -4,6 +4,7 @@
 
 #include "engine/checksum.h"
 #include "engine/install_filter.h"
+#include "engine/installed_copies.h"
 #include "engine/installer_state.h"
 #include "files/io_utils.h"
 #include "files/tree_ops.h"
@@ -91,10 +92,12 @@ std::string folder_to_be_made(const std::string& dest) {
   return !dest.empty() && !dir_exists(dest) ? dest : std::string();
 }
 
-void delete_cancelled_install(std::string& made, const std::string& dest, int answer) {
-  if (answer == 1 && !made.empty() && made == dest) {
+void delete_cancelled_install(std::string& made, const std::string& dest) {
+  if (!made.empty() && made == dest) {
     const int err = recursive_delete_folder(dest);
     if (err != 0) xer << "Could not delete all of " << dest << ": " << error_str(err) << "\n";
+    // A copy that is gone is no installed copy.
+    if (!dir_exists(dest)) forget_corvane(dest);
   }
   made.clear();
 }

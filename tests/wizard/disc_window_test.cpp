@@ -386,8 +386,9 @@ TEST_F(DiscWindow, RepairsACopyChangesItsSceneryAndRunsIt) {
 // A disc with a damaged archive and a missing one: each failed file brings
 // the error question, answered "Continue", "Cancel" or closed with Return;
 // going back from the disc switch brings the stop question, answered
-// "Continue", "Cancel" or closed with Return. Only "Cancel" of a run that
-// made the folder deletes it; the copy is finished with the errors told.
+// "Continue", "Cancel" or closed with Return. Every answer but "Continue"
+// deletes the folder of a run that made it, and takes it off the list of
+// installed copies; the copy is finished with the errors told.
 TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
   builder.add("Airfoils/wing.dat", "wing section", 0, 0);
   builder.add("Resources/broken1.txt", "damaged on the disc", 0, 0);
@@ -458,18 +459,22 @@ TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
   ASSERT_TRUE(sees({scenery}));
   EXPECT_FALSE(exists_at_all(copy)) << "the partial copy is deleted";
 
-  // Second run: at the switch, Back and a question closed with Return stop
-  // the run and keep its files.
+  // Second run: at the switch, Back and the question closed with Return
+  // cancel it as "Cancel" does: the folder goes, and its line in the list.
+  const std::string list = home / ".corvane/corvane_install.txt";
   click(clicks::next);
   both_continued();
+  EXPECT_EQ(read_file(list), copy + "\n");
   click(clicks::back);
   stop_question_shown();
   key_tap(x.display(), "Return");
   ASSERT_TRUE(sees({scenery}));
-  EXPECT_EQ(read_file(copy + "Airfoils/wing.dat"), "wing section");
+  EXPECT_FALSE(exists_at_all(copy));
+  EXPECT_EQ(read_file(list), "");
 
-  // Third run, into the folder that was there before it: "Cancel" on the
+  // Third run, into a folder that the user made meanwhile: "Cancel" on the
   // error question, then on the stop question, stops it; the folder stays.
+  ASSERT_TRUE(write_file(copy + "note.txt", "the user's"));
   click(clicks::next);
   failure_shown(nullptr);
   click(clicks::question_first());
@@ -477,6 +482,7 @@ TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
   click(clicks::question_first());
   ASSERT_TRUE(sees({scenery}));
   EXPECT_EQ(read_file(copy + "Airfoils/wing.dat"), "wing section");
+  EXPECT_EQ(read_file(copy + "note.txt"), "the user's");
 
   // Last run, to the end: the finish tells of the errors.
   click(clicks::next);
