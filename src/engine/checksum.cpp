@@ -1,6 +1,7 @@
 #include "engine/checksum.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 
 #include "engine/install_filter.h"
@@ -14,6 +15,10 @@
 UTL_worker_threads* checksum_workers = nullptr;
 
 namespace {
+
+// Set while a scan is stopped: the tasks in flight give up their files at
+// once, since nothing reads what a stopped scan found.
+std::atomic<bool> scan_stopping{false};
 
 constexpr int kTasksPerThread = 4;
 
@@ -60,12 +65,12 @@ double seconds_now() { return static_cast<double>(xtim_class::microsecs()) * 0.0
 void checksum_task::do_it() {
   // Tasks cover disjoint runs and write only the current versions of their
   // own files; the main thread reads them after the task has come back.
-  for (int i = first_file; i < end_file; ++i) {
+  for (int i = first_file; i < end_file && !scan_stopping.load(std::memory_order_relaxed); ++i) {
     const int last = static_cast<int>(sim_info[static_cast<std::size_t>(i)].versions.size()) - 1;
     if (!want_this_f(i, last)) continue;
     file_version_struct& version = current_version(i);
     version.sig_have = kSigNone;
-    calc_file_md5(local_path(version.path), version.sig_have);
+    calc_file_md5(local_path(version.path), version.sig_have, &scan_stopping);
     version.is_current = version.sig_have == version.sig_want ? 1 : 0;
   }
 }
@@ -124,7 +129,9 @@ int checksum_directory(int& queued, float& fraction) {
 
 void checksum_directory_kill() {
   if (!checksum_workers) return;
+  scan_stopping = true;
   while (UTL_work_task* done = checksum_workers->wait_retired_tasks()) delete done;
   delete checksum_workers;
   checksum_workers = nullptr;
+  scan_stopping = false;
 }

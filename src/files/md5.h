@@ -1,6 +1,7 @@
 // MD5 message digests (RFC 1321) of memory and of files.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -27,5 +28,8 @@ void Transform(std::uint32_t state[4], const unsigned char block[64]);
 // or 20006 when the file cannot be read (missing, not a regular file,
 // unreadable, or changed size while it was read); the signature is then left
 // unchanged. The letter case of the path is repaired first on a case-sensitive
-// file system. Safe to call on several threads at once.
-int calc_file_md5(const std::string& path, std::string& signature);
+// file system. Safe to call on several threads at once. With stop, the
+// reading gives up with ECANCELED as soon as *stop is true (looked at
+// before each piece of the file), so that a large file holds up no one
+// who ends the work.
+int calc_file_md5(const std::string& path, std::string& signature, const std::atomic<bool>* stop = nullptr);
