@@ -296,8 +296,26 @@ TEST_F(DiscWindow, InstallsANewCopyFromTwoDiscs) {
   click(clicks::back);
   ASSERT_TRUE(sees({hub}));
   EXPECT_EQ(occurrences(run->log(), "Launching: "), 1) << run->log();
+
+  // A second copy, into a folder that something else fills with a file of
+  // a quarter terabyte (sparse) before the scenery choice: the choice
+  // scans it frame by frame, showing how far it is, and Quit answers.
+  click(clicks::choice(3));
+  retype_name("Big");
+  const std::string big = parent + "Games/Big/";
+  ASSERT_TRUE(sees({view::body("I will create the folder 'Big' in the directory '" + parent + "Games/'.")}));
+  click(clicks::next);
+  ASSERT_TRUE(sees({licence_title}));
+  ASSERT_TRUE(write_file(big + "Resources/a.txt", ""));
+  ASSERT_EQ(truncate((big + "Resources/a.txt").c_str(), 256LL << 30), 0);
+  click(clicks::licence_box);
+  click(clicks::next);
+  ASSERT_TRUE(sees({view::title("Select Scenery"),
+                    view::body("I am scanning " + big + " to see what files need updating."),
+                    view::caption("Scanning ", false)}));
   click(clicks::quit);
   EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
+  EXPECT_EQ(occurrences(run->log(), " End of MD5 at "), 0) << "Quit while it scanned";
 }
 
 // An installed copy with a damaged and a missing file on the first disc and
