@@ -1,7 +1,8 @@
 // The disc flows as a user clicks through them: the installer program on a
 // private X server, a set of two install discs built by the fixtures with
-// one "drive" folder (CORVANE_DISC) into which the test puts the disc the
-// program asks for, input through XTEST, the screens read off the screen.
+// one "drive" folder (CORVANE_DISC, or mounted where the program searches
+// for it) into which the test puts the disc the program asks for, input
+// through XTEST, the screens read off the screen.
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -147,7 +148,9 @@ class DiscWindow : public WizardWindowTest {
 // licence, the scenery chosen on the map by clicks, a drag and the two
 // buttons, the install over both discs with the switch and a stop question
 // answered "Continue"; the copy holds exactly the chosen files and is
-// listed, and the welcome then offers the hub.
+// listed, and the welcome then offers the hub. Its run fails (no
+// simulator) and Back returns to the hub; a second copy's scenery choice
+// scans a huge file frame by frame and Quit ends it.
 TEST_F(DiscWindow, InstallsANewCopyFromTwoDiscs) {
   publish_release();
   insert(0);
@@ -301,6 +304,7 @@ TEST_F(DiscWindow, InstallsANewCopyFromTwoDiscs) {
   // a quarter terabyte (sparse) before the scenery choice: the choice
   // scans it frame by frame, showing how far it is, and Quit answers.
   click(clicks::choice(3));
+  ASSERT_TRUE(sees({view::title("Pick Install Destination.")}));
   retype_name("Big");
   const std::string big = parent + "Games/Big/";
   ASSERT_TRUE(sees({view::body("I will create the folder 'Big' in the directory '" + parent + "Games/'.")}));
@@ -439,7 +443,9 @@ TEST_F(DiscWindow, RepairsACopyChangesItsSceneryAndRunsIt) {
 // going back from the disc switch brings the stop question, answered
 // "Continue", "Cancel" or closed with Return. Every answer but "Continue"
 // deletes the folder of a run that made it, and takes it off the list of
-// installed copies; the copy is finished with the errors told.
+// installed copies; the copy is finished with the errors told. The discs
+// are found by searching the mount table, also at once after a search
+// that found none.
 TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
   builder.add("Airfoils/wing.dat", "wing section", 0, 0);
   builder.add("Resources/broken1.txt", "damaged on the disc", 0, 0);
