@@ -1,6 +1,7 @@
 #include "engine/checksum.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 
 #include "engine/install_filter.h"
@@ -14,6 +15,10 @@
 UTL_worker_threads* checksum_workers = nullptr;
 
 namespace {
+
+// Set while a scan is stopped: the tasks in flight give up their files at
+// once, since nothing reads what a stopped scan found.
+std::atomic<bool> scan_stopping{false};
 
 constexpr int kTasksPerThread = 4;
 
@@ -63,7 +68,7 @@ int handed_out = 0;
 void checksum_task::do_it() {
   // Tasks cover disjoint runs and write only the current versions of their
   // own files; the main thread reads them after the task has come back.
-  for (int i = first_file; i < end_file; ++i) {
+  for (int i = first_file; i < end_file && !scan_stopping.load(std::memory_order_relaxed); ++i) {
     const int last = static_cast<int>(sim_info[static_cast<std::size_t>(i)].versions.size()) - 1;
     if (!want_this_f(i, last)) continue;
     file_version_struct& version = current_version(i);
@@ -71,7 +76,7 @@ void checksum_task::do_it() {
     // A file stored in another letter case is found, and remembered where
     // it is, so that installing and deleting act on that same file.
     version.found_path.clear();
-    calc_file_md5(local_path(version.path), version.sig_have, &version.found_path);
+    calc_file_md5(local_path(version.path), version.sig_have, &version.found_path, &scan_stopping);
     version.is_current = version.sig_have == version.sig_want ? 1 : 0;
   }
 }
@@ -138,7 +143,9 @@ int checksum_directory(int& queued, float& fraction) {
 
 void checksum_directory_kill() {
   if (!checksum_workers) return;
+  scan_stopping = true;
   while (UTL_work_task* done = checksum_workers->wait_retired_tasks()) delete done;
   delete checksum_workers;
   checksum_workers = nullptr;
+  scan_stopping = false;
 }

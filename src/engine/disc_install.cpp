@@ -286,6 +286,8 @@ std::string find_disc_folder(const std::string& table_path, const std::string& f
   return found;
 }
 
+void disc_search_now() { disc_search_at = 0.0f; }
+
 void UTIL_scan_dvd() {
   if (dvd_path.empty()) dvd_path = find_disc_folder();
   if (dvd_path.empty()) return;
@@ -334,7 +336,12 @@ int UTIL_switch_disk(int eject) {
 }
 
 bool UTIL_verify_disk() {
-  if (dvd_path.empty()) dvd_path = find_disc_folder();
+  if (dvd_path.empty()) {
+    // Next on the switch screen: a disc put in just after a search that
+    // found none is looked for now, not a second later.
+    disc_search_now();
+    dvd_path = find_disc_folder();
+  }
   const file_version_struct* v = version_of(want_file_disk);
   if (dvd_path.empty() || !v) return false;
   if (!file_exists(dvd_path + install_name + "/" + v->path + suffix_for_file(want_file_disk))) return false;

@@ -42,8 +42,8 @@ const new_folder_kind kPicker = {
 new_folder_choice choice;
 
 // Asks whether to cancel the running install: 1 when the user goes on with
-// it; otherwise the install is stopped and, on the cancel button, the folder
-// its set-up made is deleted, and 0.
+// it; otherwise (Cancel, or the question closed) the install is stopped, the
+// folder its set-up made is deleted, and 0.
 int cancel_question() {
   const int answer = abort_alert(
       T("Are you sure you want to cancel the installation?  This will delete the partially installed copy of the "
@@ -54,7 +54,7 @@ int cancel_question() {
   // The transfers stop and the unpackings in hand finish before the
   // folder goes, so that nothing of the run lands in it afterwards.
   next.reset_all_streams();
-  delete_cancelled_install(made_folder, dest_dir_path, answer);
+  delete_cancelled_install(made_folder, dest_dir_path);
   demo_install_is_running = 0;
   return 0;
 }

@@ -295,9 +295,9 @@ int disc_stop_question(const disc_flow& flow, wizard_screen& ws) {
   }
   install_files_kill();
   *flow.running = 0;
-  // Only the explicit first button deletes, and only the folder this run
-  // made; a question closed another way leaves the files where they are.
-  delete_cancelled_install(new_install_folder, dest_dir_path, flow.new_copy ? answer : 0);
+  // Any answer but "Continue" cancels a new install, and its partial copy
+  // goes: but only the folder this run made.
+  if (flow.new_copy) delete_cancelled_install(new_install_folder, dest_dir_path);
   return 0;
 }
 

@@ -24,6 +24,10 @@ float totl_inst_rat = 0.0f;
 // The directory archive's download: the slot of the directory fetch.
 constexpr int kDirectorySlot = 1;
 
+// The scan found no file to get and none to delete: the copy is up to
+// date.
+bool nothing_to_update() { return stg.files_to_get == 0 && stg.files_to_delete == 0; }
+
 }  // namespace
 
 float directory_share(bool transfer, int64_t written, int64_t length, std::string* percent) {
@@ -144,8 +148,9 @@ int net_check_disk(int first_frame, wizard_screen& ws) {
   ws.back_screen = net_get_updates;
   ws.next_screen = net_run_patch;
   ws.show_servers = 1;
-  // Files to remove are work too, even when nothing is to be installed.
-  if (stg.kb_to_install == 0.0f && stg.files_to_delete == 0) {
+  // Files that only go, or whose new version is empty, need no room but
+  // still make an update.
+  if (nothing_to_update()) {
     ws.next_screen = net_done;
     return 1;
   }
@@ -170,9 +175,8 @@ int net_done(int /*first_frame*/, wizard_screen& ws) {
   ws.back_screen = nullptr;
   ws.next_screen = wizard_quit;
   ws.title = T("Finshed Web Update");
-  const bool nothing_to_do = stg.kb_to_install == 0.0f && stg.files_to_delete == 0;
-  if (nothing_to_do || !stg.had_errors) {
-    ws.body = nothing_to_do
+  if (nothing_to_update() || !stg.had_errors) {
+    ws.body = nothing_to_update()
                   ? T("This copy of Corvane (") + dest_dir_path + T(") is already up to date.")
                   : T("I have finished updating ") + dest_dir_path + ".";
     ws.choices.push_back(T("Fly Corvane Now"));

@@ -15,6 +15,7 @@
 #include "ui/frames.h"
 #include "ui/widgets.h"
 #include "window/mnw.h"
+#include "wizard/folder_scan.h"
 #include "wizard/layout.h"
 #include "wizard/sub_wins.h"
 #include "wizard/web_update.h"
@@ -182,4 +183,5 @@ void APP_update() {
 
   // The screen's own advance comes last and wins over a click of this frame.
   if (r && ws.next_screen) g_wizard = ws.next_screen;
+  if (g_wizard != current) folder_scan_leave(current);
 }

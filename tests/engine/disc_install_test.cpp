@@ -868,6 +868,13 @@ TEST(DiscMountTable, WithoutADiscTheTableIsSearchedAtMostOnceASecond) {
   disc.clear();
   EXPECT_EQ(find_disc_folder(table, table), "");
 
+  // A search asked for now is made at once.
+  ASSERT_TRUE(write_file(table, with_disc));
+  disc_search_now();
+  EXPECT_EQ(find_disc_folder(table, table), mnt + "/");
+  ASSERT_TRUE(write_file(table, no_disc));
+  EXPECT_EQ(find_disc_folder(table, table), "");
+
   // A frame timer started afresh holds the search off no longer than the pause.
   ASSERT_TRUE(write_file(table, with_disc));
   xtim.elapsed = saved_elapsed;

@@ -11,8 +11,9 @@ void WizardWindowTest::SetUp() { ASSERT_TRUE(x.ok() && work.ok() && home.ok()); 
 void WizardWindowTest::TearDown() { set_window_area(0, 0, 0, 0); }
 
 std::unique_ptr<InstallerRun> WizardWindowTest::start_program(std::vector<std::string> args,
-                                                              std::vector<std::string> env) {
+                                                              std::vector<std::string> env, bool (*before_exec)()) {
   InstallerRun::Options o;
+  o.before_exec = before_exec;
   o.args = std::move(args);
   o.env = {"HOME=" + home.path()};
   o.env.insert(o.env.end(), env.begin(), env.end());

@@ -86,8 +86,8 @@ class DemoWindow : public WebWizardWindowTest {
 
 // From the demo's welcome to its finish: the warning about an installed
 // copy, the licence, the server check, the name rules of the picker, the
-// install left by Back and resumed with "Continue", abandoned with the
-// question closed (nothing deleted) and cancelled (only its new folder
+// install left by Back and resumed with "Continue", cancelled with the
+// question closed and with its button (each time only its new folder
 // deleted), then installed to the end; the folder holds exactly the demo,
 // is not listed as an installed copy, and the demo starts from the finish.
 TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
@@ -180,13 +180,12 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   click(clicks::question_second());
   ASSERT_TRUE(sees({installing, big_file}));
 
-  // The question closed with neither button: the install is left, nothing
-  // is deleted, and the folder now exists.
+  // The question closed with neither button cancels the install as the
+  // button does: the folder it made goes.
   back_to_question();
   key_tap(x.display(), "Return");
-  ASSERT_TRUE(sees({picker, view::body("The folder 'My Demo' already exists in the dir '" + home.path() +
-                                       "'.\n\nPlease change the install name or destination.")}));
-  EXPECT_EQ(read_file(first + "Resources/a.txt"), "alpha");
+  ASSERT_TRUE(sees({picker, view::body(will_create("My Demo")), space_line}));
+  EXPECT_FALSE(exists_at_all(first));
 
   // Another folder, cancelled with the delete button: only it goes.
   retype_name("Demo Two");
@@ -199,7 +198,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   click(clicks::question_first());
   ASSERT_TRUE(sees({picker, view::body(will_create("Demo Two")), space_line}));
   EXPECT_FALSE(exists_at_all(demo));
-  EXPECT_EQ(read_file(first + "Resources/a.txt"), "alpha");
+  EXPECT_EQ(read_file(copy + "Resources/a.txt"), "alpha");
   EXPECT_EQ(read_file(home / "Taken/note.txt"), "a folder of the user's");
 
   // Installed to the end.

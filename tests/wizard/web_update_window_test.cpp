@@ -319,11 +319,19 @@ TEST_F(WebUpdateWindow, PathOptionSkipsTheChoiceAndBackDuringTheScanStartsAfresh
 // Several installed copies: none is chosen until the user picks one; "Find
 // It" refuses a folder that holds no copy and takes the copy above a folder
 // inside one, adding it to the list; the update then works on that copy.
+// A release that only removes a file, or only empties one (0 KB to
+// install), is carried out; a copy with neither is up to date.
 TEST_F(WebUpdateWindow, ChoosesAmongCopiesAndFindsOneThatIsNotListed) {
-  builder.add_update({{"Resources/a.txt", "same"}}, {{"Resources/a.txt", "same"}});
+  const std::map<std::string, std::string> release = {{"Resources/a.txt", "same"}, {"Resources/empty.txt", ""}};
+  builder.add_update({{"Resources/a.txt", "same"}, {"Resources/empty.txt", "emptied by the release"},
+                      {"Resources/gone.txt", "removed by the release"}},
+                     release);
   publish();
   const std::string first = work / "First copy/", second = work / "Second copy/", third = work / "Third copy/";
-  for (const std::string& c : {first, second, third}) ASSERT_TRUE(ReleaseBuilder::install(c, {{"Resources/a.txt", "same"}}));
+  ASSERT_TRUE(ReleaseBuilder::install(first, release));
+  ASSERT_TRUE(ReleaseBuilder::install(second, {{"Resources/a.txt", "same"}, {"Resources/empty.txt", "emptied by the release"}}));
+  ASSERT_TRUE(ReleaseBuilder::install(third, {{"Resources/a.txt", "same"}, {"Resources/empty.txt", ""},
+                                              {"Resources/gone.txt", "removed by the release"}}));
   ASSERT_TRUE(write_file(work / "Not a copy/note.txt", "no copy here"));
   // A listed folder that is gone is not offered.
   list_copies({first, work / "Gone copy/", second});
@@ -370,13 +378,41 @@ TEST_F(WebUpdateWindow, ChoosesAmongCopiesAndFindsOneThatIsNotListed) {
   EXPECT_EQ(read_file(home / ".corvane/corvane_install.txt"),
             first + "\n" + work / "Gone copy/" + "\n" + second + "\n" + third + "\n");
 
-  // The update works on the copy found, which is up to date.
+  // The update works on the copy found, whose only change is a removal.
+  const auto update_to_end = [&](InstallerRun& program, const std::string& folder) {
+    click(clicks::next);
+    ASSERT_TRUE(sees({view::title("Check Disk Space"),
+                      view::disk_line(2, "Disk space needed to install: 0 KB.")}));
+    click(clicks::next);
+    ASSERT_TRUE(sees({view::title("Finshed Web Update"), view::body("I have finished updating " + folder + ".")}));
+    click(clicks::next_as_quit);
+    EXPECT_EQ(program.wait_exit(kProgramTimeoutMs), 0) << program.err();
+    for (const auto& [path, content] : release) EXPECT_EQ(read_file(folder + path), content) << folder << path;
+    EXPECT_FALSE(exists_at_all(folder + "Resources/gone.txt"));
+  };
+  update_to_end(*run, third);
+
+  // Run again on each of the two other copies, picked among the three.
+  const auto pick = [&](int row) {
+    auto again = start();
+    EXPECT_TRUE(sees({view::title("Corvane 9 Web Updater")}));
+    click(clicks::next);
+    EXPECT_TRUE(sees({view::copy_row(row, row == 0 ? first : second), view::copy_question(3)}));
+    click(clicks::copy_row(row));
+    return again;
+  };
+  // The second copy's only change is a file that becomes empty.
+  run = pick(1);
+  update_to_end(*run, second);
+  // The first has neither.
+  run = pick(0);
   click(clicks::next);
   ASSERT_TRUE(sees({view::title("Finshed Web Update"),
-                    view::body("This copy of Corvane (" + third + ") is already up to date."),
+                    view::body("This copy of Corvane (" + first + ") is already up to date."),
                     view::choice(0, "Fly Corvane Now")}));
   click(clicks::next_as_quit);
   EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
+  EXPECT_EQ(server->count("/corvane/v910/Halden/Resources/empty.txt.zip"), 1);
 }
 
 // The options window opened from the welcome screen, edited by clicks and
