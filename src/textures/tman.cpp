@@ -338,6 +338,10 @@ bool is_pow2_side(int side) {
 
 }  // namespace
 
+namespace {
+void forget_bound(int tex);
+}  // namespace
+
 int tman_class::load_texture_ogl(tex_load_vars* v, int io_result) {
   const int ref = v->ref;
   if (ref < 0 || ref >= static_cast<int>(ref_dat.size()))
@@ -348,6 +352,14 @@ int tman_class::load_texture_ogl(tex_load_vars* v, int io_result) {
   const int F = v->filter;
 
   if (io_result == 0) {
+    // A texture the record held before is let go: it no longer counts as
+    // loaded, and its own GL texture is deleted.
+    if (R.load_state == tex_state_loaded && R.vram != 0) loaded_count -= 1;
+    if (R.tex_id == ref && ref != t_blank_gray) {
+      const GLuint gl_name = static_cast<GLuint>(ref);
+      glDeleteTextures(1, &gl_name);
+      forget_bound(ref);
+    }
     // The record shows the blank fallback, or nothing at all when the
     // fallback itself is not loaded.
     const bool have_blank = static_cast<int>(ref_dat.size()) > t_blank_gray &&
