@@ -18,6 +18,10 @@ inline bool wait_expired(wait_clock::time_point deadline) { return wait_clock::n
 // timeout_ms.
 bool wait_until(const std::function<bool()>& condition, int timeout_ms = 10000);
 
+// Asks a child process to end (SIGTERM) and reaps it; after grace_ms it is
+// killed.
+void stop_child(int pid, int grace_ms = 5000);
+
 // How long tests wait for the program: generous, since sanitizer builds on a
 // loaded machine are many times slower than a plain run.
 constexpr int kProgramTimeoutMs = 60000;

@@ -90,17 +90,7 @@ WindowManager::WindowManager(const XServer& x) : display_(x.display()) {
 
 WindowManager::~WindowManager() {
   if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  int status = 0;
-  const auto deadline = wait_deadline(5000);
-  while (waitpid(pid_, &status, WNOHANG) == 0) {
-    if (wait_expired(deadline)) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-      break;
-    }
-    usleep(2000);
-  }
+  stop_child(pid_);
 }
 
 unsigned long WindowManager::framed_window(const std::string& name, int timeout_ms) {

@@ -110,15 +110,5 @@ XServer::~XServer() {
   keep_gl_driver_loaded();
   if (display_) XCloseDisplay(display_);
   if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  int status = 0;
-  const auto deadline = wait_deadline(5000);
-  while (waitpid(pid_, &status, WNOHANG) == 0) {
-    if (wait_expired(deadline)) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, &status, 0);
-      break;
-    }
-    usleep(2000);
-  }
+  stop_child(pid_);
 }
