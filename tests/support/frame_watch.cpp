@@ -51,8 +51,14 @@ bool FrameWatch::wait(int frames, int timeout_ms) {
 }
 
 bool FrameWatch::taken(const std::function<void()>& input, int timeout_ms) {
+  if (!damage_) return false;
+  read_events();
   input();
-  // Frames count from the last request of the input on.
-  mark();
+  // Frames count from the input's last event on: those the server drew
+  // after it had taken it, whether or not they came in while the input was
+  // being given. Each event of the input ends with a round trip, so the
+  // event is the request before the one the round trip had answered.
+  mark_serial_ = LastKnownRequestProcessed(display_) - 1;
+  frames_ = 0;
   return wait(2, timeout_ms);
 }
