@@ -35,7 +35,12 @@ void FrameWatch::read_events() {
 void FrameWatch::mark() {
   if (!damage_) return;
   read_events();
-  mark_serial_ = NextRequest(display_);
+  // The server's events carry the last request of ours that it had taken
+  // when it made them: from the answer to this round trip on, every frame
+  // counts.
+  XSync(display_, False);
+  read_events();
+  mark_serial_ = LastKnownRequestProcessed(display_);
   frames_ = 0;
 }
 
@@ -48,6 +53,13 @@ bool FrameWatch::wait(int frames, int timeout_ms) {
         return frames_ >= frames;
       },
       timeout_ms);
+}
+
+int FrameWatch::count() {
+  if (!damage_) return 0;
+  XSync(display_, False);
+  read_events();
+  return frames_;
 }
 
 bool FrameWatch::taken(const std::function<void()>& input, int timeout_ms) {

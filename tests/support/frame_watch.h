@@ -29,11 +29,13 @@ class FrameWatch {
 
   bool ok() const { return damage_ != 0; }
 
-  // Frames counted from here on are those drawn after the requests that the
-  // test makes from now on.
+  // Frames counted from here on are those the server draws from now on.
   void mark();
   // Waits until `frames` frames were drawn after the mark.
   bool wait(int frames, int timeout_ms = kProgramTimeoutMs);
+  // The frames drawn after the mark that the server has told of so far
+  // (after a round trip: all that the program's requests so far made).
+  int count();
 
   // Gives the input (each of its events followed by a round trip, as
   // x_input gives them) and waits until the program has read its last event
