@@ -811,6 +811,3 @@ void OGL_sbuff() {
   show(whole_window());
   R.shown_valid = R.back_valid = false;
 }
-
-dl_sizes DL_recorded() { return {R.now.commands.size(), R.now.vertices.size()}; }
-dl_sizes DL_drawn() { return {R.shown.commands.size(), R.shown.vertices.size()}; }

@@ -23,8 +23,6 @@
 // Main thread only, like GL.
 #pragma once
 
-#include <cstddef>
-
 #include "window/ui_calls.h"
 
 // Primitive kinds (GL's names and order).
@@ -93,10 +91,3 @@ void DL_window_projection(bool pixels);
 // Draws what the frame has recorded so far into the back buffer, without a
 // swap (before reading pixels back).
 void DL_flush();
-
-// How big the list of the frame being recorded is, and of the last drawn.
-struct dl_sizes {
-  std::size_t runs = 0, vertices = 0;
-};
-dl_sizes DL_recorded();
-dl_sizes DL_drawn();
