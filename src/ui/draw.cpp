@@ -127,8 +127,11 @@ bool quad_covers_window(float w, float h) {
   unsigned src = 0, dst = 0;
   DL_blend_func(&src, &dst);
   if (src != GL_SRC_ALPHA || dst != GL_ONE_MINUS_SRC_ALPHA) return false;
-  // A matrix step recorded for this frame moves the quad, not the clear.
-  if (DL_transformed()) return false;
+  // A recorded frame knows its projection without asking GL: the window's
+  // own 2-D projection, unless a matrix step of this frame moves the quad.
+  if (OGL_frame_lists_on())
+    return !DL_transformed() && DL_window_projection() && w >= static_cast<float>(mnw.x_res) &&
+           h >= static_cast<float>(mnw.y_res);
   GLfloat mv[16], pr[16];
   GLint vp[4];
   glGetFloatv(GL_MODELVIEW_MATRIX, mv);

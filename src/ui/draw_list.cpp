@@ -741,6 +741,7 @@ int OGL_frame_lists_on() { return R.on ? 1 : 0; }
 void OGL_redraw(int frames) { R.redraw = std::max(R.redraw, frames); }
 
 void DL_window_projection(bool pixels) { R.window_pixels = pixels; }
+bool DL_window_projection() { return R.window_pixels; }
 
 void DL_flush() {
   if (!R.on) return;

@@ -87,6 +87,7 @@ int OGL_frame_lists_on();
 // projection over the whole window), as changed parts of a frame are found
 // by where they land. Set by the viewport.
 void DL_window_projection(bool pixels);
+bool DL_window_projection();
 
 // Draws what the frame has recorded so far into the back buffer, without a
 // swap (before reading pixels back).

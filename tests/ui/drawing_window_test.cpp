@@ -398,6 +398,9 @@ TEST_F(DrawingWindow, FramesFromTheListHaveThePixelsOfFramesDrawnStraight) {
   // The same frames through the list: the first whole, the others only
   // where they changed; the window shows each as it was drawn straight.
   OGL_frame_lists(1);
+  struct lists_off {
+    ~lists_off() { OGL_frame_lists(0); }
+  } off;
   for (int step = 0; step < 4; ++step) {
     draw_scene(step);
     EXPECT_EQ(OGL_end_frame(), 1) << step;
@@ -416,5 +419,4 @@ TEST_F(DrawingWindow, FramesFromTheListHaveThePixelsOfFramesDrawnStraight) {
   // The same frame again is not drawn.
   draw_scene(3);
   EXPECT_EQ(OGL_end_frame(), 0);
-  OGL_frame_lists(0);
 }
