@@ -131,7 +131,7 @@ struct recorder_state {
   bool shown_valid = false;  // the screen shows `shown`
   bool back_valid = false;   // the back buffer holds `shown` (the driver copies rectangles to the screen)
   bool window_pixels = true;  // the projection maps vertices to GL window pixels
-  std::vector<pixel_box> parts;  // the rectangles drawn again, kept between frames
+  std::vector<pixel_box> parts, open_parts;  // the rectangles drawn again (room kept between frames)
   int redraw = 0;                // frame ends that show a frame whatever
   long long shown_textures = 0;  // the texture manager's change count when drawn
 
@@ -246,32 +246,23 @@ void hash_tiles(const frame_list& list, tile_grid& g) {
 
 // The rectangles of the tiles whose hashes differ, at most `most`: rows of
 // changed tiles, joined with the rows above when they span the same columns.
-// Empty when nothing differs; false when there would be more.
-bool changed_rectangles(const tile_grid& a, const tile_grid& b, std::vector<pixel_box>& out, std::size_t most) {
+// Empty when nothing differs; false when there would be more. `open` is
+// room for the rectangles still growing.
+bool changed_rectangles(const tile_grid& a, const tile_grid& b, std::vector<pixel_box>& out,
+                        std::vector<pixel_box>& open, std::size_t most) {
   out.clear();
+  open.clear();
   const pixel_box window = whole_window();
-  std::vector<pixel_box> open;  // rectangles still growing upwards, in tile units
-  auto close_all = [&](std::vector<pixel_box>& keep, int row) {
-    std::vector<pixel_box> still;
-    for (const pixel_box& r : keep) {
-      if (r.y1 == row - 1) {
-        still.push_back(r);
-        continue;
-      }
-      out.push_back(meet({r.x0 * kTile, r.y0 * kTile, (r.x1 + 1) * kTile - 1, (r.y1 + 1) * kTile - 1}, window));
-    }
-    keep.swap(still);
+  auto in_pixels = [&](const pixel_box& t) {
+    return meet({t.x0 * kTile, t.y0 * kTile, (t.x1 + 1) * kTile - 1, (t.y1 + 1) * kTile - 1}, window);
   };
+  auto differs = [&](std::size_t at) { return a.hash[at] != b.hash[at]; };
   for (int r = 0; r < a.rows; ++r) {
-    for (int c = 0; c < a.columns;) {
-      const std::size_t at = static_cast<std::size_t>(r) * static_cast<std::size_t>(a.columns);
-      if (a.hash[at + static_cast<std::size_t>(c)] == b.hash[at + static_cast<std::size_t>(c)]) {
-        ++c;
-        continue;
-      }
+    const std::size_t row = static_cast<std::size_t>(r) * static_cast<std::size_t>(a.columns);
+    for (int c = 0; c < a.columns; ++c) {
+      if (!differs(row + static_cast<std::size_t>(c))) continue;
       int e = c;
-      while (e + 1 < a.columns && a.hash[at + static_cast<std::size_t>(e + 1)] != b.hash[at + static_cast<std::size_t>(e + 1)])
-        ++e;
+      while (e + 1 < a.columns && differs(row + static_cast<std::size_t>(e + 1))) ++e;
       bool joined = false;
       for (pixel_box& o : open)
         if (o.y1 == r - 1 && o.x0 == c && o.x1 == e) {
@@ -280,13 +271,21 @@ bool changed_rectangles(const tile_grid& a, const tile_grid& b, std::vector<pixe
           break;
         }
       if (!joined) open.push_back({c, r, e, r});
-      c = e + 1;
+      c = e;
     }
-    close_all(open, r + 1);
+    // The rectangles that did not grow in this row are finished.
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < open.size(); ++i) {
+      if (open[i].y1 == r)
+        open[k++] = open[i];
+      else
+        out.push_back(in_pixels(open[i]));
+    }
+    open.resize(k);
     if (out.size() + open.size() > most) return false;
   }
-  close_all(open, a.rows + 1);
-  return out.size() <= most;
+  for (const pixel_box& o : open) out.push_back(in_pixels(o));
+  return true;
 }
 
 // --- Submitting ---
@@ -769,7 +768,7 @@ int OGL_end_frame() {
     const bool in_place = R.back_valid && textures == R.shown_textures && R.window_pixels && !R.now.transformed &&
                           !R.shown.transformed && R.now_tiles.columns == R.shown_tiles.columns &&
                           R.now_tiles.rows == R.shown_tiles.rows &&
-                          changed_rectangles(R.now_tiles, R.shown_tiles, parts, kMostParts);
+                          changed_rectangles(R.now_tiles, R.shown_tiles, parts, R.open_parts, kMostParts);
     pixel_box shown_part{0, 0, -1, -1};
     if (in_place) {
       for (const pixel_box& p : parts) {
