@@ -20,6 +20,17 @@ bool ends_with(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Equal apart from the letter case of ASCII letters; other bytes compare
+// exactly.
+bool same_ignoring_ascii_case(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
+  return true;
+}
+
 // Lists what a zip archive would write: every entry but the "__MACOSX"
 // ones that the unpacking skips. is_plain tells whether each is a plain
 // file (not a folder, not a link). 0, or the code of a failure to read the
@@ -73,7 +84,9 @@ int check_single_entry(const std::string& archive, const std::string& name, std:
   std::vector<bool> is_plain;
   const int code = ends_with(archive, ".7z") ? list_7z(archive, names, is_plain) : list_zip(archive, names, is_plain);
   if (code != 0) return code;
-  if (names.size() == 1 && is_plain[0] && names[0] == name) return 0;
+  // Archives made on systems that do not tell letter case apart may spell
+  // the name otherwise; the unpacking writes it under the name asked for.
+  if (names.size() == 1 && is_plain[0] && same_ignoring_ascii_case(names[0], name)) return 0;
   std::string line = "Refused to unpack " + archive + ": it should hold only the file \"" + name + "\" but holds " +
                      std::to_string(names.size()) + " entries";
   for (std::size_t i = 0; i < names.size() && i < 5; ++i)
@@ -83,7 +96,7 @@ int check_single_entry(const std::string& archive, const std::string& name, std:
     *refusal = line;
   else
     xer << line;
-  return EPERM;
+  return err_not_the_file;
 }
 
 std::int64_t max_bytes_for_kb(float unpacked_kb) {
@@ -98,11 +111,15 @@ void expect_version(unpack_check& check, const file_version_struct& want) {
 
 int unpack_single_file(const std::string& archive, const std::string& destination, std::string* refusal,
                        unpack_check* check) {
-  int code = check_single_entry(archive, last_component(destination), refusal);
+  const std::string file_name = last_component(destination);
+  int code = check_single_entry(archive, file_name, refusal);
   if (code != 0) return code;
   const std::string folder = folder_part(destination);
-  code = ends_with(archive, ".7z") ? p7z_to_file(archive, folder, nullptr, 0, check)
-                                   : zip_to_file(archive, folder, nullptr, 0, check);
+  // The one file is written under the destination's own name, whatever the
+  // letter case of its entry.
+  std::string name = file_name;
+  code = ends_with(archive, ".7z") ? p7z_to_file(archive, folder, &name, 1, check)
+                                   : zip_to_file(archive, folder, &name, 1, check);
   if (check && (code == err_too_large || code == err_wrong_signature)) {
     std::string line = "Did not install " + destination + " from " + archive + ": ";
     if (code == err_too_large)

@@ -1,6 +1,7 @@
 #include "engine/checksum.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 
 #include "engine/install_filter.h"
@@ -14,6 +15,10 @@
 UTL_worker_threads* checksum_workers = nullptr;
 
 namespace {
+
+// Set while a scan is stopped: the tasks in flight give up their files at
+// once, since nothing reads what a stopped scan found.
+std::atomic<bool> scan_stopping{false};
 
 constexpr int kTasksPerThread = 4;
 
@@ -55,17 +60,23 @@ namespace {
 
 double seconds_now() { return static_cast<double>(xtim_class::microsecs()) * 0.000001; }
 
+// Files handed to the tasks of the running scan's pool.
+int handed_out = 0;
+
 }  // namespace
 
 void checksum_task::do_it() {
   // Tasks cover disjoint runs and write only the current versions of their
   // own files; the main thread reads them after the task has come back.
-  for (int i = first_file; i < end_file; ++i) {
+  for (int i = first_file; i < end_file && !scan_stopping.load(std::memory_order_relaxed); ++i) {
     const int last = static_cast<int>(sim_info[static_cast<std::size_t>(i)].versions.size()) - 1;
     if (!want_this_f(i, last)) continue;
     file_version_struct& version = current_version(i);
     version.sig_have = kSigNone;
-    calc_file_md5(local_path(version.path), version.sig_have);
+    // A file stored in another letter case is found, and remembered where
+    // it is, so that installing and deleting act on that same file.
+    version.found_path.clear();
+    calc_file_md5(local_path(version.path), version.sig_have, &version.found_path, &scan_stopping);
     version.is_current = version.sig_have == version.sig_want ? 1 : 0;
   }
 }
@@ -83,12 +94,19 @@ int checksum_directory(int& queued, float& fraction) {
     for (file_history_struct& file : sim_info) {
       file_version_struct& v = file.versions.back();
       v.sig_have = kSigNone;
+      v.found_path.clear();
       v.is_current = v.sig_want == kSigNone ? 1 : 0;
     }
     return 1;
   }
 
+  // A scan started again from the beginning (a screen entered anew) while
+  // the pool of an earlier one still exists: that pool, which may already
+  // take no more tasks, is stopped first.
+  if (checksum_workers && queued < handed_out) checksum_directory_kill();
+
   if (!checksum_workers) {
+    handed_out = 0;
     const int n = UTL_count_processors();
     checksum_workers = new UTL_worker_threads(n, kTasksPerThread * n);
     xer << " Start of MD5 at " << seconds_now() << "\n";
@@ -105,6 +123,7 @@ int checksum_directory(int& queued, float& fraction) {
     checksum_workers->enqueue_task(new checksum_task(queued, end));
     queued = end;
   }
+  handed_out = queued;
 
   // Once every file is handed out, each thread may end as soon as the work
   // runs out: the frame that completes the scan then only collects ended
@@ -124,7 +143,9 @@ int checksum_directory(int& queued, float& fraction) {
 
 void checksum_directory_kill() {
   if (!checksum_workers) return;
+  scan_stopping = true;
   while (UTL_work_task* done = checksum_workers->wait_retired_tasks()) delete done;
   delete checksum_workers;
   checksum_workers = nullptr;
+  scan_stopping = false;
 }

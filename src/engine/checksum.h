@@ -45,6 +45,8 @@ extern UTL_worker_threads* checksum_workers;
 // in flight are then collected first.
 int checksum_directory(int& queued, float& fraction);
 
-// Stops a running scan: waits for every task in flight, deletes them and the
-// pool. Nothing when no scan runs.
+// Stops a running scan: the tasks in flight give up their files at once
+// (the entries of the files they had not finished are left "NONE" or as
+// they were); waits for them, deletes them and the pool. Nothing when no
+// scan runs.
 void checksum_directory_kill();

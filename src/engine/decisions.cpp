@@ -70,7 +70,7 @@ int choose_files() {
     cur.do_delete = 0;
     if (!want_this_f(i, static_cast<int>(history.versions.size()) - 1)) continue;
 
-    const std::string local = local_path(cur.path);
+    const std::string local = local_path_of(cur);
 
     bool gone = cur.sig_want == kSigGone;
     const bool present = cur.sig_have != kSigNone;

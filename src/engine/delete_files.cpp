@@ -61,7 +61,7 @@ void delete_files() {
     file_version_struct& v = sim_info[i].versions.back();
     if (!v.do_delete) continue;
 
-    const std::string local = local_path(v.path);
+    const std::string local = local_path_of(v);
 
     stg.file_action = action_deleting;
     const int code = delete_file(local);

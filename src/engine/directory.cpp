@@ -13,6 +13,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -121,8 +122,10 @@ int parse_directory(const char* data, const char* end, std::string* bad_path) {
       const int platform = read_int(p, end);
       v.platform = platform < 0 ? 0 : platform > 6 ? 6 : platform;
       v.extra_value = read_int(p, end);
-      v.size_kb = static_cast<float>(read_int(p, end));
-      v.unpacked_kb = static_cast<float>(read_int(p, end));
+      // A size below 0 counts as 0: the totals and the disk-space check
+      // add them up.
+      v.size_kb = static_cast<float>(std::max(read_int(p, end), 0));
+      v.unpacked_kb = static_cast<float>(std::max(read_int(p, end), 0));
       read_word(p, end, sig);
       read_rest(p, end, name);
 
@@ -133,6 +136,11 @@ int parse_directory(const char* data, const char* end, std::string* bad_path) {
           // Such a record would make the installer write or delete outside
           // the install folder; it does not count as a kept record.
           xer << "Skipped a directory entry whose path leaves the install folder: \"" << v.path << "\"\n";
+        } else if (name.empty() && v.path.back() == '/') {
+          // A record without a name under a folder names no file: nothing
+          // to download or delete, and one entry must not stop the whole
+          // update. (With the whole path in the prefix it names a file.)
+          xer << "Skipped a directory entry without a file name under \"" << prefix << "\"\n";
         } else if (path_too_long(v.path, limits)) {
           // No such file can be made here; one entry must not stop the
           // whole update.

@@ -99,14 +99,21 @@ bool is_system_fs(const std::string& type) {
   return false;
 }
 
-// File systems on another machine, or served by a program (FUSE): the
-// roots of these are never looked into, since a dead server or program
-// would leave the look, and with it the frame, hanging.
+// File systems on another machine, shared into a virtual machine by its
+// host, spread over a cluster, or served by a program (FUSE): the roots of
+// these are never looked into, since a dead server, host or program would
+// leave the look, and with it the frame, hanging.
 bool is_remote_or_fuse_fs(const std::string& type) {
-  if (type.compare(0, 4, "fuse") == 0) return true;  // fuse, fuseblk, fuse.sshfs and the others
+  if (type.compare(0, 4, "fuse") == 0) return true;  // fuse, fuseblk, fuse.sshfs, fuse.glusterfs...
   static const char* const kTypes[] = {
-      "nfs",  "nfs4",  "cifs",  "smb",  "smb3",   "smbfs",  "ncpfs", "afs",   "ceph",
-      "9p",   "coda",  "davfs", "gfs2", "ocfs2",  "lustre", "glusterfs", "sshfs", "afpfs",
+      // network file systems
+      "nfs", "nfs4", "cifs", "smb", "smb2", "smb3", "smbfs", "ncp", "ncpfs", "afs", "openafs", "coda", "davfs",
+      "sshfs", "afpfs", "9p", "v9fs",
+      // folders a virtual machine's host shares into it
+      "virtiofs", "vboxsf", "vmhgfs", "prl_fs", "vmblock",
+      // cluster and parallel file systems
+      "ceph", "cephfs", "gfs", "gfs2", "ocfs2", "lustre", "gluster", "glusterfs", "gpfs", "beegfs", "orangefs",
+      "pvfs2", "panfs", "moosefs", "lizardfs", "quobyte",
   };
   for (const char* t : kTypes)
     if (type == t) return true;
@@ -171,7 +178,7 @@ dvd_unpack_task::dvd_unpack_task(int index, const std::string& temp_folder) : fi
   // "_<index>." + suffix: the suffix keeps its dot, so the name ends in
   // "_12..zip". The index keeps files of the same content apart.
   temp_file = temp_folder + name_piece(v.sig_want) + "_" + std::to_string(index) + "." + suffix;
-  dest_path = local_path(v.path);
+  dest_path = local_path_of(v);
   // Taken now, on the main thread, which owns the disc globals.
   source = dvd_path + install_name + "/" + v.path + suffix;
   expect_version(check, v);
@@ -279,6 +286,8 @@ std::string find_disc_folder(const std::string& table_path, const std::string& f
   return found;
 }
 
+void disc_search_now() { disc_search_at = 0.0f; }
+
 void UTIL_scan_dvd() {
   if (dvd_path.empty()) dvd_path = find_disc_folder();
   if (dvd_path.empty()) return;
@@ -300,9 +309,13 @@ void UTIL_scan_dvd() {
     std::string archive = dvd_path + install_name + "/directory.txt.zip";
     repair_case(archive);
     // The archive must hold the directory file and nothing else: anything
-    // more would be written into the temporary folder beside it.
+    // more would be written into the temporary folder beside it. A file
+    // larger than any directory counts as damaged.
     int err = check_single_entry(archive, "directory.txt");
-    if (err == 0) err = zip_to_file(archive, temp_path, nullptr, 0);
+    unpack_check cap;
+    cap.max_bytes = kDirectoryMaxBytes;
+    std::string name = "directory.txt";  // whatever the letter case of the entry
+    if (err == 0) err = zip_to_file(archive, temp_path, &name, 1, &cap);
     if (err != 0) {
       __MACIBM_alert(0, UTL_translate_string("DVD scan: The installer cannot extract a file."),
                      UTL_translate_string("Error: ") + error_str(err),
@@ -323,7 +336,12 @@ int UTIL_switch_disk(int eject) {
 }
 
 bool UTIL_verify_disk() {
-  if (dvd_path.empty()) dvd_path = find_disc_folder();
+  if (dvd_path.empty()) {
+    // Next on the switch screen: a disc put in just after a search that
+    // found none is looked for now, not a second later.
+    disc_search_now();
+    dvd_path = find_disc_folder();
+  }
   const file_version_struct* v = version_of(want_file_disk);
   if (dvd_path.empty() || !v) return false;
   if (!file_exists(dvd_path + install_name + "/" + v->path + suffix_for_file(want_file_disk))) return false;

@@ -72,9 +72,9 @@ void UTIL_scan_dvd();
 // version of file want_file_disk.
 int UTIL_switch_disk(int eject);
 
-// Finds the mounted disc when dvd_path is empty; true (and current_disk set
-// to the file's disc) when that disc holds the archive of file
-// want_file_disk.
+// Finds the mounted disc when dvd_path is empty, searching at once (the
+// user has just asked for the look); true (and current_disk set to the
+// file's disc) when that disc holds the archive of file want_file_disk.
 bool UTIL_verify_disk();
 
 // ".7z" when the path of the file's current version contains
@@ -123,6 +123,9 @@ bool parse_dvd_version(const char* data, std::int64_t size, std::string& name);
 // calls before that give an empty folder. Main thread only.
 std::string find_disc_folder(const std::string& table_path = "/proc/self/mounts",
                              const std::string& fallback_table_path = "/proc/mounts");
+// The next find_disc_folder searches the tables at once, whenever the last
+// search was.
+void disc_search_now();
 
 // The mount-table half of find_disc_folder, over a table in the format of
 // /proc/self/mounts (octal escapes such as "\040" in the names).

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <vector>
 
 #include "engine/archive_check.h"
@@ -33,9 +34,18 @@ namespace {
 // asked for again from another one.
 int stream_server[kStreams] = {};
 
-// The run was stopped because files could not be written here: the other
-// streams are not stepped any more in the call that found it.
-bool stopped_by_local_failure = false;
+// The run is over before its end: an archive could not be unpacked, or
+// files could not be written here. No stream is stepped any more, and
+// grab_files reports the end of the run; failures found after it are only
+// logged. Other errors of the run (a file that could not be deleted, one
+// that no server delivered) are counted in stg.had_errors, and the run
+// goes on with the other files.
+bool run_stopped = false;
+
+// Failed downloads of each file in this run: a file that every server has
+// failed to deliver kDownloadTriesPerServer times (by count, with the tries
+// spread over the servers) is given up.
+std::map<int, int> download_failures;
 
 // Unpacks one downloaded archive on the unpack pool. The task holds copies
 // of everything it needs and touches neither the file table nor the log:
@@ -117,6 +127,16 @@ void report_unpack(const std::string& archive, const std::string& destination, i
   if (stg.log_actions) xer << "EXPANDING file " << destination << ", with result=" << code << ".\n";
 }
 
+// A file of the run could not be unpacked into place (code not 0): the run
+// stops. One box tells the user why; what else fails after that goes to the
+// log. Returns whether the failure is to be reported quietly.
+bool stop_run(int code, bool quiet) {
+  if (code == 0) return quiet;
+  quiet = quiet || run_stopped;
+  run_stopped = true;
+  return quiet;
+}
+
 // Takes back one unpacking from the pool: only now does its file count as
 // installed, and only when it was unpacked well.
 void collect_unpack(UTL_work_task* done, bool quiet) {
@@ -136,7 +156,7 @@ void collect_unpack(UTL_work_task* done, bool quiet) {
       v.is_current = 0;
     }
   }
-  report_unpack(task->archive, task->destination, code, quiet);
+  report_unpack(task->archive, task->destination, code, stop_run(code, quiet));
   delete task;
 }
 
@@ -171,7 +191,7 @@ bool hand_to_unpack_pool(int s, int i, const std::string& archive, const std::st
   if (std::rename(archive.c_str(), own.c_str()) != 0) {
     const int code = errno;
     current_version(i).is_current = 0;
-    report_unpack(archive, local, code, false);
+    report_unpack(archive, local, code, stop_run(code, false));
     delete_file(archive);
     return true;
   }
@@ -217,7 +237,7 @@ void stream_rule(int s) {
 // One step of stream s on file i.
 void file_step(int s, int i) {
   file_version_struct& v = current_version(i);
-  const std::string local = local_path(v.path);
+  const std::string local = local_path_of(v);
   int server = stg.server_index;
   if (server < 0 || server >= kMaxServers || (stg.num_servers > 0 && server >= stg.num_servers)) server = 0;
   const std::string request = server_path[server] + v.path + ".zip";
@@ -245,7 +265,8 @@ void file_step(int s, int i) {
     stg.file_action = action_deleting;
     const int code = delete_file(local);
     // A deletion that failed for a reason other than the file being gone
-    // already is an error of the run, and always worth a line in the log.
+    // already is an error of the run, and always worth a line in the log;
+    // the run goes on with the other files, and the next run tries again.
     const bool failed = code != 0 && code != ENOENT;
     if (failed) stg.had_errors = 1;
     if (stg.log_actions || failed)
@@ -290,7 +311,7 @@ void file_step(int s, int i) {
           // The archive could not be written here (a full disc, no
           // permission): no server can help with that, so the run stops.
           stg.had_errors = 1;
-          stopped_by_local_failure = true;
+          run_stopped = true;
           __MACIBM_alert(0, UTL_translate_string("The installer cannot save the files it downloads."),
                          UTL_translate_string("Folder: ") + folder_part(archive),
                          UTL_translate_string("Error: ") + error_str(local_err),
@@ -299,7 +320,18 @@ void file_step(int s, int i) {
           break;
         }
         // Only this stream asks again for its own file, from another
-        // server; the other streams go on with theirs.
+        // server; the other streams go on with theirs. A file that every
+        // server has failed to deliver again and again is given up: an
+        // error of the run, which goes on with the other files.
+        if (++download_failures[i] >= kDownloadTriesPerServer * std::max(stg.num_servers, 1)) {
+          stg.had_errors = 1;
+          stg.download_failed = 0;
+          v.is_current = 0;
+          xer << "Gave up downloading " << request << " after " << download_failures[i]
+              << " failed tries on the update servers; the file stays as it was.\n";
+          finished = true;
+          break;
+        }
         stg.download_failed = 1;
         if (stg.num_servers >= 1) stg.server_index = pick_other_server_index(stg.num_servers, stream_server[s]);
         break;
@@ -339,6 +371,8 @@ void next_class::reset_all_streams() {
   // is replaced whole or not at all) and taken back; a failure among them
   // is only logged, as the run they belong to is over.
   drain_unpack_pool(true);
+  run_stopped = false;
+  download_failures.clear();
 
   next_file = 0;
   for (int s = 0; s < kStreams; ++s) {
@@ -422,11 +456,11 @@ int grab_files_slice(double seconds) {
 int grab_files() {
   const int count = static_cast<int>(sim_info.size());
   next.kb_partial = 0.0f;
-  stopped_by_local_failure = false;
   // Unpackings that have come back first: their files are installed now,
   // and the room they leave on the pool serves the streams in this call.
   collect_finished_unpacks();
-  for (int s = 0; s < kStreams && !stopped_by_local_failure; ++s) {
+  // Once the run has stopped, no stream is stepped any more.
+  for (int s = 0; s < kStreams && !run_stopped; ++s) {
     if (!next.slot_active[s]) continue;
     if (next.slot_wants_file[s]) {
       next.slot_file[s] = next.next_file;
@@ -436,13 +470,14 @@ int grab_files() {
     if (f >= 0 && f < count) file_step(s, f);
   }
 
+  if (run_stopped) return 1;
   for (int s = 0; s < kStreams; ++s) {
     if (!next.slot_active[s]) continue;
     const int f = next.slot_file[s];
-    if (f >= 0 && f < count) return stg.had_errors;
+    if (f >= 0 && f < count) return 0;
   }
   // The run ends once every unpacking has come back as well.
-  if (unpacks_in_flight() > 0) return stg.had_errors;
+  if (unpacks_in_flight() > 0) return 0;
   drain_unpack_pool(false);  // nothing left on it: only its threads end
   next.all_done = 1;
   remove_empty_folders(deleted_files, dest_dir_path);

@@ -23,15 +23,25 @@ constexpr int kFirstStreamHttp = 2;  // HTTP slot of stream 0; stream s uses slo
 // One step of every active stream, after taking back the unpackings that
 // have finished. Returns 1 once every active stream has run out of files
 // and every unpacking has come back (the folders that deletions left empty
-// are then removed), else stg.had_errors: 1 after an archive could not be
-// unpacked or was not the file the directory describes (shown when its
-// unpacking is taken back), or after a downloaded archive could not be
-// written here (shown in an alert naming the folder and the reason; a
-// failure of the server makes the stream ask another server instead), or
-// after a file could not be deleted (other than because it was gone
-// already; with no install folder nothing is deleted), so the caller ends
-// the run.
+// are then removed), and 1 when the run has stopped: after an archive could
+// not be unpacked or was not the file the directory describes (shown when
+// its unpacking is taken back), or after a downloaded archive could not be
+// written here (shown in an alert naming the folder and the reason); both
+// set stg.had_errors. Else 0.
+//
+// Some failures are errors of the run (stg.had_errors) that do not stop
+// it: a file that could not be deleted (other than because it was gone
+// already; with no install folder nothing is deleted), logged; and a file
+// that the servers failed to deliver kDownloadTriesPerServer times for each
+// server of the list, given up with a log line. A failed download is asked
+// for again, from another server when there is one, after the HTTP slot's
+// pause. Either way the other files are still installed and deleted, and
+// the next run tries the failed ones again.
 int grab_files();
+
+// Failed downloads of one file, for each update server of the list, before
+// the run gives the file up.
+constexpr int kDownloadTriesPerServer = 3;
 
 // Lets every unpacking handed to the pool finish, takes them back (a
 // failure among them is only logged) and ends the pool. Nothing when no

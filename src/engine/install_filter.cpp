@@ -117,6 +117,10 @@ std::string local_path(const std::string& table_path) {
   return dest_dir_path + rel;
 }
 
+std::string local_path_of(const file_version_struct& v) {
+  return v.found_path.empty() ? local_path(v.path) : v.found_path;
+}
+
 int path_has_no_file(std::string path) {
   return !path.empty() && path.back() == '/' ? 1 : 0;
 }

@@ -38,6 +38,14 @@ void trim_dest_folder(std::string& path);
 // which is only read while worker threads run.
 std::string local_path(const std::string& table_path);
 
+// The local path that installing and deleting act on for version v: where
+// the scan found the file in another letter case (found_path), else
+// local_path(v.path). So a file stored as "Old.txt" is the one deleted when
+// the table lists "old.txt", and an update of it replaces it instead of
+// putting a second file beside it.
+struct file_version_struct;
+std::string local_path_of(const file_version_struct& v);
+
 // 1 when the path ends in "/"; 0 for an empty path.
 int path_has_no_file(std::string path);
 

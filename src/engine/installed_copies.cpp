@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "engine/installer_state.h"
 #include "files/folder_list.h"
 #include "files/io_utils.h"
+#include "files/pending_file.h"
 #include "runtime/globals.h"
 
 namespace {
@@ -121,6 +123,38 @@ void register_new_corvane() {
   int err = write_all(fd, data.data(), data.size());
   if (close(fd) != 0 && !err) err = errno;
   if (err) xer << fail_line;
+}
+
+void forget_corvane(const std::string& folder) {
+  all_haldens.erase(std::remove(all_haldens.begin(), all_haldens.end(), folder), all_haldens.end());
+  const std::string path = list_path();
+  if (path.empty()) return;
+  std::string text;
+  if (read_whole_file(path, text, kMaxListBytes) != 0) return;
+
+  // Each line is kept as it was written, line end included; a line names
+  // the folder as list_lines reads it.
+  std::string kept;
+  bool found = false;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    end = end == std::string::npos ? text.size() : end + 1;
+    const std::string line = text.substr(start, end - start);
+    start = end;
+    if (list_lines(line) == std::vector<std::string>{folder}) {
+      found = true;
+      continue;
+    }
+    kept += line;
+  }
+  if (!found) return;
+
+  PendingFile list;
+  int err = list.create(path);
+  if (err == 0) err = list.write(kept.data(), kept.size());
+  if (err == 0) err = list.close_checked();
+  if (err == 0) err = list.rename_over();
+  if (err != 0) xer << "WARNING: could not rewrite registration file: " << path << ": " << error_str(err) << "\n";
 }
 
 void locate_all_corvanes() {

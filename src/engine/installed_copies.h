@@ -1,8 +1,10 @@
 // The list of the folders into which the simulator was installed, kept per
 // user in "corvane_install.txt" in the preferences folder: one folder per
-// line, exactly as dest_dir_path held it, each line ended by LF. The list is
-// only ever appended to.
+// line, exactly as dest_dir_path held it, each line ended by LF. A copy is
+// taken off the list only when its folder has been deleted.
 #pragma once
+
+#include <string>
 
 // 1 when dest_dir_path holds a copy of the simulator: among its sub-folders
 // (hidden ones not counted) are names containing "Airfoils", "Instructions",
@@ -12,6 +14,11 @@ int path_is_to_a_sim();
 // Appends dest_dir_path to the list unless a line equal to it is there.
 // Failures are logged; the run goes on.
 void register_new_corvane();
+
+// Takes folder off the list and out of all_haldens: every line equal to
+// it goes, the other lines stay as they were. The list is written anew
+// beside itself and then put in its place. Failures are logged.
+void forget_corvane(const std::string& folder);
 
 // Rebuilds all_haldens from the list: the listed folders that exist, in
 // list order.

@@ -27,7 +27,7 @@ struct stg_struct {
   int log_actions;     // log a line about each file downloaded, unpacked or deleted
   int format_too_new;  // 2 once the newer-format notice was shown
   int download_failed; // a download failed and another server is being tried
-  int had_errors;      // unpacking or installing a file failed during this run
+  int had_errors;      // a file could not be installed, unpacked or deleted during this run
   int num_servers;     // update servers read from the server list; -1 before
   int server_index;    // chosen update server
   int tile_want[kTileCols][kTileRows];   // tiles chosen by the user, [lon_col][lat_row]
@@ -59,6 +59,10 @@ struct file_version_struct {
   std::string sig_want;    // MD5 of this version, or "GONE"
   std::string sig_have;    // MD5 found on disk, "NONE" when absent; empty before the scan
   std::string path;        // relative path, first component is the install folder's name
+  // The local path under which the scan found the file (or the folders on
+  // its way) in another letter case; empty when the path as the table gives
+  // it needed no repair. Installing and deleting act on it (local_path_of).
+  std::string found_path;
   int disk = 0;            // disc holding the version's archive
   int is_current = 0;      // the installed file is this version
   int is_global_scenery = 0;

@@ -1,5 +1,8 @@
 #include "engine/make_dirs.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstddef>
 #include <set>
 #include <vector>
@@ -55,18 +58,34 @@ int make_dirs() {
     if (const int code = make_one(d)) return code;
   }
 
+  // An install folder that cannot be written is told once, naming it and
+  // the reason, before any file is touched: every file of the run would
+  // fail the same way.
+  const int count = static_cast<int>(sim_info.size());
+  bool work = false;
+  for (int i = 0; i < count && !work; ++i) work = current_version(i).do_install || current_version(i).do_delete;
+  if (work && !dest_dir_path.empty() && access(dest_dir_path.c_str(), W_OK) != 0) {
+    const int code = errno;
+    __MACIBM_alert(0,
+                   UTL_translate_string("I am unable to install or update Corvane because I cannot write into its "
+                                        "folder. Make sure you are installing to a directory that you have access "
+                                        "to!"),
+                   UTL_translate_string("Error: ") + error_str(code),
+                   UTL_translate_string("Install Location: ") + dest_dir_path, "", t_alert, "utils", __LINE__);
+    return code;
+  }
+
   // The folders of the files to install below the install folder. All
   // share the install folder's path, so in byte order a folder comes before
   // its sub-folders.
   std::set<std::string> folders;
   // A slash at or before this index ends no folder below the install folder.
   const std::size_t below = dest_dir_path.size();
-  const int count = static_cast<int>(sim_info.size());
   for (int i = 0; i < count; ++i) {
     const file_history_struct& history = sim_info[static_cast<std::size_t>(i)];
     const file_version_struct& cur = history.versions.back();
     if (!cur.do_install || !want_this_f(i, static_cast<int>(history.versions.size()) - 1)) continue;
-    std::string name = local_path(cur.path);
+    std::string name = local_path_of(cur);
     for (std::size_t slash = name.rfind('/'); slash != std::string::npos && slash > below; slash = name.rfind('/')) {
       name.erase(slash);
       folders.insert(name);
@@ -81,7 +100,7 @@ int make_dirs() {
   // the table's files.
   std::set<std::string> table_folders;
   table_folders.insert(dest_dir_path);
-  for (int i = 0; i < count; ++i) table_folders.insert(folder_part(local_path(current_version(i).path)));
+  for (int i = 0; i < count; ++i) table_folders.insert(folder_part(local_path_of(current_version(i))));
   const std::vector<std::string> sweep(table_folders.begin(), table_folders.end());
   if (const int removed = remove_temp_beside_files(sweep.data(), sweep.size()))
     xer << "Removed " << removed << " temporary files that an earlier run left in " << dest_dir_path << ".\n";

@@ -9,7 +9,10 @@
 // and "Resources". A folder that exists already counts as made. Returns 0,
 // or the code of the first failure among the install folder and the folders
 // of the files (each failure is shown with make_dir_error; a working folder
-// that cannot be made is shown but does not fail the call). Temporary files
+// that cannot be made is shown but does not fail the call). When a file is
+// to be installed or deleted and the install folder cannot be written (read
+// only, no permission), one alert names the folder and the reason, and the
+// call returns that errno before anything else is made. Temporary files
 // that an earlier run left beside the files it was replacing (the form of
 // temp_beside_suffix) are removed from the folders of every file of the
 // table.

@@ -118,6 +118,8 @@ int directory_failures = 0;
 bool unpack_failure_shown = false;
 // When the directory may be fetched again after an unusable archive.
 float directory_retry_at = 0.0f;
+// The last search ended without a directory ("problem reading").
+bool search_gave_up = false;
 
 // The search is over without a directory: the screens show that reading
 // from the servers failed.
@@ -126,6 +128,7 @@ void give_up(const char* why) {
   stg.dir_status = 2;
   if (stg.num_servers < 0) stg.num_servers = 0;
   reset_directory_search();
+  search_gave_up = true;
 }
 
 // A file of the search could not be written into the temporary folder: no
@@ -195,6 +198,17 @@ void reset_directory_search() {
   unpack_failure_shown = false;
   list_retry_at = 0.0f;
   directory_retry_at = 0.0f;
+  search_gave_up = false;
+}
+
+bool restart_failed_directory_search() {
+  if (!search_gave_up || stg.dir_status != 2) return false;
+  xer << "Searching for an update server again.\n";
+  reset_directory_search();
+  stg.num_servers = -1;
+  stg.server_index = 0;
+  stg.dir_status = 0;
+  return true;
 }
 
 void UTL_download_directory() {
@@ -264,9 +278,14 @@ void UTL_download_directory() {
       return;
     }
     // The archive must hold the directory file and nothing else: anything
-    // more would be written into the temporary folder beside it.
+    // more would be written into the temporary folder beside it. A file
+    // larger than any directory is not written out in full either: the
+    // archive counts as damaged.
     int err = check_single_entry(archive, "directory.txt");
-    if (err == 0) err = zip_to_file(archive, temp_path, nullptr, 0);
+    unpack_check cap;
+    cap.max_bytes = kDirectoryMaxBytes;
+    std::string name = "directory.txt";  // whatever the letter case of the entry
+    if (err == 0) err = zip_to_file(archive, temp_path, &name, 1, &cap);
     delete_file(archive);
     if (err == 0) {
       directory_failures = 0;

@@ -24,6 +24,13 @@ void UTL_download_directory();
 // one starts afresh. stg_reset_for_start calls it.
 void reset_directory_search();
 
+// When the last search gave up without a directory (stg.dir_status 2, the
+// screens' "problem reading"), makes the next UTL_download_directory start
+// a new one from the server list, and returns true; else changes nothing
+// and returns false (a refused, newer format stays refused). The search
+// screens call it when they are entered.
+bool restart_failed_directory_search();
+
 // Reads the records of a server list body (after its header) into the server
 // arrays, install_name and stg.num_servers; stops at end. Returns the number
 // of servers stored.

@@ -585,6 +585,10 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
   PathGuard guard(out_dir);
   std::vector<char> buf(kChunk);
   int code = 0;
+  // With use_name the given name goes to the first entry that is not
+  // skipped, so a "__MACOSX" entry in front does not take it.
+  const std::string given = use_name && name ? *name : std::string();
+  bool name_given_out = !(use_name && name);
   for (bool first = true;; first = false) {
     unz_file_info64 info;
     std::string entry;
@@ -595,13 +599,16 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
       code = err;
       break;
     }
-    const std::string rel = use_name && first && name ? *name : entry;
+    const bool skipped = entry.compare(0, 8, "__MACOSX") == 0;
+    const bool renamed = !name_given_out && !skipped;
+    if (renamed) name_given_out = true;
+    const std::string rel = renamed ? given : entry;
     const std::string target = out_dir + rel;
     if (first && name) *name = entry;
 
     int result = 0;
     const bool folder = !entry.empty() && entry.back() == '/';
-    if (entry.compare(0, 8, "__MACOSX") == 0) {
+    if (skipped) {
       // resource forks of archives made on a Mac: nothing for this system
     } else if (folder) {
       if (!guard.allows(entry)) {

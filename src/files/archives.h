@@ -43,7 +43,8 @@ struct unpack_check {
 // folder is fine); entries whose name begins with "__MACOSX" are skipped;
 // link entries become symbolic links. Missing parent folders are not made.
 // When name is not null it receives the first entry's name as stored; with
-// use_name set the first entry is written to out_dir + *name instead. The
+// use_name set the first entry that is not skipped is written to out_dir +
+// *name (as given) instead. The
 // first failure ends the extraction (entries already written stay); failures
 // are logged to `xer`. An archive that cannot be opened gives 20001.
 // With check not null every file entry is checked as unpack_check says.

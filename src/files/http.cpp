@@ -60,13 +60,13 @@ bool parse_status_line(const char* line, std::size_t len, int* status, std::stri
 }
 
 // True for a byte that cannot stand as it is in a request target: controls
-// and the space, DEL and everything above (non-ASCII), the escape character
-// itself, the bytes that would end the path ('#', '?') and those that are
-// not allowed in one at all.
+// and the space, DEL and everything above (non-ASCII), the bytes that would
+// end the path ('#', '?') and those that are not allowed in one at all. A
+// '%' goes as it is: the paths of the servers' files may hold escapes
+// already ("%20"), which must reach the server as they were written.
 bool needs_escape(unsigned char c) {
   if (c < 0x21 || c >= 0x7F) return true;
   switch (c) {
-    case '%':
     case '#':
     case '?':
     case '"':

@@ -32,8 +32,9 @@ class down_class {
   // Composes the request and starts looking up server (or the proxy, when
   // one is set and applies) without waiting for the answer (lookup_host);
   // the connection is started at the step that finds the address. In path, every byte that cannot
-  // stand as it is in a request (controls, the space, non-ASCII bytes, '%',
-  // '#', '?' and the others not allowed in one) is sent as %XX. Through a
+  // stand as it is in a request (controls, the space, non-ASCII bytes, '#',
+  // '?' and the others not allowed in one) is sent as %XX; a '%' is sent as
+  // it is, so a path that holds an escape already is not escaped twice. Through a
   // proxy the absolute address and the Host header carry ":port" when port
   // is not 80 (and the "Host" value names no port itself). body may be
   // null; out_file may be null (the body is then read and counted but kept

@@ -58,6 +58,9 @@ const err_msg kErrMsgs[] = {
      "Part of the downloaded zip file is corrupted (the resource fork header is bad)"},
     {err_wrong_signature, "The unpacked file is not the one the directory of the release describes"},
     {err_too_large, "The unpacked file is larger than the directory of the release says"},
+    {err_not_the_file,
+     "The archive does not hold just the one file it is meant for. It may be damaged or belong to another "
+     "release"},
     {EAGAIN, "Resource temporarily unavailable"},
     {EDEADLK, "Resource deadlock avoided"},
     {ENAMETOOLONG, "File name too long"},

@@ -31,6 +31,7 @@ enum {
   err_not_pe = 20014,
   err_wrong_signature = 20015,  // an unpacked file's bytes are not the ones the directory describes
   err_too_large = 20016,        // an unpacked file is larger than the directory says
+  err_not_the_file = 20017,     // an archive holds more, less or other than the one file it is for
 };
 
 // Where in this module the last failure arose (file name and step number):

@@ -234,7 +234,8 @@ void MD5Final(MD5_CTX* context) {
   std::memset(context->buffer, 0, sizeof context->buffer);
 }
 
-int calc_file_md5(const std::string& path, std::string& signature) {
+int calc_file_md5(const std::string& path, std::string& signature, std::string* repaired,
+                  const std::atomic<bool>* stop) {
   std::string full = app_path + path;
 
   // O_NONBLOCK only matters for the open of a FIFO, which would otherwise
@@ -253,7 +254,10 @@ int calc_file_md5(const std::string& path, std::string& signature) {
   if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
     const std::string written = full;
     repair_case(full);
-    if (full != written) fd = open_path();
+    if (full != written) {
+      if (repaired) *repaired = full.substr(app_path.size());
+      fd = open_path();
+    }
   }
   if (fd < 0) return err_file_open;
 
@@ -289,6 +293,10 @@ int calc_file_md5(const std::string& path, std::string& signature) {
   // was read is neither the old file nor the new one.
   std::int64_t total = 0;
   for (;;) {
+    if (stop && stop->load(std::memory_order_relaxed)) {
+      close(fd);
+      return ECANCELED;
+    }
     const ssize_t n = read(fd, buffer.get(), read_chunk);
     if (n < 0) {
       if (errno == EINTR) continue;

@@ -1,6 +1,7 @@
 // MD5 message digests (RFC 1321) of memory and of files.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -26,6 +27,12 @@ void Transform(std::uint32_t state[4], const unsigned char block[64]);
 // The signature of a whole file as 32 lower-case hexadecimal digits. Returns 0,
 // or 20006 when the file cannot be read (missing, not a regular file,
 // unreadable, or changed size while it was read); the signature is then left
-// unchanged. The letter case of the path is repaired first on a case-sensitive
-// file system. Safe to call on several threads at once.
-int calc_file_md5(const std::string& path, std::string& signature);
+// unchanged. When the path as written does not lead to a file, its letter
+// case is repaired on a case-sensitive file system; with repaired not null,
+// a path that the repair changed is stored there (also when no file was
+// found at its end). Safe to call on several threads at once. With stop,
+// the reading gives up with ECANCELED as soon as *stop is true (looked at
+// before each piece of the file), so that a large file holds up no one
+// who ends the work.
+int calc_file_md5(const std::string& path, std::string& signature, std::string* repaired = nullptr,
+                  const std::atomic<bool>* stop = nullptr);

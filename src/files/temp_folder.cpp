@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -18,6 +19,10 @@
 namespace {
 
 const char kRunPrefix[] = "corvane-";
+const char kDiscPrefix[] = "corvane-disc-";
+// The file in a disc copy's folder on which the copy's hold (a shared lock)
+// is taken.
+const char kDiscHold[] = ".in-use";
 const char kBesideMark[] = ".cvpart-";
 constexpr std::size_t kRandomChars = 6;
 
@@ -43,7 +48,69 @@ long run_folder_pid(const std::string& name) {
   return pid;
 }
 
+// The name has the form "corvane-disc-XXXXXX".
+bool is_disc_copy_folder_name(const std::string& name) {
+  const std::size_t prefix = sizeof kDiscPrefix - 1;
+  if (name.size() != prefix + kRandomChars || name.compare(0, prefix, kDiscPrefix) != 0) return false;
+  for (std::size_t k = prefix; k < name.size(); ++k)
+    if (!is_name_char(name[k])) return false;
+  return true;
+}
+
+// No running process holds the disc copy's folder: its hold file is missing
+// (the folder was never held, or held by a build before holds were taken),
+// or it can be locked alone.
+bool disc_copy_folder_is_free(const std::string& folder) {
+  const int fd = open((folder + kDiscHold).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return errno == ENOENT;
+  const bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
+  close(fd);  // lets the lock go again
+  return free;
+}
+
+// Keeps an inherited hold on a disc copy's folder in base from the programs
+// this process starts: the hold is the copy's, which ends before them.
+void keep_inherited_hold(const std::string& base) {
+  DIR* d = opendir("/proc/self/fd");
+  if (!d) return;
+  std::vector<int> fds;
+  while (const dirent* e = readdir(d)) {
+    char* end = nullptr;
+    const long fd = std::strtol(e->d_name, &end, 10);
+    if (end == e->d_name || *end != '\0' || fd < 3 || fd == dirfd(d)) continue;
+    char target[4096];
+    const ssize_t n = readlink(("/proc/self/fd/" + std::string(e->d_name)).c_str(), target, sizeof target - 1);
+    if (n <= 0) continue;
+    const std::string path(target, static_cast<std::size_t>(n));
+    const std::size_t hold = sizeof kDiscHold - 1;
+    if (path.size() <= base.size() + hold + 1 || path.compare(0, base.size(), base) != 0) continue;
+    if (path.compare(path.size() - hold - 1, hold + 1, std::string("/") + kDiscHold) != 0) continue;
+    if (!is_disc_copy_folder_name(path.substr(base.size(), path.size() - hold - 1 - base.size()))) continue;
+    fds.push_back(static_cast<int>(fd));
+  }
+  closedir(d);
+  for (const int fd : fds) fcntl(fd, F_SETFD, fcntl(fd, F_GETFD) | FD_CLOEXEC);
+}
+
 }  // namespace
+
+std::string make_disc_copy_folder(const std::string& base, int* hold) {
+  *hold = -1;
+  std::string pattern = base + kDiscPrefix + "XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  if (!mkdtemp(buf.data())) return std::string();
+  const std::string folder = std::string(buf.data()) + "/";
+  // Not closed on exec: the copy started from the folder holds it on.
+  const int fd = open((folder + kDiscHold).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+  if (fd < 0 || flock(fd, LOCK_SH) != 0) {
+    if (fd >= 0) close(fd);
+    remove_run_temp_folder(folder);
+    return std::string();
+  }
+  *hold = fd;
+  return folder;
+}
 
 std::string make_run_temp_folder(const std::string& base) {
   std::string pattern = base + kRunPrefix + std::to_string(static_cast<long>(getpid())) + "-XXXXXX";
@@ -75,17 +142,24 @@ void remove_this_runs_temp_folder() {
 }
 
 int remove_stale_run_temp_folders(const std::string& base) {
+  keep_inherited_hold(base);
   DIR* d = opendir(base.c_str());
   if (!d) return 0;
   std::vector<std::string> stale;
   while (const dirent* e = readdir(d)) {
     const std::string name = e->d_name;
-    const long pid = run_folder_pid(name);
-    if (pid <= 0 || pid == static_cast<long>(getpid())) continue;
+    const bool disc_copy = is_disc_copy_folder_name(name);
+    const long pid = disc_copy ? 0 : run_folder_pid(name);
+    if (!disc_copy && (pid <= 0 || pid == static_cast<long>(getpid()))) continue;
     struct stat st;
     if (lstat((base + name).c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) continue;
-    // Still running (or not ours to ask about): left alone.
-    if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    if (disc_copy) {
+      // Still held by the copy running from it: left alone.
+      if (!disc_copy_folder_is_free(base + name + "/")) continue;
+    } else if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) {
+      // Still running (or not ours to ask about): left alone.
+      continue;
+    }
     stale.push_back(base + name + "/");
   }
   closedir(d);

@@ -21,10 +21,24 @@ int remove_run_temp_folder(const std::string& folder);
 void remove_this_runs_temp_folder();
 
 // Removes the folders in base that runs of this program made and left
-// behind: named as make_run_temp_folder names them, this user's, real
-// folders (not links), made by a process that no longer runs. Returns how
-// many were removed.
+// behind: this user's, real folders (not links), either named as
+// make_run_temp_folder names them and made by a process that no longer
+// runs, or named as make_disc_copy_folder names them and no longer held by
+// a running copy. Returns how many were removed.
+//
+// A hold on a disc copy's folder that this process inherited from the run
+// that started it stays with this process: programs it starts in turn do
+// not inherit it.
 int remove_stale_run_temp_folders(const std::string& base);
+
+// Makes the folder (mode 0700) in base (ending in "/") into which a run
+// started from an install disc copies the program before starting the
+// copy: "corvane-disc-XXXXXX", with a final "/"; empty on failure. The
+// folder is held through *hold, a descriptor that the copy inherits when it
+// is started (it stays open across exec): while a process holds it, the
+// folder is in use, and once none does, remove_stale_run_temp_folders
+// removes it. The maker closes *hold when the copy could not be started.
+std::string make_disc_copy_folder(const std::string& base, int* hold);
 
 // The name suffix of every temporary file written beside its target
 // (".cvpart-" and six letters or digits): one form, so that files left

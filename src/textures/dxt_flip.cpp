@@ -1,7 +1,10 @@
 #include "textures/dxt_flip.h"
 
+#include <squish.h>
+
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "runtime/alert.h"
 #include "runtime/colr.h"
@@ -120,6 +123,22 @@ int flip_block_row(int format, unsigned char* blocks, int width, int found, int 
 
 void swap_ranges(unsigned char* a, unsigned char* b, std::int64_t n) {
   for (std::int64_t i = 0; i < n; ++i) std::swap(a[i], b[i]);
+}
+
+// A level taller than one block row whose height is not a multiple of 4:
+// turned over, its pixel rows fall into other block rows than they were in,
+// which no reordering of blocks can give. It is decoded, turned over and
+// compressed again, as the DDS writer compresses.
+void flip_by_recompressing(int format, int width, int height, unsigned char* blocks) {
+  const int kind = format == GL_COMPRESSED_RGBA_S3TC_DXT3_EXT   ? squish::kDxt3
+                   : format == GL_COMPRESSED_RGBA_S3TC_DXT5_EXT ? squish::kDxt5
+                                                                : squish::kDxt1;
+  const int flags = kind | squish::kColourIterativeClusterFit;
+  const std::int64_t row = static_cast<std::int64_t>(width) * 4;
+  std::vector<unsigned char> rgba(static_cast<std::size_t>(row * height));
+  squish::DecompressImage(rgba.data(), width, height, blocks, flags);
+  for (int i = 0; i < height / 2; ++i) swap_ranges(&rgba[i * row], &rgba[(height - 1 - i) * row], row);
+  squish::CompressImage(rgba.data(), width, height, blocks, flags);
 }
 
 }  // namespace
@@ -252,16 +271,28 @@ int TEX_flip_y(const TEX_image_desc& desc, unsigned char* data) {
       const int per_row = (level.width + 3) / 4;
       const int block_rows = (level.height + 3) / 4;
       const std::int64_t row_len = static_cast<std::int64_t>(per_row) * block_size;
-      const int flip_rows = level.height < 4 ? level.height : 4;
       const int last_rows = level.height - 4 * (block_rows - 1);
-      for (int k = 0; k < (block_rows + 1) / 2; ++k) {
-        const int j = block_rows - 1 - k;
-        unsigned char* top = data + k * row_len;
-        unsigned char* bottom = data + j * row_len;
-        found = flip_block_row(desc.format, top, level.width, found, flip_rows, k == block_rows - 1 ? last_rows : 4);
-        if (j != k) {
-          found = flip_block_row(desc.format, bottom, level.width, found, flip_rows, j == block_rows - 1 ? last_rows : 4);
-          swap_ranges(top, bottom, row_len);
+      if (level.height > 4 && level.height % 4 != 0) {
+        // The blocks are already in place: only the transparency scan and
+        // the gamma are left to do.
+        flip_by_recompressing(desc.format, level.width, level.height, data);
+        for (int k = 0; k < block_rows; ++k) {
+          found = flip_block_row(desc.format, data + k * row_len, level.width, found, 0,
+                                 k == block_rows - 1 ? last_rows : 4);
+        }
+      } else {
+        const int flip_rows = level.height < 4 ? level.height : 4;
+        for (int k = 0; k < (block_rows + 1) / 2; ++k) {
+          const int j = block_rows - 1 - k;
+          unsigned char* top = data + k * row_len;
+          unsigned char* bottom = data + j * row_len;
+          found = flip_block_row(desc.format, top, level.width, found, flip_rows,
+                                 k == block_rows - 1 ? last_rows : 4);
+          if (j != k) {
+            found = flip_block_row(desc.format, bottom, level.width, found, flip_rows,
+                                   j == block_rows - 1 ? last_rows : 4);
+            swap_ranges(top, bottom, row_len);
+          }
         }
       }
     }

@@ -31,8 +31,10 @@ struct DXT5AlphaBlock {
 // some DXT1 block uses the transparent index in three-colour mode, else 0.
 // Blocks of every block row (the middle one of an odd count too) have their
 // pixel rows reversed; in levels under 4 pixels high only the rows the
-// image uses are. Only pixels inside the image count for the transparency
-// flag. An unknown or depth format is a fatal alert.
+// image uses are. A level over 4 pixels high whose height is not a multiple
+// of 4 is decoded, turned over and compressed again with libsquish, since
+// its rows change block rows. Only pixels inside the image count for the
+// transparency flag. An unknown or depth format is a fatal alert.
 int TEX_flip_y(const TEX_image_desc& desc, unsigned char* data);
 
 // Reverse the pixel rows of count whole blocks, with the endpoint gamma

@@ -237,8 +237,14 @@ void TEX_raise_refusal(const image_refusal& why) {
 
 bool TEX_plan_layout(int width, int height, int bpp, int row_pixels, int pow2, image_layout& out,
                      std::string& why) {
-  if (width < 1 || width > kMaxImageSide || height < 1 || height > kMaxImageSide) {
+  if (width < 1 || height < 1) {
     why = "image side outside 1.." + std::to_string(kMaxImageSide);
+    return false;
+  }
+  if (width > kMaxImageSide || height > kMaxImageSide) {
+    const std::string most = std::to_string(kMaxImageSide);
+    why = "image too large: " + std::to_string(width) + " x " + std::to_string(height) + " pixels, at most " + most +
+          " x " + most + " can be read";
     return false;
   }
   if (row_pixels != 0 && row_pixels < width) {

@@ -81,17 +81,46 @@ int wanted_bpp(unsigned int format) {
   }
 }
 
+std::uint32_t big_endian32(const unsigned char* p) {
+  return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+         (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
+}
+
+// Whether every chunk ahead of the image data lies inside the file. libpng
+// reads each of those chunks whole into a buffer the size the chunk claims
+// (a damaged length in a file of a few bytes had it ask for 2 GB); a chunk
+// that runs past the end would fail the read anyway. The image data it reads
+// in small pieces.
+bool chunks_inside_the_file(const unsigned char* bytes, std::int64_t size) {
+  std::int64_t at = 8;
+  while (size - at >= 8) {
+    if (std::memcmp(bytes + at + 4, "IDAT", 4) == 0) return true;
+    const std::int64_t length = big_endian32(bytes + at);
+    if (length > size - at - 12) return false;  // data and CRC
+    at += 12 + length;
+  }
+  return true;  // what is left is too short for a chunk: libpng says so
+}
+
 // The decode proper, from the recovery point on: 1 decoded, -1 a libpng
 // error (its message in job.message), -2 refused by our own checks (the
 // reason in job.refusal).
 int read_png(png_structp png, png_infop info, png_job& job) {
   if (setjmp(png_jmpbuf(png))) return -1;
 
+  const auto file_size = static_cast<png_alloc_size_t>(job.end - job.cur);
   png_set_read_fn(png, &job, my_readbuf);
   png_set_sig_bytes(png, 8);
   job.cur += 8;
-  // libpng refuses larger images itself, before it sets up any row.
-  png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+  // libpng takes every side a PNG can have, so that an image larger than
+  // this reader takes meets the layout's check below, whose message says
+  // so, before any row is set up.
+  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
+  // A profile or text that libpng inflates from the file can be no longer
+  // than deflate's best ratio (1032 to 1) makes the file's bytes.
+  const png_alloc_size_t inflated = file_size * 1032;
+  const png_alloc_size_t chunk_max = png_get_chunk_malloc_max(png);
+  if (chunk_max == 0 || inflated < chunk_max) png_set_chunk_malloc_max(png, inflated);
 
   png_read_info(png, info);
   png_uint_32 width = 0;
@@ -191,6 +220,11 @@ int TEX_decode_png(const unsigned char* bytes, std::int64_t size, const std::str
     why = image_refusal();
     why.lines[0] = "Illegal bits per pixel";
     why.source = kSource;
+    why.source_line = __LINE__;
+    return -1;
+  }
+  if (!chunks_inside_the_file(bytes, size)) {
+    why = ping_error("a chunk runs past the end of the file", path);
     why.source_line = __LINE__;
     return -1;
   }

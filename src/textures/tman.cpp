@@ -67,9 +67,17 @@ void tman_class::check_ref(int ref, const std::string& name_hint) {
   fatal("missing non-scenery texture - how?", "", fmt("ref=%6.0f", ref), name_hint, __LINE__);
 }
 
-void tman_class::unhash(const std::string& name, int ref) {
-  auto it = tex_hash_.find(name);
-  if (it != tex_hash_.end() && it->second == ref) tex_hash_.erase(it);
+// Takes every name that leads to the record out of the name table. A record
+// whose new image was missing keeps its old name while the table gives it
+// the new one, so looking up its own name alone would leave the new name
+// behind, leading a later load to a free record without counting it.
+void tman_class::unhash(int ref) {
+  for (auto it = tex_hash_.begin(); it != tex_hash_.end();) {
+    if (it->second == ref)
+      it = tex_hash_.erase(it);
+    else
+      ++it;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -190,7 +198,7 @@ int tman_class::load_texture(tex_fail_mode fail, int manual_ref, int filter, tex
   ref_dat_struct& rec = ref_dat[number];
 
   // A name keeps the ref it already has: the four built-in images share one.
-  unhash(rec.name, number);
+  unhash(number);
   tex_hash_.emplace(name, number);
 
   if (rec.format == 0) {
@@ -330,6 +338,10 @@ bool is_pow2_side(int side) {
 
 }  // namespace
 
+namespace {
+void forget_bound(int tex);
+}  // namespace
+
 int tman_class::load_texture_ogl(tex_load_vars* v, int io_result) {
   const int ref = v->ref;
   if (ref < 0 || ref >= static_cast<int>(ref_dat.size()))
@@ -340,6 +352,14 @@ int tman_class::load_texture_ogl(tex_load_vars* v, int io_result) {
   const int F = v->filter;
 
   if (io_result == 0) {
+    // A texture the record held before is let go: it no longer counts as
+    // loaded, and its own GL texture is deleted.
+    if (R.load_state == tex_state_loaded && R.vram != 0) loaded_count -= 1;
+    if (R.tex_id == ref && ref != t_blank_gray) {
+      const GLuint gl_name = static_cast<GLuint>(ref);
+      glDeleteTextures(1, &gl_name);
+      forget_bound(ref);
+    }
     // The record shows the blank fallback, or nothing at all when the
     // fallback itself is not loaded.
     const bool have_blank = static_cast<int>(ref_dat.size()) > t_blank_gray &&
@@ -697,7 +717,7 @@ void tman_class::unload_texture_internal(int ref, int /*from_purge*/) {
   }
   if (rec.load_state == tex_state_loaded && rec.vram != 0) loaded_count -= 1;
   if (rec.format != 0) total_count -= 1;
-  unhash(rec.name, ref);
+  unhash(ref);
   rec = ref_dat_struct();
 }
 

@@ -207,8 +207,8 @@ class tman_class {
  private:
   // Ends the program unless `ref` names a record of the table.
   void check_ref(int ref, const std::string& name_hint);
-  // Drops the hash entry of `name` when it points at `ref`.
-  void unhash(const std::string& name, int ref);
+  // Drops every name that points at `ref` from the name table.
+  void unhash(int ref);
 
   std::unordered_map<std::string, int> tex_hash_;  // name -> ref
   double last_t_ = 0.0;  // time of the previous load, for the splash line

@@ -140,8 +140,14 @@ BTN_key_queue string_keys;
 
 constexpr int kShift = 1, kAlt = 2, kControl = 4;
 
+// A byte that a field of this kind takes from a character key.
+bool takes_char(int ch, field_chars chars) {
+  if (chars == field_chars::path) return ch >= 0x20 && ch <= 0x7E;
+  return BTN_is_text_char(ch);
+}
+
 // One key for the bound field.
-void apply_key(int ch, int vkey, int flags) {
+void apply_key(int ch, int vkey, int flags, field_chars chars) {
   const int extend = flags & kShift;
   switch (vkey) {
     case KVRM_VK_BACK: OGLE_Key(ogle, 8, extend); return;
@@ -156,12 +162,13 @@ void apply_key(int ch, int vkey, int flags) {
     default: break;
   }
   if (flags & (kAlt | kControl)) return;
-  if (BTN_is_text_char(ch)) OGLE_Key(ogle, static_cast<char>(ch), extend);
+  if (takes_char(ch, chars)) OGLE_Key(ogle, static_cast<char>(ch), extend);
 }
 
 }  // namespace
 
-int BTN_enterstring(float x, float y, std::string* text, int max_len, std::string label, float w, int auto_focus) {
+int BTN_enterstring(float x, float y, std::string* text, int max_len, std::string label, float w, int auto_focus,
+                    field_chars chars) {
   const int id = BTN_field_id(x, y);
   if (!ogle) ogle = OGLE_Create(&OGLE_cbs, nullptr);
 
@@ -170,18 +177,22 @@ int BTN_enterstring(float x, float y, std::string* text, int max_len, std::strin
   const int take_focus = clicked || (auto_focus && wind_focus == 0 && focus_id == 0);
   const int focused = string_keys.enter(id, 0x1F4, take_focus);
 
+  // The engine is this field's while it has the focus, and afterwards until
+  // another field takes the focus: this call binds it to the caller's text.
+  const bool takes_engine = focused && id != focused_field_id;
+  const bool bound = focused || id == focused_field_id;
   OGLE_edit = 0;
-  if (focused) {
+  if (bound) {
     OGLE_x = static_cast<int>(x);
     OGLE_y = static_cast<int>(y);
     OGLE_input = text;
     OGLE_entry_dx = static_cast<int>(w);
-    if (id != focused_field_id) {
+    if (takes_engine) {
       OGLE_dx = OGLE_dy = 0.0f;
       if (!clicked) OGLE_SetSelection(ogle, 0, static_cast<int>(text->size()));
       OGLE_Repaginate(ogle);
+      focused_field_id = id;
     }
-    focused_field_id = id;
 
     int a = 0, b = 0;
     OGLE_GetSelection(ogle, &a, &b);
@@ -189,21 +200,22 @@ int BTN_enterstring(float x, float y, std::string* text, int max_len, std::strin
     b = b < 0 ? 0 : (b > len ? len : b);
     a = a < 0 ? 0 : (a > b ? b : a);
     OGLE_SetSelection(ogle, a, b);
-
+  }
+  if (focused) {
     if (mnw.click)
       OGLE_Click(ogle, mx, my, 0);
     else if (mnw.down)
       OGLE_Drag(ogle, mx, my);
   }
 
-  // The keys queued for this field reach its own text or nowhere: applied
-  // while it holds the focus and the engine, dropped otherwise. While it is
-  // the focused field, keys queued under any other id can never be applied
-  // and are dropped too.
+  // The keys queued for this field reach its own text while the engine is
+  // bound to it, and nowhere once another field has taken the engine. Keys
+  // queued under any other id while this field holds the engine can never
+  // be applied and are dropped too.
   for (int i = 0; i < string_keys.ctr_slot && i < BTN_key_queue::kSlots; ++i)
     if (focused && string_keys.id_slot[i] != id) string_keys.clear(i);
   string_keys.consume(id, [&](int ch, int vkey, int flags) {
-    if (focused) apply_key(ch, vkey, flags);
+    if (bound) apply_key(ch, vkey, flags, chars);
   });
 
   std::string caption, second, help;
@@ -211,7 +223,9 @@ int BTN_enterstring(float x, float y, std::string* text, int max_len, std::strin
   BTN_frame1(9, x + w / 2.0f - 2.0f, y + 3.0f, w + 10.0f, 0);
   BTN_util_draw_label(x - 12.0f, y, 0, caption, 0);
   BTN_util_draw_label(x + w + 6.0f, y, 2, second, 0);
-  OGL_scissors(x - 1.0f, y - 3.0f, w + 2.0f, 11.0f);
+  // The clip keeps the rows of the glyph cells that hold ink, from the
+  // descenders (and the underscore) below the baseline to the accents.
+  OGL_scissors(x - 1.0f, y - 5.0f, w + 2.0f, 14.0f);
   if (focused)
     OGLE_Draw(ogle, 1);
   else

@@ -95,7 +95,8 @@ int BTN_list_and_search(int slider, float x, float y, float width, float height,
     }
   });
 
-  if (entry) BTN_enterstring(x0 + 35.0f, y0 - 131.0f, entry, 36, caption, 252.0f, 1);
+  // The entry names a file or a folder.
+  if (entry) BTN_enterstring(x0 + 35.0f, y0 - 131.0f, entry, 36, caption, 252.0f, 1, field_chars::path);
   if (last < first) return 0;
 
   BTN_frame2(16, x0, bottom, W, H, "");

@@ -64,7 +64,7 @@ int BTN_select_path_stl(float x, float y, int open_save, int file_type, std::str
 
   const bool whole = file_type == 20 || file_type == 21;
   std::string shown = whole ? *path : last_component(*path);
-  if (BTN_enterstring(x, y, &shown, max_len, "", width, focus)) *path = shown;
+  if (BTN_enterstring(x, y, &shown, max_len, "", width, focus, field_chars::path)) *path = shown;
 
   // The button ignores the mouse while a menu is open, as every widget does.
   int result = 0;

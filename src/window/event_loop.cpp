@@ -40,7 +40,21 @@ int release_pending = 0;
 // The window's size as the server last told it.
 int window_width = 0, window_height = 0;
 
+// The window manager asked to close the window; taken by the wizard.
+int close_requested = 0;
+
 Display* dpy() { return static_cast<Display*>(mnw.display); }
+
+// A WM_DELETE_WINDOW message of the window-manager protocols: the user
+// closed the window from its frame. Such messages are rare, so the atoms
+// are looked up when one comes.
+bool is_close_request(const XClientMessageEvent& m) {
+  if (m.format != 32) return false;
+  const Atom protocols = XInternAtom(m.display, "WM_PROTOCOLS", True);
+  const Atom delete_window = XInternAtom(m.display, "WM_DELETE_WINDOW", True);
+  return protocols != 0 && m.message_type == protocols && delete_window != 0 &&
+         static_cast<Atom>(m.data.l[0]) == delete_window;
+}
 
 Bool LIN_handlewin(Display*, XEvent*, XPointer) { return True; }
 
@@ -110,6 +124,12 @@ void report_texture_failures() {
 }
 
 }  // namespace
+
+int MACIBM_take_close_request() {
+  const int r = close_requested;
+  close_requested = 0;
+  return r;
+}
 
 int has_optionkey() { return linkey_optn; }
 int has_shiftkey() { return linkey_shft; }
@@ -193,6 +213,16 @@ int LIN_handleevt(XEvent* ev) {
     case DestroyNotify:
       MACIBM_startwind(0, 0);
       break;
+    case ClientMessage:
+      if (!is_close_request(ev->xclient)) break;
+      // While a box is up it is answered first; the close is not kept.
+      if (mnw.modal) {
+        xer << "A close request from the window manager came while a box was open; it is not kept.\n";
+        break;
+      }
+      xer << "The window manager asked to close the window.\n";
+      close_requested = 1;
+      break;
     case CreateNotify:
     case ConfigureNotify:
     case UnmapNotify:
@@ -219,6 +249,7 @@ void MACIBM_event_proc() {
   return_hit = escape_hit = delete_hit = 0;
   mnw.click = 0;
   mnw.key_down = 0;
+  keys.key_recorded = 0;
   mnw.release = release_pending;
   release_pending = 0;
 
@@ -269,8 +300,8 @@ void MACIBM_event_proc() {
     const int n = std::min(static_cast<int>(menu.size()), kPopupSlot);
     for (int i = 0; i < n; ++i) {
       const menu_struct& m = menu[static_cast<std::size_t>(i)];
-      if (m.parent == -1 && i != mnw.open_menu && m.l <= mnw.mouse_x && mnw.mouse_x <= m.r && m.b <= mnw.mouse_y &&
-          mnw.mouse_y <= m.t)
+      if (menu_is_bar_title(m) && i != mnw.open_menu && m.l <= mnw.mouse_x && mnw.mouse_x <= m.r &&
+          m.b <= mnw.mouse_y && mnw.mouse_y <= m.t)
         MACIBM_handleclick(0);
     }
   }

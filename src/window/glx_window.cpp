@@ -201,6 +201,11 @@ int MACIBM_make_context(int which) {
   const Atom actions[3] = {atom("_NET_WM_ACTION_CLOSE"), atom("_NET_WM_ACTION_FULLSCREEN"),
                            atom("_NET_WM_ACTION_MOVE")};
   set_atoms(w, "_NET_WM_ALLOWED_ACTIONS", actions, 3);
+  // The window manager's close (its close button, Alt+F4) comes to the
+  // program as a message instead of cutting the connection: the wizard
+  // ends the run as its Quit does.
+  Atom delete_window = atom("WM_DELETE_WINDOW");
+  XSetWMProtocols(display, w, &delete_window, 1);
 
   // Full screen when the window covers the screen on either side.
   const bool full =

@@ -153,6 +153,7 @@ void keys_class::deliver(const key_event& ev) {
 
   last_vkey = ev.vkey;
   last_flags = ev.flags & 7;
+  if (!(ev.flags & kRelease)) key_recorded = 1;
 
   if (mnw.cur_wind == wind_opensave) return;
   if (is_return(ev.vkey) || (!mnw.keys_off && ev.vkey != 0)) execute_key_cmnd(ev.vkey, ev.flags);

@@ -81,6 +81,11 @@ class keys_class {
  public:
   int last_vkey = 0;   // key code of the last key recorded
   int last_flags = 0;  // its modifier bits
+  // A key press was recorded into last_vkey and last_flags during this pass
+  // of the event loop (cleared at the start of every pass). A press that a
+  // field took, a Return that closed a sub-window and a dropped key (a lock
+  // key) are not recorded.
+  int key_recorded = 0;
   std::vector<key_binding> bindings;
 
   // One X key event: type 2 press or 3 release, the X keycode (low 8 bits

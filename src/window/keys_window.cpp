@@ -96,9 +96,11 @@ void keys_class::keys_wind(int list_only) {
     OGL_string(45, 140.0f, kKeyRowTopY - 4.0f - kKeyRowStep * r, path.size() > 4 ? path.substr(4) : std::string(),
                9999.0f, 100, 0);
 
-    // The selected row takes the key that went down this frame; no other
-    // row keeps the same key and modifiers.
-    if (i == key_edit && mnw.key_down) {
+    // The selected row takes the key that went down this frame when that key
+    // was recorded: a key a field took, a Return that closed a sub-window or
+    // a lock key leaves an older key in last_vkey. No other row keeps the
+    // same key and modifiers.
+    if (i == key_edit && mnw.key_down && key_recorded) {
       row.vkey = last_vkey;
       row.flags = last_flags;
       for (int j = 0; j < rows; ++j) {

@@ -123,7 +123,8 @@ void MACIBM_handleclick(int forced) {
     const int n = std::min(static_cast<int>(menu.size()), kPopupSlot);
     for (int i = 0; i < n; ++i) {
       const menu_struct& m = menu[static_cast<std::size_t>(i)];
-      if ((m.parent == -1 || m.parent == mnw.open_menu) && inside(m, mnw.mouse_x, mnw.mouse_y)) {
+      const bool sub_menu = m.parent != -1 && m.parent == mnw.open_menu;
+      if ((menu_is_bar_title(m) || sub_menu) && inside(m, mnw.mouse_x, mnw.mouse_y)) {
         mnw.open_menu = mnw.open_menu == i ? -1 : i;
         mnw.click = 0;
         return;

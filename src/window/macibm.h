@@ -77,6 +77,12 @@ void MACIBM_event_proc();
 void APP_update();
 void APP_handlemenu(int id);
 
+// The window manager asked to close the window (its close button, Alt+F4):
+// 1 once for each request, which the caller then acts on as the user's
+// Quit; 0 when none is pending. A request that comes while a modal box is
+// up is not kept: the box is answered first.
+int MACIBM_take_close_request();
+
 // Turns one X event into the window state and key calls.
 typedef union _XEvent XEvent;
 int LIN_handleevt(XEvent* event);

@@ -44,6 +44,11 @@ extern std::vector<menu_struct> menu;
 // code of the widget whose item was just chosen, and the chosen item.
 extern int active_popup_code, select_popup_code, popup_menu_select;
 
+// A menu of the bar that has a title: only such menus are hit or tracked
+// as titles. Empty slots have a zero rectangle at the window's corner, and
+// a title-less menu shows nothing to point at.
+inline bool menu_is_bar_title(const menu_struct& m) { return m.parent == -1 && !m.title.empty(); }
+
 // With how 1: exactly kMenuSlots empty menus. Other values change nothing.
 void MACIBM_clear_menus(int how);
 

@@ -41,6 +41,28 @@ const new_folder_kind kPicker = {
 };
 new_folder_choice choice;
 
+// Asks whether to cancel the running install: 1 when the user goes on with
+// it; otherwise (Cancel, or the question closed) the install is stopped, the
+// folder its set-up made is deleted, and 0.
+int cancel_question() {
+  const int answer = abort_alert(
+      T("Are you sure you want to cancel the installation?  This will delete the partially installed copy of the "
+        "Corvane 9 demo."),
+      T("Cancel"), T("the demo installation and delete partial installation."), T("Continue"),
+      T("the demo installation process."));
+  if (answer == 0) return 1;
+  // The transfers stop and the unpackings in hand finish before the
+  // folder goes, so that nothing of the run lands in it afterwards.
+  next.reset_all_streams();
+  delete_cancelled_install(made_folder, dest_dir_path);
+  demo_install_is_running = 0;
+  return 0;
+}
+
+// Quit during the install asks the same question; the program ends unless
+// the user goes on with the install.
+int quit_question() { return demo_install_is_running && cancel_question() ? 0 : 1; }
+
 }  // namespace
 
 int demo_start(int first_frame, wizard_screen& ws) {
@@ -73,6 +95,8 @@ int demo_get_updates(int first_frame, wizard_screen& ws) {
   // Back again after a check that succeeded: the directory file already
   // unpacked is read again, and nothing is fetched.
   if (first_frame && stg.dir_status == 3) stg.dir_status = 1;
+  // A search that found no directory is made again.
+  if (first_frame) restart_failed_directory_search();
   ws.title = T("Check Servers");
   ws.back_screen = demo_eula;
   ws.next_screen = nullptr;
@@ -97,22 +121,10 @@ int demo_get_updates(int first_frame, wizard_screen& ws) {
 
 int demo_pick_dest(int first_frame, wizard_screen& ws) {
   if (first_frame) {
-    if (demo_install_is_running) {
-      // Back from the running install.
-      const int answer = abort_alert(
-          T("Are you sure you want to cancel the installation?  This will delete the partially installed copy of the "
-            "Corvane 9 demo."),
-          T("Cancel"), T("the demo installation and delete partial installation."), T("Continue"),
-          T("the demo installation process."));
-      if (answer == 0) {
-        ws.next_screen = demo_run_patch;
-        return 1;
-      }
-      // The transfers stop and the unpackings in hand finish before the
-      // folder goes, so that nothing of the run lands in it afterwards.
-      next.reset_all_streams();
-      delete_cancelled_install(made_folder, dest_dir_path, answer);
-      demo_install_is_running = 0;
+    // Back from the running install.
+    if (demo_install_is_running && cancel_question()) {
+      ws.next_screen = demo_run_patch;
+      return 1;
     }
     next.reset_all_streams();
     // The table was read anew by the check, or decided for an install that
@@ -130,7 +142,9 @@ int demo_run_patch(int first_frame, wizard_screen& ws) {
   static const install_screen_kind kind = {&totl_inst_rat, demo_pick_dest, demo_done, &demo_install_is_running};
   // The set-up runs on this frame: what it makes is noted first.
   if (!demo_install_is_running) made_folder = folder_to_be_made(dest_dir_path);
-  return install_screen_frame(kind, first_frame, ws);
+  const int r = install_screen_frame(kind, first_frame, ws);
+  ws.quit_question = quit_question;
+  return r;
 }
 
 int demo_done(int /*first_frame*/, wizard_screen& ws) {

@@ -1,33 +1,36 @@
 // The screens just before each disc run: the scenery of a new copy on the
 // world map, the scenery of an installed copy, and the repair's count.
 // Each asks first whether to stop a run that is still going.
-#include <chrono>
-#include <thread>
-
-#include "engine/checksum.h"
 #include "engine/install_filter.h"
 #include "engine/installer_state.h"
 #include "wizard/disc_run.h"
 #include "wizard/disk_space.h"
+#include "wizard/folder_scan.h"
 #include "wizard/screen_text.h"
 #include "wizard/world_map.h"
 
 int dvd_scenery_install(int first_frame, wizard_screen& ws) {
   if (first_frame) {
     if (disc_stop_question(kInstallFlow, ws)) return 1;
-    // The folder is new (or what a stopped run left of it): this scan
-    // ends at once, or soon.
-    int position = 0;
-    float fraction = 0.0f;
-    while (!checksum_directory(position, fraction)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    recalc_disk_sizes();
+    // The folder is new (the scan ends at once), or holds what a stopped
+    // run or the user left there.
+    folder_scan_start();
+  }
+  ws.title = T("Select Scenery");
+  ws.back_screen = dvd_eula_install;
+  switch (folder_scan_step(ws)) {
+    case folder_scan_going:
+      return 0;
+    case folder_scan_ended:
+      recalc_disk_sizes();
+      break;
+    case folder_scan_none:
+      break;
   }
   UTIL_world_map();
   ws.body = T("Please pick the scenery you would like to install now.  You can use this installer to add more "
               "scenery or remove scenery later.  If you fly into an area with no scenery installed, you will see "
               "only ocean.\n\nClick on the world map to pick select regions to install.");
-  ws.title = T("Select Scenery");
-  ws.back_screen = dvd_eula_install;
   ws.next_screen = dvd_run_install;
   if (!UTIL_disk_space(T("You have enough free disk space to install Corvane 9 with the selected scenery."),
                        T("You do not have enough free disk space to install Corvane 9 with the selected scenery; "

@@ -57,6 +57,10 @@ std::string scenery_errors() {
          T(" your scenery; your copy of Corvane may not be usable.") + T(kErrorsAdvice);
 }
 
+int quit_install_run();
+int quit_repair_run();
+int quit_scenery_run();
+
 }  // namespace
 
 const char* scenery_verb(int to_get, int to_delete, bool done) {
@@ -94,6 +98,7 @@ const disc_flow kInstallFlow = {
     "Finished Installing Corvane",
     install_success,
     install_errors,
+    quit_install_run,
 };
 
 const disc_flow kRepairFlow = {
@@ -125,6 +130,7 @@ const disc_flow kRepairFlow = {
     "Finished Repairing Corvane.",
     repair_success,
     repair_errors,
+    quit_repair_run,
 };
 
 const disc_flow kSceneryFlow = {
@@ -156,7 +162,22 @@ const disc_flow kSceneryFlow = {
     "Finished With Add/Remove Scenery",
     scenery_success,
     scenery_errors,
+    quit_scenery_run,
 };
+
+namespace {
+
+// The stop question asked by Quit: the run stops as it does from the screen
+// before it, and the program goes on quitting; "Continue" keeps it running.
+int quit_during(const disc_flow& flow) {
+  wizard_screen unused;
+  return disc_stop_question(flow, unused) ? 0 : 1;
+}
+int quit_install_run() { return quit_during(kInstallFlow); }
+int quit_repair_run() { return quit_during(kRepairFlow); }
+int quit_scenery_run() { return quit_during(kSceneryFlow); }
+
+}  // namespace
 
 int UTIL_cancel_install(std::string head, std::string tail, std::string label1, std::string explain1,
                         std::string label2, std::string explain2) {
@@ -181,6 +202,9 @@ int disc_run_frame(const disc_flow& flow, wizard_screen& ws) {
       return 1;
     }
     if (flow.new_copy) register_new_corvane();
+    // A file that could not be deleted is an error of the run, which goes
+    // on; the finish screen tells of it.
+    stg.had_errors = 0;
     delete_files();
     *flow.running = 1;
     num_install_errors = 0;
@@ -192,6 +216,7 @@ int disc_run_frame(const disc_flow& flow, wizard_screen& ws) {
 
   ws.title = T(flow.run_title);
   ws.kill = install_files_kill;
+  ws.quit_question = flow.quit_question;
   const int r = install_files(f, current_disk);
   const int files = static_cast<int>(sim_info.size());
   switch (r) {
@@ -242,6 +267,7 @@ int disc_run_frame(const disc_flow& flow, wizard_screen& ws) {
 int disc_verify_frame(const disc_flow& flow, wizard_screen& ws) {
   ws.title = T(flow.verify_title);
   ws.kill = install_files_kill;
+  ws.quit_question = flow.quit_question;
   ws.next_screen = UTIL_verify_disk() ? flow.run : flow.switch_to;
   return 1;
 }
@@ -252,8 +278,10 @@ int disc_switch_frame(const disc_flow& flow, int first_frame, wizard_screen& ws)
   ws.body = fill_in(T("Please insert DVD number %d and click continue."), {std::to_string(disk + 1)});
   ws.back_screen = flow.before_run;
   ws.next_screen = flow.verify;
-  // Quit waits for the files in hand and stops the workers.
+  // Quit asks whether to stop the run, then waits for the files in hand and
+  // stops the workers.
   ws.kill = install_files_kill;
+  ws.quit_question = flow.quit_question;
   return 0;
 }
 
@@ -267,15 +295,15 @@ int disc_stop_question(const disc_flow& flow, wizard_screen& ws) {
   }
   install_files_kill();
   *flow.running = 0;
-  // Only the explicit first button deletes, and only the folder this run
-  // made; a question closed another way leaves the files where they are.
-  delete_cancelled_install(new_install_folder, dest_dir_path, flow.new_copy ? answer : 0);
+  // Any answer but "Continue" cancels a new install, and its partial copy
+  // goes: but only the folder this run made.
+  if (flow.new_copy) delete_cancelled_install(new_install_folder, dest_dir_path);
   return 0;
 }
 
 int disc_done_frame(const disc_flow& flow, wizard_screen& ws) {
   ws.title = T(flow.done_title);
-  if (num_install_errors < 1) {
+  if (num_install_errors < 1 && !stg.had_errors) {
     ws.body = flow.success_text();
     ws.choices.push_back(T("Run Corvane Now"));
     ws.choice_funcs.push_back(dvd_do_run_sim);

@@ -37,6 +37,9 @@ struct disc_flow {
   const char* done_title;
   std::string (*success_text)();
   std::string (*error_text)();
+  // Quit while the run is going asks the stop question: 0 when the user
+  // goes on with the run.
+  int (*quit_question)();
 };
 
 extern const disc_flow kInstallFlow;

@@ -82,6 +82,12 @@ int dvd_pick_run_sim(int first_frame, wizard_screen& ws) {
   ws.back_screen = dvd_start;
   ws.next_screen = dvd_do_run_sim;
   if (all_haldens.size() == 1) {
+    // The user never sees this screen with one copy: Back from a start
+    // that failed passes on to the welcome instead of into the same start.
+    if (first_frame && wizard_last_screen() == dvd_do_run_sim) {
+      ws.next_screen = dvd_start;
+      return 1;
+    }
     dest_dir_path = all_haldens[0];
     return 1;
   }

@@ -1,6 +1,7 @@
 #include "wizard/entry.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <vector>
 
@@ -27,11 +28,10 @@ void relaunch_from_temp(const std::string& exe_path, const std::string& temp_fol
   pref.IO_set(11, 0);
 
   // A folder of its own (mode 0700) for the copy; it is not this run's
-  // temporary folder, which goes when this run ends.
-  std::string pattern = temp_folder + "corvane-disc-XXXXXX";
-  std::vector<char> buf(pattern.begin(), pattern.end());
-  buf.push_back('\0');
-  const std::string folder = mkdtemp(buf.data()) ? std::string(buf.data()) + "/" : std::string();
+  // temporary folder, which goes when this run ends. The copy holds it
+  // while it runs; a later start removes it once the copy has ended.
+  int hold = -1;
+  const std::string folder = make_disc_copy_folder(temp_folder, &hold);
   if (folder.empty()) {
     xer << "Could not make a folder in " << temp_folder << " to run the installer from; running from the disc.\n";
     return;
@@ -40,11 +40,13 @@ void relaunch_from_temp(const std::string& exe_path, const std::string& temp_fol
   const int copied = copy_file_recursive(exe_path, copy);
   if (copied != 0) {
     xer << "Could not copy the installer to " << copy << ": " << error_str(copied) << "; running from the disc.\n";
+    close(hold);
     remove_run_temp_folder(folder);
     return;
   }
   // The copy opens on the disc's own screens.
   const int started = launch_program(copy, {kDiscOption}, kDiscOption);
   xer << "Could not start " << copy << ": " << error_str(started) << "; running from the disc.\n";
+  close(hold);
   remove_run_temp_folder(folder);
 }

@@ -89,7 +89,8 @@ constexpr float kPickRadioX = 250.0f;
 constexpr float kPickTextX = 280.0f;
 constexpr float kPickTextWrap = 500.0f;
 constexpr float kPickQuestionX = 230.0f;
-constexpr float kFindItX = 605.0f;
+// "Find It" stands clear of the question's end (x 564 in English).
+constexpr float kFindItX = 630.0f;
 constexpr float kFindItRaise = 3.0f;  // "Find It" stands this much above its row
 constexpr float kFindItWidth = 100.0f;
 constexpr float pick_row_y(int i) { return kPickRowTop - kPickRowStep * static_cast<float>(i); }

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "engine/checksum.h"
 #include "engine/install_filter.h"
+#include "engine/installed_copies.h"
 #include "engine/installer_state.h"
 #include "files/io_utils.h"
 #include "files/tree_ops.h"
@@ -13,24 +13,9 @@
 #include "ui/widgets.h"
 #include "wizard/disc_flows.h"
 #include "wizard/disk_space.h"
+#include "wizard/folder_scan.h"
 #include "wizard/layout.h"
 #include "wizard/screen_text.h"
-
-namespace {
-
-// The file table as for a new, empty folder: every file absent, the
-// simulator and its scenery wanted, every tile chosen.
-void prepare_full_install() {
-  int position = 0;
-  float fraction = 0.0f;
-  while (!checksum_directory(position, fraction)) {
-  }
-  set_install_filter(1, 1);
-  scenery_take_all();
-  recalc_disk_sizes();
-}
-
-}  // namespace
 
 void new_folder_arrive(new_folder_choice& p, bool prepare_again) {
   // Without a home folder there is no desktop: no stale one either.
@@ -55,8 +40,11 @@ void new_folder_frame(const new_folder_kind& kind, new_folder_choice& p, wizard_
     }
   }
   if (BTN_enterstring(kInstallNameX, kInstallNameY, &p.install_folder, kInstallNameMax, T("Install Name:"),
-                      kInstallNameW, 0))
+                      kInstallNameW, 0, field_chars::path))
     p.table_stale = 1;
+  // The scan's workers read the folder's name: a scan of the folder named
+  // before stops before the name changes.
+  if (p.table_stale) folder_scan_stop();
 
   // A name that is empty, or that would lead into the parent itself or
   // elsewhere, names no new folder: an install there could later be
@@ -80,9 +68,23 @@ void new_folder_frame(const new_folder_kind& kind, new_folder_choice& p, wizard_
                (kind.blank_before_desktop_note ? " " + T("will appear on your desktop.)")
                                             : T(" will appear on your desktop.)"));
   }
+  // The table as for the new folder: every file absent (the folder does
+  // not exist, so the scan ends at once), the simulator and its scenery
+  // wanted, every tile chosen.
   if (p.table_stale) {
-    prepare_full_install();
+    set_install_filter(1, 1);
+    folder_scan_start();
     p.table_stale = 0;
+  }
+  switch (folder_scan_step(ws)) {
+    case folder_scan_going:
+      return;
+    case folder_scan_ended:
+      scenery_take_all();
+      recalc_disk_sizes();
+      break;
+    case folder_scan_none:
+      break;
   }
   if (!UTIL_disk_space(T(kind.enough_text), T(kind.short_text)) && kind.short_space_greys_next) ws.next_screen = nullptr;
 }
@@ -91,10 +93,12 @@ std::string folder_to_be_made(const std::string& dest) {
   return !dest.empty() && !dir_exists(dest) ? dest : std::string();
 }
 
-void delete_cancelled_install(std::string& made, const std::string& dest, int answer) {
-  if (answer == 1 && !made.empty() && made == dest) {
+void delete_cancelled_install(std::string& made, const std::string& dest) {
+  if (!made.empty() && made == dest) {
     const int err = recursive_delete_folder(dest);
     if (err != 0) xer << "Could not delete all of " << dest << ": " << error_str(err) << "\n";
+    // A copy that is gone is no installed copy.
+    if (!dir_exists(dest)) forget_corvane(dest);
   }
   made.clear();
 }

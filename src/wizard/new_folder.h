@@ -48,8 +48,9 @@ void new_folder_frame(const new_folder_kind& kind, new_folder_choice& c, wizard_
 // never the install's to delete).
 std::string folder_to_be_made(const std::string& dest);
 
-// After the question whether to cancel a running new install: deletes the
-// folder dest with everything in it only when the answer was the explicit
-// first button (1) and made, the folder the install's set-up made, is
-// dest. made is forgotten in every case.
-void delete_cancelled_install(std::string& made, const std::string& dest, int answer);
+// After the question whether to cancel a running new install was answered
+// other than "Continue" (a button, or the question closed): deletes the
+// folder dest with everything in it, and takes it off the list of
+// installed copies, only when made, the folder the install's set-up made,
+// is dest. made is forgotten in every case.
+void delete_cancelled_install(std::string& made, const std::string& dest);

@@ -65,7 +65,7 @@ void options_pass() {
     stg.stream_count = 0;
 
   BTN_enterstring(kProxyHostField.x, kProxyHostField.y, &http.proxy_host, kProxyTextMax, "-proxy host",
-                  kProxyFieldWidth, 1);
+                  kProxyFieldWidth, 1, field_chars::path);
   BTN_enterstring(kProxyPortField.x, kProxyPortField.y, &http.proxy_port_text, kProxyTextMax, "-proxy port",
                   kProxyFieldWidth, 1);
   if (!http.proxy_port_text.empty()) {

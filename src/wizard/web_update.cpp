@@ -24,6 +24,10 @@ float totl_inst_rat = 0.0f;
 // The directory archive's download: the slot of the directory fetch.
 constexpr int kDirectorySlot = 1;
 
+// The scan found no file to get and none to delete: the copy is up to
+// date.
+bool nothing_to_update() { return stg.files_to_get == 0 && stg.files_to_delete == 0; }
+
 }  // namespace
 
 float directory_share(bool transfer, int64_t written, int64_t length, std::string* percent) {
@@ -103,6 +107,8 @@ int net_get_updates(int first_frame, wizard_screen& ws) {
       stg.dir_status = 1;
       ctr = 0;
     }
+    // A search that found no directory is made again.
+    if (restart_failed_directory_search()) ctr = 0;
   }
   ws.title = T("Search for Updates");
   ws.back_screen = net_pick_dest;
@@ -142,7 +148,9 @@ int net_check_disk(int first_frame, wizard_screen& ws) {
   ws.back_screen = net_get_updates;
   ws.next_screen = net_run_patch;
   ws.show_servers = 1;
-  if (stg.kb_to_install == 0.0f) {
+  // Files that only go, or whose new version is empty, need no room but
+  // still make an update.
+  if (nothing_to_update()) {
     ws.next_screen = net_done;
     return 1;
   }
@@ -167,8 +175,8 @@ int net_done(int /*first_frame*/, wizard_screen& ws) {
   ws.back_screen = nullptr;
   ws.next_screen = wizard_quit;
   ws.title = T("Finshed Web Update");
-  if (stg.kb_to_install == 0.0f || !stg.had_errors) {
-    ws.body = stg.kb_to_install == 0.0f
+  if (nothing_to_update() || !stg.had_errors) {
+    ws.body = nothing_to_update()
                   ? T("This copy of Corvane (") + dest_dir_path + T(") is already up to date.")
                   : T("I have finished updating ") + dest_dir_path + ".";
     ws.choices.push_back(T("Fly Corvane Now"));

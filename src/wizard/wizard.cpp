@@ -15,6 +15,7 @@
 #include "ui/frames.h"
 #include "ui/widgets.h"
 #include "window/mnw.h"
+#include "wizard/folder_scan.h"
 #include "wizard/layout.h"
 #include "wizard/sub_wins.h"
 #include "wizard/web_update.h"
@@ -107,6 +108,15 @@ void draw_servers() {
   }
 }
 
+// The user's Quit, by the button or by closing the window from its frame:
+// the screen's question first where it asks one, then its kill callback,
+// and the program ends after this pass.
+void quit_screen(const wizard_screen& ws) {
+  if (ws.quit_question && !ws.quit_question()) return;
+  if (ws.kill) ws.kill();
+  app_done = 1;
+}
+
 // An image button of the bar: enabled buttons show their hover and pressed
 // looks; a greyed one is drawn at half opacity. 1 when clicked this frame.
 int bar_button(const wizard_button& b, float s, bool enabled, bool greyed) {
@@ -140,6 +150,9 @@ void APP_update() {
     return;
   }
 
+  // Closing the window from its frame is this frame's Quit.
+  const bool close = MACIBM_take_close_request() != 0;
+
   wizard_screen ws;
   const screen_func current = g_wizard;
   const int r = current(current != last ? 1 : 0, ws);
@@ -156,10 +169,8 @@ void APP_update() {
   if (ws.show_servers && stg.num_servers > 0) draw_servers();
 
   const bool finishing = ws.next_screen == wizard_quit;
-  if (!finishing && bar_button(kQuitButton, kQuitArtS, true, false)) {
-    if (ws.kill) ws.kill();
-    app_done = 1;
-  }
+  const bool quit_clicked = !finishing && bar_button(kQuitButton, kQuitArtS, true, false);
+  if (quit_clicked || (close && !finishing)) quit_screen(ws);
   if (bar_button(kOptionsButton, kOptionsArtS, true, !ws.prefs_ok) && ws.prefs_ok) handle_prefs();
   if (bar_button(kBackButton, kBackArtS, ws.back_screen != nullptr, ws.back_screen == nullptr) && ws.back_screen)
     g_wizard = ws.back_screen;
@@ -167,7 +178,10 @@ void APP_update() {
                                       : bar_button(kNextButton, kNextArtS, ws.next_screen != nullptr,
                                                    ws.next_screen == nullptr);
   if (next_clicked && ws.next_screen) g_wizard = ws.next_screen;
+  // On the last step Quit is the Next button.
+  if (close && finishing) g_wizard = wizard_quit;
 
   // The screen's own advance comes last and wins over a click of this frame.
   if (r && ws.next_screen) g_wizard = ws.next_screen;
+  if (g_wizard != current) folder_scan_leave(current);
 }

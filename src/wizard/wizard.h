@@ -34,6 +34,9 @@ struct wizard_screen {
   std::vector<std::string> choices;   // choice buttons, top to bottom
   std::vector<screen_func> choice_funcs;  // the target of each choice
   void (*kill)() = nullptr;           // run when the user quits (stops long work)
+  // Asked when the user quits, before kill (a running install's cancel
+  // question): 0 keeps the program running, anything else goes on quitting.
+  int (*quit_question)() = nullptr;
 };
 
 // The current screen; null ends the program. Only APP_update changes it.

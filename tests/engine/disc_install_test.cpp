@@ -433,7 +433,7 @@ TEST_F(DiscInstall, ArchiveWithMoreThanItsFileIsRefusedAndWritesNothing) {
   int f = 0;
   ASSERT_EQ(frames(f), 3);
   std::string message;
-  EXPECT_EQ(install_files_get_error(message), EPERM);
+  EXPECT_EQ(install_files_get_error(message), err_not_the_file);
   EXPECT_EQ(message.rfind("I was unable to unzip the file ", 0), 0u) << message;
   ASSERT_EQ(frames(f), 1);
   EXPECT_FALSE(exists_at_all(local("Resources/intruder.txt")));
@@ -802,8 +802,10 @@ TEST(DiscMountTable, FindsTheMountedFolderThatHoldsTheDiscFile) {
   ASSERT_TRUE(write_file(table, "/dev/sda1 " + mnt + "empty ext4 rw 0 0\n"));
   EXPECT_EQ(find_disc_in_mount_table(table), "");
 
-  // Network and FUSE mounts are passed over, even when they hold the file.
-  for (const char* type : {"nfs", "nfs4", "cifs", "smb3", "fuse", "fuseblk", "fuse.sshfs", "9p", "ceph"}) {
+  // Network, FUSE, shared-folder and cluster mounts are passed over, even
+  // when they hold the file.
+  for (const char* type : {"nfs", "nfs4", "cifs", "smb3", "fuse", "fuseblk", "fuse.sshfs", "9p", "ceph", "virtiofs",
+                           "vboxsf", "vmhgfs", "gluster", "fuse.glusterfs", "lustre", "gpfs"}) {
     ASSERT_TRUE(write_file(table, "server:/share " + mnt + "later " + type + " rw 0 0\n"));
     EXPECT_EQ(find_disc_in_mount_table(table), "") << type;
   }
@@ -864,6 +866,13 @@ TEST(DiscMountTable, WithoutADiscTheTableIsSearchedAtMostOnceASecond) {
   disc.set(dir / "named");
   EXPECT_EQ(find_disc_folder(table, table), dir / "named/");
   disc.clear();
+  EXPECT_EQ(find_disc_folder(table, table), "");
+
+  // A search asked for now is made at once.
+  ASSERT_TRUE(write_file(table, with_disc));
+  disc_search_now();
+  EXPECT_EQ(find_disc_folder(table, table), mnt + "/");
+  ASSERT_TRUE(write_file(table, no_disc));
   EXPECT_EQ(find_disc_folder(table, table), "");
 
   // A frame timer started afresh holds the search off no longer than the pause.

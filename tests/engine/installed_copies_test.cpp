@@ -105,6 +105,12 @@ TEST_F(InstalledCopies, ReadsCrLfListsAndAppendsWithLfAlone) {
   EXPECT_EQ(read_file(list_), a + "\r\n" + b + "\r\n") << "b is there already";
   register_folder(c);
   EXPECT_EQ(read_file(list_), a + "\r\n" + b + "\r\n" + c + "\n");
+
+  // A folder forgotten loses its line; the other lines stay as written.
+  all_haldens = {a, b, c};
+  forget_corvane(b);
+  EXPECT_EQ(read_file(list_), a + "\r\n" + c + "\n");
+  EXPECT_EQ(all_haldens, (std::vector<std::string>{a, c}));
 }
 
 TEST_F(InstalledCopies, KeepsDuplicatesSkipsMissingFoldersAndEmptyLines) {
@@ -115,7 +121,10 @@ TEST_F(InstalledCopies, KeepsDuplicatesSkipsMissingFoldersAndEmptyLines) {
   all_haldens = {"left over from before"};
   locate_all_corvanes();
   EXPECT_EQ(all_haldens, (std::vector<std::string>{a, a, b}));
-  EXPECT_NE(read_file(list_).find(dir_ / "gone/"), std::string::npos) << "nothing removes a line";
+  EXPECT_NE(read_file(list_).find(dir_ / "gone/"), std::string::npos) << "reading the list removes no line";
+  // Forgetting a folder listed twice takes both its lines.
+  forget_corvane(a);
+  EXPECT_EQ(read_file(list_), dir_ / "gone/\n\n\r\n" + b);
 }
 
 TEST_F(InstalledCopies, AppendingAfterALastLineWithoutItsLf) {

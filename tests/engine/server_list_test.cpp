@@ -258,12 +258,20 @@ TEST_F(DirectoryFetchTest, ADirectoryArchiveWithMoreThanTheDirectoryIsRefused) {
   struct Case {
     const char* what;
     std::string command;
+    int code;
   };
   const std::string archive = www / "s/v9/directory.txt.zip";
   ASSERT_TRUE(write_file(www / "s/v9/placeholder", ""));
   const Case cases[] = {
-      {"a second file", "cd '" + staging / "extra" + "' && zip -q '" + archive + "' directory.txt intruder.txt"},
-      {"a link", "cd '" + staging / "link" + "' && zip -q -y '" + archive + "' directory.txt"},
+      {"a second file", "cd '" + staging / "extra" + "' && zip -q '" + archive + "' directory.txt intruder.txt",
+       err_not_the_file},
+      {"a link", "cd '" + staging / "link" + "' && zip -q -y '" + archive + "' directory.txt", err_not_the_file},
+      {"a file larger than any directory",
+       "python3 -c \"import zipfile\nwith zipfile.ZipFile('" + archive +
+           "', 'w', zipfile.ZIP_DEFLATED) as z, z.open('directory.txt', 'w') as f:\n"
+           "  for i in range(" + std::to_string(kDirectoryMaxBytes / (1 << 20) + 1) +
+           "): f.write(bytes(1 << 20))\"",
+       err_too_large},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -278,11 +286,11 @@ TEST_F(DirectoryFetchTest, ADirectoryArchiveWithMoreThanTheDirectoryIsRefused) {
     if (&c == &cases[0]) {
       // The first failure of a search is shown, the later ones logged.
       EXPECT_NE(err.find("The installer cannot extract a file."), std::string::npos) << err;
-      EXPECT_NE(err.find("Error: " + error_str(EPERM)), std::string::npos) << err;
+      EXPECT_NE(err.find("Error: " + error_str(c.code)), std::string::npos) << err;
     } else {
       EXPECT_EQ(err.find("The installer cannot extract a file."), std::string::npos) << err;
     }
-    EXPECT_NE(log.text().find("cannot be unpacked: " + error_str(EPERM)), std::string::npos);
+    EXPECT_NE(log.text().find("cannot be unpacked: " + error_str(c.code)), std::string::npos);
     EXPECT_EQ(stg.dir_status, 0);
     EXPECT_TRUE(sim_info.empty());
     EXPECT_FALSE(exists_at_all(tmp / "directory.txt"));
@@ -334,6 +342,16 @@ TEST_F(DirectoryFetchTest, AnswersThatAreNoUsableListEndTheSearchAfterBoundedTri
   ASSERT_GE(run_fast_frames([] { return stg.dir_status != 0; }), 0);
   EXPECT_EQ(stg.dir_status, 2);
   EXPECT_EQ(server->count("/serverlist9.txt"), kMaxFetchTries);
+
+  // Asked for again (its screen entered anew), the search that gave up
+  // starts afresh, and then finds the directory.
+  ASSERT_TRUE(write_file(www / "serverlist9.txt", kListHeader + "FINAL v9\nSERVER s.example.com\n/s/\nS\n"));
+  EXPECT_TRUE(restart_failed_directory_search());
+  ASSERT_GE(run_fast_frames([] { return stg.dir_status == 3 || stg.dir_status == 2; }), 0);
+  EXPECT_EQ(stg.dir_status, 3);
+  EXPECT_EQ(server->count("/serverlist9.txt"), kMaxFetchTries + 1);
+  EXPECT_FALSE(restart_failed_directory_search()) << "a search that found the directory stays done";
+  EXPECT_EQ(stg.dir_status, 3);
 
   // A good list after a few bad answers is still taken.
   new_search();

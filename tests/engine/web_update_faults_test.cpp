@@ -180,8 +180,6 @@ TEST_F(WebUpdateFaults, AFullTemporaryFolderStopsTheRunWithAnAlertAndDamagesNoth
 
 TEST_F(WebUpdateFaults, AReadOnlyInstallFolderStopsTheRunWithAnAlertAndDamagesNothing) {
   set_up(4, 3000);
-  trickle_after_second();
-  stg.stream_count = 1;
   // The folders of the installed copy can be read but not written; the
   // temporary folder can be written by anyone.
   ASSERT_EQ(chmod(work.path().c_str(), 0755), 0);
@@ -195,21 +193,22 @@ TEST_F(WebUpdateFaults, AReadOnlyInstallFolderStopsTheRunWithAnAlertAndDamagesNo
   ASSERT_EQ(chmod(err_file.c_str(), 0666), 0);
   const int failed = as_unprivileged_user([&] {
     if (!freopen(err_file.c_str(), "w", stderr)) return 64;
-    RunStats stats;
-    if (!road(stats)) return 1;
+    if (!fetch_directory() || !scan()) return 1;
     int bits = 0;
-    if (stats.result != 1 || stg.had_errors != 1) bits |= 2;
-    if (server->count(request_of("Airfoils/f3.afl")) != 0) bits |= 4;
+    if (start_install() != -1) bits |= 2;
+    for (const auto& [path, content] : b)
+      if (server->count(request_of(path)) != 0) bits |= 4;
     return bits;
   });
   for (const char* folder : {"", "Airfoils", "Instructions", "Output", "Resources"})
     chmod((dest_dir_path + folder).c_str(), 0755);
-  EXPECT_EQ(failed, 0) << "1: the road stopped before the downloads, 2: the run did not stop with an error, "
-                          "4: the run went on after the failure";
+  EXPECT_EQ(failed, 0) << "1: the road stopped before the install, 2: the install was not refused, "
+                          "4: a file was downloaded";
+  // One alert, naming the folder and the reason.
   const std::string shown = read_file(err_file);
-  EXPECT_NE(shown.find("The installer cannot extract a file."), std::string::npos) << shown;
+  EXPECT_EQ(occurrences(shown, "Halden Error:"), 1) << shown;
+  EXPECT_NE(shown.find("Install Location: " + dest_dir_path), std::string::npos) << shown;
   EXPECT_NE(shown.find("Error: " + error_str(EACCES)), std::string::npos) << shown;
-  EXPECT_NE(shown.find("Destination: " + local("Airfoils/f")), std::string::npos) << shown;
   for (const auto& [path, content] : a) EXPECT_EQ(read_file(local(path)), content) << path;
   EXPECT_EQ(listing_count(dest_dir_path + "Airfoils/"), a.size());
 }
@@ -321,6 +320,63 @@ TEST_F(WebUpdateFaults, AFailedDownloadIsAskedForAgainFromAnotherServer) {
   const std::string log = log_text();
   EXPECT_LE(failed, 2 + occurrences(log, "   server     =up.example.com\n")) << log;
   expect_release_on_disk(b, {});
+}
+
+TEST_F(WebUpdateFaults, AFailedDeletionAndAFileNoServerHasAreErrorsOfARunThatGoesOn) {
+  for (int i = 0; i < 6; ++i) a["Resources/f" + std::to_string(i) + ".txt"] = text_of(50 + i, 800);
+  for (int i = 0; i < 4; ++i) b["Resources/f" + std::to_string(i) + ".txt"] = text_of(60 + i, 900);
+  b["Resources/new.txt"] = text_of(70, 500);  // f4 and f5 are removed
+  builder.add_update(a, b);
+  publish();
+  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, a));
+  // No server has the archive of f1.
+  ASSERT_EQ(std::remove((www.path() + request_of("Resources/f1.txt").substr(1)).c_str()), 0);
+  ASSERT_TRUE(write_file(local("Resources/locked/inside"), "keeps its folder from being deleted"));
+  ASSERT_TRUE(fetch_directory());
+  ASSERT_TRUE(scan());
+  ASSERT_EQ(start_install(), 1);
+  // First in the table: a deletion that fails.
+  file_version_struct locked;
+  locked.path = "Halden/Resources/locked";
+  locked.sig_want = kSigGone;
+  locked.do_delete = 1;
+  sim_info.insert(sim_info.begin(), file_history_struct{{locked}});
+
+  RunStats stats = run_install(30.0);
+  EXPECT_EQ(stats.result, 1);
+  EXPECT_EQ(stg.had_errors, 1);
+  EXPECT_EQ(server->count(request_of("Resources/f1.txt")), kDownloadTriesPerServer) << "given up on its one server";
+  Files expected = b;
+  expected["Resources/f1.txt"] = a["Resources/f1.txt"];
+  expect_release_on_disk(expected, {"Resources/f4.txt", "Resources/f5.txt"});
+  EXPECT_TRUE(exists_at_all(local("Resources/locked/inside")));
+  const std::string log = log_text();
+  EXPECT_NE(log.find("DELETING  file " + local("Resources/locked") + ", with result=" + std::to_string(EISDIR)),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("Gave up downloading " + request_of("Resources/f1.txt")), std::string::npos) << log;
+}
+
+TEST_F(WebUpdateFaults, FilesStoredInAnotherLetterCaseAreTheOnesReplacedAndDeleted) {
+  a = {{"Resources/target.txt", "old target"}, {"Resources/old.txt", "old"}, {"Resources/Plugins/p.txt", "old p"}};
+  b = {{"Resources/target.txt", "new target"}, {"Resources/Plugins/p.txt", "new p"}};
+  builder.add_update(a, b);
+  publish();
+  // The copy spells them otherwise than the directory.
+  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, {{"Resources/Target.txt", "old target"},
+                                                      {"Resources/Old.txt", "old"},
+                                                      {"Resources/plugins/P.TXT", "old p"}}));
+  RunStats stats;
+  ASSERT_TRUE(road(stats));
+  EXPECT_EQ(stats.result, 1);
+  EXPECT_EQ(stg.had_errors, 0);
+  EXPECT_EQ(read_file(local("Resources/Target.txt")), "new target");
+  EXPECT_EQ(read_file(local("Resources/plugins/P.TXT")), "new p");
+  EXPECT_FALSE(exists_at_all(local("Resources/Old.txt")));
+  // No second file or folder beside the first.
+  for (const char* path : {"Resources/target.txt", "Resources/Plugins", "Resources/plugins/p.txt"})
+    EXPECT_FALSE(exists_at_all(local(path))) << path;
+  expect_all_current();
 }
 
 }  // namespace

@@ -242,6 +242,13 @@ add('a.txt', 'kept')
   ASSERT_EQ(zip_to_file(zip, out_, nullptr, 0), 0);
   EXPECT_EQ(listing(out_), (std::set<std::string>{"a.txt"}));
   EXPECT_EQ(read_file(out_ + "a.txt"), "kept");
+
+  // A name given with use_name goes to the first entry that is written.
+  const std::string out2 = dir_ / "out2/";
+  ASSERT_EQ(mkdir(out2.c_str(), 0755), 0);
+  std::string name = "A.TXT";
+  ASSERT_EQ(zip_to_file(zip, out2, &name, 1), 0);
+  EXPECT_EQ(listing(out2), (std::set<std::string>{"A.TXT"}));
 }
 
 TEST_F(ArchivesTest, ZipFileInMissingFolderFailsWithTwoAndLogsTarget) {

@@ -285,15 +285,37 @@ TEST(RunTempFolder, FoldersOfRunsThatNoLongerRunAreRemovedAndNothingElse) {
   ASSERT_TRUE(write_file(dir / (dead + "File00"), "a file"));
   const std::string mine = make_run_temp_folder(dir.path());
   ASSERT_EQ(mine.rfind(dir / ("corvane-" + std::to_string(getpid()) + "-"), 0), 0u) << mine;
+  // Folders of disc copies: one held by this process, one by a process that
+  // has ended, one that was never held.
+  int hold = -1;
+  const std::string held = make_disc_copy_folder(dir.path(), &hold);
+  ASSERT_EQ(held.rfind(dir / "corvane-disc-", 0), 0u) << held;
+  ASSERT_GE(hold, 0);
+  EXPECT_EQ(fcntl(hold, F_GETFD) & FD_CLOEXEC, 0) << "the hold passes to the copy that is started";
+  const pid_t maker = fork();
+  if (maker == 0) {
+    int h = -1;
+    _exit(make_disc_copy_folder(dir.path(), &h).empty() ? 1 : 0);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(maker, &status, 0), maker);
+  ASSERT_EQ(status, 0);
+  ASSERT_TRUE(write_file(dir / "corvane-disc-Old000/corvane_installer", "never held"));
+  ASSERT_TRUE(write_file(dir / "corvane-disc-toolong/x", "another form"));
 
-  EXPECT_EQ(remove_stale_run_temp_folders(dir.path()), 2);
+  EXPECT_EQ(remove_stale_run_temp_folders(dir.path()), 4);
   EXPECT_FALSE(exists_at_all(dir / (dead + "Ab12Cd")));
   EXPECT_FALSE(exists_at_all(dir / (dead + "Zz99zz")));
+  EXPECT_FALSE(exists_at_all(dir / "corvane-disc-Old000"));
   for (const std::string& kept : {dir / "corvane-1-abcdef/x", dir / "corvane-test-abcdef/x", dir / (dead + "toolong/x"),
-                                  dir / "outside/keep.txt", dir / (dead + "File00")})
+                                  dir / "outside/keep.txt", dir / (dead + "File00"), dir / "corvane-disc-toolong/x"})
     EXPECT_TRUE(exists_at_all(kept)) << kept;
   EXPECT_TRUE(is_link(dir / (dead + "Link00")));
   EXPECT_TRUE(is_folder(mine)) << "this run's own folder stays";
+  EXPECT_TRUE(is_folder(held)) << "a disc copy's folder stays while it is held";
+  close(hold);
+  EXPECT_EQ(remove_stale_run_temp_folders(dir.path()), 1);
+  EXPECT_FALSE(exists_at_all(held));
 
   // Only the folder this run made goes at its end.
   remove_this_runs_temp_folder();

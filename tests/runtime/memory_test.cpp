@@ -327,6 +327,9 @@ TEST_F(AllocationFailure, NothrowFormsCatchTheHandlersException) {
 // With the address space held just above what the process uses, a large
 // request fails until the handler hands back the reserve; the retry then
 // succeeds. Done in a child process so the limit does not reach other tests.
+// The request is larger than the 64 MiB heap of a thread's malloc arena:
+// arenas that threads of earlier tests left behind already hold their
+// address space and could otherwise serve it without the handler.
 TEST_F(AllocationFailure, RetryAfterTheHandlerFreedMemorySucceeds) {
   GTEST_FLAG_SET(death_test_style, "fast");
   EXPECT_EXIT(
@@ -339,14 +342,14 @@ TEST_F(AllocationFailure, RetryAfterTheHandlerFreedMemorySucceeds) {
         if (pages <= 0) std::_Exit(3);
         const rlim_t mib = 1 << 20;
         struct rlimit limit;
-        limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + 96 * mib;
+        limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + 128 * mib;
         if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(4);
         // The limit counts address space, not memory in use: the blocks are
         // never touched, so the test needs no memory a busy machine may lack.
-        reserve = std::malloc(64 * mib);
+        reserve = std::malloc(96 * mib);
         if (!reserve) std::_Exit(5);
         std::set_new_handler(handler_frees_reserve);
-        void* p = keep(::operator new(56 * mib));
+        void* p = keep(::operator new(80 * mib));
         std::_Exit(p && handler_calls == 1 && reserve == nullptr ? 0 : 10 + handler_calls);
       },
       ::testing::ExitedWithCode(0), "");

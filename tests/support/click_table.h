@@ -49,7 +49,7 @@ constexpr click_point server_radio(int i, int n) {
 // Places of the screens' own widgets.
 // Copy-chooser row i: its radio's box is centred 4 units above the row.
 constexpr click_point copy_row(int i) { return main_at(kPickRadioX, pick_row_y(i) + 4.0f); }  // (250, 196 + 25 i)
-constexpr click_point find_it(int rows) { return main_at(kFindItX, pick_row_y(rows) + kFindItRaise); }  // (605, 197 + 25 n)
+constexpr click_point find_it(int rows) { return main_at(kFindItX, pick_row_y(rows) + kFindItRaise); }  // (630, 197 + 25 n)
 // The licence check box: its box is centred 4 units above its place.
 constexpr click_point licence_box = main_at(kLicenceBoxX, kLicenceY + 4.0f);                   // (230, 496)
 constexpr click_point change_destination = main_at(kChangeDestX, kChangeDestY);                // (300, 397)

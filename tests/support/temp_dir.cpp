@@ -11,8 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -77,20 +75,6 @@ TempDir::TempDir(const std::string& base) {
 
 TempDir::~TempDir() {
   if (!path_.empty()) remove_tree(path_);
-}
-
-bool write_file(const std::string& path, const std::string& content) {
-  for (std::size_t i = 1; i < path.size(); ++i)
-    if (path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f << content;
-  f.close();
-  return !f.fail();
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 bool exists_at_all(const std::string& path) {

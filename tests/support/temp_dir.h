@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "sample/whole_file.h"  // write_file, read_file
+
 class TempDir {
  public:
   // A fresh folder in base (a folder ending in "/").
@@ -23,9 +25,5 @@ class TempDir {
   std::string path_;
 };
 
-// Writes a whole file, making missing parent folders; false on failure.
-bool write_file(const std::string& path, const std::string& content);
-// Reads a whole file; empty when it cannot be read.
-std::string read_file(const std::string& path);
 // Something (a file, a folder, a link, even a dangling one) is at the path.
 bool exists_at_all(const std::string& path);

@@ -54,11 +54,11 @@ screen_text copy_row(int i, const std::string& folder) {
   return at(kPickTextX, pick_row_y(i), folder, kPickTextWrap, 0, kListColour);
 }
 screen_text copy_question(int rows) {
-  screen_text t = at(kPickQuestionX, pick_row_y(rows),
-                     "Is the copy of Corvane 9 you're looking for missing from th", kPickTextWrap, 0,
-                     kListColour);
-  t.whole = false;  // "Find It" stands over the rest
-  return t;
+  return at(kPickQuestionX, pick_row_y(rows), "Is the copy of Corvane 9 you're looking for missing from this list?",
+            kPickTextWrap, 0, kListColour);
+}
+screen_text install_name(const std::string& text) {
+  return at(kInstallNameX, kInstallNameY, text, 9999.0f, 0, kListColour);
 }
 screen_text licence_sentence(const std::string& text) {
   return at(kLicenceTextX, kLicenceY, text, kLicenceTextWrap, 0, kListColour);

@@ -26,6 +26,8 @@ screen_text disk_line(int line, const std::string& text);
 // Copy-chooser row i, and the question under n rows.
 screen_text copy_row(int i, const std::string& folder);
 screen_text copy_question(int rows);
+// The text of the "Install Name:" field while it does not have the focus.
+screen_text install_name(const std::string& text);
 // The sentence beside the licence's check box.
 screen_text licence_sentence(const std::string& text);
 // The text of the two-button question; whole false: only its beginning.

@@ -8,9 +8,12 @@
 
 void WizardWindowTest::SetUp() { ASSERT_TRUE(x.ok() && work.ok() && home.ok()); }
 
+void WizardWindowTest::TearDown() { set_window_area(0, 0, 0, 0); }
+
 std::unique_ptr<InstallerRun> WizardWindowTest::start_program(std::vector<std::string> args,
-                                                              std::vector<std::string> env) {
+                                                              std::vector<std::string> env, bool (*before_exec)()) {
   InstallerRun::Options o;
+  o.before_exec = before_exec;
   o.args = std::move(args);
   o.env = {"HOME=" + home.path()};
   o.env.insert(o.env.end(), env.begin(), env.end());
@@ -46,6 +49,20 @@ void WizardWindowTest::sees_steps(const std::vector<std::string>& steps, int cur
 }
 
 void WizardWindowTest::click(click_point p) { wizard_view::click(x.display(), p); }
+
+bool WizardWindowTest::window_framed_by(WindowManager& wm) {
+  const unsigned long w = wm.framed_window("Halden", kProgramTimeoutMs);
+  if (!w) return false;
+  const window_geometry g = geometry_of(x.display(), w);
+  set_window_area(g.x, g.y, g.width, g.height);
+  return true;
+}
+
+void WizardWindowTest::close_by_window_manager() {
+  key_down(x.display(), "Alt_L");
+  key_tap(x.display(), "F4");
+  key_up(x.display(), "Alt_L");
+}
 
 void WizardWindowTest::retype_name(const std::string& name) {
   click(clicks::install_name_field);

@@ -16,15 +16,22 @@
 #include "support/screen_text.h"
 #include "support/temp_dir.h"
 #include "support/wait.h"
+#include "support/window_manager.h"
 #include "support/x_server.h"
 
 class WizardWindowTest : public ::testing::Test {
  protected:
+  WizardWindowTest() = default;
+  // A screen of another size than the window's 800 x 600.
+  WizardWindowTest(int width, int height) : x(width, height) {}
+  void TearDown() override;
   void SetUp() override;
 
   // The program started as the user starts it, with `args`, HOME the
-  // test's home folder and the "NAME=value" entries of `env`.
-  std::unique_ptr<InstallerRun> start_program(std::vector<std::string> args, std::vector<std::string> env = {});
+  // test's home folder and the "NAME=value" entries of `env`;
+  // before_exec as in InstallerRun::Options.
+  std::unique_ptr<InstallerRun> start_program(std::vector<std::string> args, std::vector<std::string> env = {},
+                                              bool (*before_exec)() = nullptr);
 
   // Lists these folders as the installed copies.
   void list_copies(const std::vector<std::string>& folders);
@@ -39,6 +46,12 @@ class WizardWindowTest : public ::testing::Test {
   void sees_steps(const std::vector<std::string>& steps, int current);
 
   void click(click_point p);
+  // Under a window manager: waits until it has framed and focused the
+  // program's window, and counts the screen and the pointer from the
+  // window's corner from then on. False when that does not happen.
+  bool window_framed_by(WindowManager& wm);
+  // Alt+F4, the window manager's close.
+  void close_by_window_manager();
   // Empties the install name field and types another name into it.
   void retype_name(const std::string& name);
 
@@ -51,6 +64,7 @@ class WizardWindowTest : public ::testing::Test {
 // program's proxy preferences.
 class WebWizardWindowTest : public WizardWindowTest {
  protected:
+  using WizardWindowTest::WizardWindowTest;
   void SetUp() override;
 
   // args followed by the proxy preferences that lead to the server.

@@ -4,22 +4,30 @@
 #include <X11/extensions/XTest.h>
 #include <unistd.h>
 
+#include "support/x_observe.h"
+
 void pointer_at(Display* display, int* x, int* y) {
   Window root = 0, child = 0;
   int wx = 0, wy = 0;
   unsigned mask = 0;
   XQueryPointer(display, DefaultRootWindow(display), &root, &child, x, y, &wx, &wy, &mask);
+  int ox = 0, oy = 0;
+  window_origin(&ox, &oy);
+  *x -= ox;
+  *y -= oy;
 }
 
 void pointer_to(Display* display, int x, int y) {
   int px = -1, py = -1;
   pointer_at(display, &px, &py);
   const int screen = DefaultScreen(display);
+  int ox = 0, oy = 0;
+  window_origin(&ox, &oy);
   if (px == x && py == y) {
-    XTestFakeMotionEvent(display, screen, x > 0 ? x - 1 : x + 1, y, CurrentTime);
+    XTestFakeMotionEvent(display, screen, ox + (x > 0 ? x - 1 : x + 1), oy + y, CurrentTime);
     XSync(display, False);
   }
-  XTestFakeMotionEvent(display, screen, x, y, CurrentTime);
+  XTestFakeMotionEvent(display, screen, ox + x, oy + y, CurrentTime);
   XSync(display, False);
 }
 

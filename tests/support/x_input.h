@@ -8,11 +8,12 @@
 
 typedef struct _XDisplay Display;
 
-// Moves the pointer to (x, y) of the screen. A program learns the pointer
+// Moves the pointer to (x, y) from the corner of the window area
+// (x_observe.h; the screen's corner without a window manager). A program learns the pointer
 // position only from motion, so when the pointer already is there it is
 // first moved one pixel away and back.
 void pointer_to(Display* display, int x, int y);
-// Where the pointer is now.
+// Where the pointer is now, from that corner.
 void pointer_at(Display* display, int* x, int* y);
 
 // Button 1 to 3 (or 4, 5: the wheel) goes down or up.

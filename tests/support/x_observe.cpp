@@ -97,13 +97,34 @@ window_geometry geometry_of(Display* display, unsigned long window) {
   return g;
 }
 
+namespace {
+// The window area; a width of 0 is the whole screen.
+int area_x = 0, area_y = 0, area_w = 0, area_h = 0;
+}  // namespace
+
+void set_window_area(int x, int y, int width, int height) {
+  area_x = x;
+  area_y = y;
+  area_w = width;
+  area_h = height;
+}
+
+void window_origin(int* x, int* y) {
+  *x = area_x;
+  *y = area_y;
+}
+
 Screenshot Screenshot::grab(Display* display) {
   Screenshot shot;
   const Window root = DefaultRootWindow(display);
   XWindowAttributes a;
   if (!XGetWindowAttributes(display, root, &a)) return shot;
-  XImage* image = XGetImage(display, root, 0, 0, static_cast<unsigned>(a.width), static_cast<unsigned>(a.height),
-                            AllPlanes, ZPixmap);
+  if (area_w > 0) {
+    a.width = area_w;
+    a.height = area_h;
+  }
+  XImage* image = XGetImage(display, root, area_x, area_y, static_cast<unsigned>(a.width),
+                            static_cast<unsigned>(a.height), AllPlanes, ZPixmap);
   if (!image) return shot;
   shot.width_ = a.width;
   shot.height_ = a.height;

@@ -33,7 +33,14 @@ struct rgb {
   bool operator==(const rgb& o) const { return r == o.r && g == o.g && b == o.b; }
 };
 
-// The whole screen as it is now.
+// Where the program's window lies on the screen: the whole screen from its
+// corner without a window manager; under one, the window inside its frame
+// (x, y, width, height). Screenshots show that area, and pointer positions
+// count from its corner.
+void set_window_area(int x, int y, int width, int height);
+void window_origin(int* x, int* y);
+
+// The window area (the whole screen, unless set otherwise) as it is now.
 class Screenshot {
  public:
   static Screenshot grab(Display* display);

@@ -7,8 +7,11 @@
 #include <zlib.h>
 
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
 #include "textures/image_fixtures.h"
 #include "textures/tex_bmp.h"
 #include "textures/tex_dds.h"
@@ -18,8 +21,9 @@ namespace {
 
 using bgr = std::array<unsigned char, 3>;
 
-// Decodes with the reader allocating; 1, 0 or -1 as the reader says.
-int decode(char kind, const std::string& file, unsigned int format = GL_RGBA, int pow2 = 1) {
+// Decodes with the reader allocating; 1, 0 or -1 as the reader says, and
+// the PNG reader's reason for a refusal in *reason.
+int decode(char kind, const std::string& file, unsigned int format = GL_RGBA, int pow2 = 1, std::string* reason = nullptr) {
   std::vector<unsigned char> bytes(file.begin(), file.end());
   const unsigned char* p = bytes.empty() ? reinterpret_cast<const unsigned char*>("") : bytes.data();
   const auto n = static_cast<std::int64_t>(bytes.size());
@@ -39,6 +43,7 @@ int decode(char kind, const std::string& file, unsigned int format = GL_RGBA, in
   }
   EXPECT_TRUE(r == 1 ? data != nullptr : data == nullptr) << "a refused decode frees its buffer";
   EXPECT_TRUE(r >= 0 || !why.lines[0].empty());
+  if (reason) *reason = why.lines[1];
   free(data);
   return r;
 }
@@ -65,6 +70,19 @@ std::string with_ihdr(std::string png, int offset, std::uint32_t value) {
   const auto crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const unsigned char*>(png.data()) + 12, 17));
   for (int i = 0; i < 4; ++i) png[29 + i] = static_cast<char>(crc >> (24 - 8 * i));
   return png;
+}
+
+// The PNG with a chunk put in after its header chunk; length is what the
+// chunk claims.
+std::string with_chunk(const std::string& png, const std::string& type, const std::string& data, std::uint32_t length) {
+  auto be32 = [](std::uint32_t v) {
+    std::string b;
+    for (int i = 0; i < 4; ++i) b += static_cast<char>(v >> (24 - 8 * i));
+    return b;
+  };
+  const std::string body = type + data;
+  const auto crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const unsigned char*>(body.data()), body.size()));
+  return png.substr(0, 33) + be32(length) + body + be32(crc) + png.substr(33);
 }
 
 const std::string bmp = fixture::make_bmp(5, 3, [](int x, int y) { return bgr{static_cast<unsigned char>(x), static_cast<unsigned char>(y), 9}; });
@@ -99,6 +117,24 @@ TEST(MalformedImages, ZeroNegativeAndHugeSizesOffsetsAndChains) {
     EXPECT_EQ(decode('d', fixture::make_dds("DXT1", 0x4, 8, static_cast<int>(v), 0, 0, 4096)), 0) << v;
   }
   EXPECT_EQ(decode('p', with_ihdr(png, 4, 2000)), -1) << "fewer rows than the header says";
+  // A chunk that claims more than the file holds is refused before libpng
+  // sizes a buffer by it (this 45-byte file once had it ask for 2 GB).
+  std::string reason;
+  EXPECT_EQ(decode('p', with_chunk(png, "tEXt", "abcd", 0x7FFFFFF0).substr(0, 45), GL_RGBA, 1, &reason), -1);
+  EXPECT_EQ(reason, "a chunk runs past the end of the file");
+  // A colour profile that says it inflates to 4 MB is dropped unread: the
+  // file's few bytes cannot inflate to that.
+  std::string icc(132, '\0');
+  icc.replace(0, 4, "\x00\x3D\x09\x00", 4);
+  for (auto [at, word] : {std::pair{12, "mntr"}, {16, "RGB "}, {20, "XYZ "}, {36, "acsp"}}) icc.replace(at, 4, word);
+  std::string z(200, '\0');
+  uLongf zn = z.size();
+  ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(&z[0]), &zn, reinterpret_cast<const Bytef*>(icc.data()), icc.size(), 0), Z_OK);
+  const std::string profile = std::string("icc\0\0", 5) + z.substr(0, zn);
+  TempDir dir;
+  LogCapture log(dir / "log.txt");
+  EXPECT_EQ(decode('p', with_chunk(png, "iCCP", profile, static_cast<std::uint32_t>(profile.size()))), 1);
+  EXPECT_NE(log.text().find("3D0900h: exceeds application limits"), std::string::npos) << log.text();
   for (std::uint32_t off : {0u, 60u, 0xFFFFFFFFu}) {
     std::string o = bmp;
     fixture::put32(o, 10, off);

@@ -313,6 +313,14 @@ TEST_F(TmanGL, UnloadForgetsTheBindSoAReloadLandsInItsOwnTexture) {
   EXPECT_EQ(texels(600, GL_RGBA, 64), std::vector<unsigned char>(64, 0x99));
   EXPECT_EQ(t.loaded_texes(), 1);
   EXPECT_EQ(t.total_texes(), 1);
+  // Loaded again under a name whose image is missing, the record lets its
+  // texture go: it is no longer counted, and its GL texture is deleted.
+  EXPECT_EQ(t.load_texture(tex_fail_quiet, 600, tex_rgba, tex_load_now, "missing.png"), 0);
+  EXPECT_EQ(t.loaded_texes(), 0);
+  EXPECT_FALSE(glIsTexture(600));
+  t.unload_texture(600);
+  EXPECT_EQ(t.loaded_texes(), 0);
+  EXPECT_EQ(t.total_texes(), 0);
 }
 
 TEST_F(TmanGL, UploadRulesMipmapsClampAndTheFallback) {

@@ -3,14 +3,13 @@
 // the missing-image road, which makes no GL call: no window is needed.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "textures/ogl_extensions.h"
+#include "runtime/xtim.h"
 #include "textures/tman.h"
 #include "window/mnw.h"
 
@@ -149,6 +148,24 @@ TEST_F(TmanTest, NamesAreCountedAndSharedWithManualRefs) {
   EXPECT_EQ(t.ref_dat[600].name, "panel.png");  // a missing image keeps the old name
   EXPECT_EQ(dyn("other.png"), 600);
   EXPECT_NE(dyn("panel.png"), 600);
+  // Freed, a record takes its name out of the table: the name's next load
+  // takes a record of its own and counts it, and the counts stay right.
+  t.unload_texture(600);
+  EXPECT_EQ(t.total_texes(), 2);
+  const int again = dyn("other.png");
+  EXPECT_NE(again, 600);
+  EXPECT_EQ(t.total_texes(), 3);
+  // The same for a dynamic record (1135, which a manual load may name too)
+  // that is released and purged.
+  tman_class u;
+  ASSERT_EQ(u.load_texture(tex_fail_quiet, 0, tex_rgba, tex_load_now, "first.png"), kFirstDynamicRef);
+  u.load_texture(tex_fail_quiet, kFirstDynamicRef, tex_rgba, tex_load_now, "renamed.png");
+  u.release_texture(kFirstDynamicRef);
+  u.purge_unused_texes();
+  EXPECT_EQ(u.total_texes(), 0);
+  EXPECT_EQ(u.load_texture(tex_fail_quiet, 0, tex_rgba, tex_load_now, "renamed.png"), kFirstDynamicRef);
+  EXPECT_EQ(u.total_texes(), 1);
+  EXPECT_EQ(u.ref_dat[kFirstDynamicRef].ref_count, 1);
 
   EXPECT_EQ(t.load_texture(tex_fail_quiet, kFirstDynamicRef, tex_rgba, tex_load_now, "top"), 0);
   EXPECT_EQ(t.load_texture(tex_fail_quiet, 700, tex_rgba, static_cast<tex_load_time>(101), "later"), 0);
@@ -299,6 +316,8 @@ TEST_F(TmanTest, ReleaseAndUnloadRulesAreFatal) {
 
 namespace {
 std::vector<std::string> g_splash;
+uint64_t g_clock_us = 0;
+uint64_t test_clock() { return g_clock_us; }
 void record_splash(const std::string& message, float* fraction) {
   EXPECT_EQ(fraction, nullptr);
   g_splash.push_back(message);
@@ -306,18 +325,23 @@ void record_splash(const std::string& message, float* fraction) {
 }  // namespace
 
 TEST_F(TmanTest, SplashLineOnlyAfterAPauseAndNotForExemptLoads) {
+  // A clock of the test's own, already well past its start, as in a process
+  // whose clock other tests started long before this manager's first load.
+  g_clock_us = 50000000;
+  xtim_class::set_clock(&test_clock);
   tman_show_init = record_splash;
   g_splash.clear();
-  manual(499, "warm-up.png");  // starts the clock
-  usleep(1100 * 1000);
+  manual(499, "warm-up.png");  // the first load follows the one "at 0"
+  g_clock_us += 1100000;
   manual(500, "first.png");
   manual(501, "second.png");  // right after the first
-  EXPECT_EQ(g_splash, std::vector<std::string>{"Loading bitmap first.png."});
-  usleep(1100 * 1000);
+  EXPECT_EQ(g_splash, (std::vector<std::string>{"Loading bitmap warm-up.png.", "Loading bitmap first.png."}));
+  g_clock_us += 1100000;
   manual(t_interface, "exempt.png");  // exempt ref; still restarts the clock
   manual(502, "third.png");
-  usleep(1100 * 1000);
+  g_clock_us += 1100000;
   t.load_texture(tex_fail_quiet, 503, tex_rgba, static_cast<tex_load_time>(101), "later.png");
-  EXPECT_EQ(g_splash.size(), 1u);
+  EXPECT_EQ(g_splash.size(), 2u);
   tman_show_init = nullptr;
+  xtim_class::set_clock(nullptr);
 }

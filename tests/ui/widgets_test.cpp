@@ -4,6 +4,8 @@
 
 #include "runtime/globals.h"
 #include "support/scripted_clicks.h"
+#include "ui/enterstring.h"
+#include "ui/focus.h"
 #include "ui/font.h"
 #include "ui/widgets.h"
 #include "window/mnw.h"
@@ -148,6 +150,44 @@ TEST_F(Widgets, CheckBoxAndRadioButton) {
   EXPECT_EQ(ch, 1);
   EXPECT_EQ(BTN_xbol(200, 100, &flag, "f"), 1);
   EXPECT_FALSE(flag);
+}
+
+// Keys typed before a Tab in one frame reach the field they were typed
+// into; a field of a path takes only printable ASCII, other text also the
+// Latin-1 letters of the font.
+TEST_F(Widgets, StringFieldsKeepKeysTypedBeforeATabAndTakeTheirCharacters) {
+  mnw.cur_wind = 0;
+  std::string path, text;
+  const auto frame = [&] {
+    BTN_begin_focus_ring();
+    BTN_enterstring(100, 100, &path, 64, "", 200, 1, field_chars::path);
+    BTN_enterstring(100, 60, &text, 64, "", 200, 0);
+  };
+  const auto type = [](const std::string& keys) {
+    for (char c : keys) {
+      const int ch = static_cast<unsigned char>(c);
+      const bool letter = (ch >= 'a' && ch <= 'z');
+      BTN_dispatch_to_focus(ch, ch == 9 ? 9 : (letter ? ch - 'a' + 'A' : 0), 8);
+    }
+  };
+  focus_id = 0;
+  frame();
+  type("abc\tdef");
+  frame();
+  EXPECT_EQ(path, "abc");
+  EXPECT_EQ(text, "def");
+
+  type("\xE9");
+  frame();
+  EXPECT_EQ(text, "def\xE9");
+  BTN_dispatch_to_focus(9, 9, 8 | 1);  // Shift-Tab: the path field, its text selected
+  type("\xE9");
+  frame();
+  EXPECT_EQ(path, "abc") << "nothing typed in place of the selection";
+  type("_1");
+  frame();
+  EXPECT_EQ(path, "_1");
+  focus_id = 0;
 }
 
 TEST_F(Widgets, ScriptedClicksAreTakenInOrderByTheButtonOfTheirLabel) {

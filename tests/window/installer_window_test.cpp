@@ -18,6 +18,7 @@
 #include "runtime/threads.h"
 #include "support/installer_run.h"
 #include "support/wait.h"
+#include "support/window_manager.h"
 #include "support/x_input.h"
 #include "support/x_observe.h"
 #include "support/x_server.h"
@@ -110,6 +111,8 @@ TEST(InstallerWindow, OneFullScreenWindowWithItsHintsThenAnOrderlyEndOnQuit) {
   EXPECT_EQ(atom_property(d, w, "_NET_WM_WINDOW_TYPE"), std::vector<std::string>{"_NET_WM_WINDOW_TYPE_NORMAL"});
   EXPECT_EQ(atom_property(d, w, "_NET_WM_ALLOWED_ACTIONS"),
             (std::vector<std::string>{"_NET_WM_ACTION_CLOSE", "_NET_WM_ACTION_FULLSCREEN", "_NET_WM_ACTION_MOVE"}));
+  EXPECT_EQ(atom_property(d, w, "WM_PROTOCOLS"), std::vector<std::string>{"WM_DELETE_WINDOW"})
+      << "a close from the window manager comes as a message";
   EXPECT_EQ(atom_property(d, w, "_NET_WM_STATE"), std::vector<std::string>{"_NET_WM_STATE_FULLSCREEN"})
       << "the window covers the 800 x 600 screen";
   XSizeHints hints{};
@@ -272,6 +275,35 @@ TEST(InstallerWindow, AsksForFullScreenOnAScreenOfItsSizeOnly) {
   EXPECT_TRUE(large.state.empty());
   EXPECT_EQ(large.exit_code, 0);
   EXPECT_EQ(large.out, "") << "a screen of 1024 x 768 keeps its size: nothing to restore";
+}
+
+// Under a real window manager on a screen larger than the window: the
+// window keeps its title bar, and Alt+F4 (the manager's close) is the
+// welcome screen's Quit: an orderly end with 0 and the preferences written.
+TEST(InstallerWindow, UnderAWindowManagerClosingTheFrameIsQuit) {
+  XServer x(1280, 1024);
+  ASSERT_TRUE(x.ok());
+  WindowManager wm(x);
+  ASSERT_TRUE(wm.ok());
+  InstallerRun run(&x);
+  const unsigned long w = wm.framed_window("Halden", kProgramTimeoutMs);
+  ASSERT_NE(w, 0u) << run.err();
+  const std::vector<long> frame = wm.frame_extents(w);
+  ASSERT_EQ(frame.size(), 4u);
+  EXPECT_GT(frame[2], 0) << "a title bar above the window";
+
+  ASSERT_TRUE(run.wait_for_log("\nos_dir_prefs", kProgramTimeoutMs)) << run.log();
+  const std::string prefs = run.home() + "/.corvane/Corvane Installer.prf";
+  EXPECT_FALSE(exists_at_all(prefs));
+  key_down(x.display(), "Alt_L");
+  key_tap(x.display(), "F4");
+  key_up(x.display(), "Alt_L");
+  EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 0) << run.err();
+  EXPECT_NE(read_file(prefs).find("_stream_count"), std::string::npos) << "the preferences were written";
+  const std::string log = run.log();
+  const std::size_t asked = log.find("\nThe window manager asked to close the window.\n");
+  const std::size_t ended = log.find("\nClean exit from threads.\n");
+  EXPECT_TRUE(asked != std::string::npos && ended != std::string::npos && asked < ended) << log;
 }
 
 TEST(InstallerWindow, AServerWithoutGlEndsTheRunWithItsMessage) {

@@ -111,6 +111,13 @@ TEST_F(KeyWindow, RowsTakeKeysOnceAndChooseTheirCommands) {
   type({"Control_L"}, "F1");
   EXPECT_EQ(keys.bindings[1].vkey * 10 + keys.bindings[1].flags, 1124);
   EXPECT_EQ(keys.bindings[0].vkey, 112);
+  // A key that is not recorded (a lock key) binds nothing: not the last
+  // key recorded, whose row keeps it.
+  click_row(2);
+  type({}, "Scroll_Lock");
+  EXPECT_EQ(keys.bindings[2].vkey, 0);
+  EXPECT_EQ(keys.bindings[1].vkey * 10 + keys.bindings[1].flags, 1124);
+  click_row(1);
 
   // Groups under "sim/": "-none-/", "operation/", "view/". A group takes its
   // first command at once; a command is chosen by its box.

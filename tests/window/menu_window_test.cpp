@@ -132,6 +132,22 @@ TEST_F(MenuWindow, ThePopUpListHandsItsChoiceToItsWidget) {
   EXPECT_TRUE(differs(closed, popup, 300, 300, 380, 336)) << "the list is drawn";
   EXPECT_FALSE(differs(closed, popup, 0, 583, 799, 599)) << "without the menu bar";
 
+  // A menu of the bar without a title is no title: resting on it leaves the
+  // list open.
+  MACIBM_create_menu(3, 0, "");
+  pointer_to(x_.display(), menu[3].l + 5, py(590));
+  ASSERT_TRUE(window_.pass_until([&] {
+    fill();
+    return mnw.mouse_x == menu[3].l + 5;
+  }));
+  for (int i = 0; i < 3; ++i) {
+    fill();
+    window_.pass();
+  }
+  EXPECT_EQ(mnw.open_menu, kPopupSlot);
+  EXPECT_EQ(active_popup_code, 77);
+  fill();
+
   pointer_to(x_.display(), 320, py(306));
   button_down(x_.display());
   ASSERT_TRUE(window_.pass_until([&] {

@@ -19,6 +19,7 @@
 #include "support/temp_dir.h"
 #include "support/wait.h"
 #include "support/wizard_view.h"
+#include "support/window_manager.h"
 #include "support/wizard_window.h"
 #include "support/x_input.h"
 #include "support/x_server.h"
@@ -27,10 +28,12 @@ namespace view = wizard_view;
 
 namespace {
 
-constexpr const char* kInstallName = "v910";
+// The release's name; with an underscore, which the name field must show
+// whole.
+const std::string kInstallName = "v9_10";
 const std::vector<std::string> kSteps = {"Welcome",          "License", "Check Servers",
                                          "Pick Destination", "Install", "Finish"};
-const std::string kServerPath = "/corvane/v910/";
+const std::string kServerPath = "/corvane/" + kInstallName + "/";
 
 // The demo: 606 KB of files for Linux (the stub simulator among them), a
 // file for another system and one that the release removed.
@@ -58,15 +61,20 @@ std::map<std::string, std::string> files_under(const std::string& folder) {
 
 class DemoWindow : public WebWizardWindowTest {
  protected:
+  using WebWizardWindowTest::WebWizardWindowTest;
   std::unique_ptr<InstallerRun> start() { return start_program(through_proxy({"--demo"})); }
 
-  // Back on the running install brings the question whether to cancel it.
-  void back_to_question() {
-    click(clicks::back);
+  // The question whether to cancel the running install.
+  void sees_cancel_question() {
     ASSERT_TRUE(sees({view::question("Are you sure you want to cancel the installation?  This will delete the "
                                      "partially installed copy of the Corvane 9 demo."),
                       view::question_explain(0, "the demo installation and delete partial installation."),
                       view::question_explain(1, "the demo installation process.")}));
+  }
+  // Back on the running install brings it.
+  void back_to_question() {
+    click(clicks::back);
+    sees_cancel_question();
   }
   std::string will_create(const std::string& name) {
     return "I will create the folder '" + name + "' in the directory '" + home.path() + "'.\n\n(The folder " + name +
@@ -78,8 +86,8 @@ class DemoWindow : public WebWizardWindowTest {
 
 // From the demo's welcome to its finish: the warning about an installed
 // copy, the licence, the server check, the name rules of the picker, the
-// install left by Back and resumed with "Continue", abandoned with the
-// question closed (nothing deleted) and cancelled (only its new folder
+// install left by Back and resumed with "Continue", cancelled with the
+// question closed and with its button (each time only its new folder
 // deleted), then installed to the end; the folder holds exactly the demo,
 // is not listed as an installed copy, and the demo starts from the finish.
 TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
@@ -132,10 +140,11 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
 
   // The picker: the home folder (also the desktop) and the release's name.
   const screen_text picker = view::title("Pick Install Destination.");
-  const screen_text defaults = view::body(will_create("v910 Demo"));
+  const screen_text defaults = view::body(will_create(kInstallName + " Demo"));
   const screen_text space_line = view::disk_line(2, "Disk space needed to install: 606 KB.");
   ASSERT_TRUE(sees({picker, defaults, space_line,
-                    view::disk_line(4, "You have enough free disk space to install the Corvane9  demo at this location.")}));
+                    view::disk_line(4, "You have enough free disk space to install the Corvane9  demo at this location."),
+                    view::install_name(kInstallName + " Demo")}));
   sees_steps(kSteps, 3);
   // Back to the licence and on again: still accepted, and the directory is
   // read again without a fetch.
@@ -171,13 +180,12 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   click(clicks::question_second());
   ASSERT_TRUE(sees({installing, big_file}));
 
-  // The question closed with neither button: the install is left, nothing
-  // is deleted, and the folder now exists.
+  // The question closed with neither button cancels the install as the
+  // button does: the folder it made goes.
   back_to_question();
   key_tap(x.display(), "Return");
-  ASSERT_TRUE(sees({picker, view::body("The folder 'My Demo' already exists in the dir '" + home.path() +
-                                       "'.\n\nPlease change the install name or destination.")}));
-  EXPECT_EQ(read_file(first + "Resources/a.txt"), "alpha");
+  ASSERT_TRUE(sees({picker, view::body(will_create("My Demo")), space_line}));
+  EXPECT_FALSE(exists_at_all(first));
 
   // Another folder, cancelled with the delete button: only it goes.
   retype_name("Demo Two");
@@ -190,7 +198,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   click(clicks::question_first());
   ASSERT_TRUE(sees({picker, view::body(will_create("Demo Two")), space_line}));
   EXPECT_FALSE(exists_at_all(demo));
-  EXPECT_EQ(read_file(first + "Resources/a.txt"), "alpha");
+  EXPECT_EQ(read_file(copy + "Resources/a.txt"), "alpha");
   EXPECT_EQ(read_file(home / "Taken/note.txt"), "a folder of the user's");
 
   // Installed to the end.
@@ -216,4 +224,60 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   const std::string app = run->app_folder();
   EXPECT_TRUE(wait_until([&] { return read_file(demo + "Corvane-i686.started") == "args:\n" + app.substr(0, app.size() - 1) + "\n"; }, 5000))
       << read_file(demo + "Corvane-i686.started");
+}
+
+namespace {
+
+// On a screen larger than the window, under a real window manager.
+class DemoUnderWindowManager : public DemoWindow {
+ protected:
+  DemoUnderWindowManager() : DemoWindow(1280, 1024) {}
+};
+
+}  // namespace
+
+// Closing the window from its frame during the install is the install's
+// Quit: the cancel question comes; "Continue" goes on with the install, and
+// the cancel button deletes the folder the install made and ends the program
+// in order, with 0 and the preferences written.
+TEST_F(DemoUnderWindowManager, ClosingTheWindowDuringTheInstallAsksTheCancelQuestion) {
+  builder.add("Resources/a.txt", "alpha");
+  builder.add("Resources/zbig.bin", std::string(600 * 1024, 'z'));
+  std::string error;
+  ASSERT_TRUE(builder.publish(www.path(), {{"s1.example.com", "/corvane/", "s1|Test server one", true}}, kInstallName,
+                              &error))
+      << error;
+  TestHttpServer::FaultSpec stall;
+  stall.fault = TestHttpServer::Fault::stall;
+  stall.bytes = 10;
+  server->set_fault(kServerPath + "Halden/Resources/zbig.bin.zip", stall);
+
+  WindowManager wm(x);
+  ASSERT_TRUE(wm.ok());
+  auto run = start();
+  ASSERT_TRUE(window_framed_by(wm));
+  ASSERT_TRUE(sees({view::title("Welcome")}));
+  click(clicks::next);
+  ASSERT_TRUE(sees({view::title("End User License Agreement (EULA)")}));
+  click(clicks::licence_box);
+  click(clicks::next);
+  ASSERT_TRUE(sees({view::title("Pick Install Destination.")}));
+  click(clicks::next);
+  const std::string demo = home / (kInstallName + " Demo/");
+  ASSERT_TRUE(sees({view::title("Installing")}));
+  ASSERT_TRUE(wait_until([&] { return exists_at_all(demo + "Resources/a.txt"); }, kProgramTimeoutMs));
+
+  close_by_window_manager();
+  sees_cancel_question();
+  click(clicks::question_second());
+  ASSERT_TRUE(sees({view::title("Installing"),
+                    view::caption("Downloading and installing zbig.bin.zip, currently ", false)}));
+  EXPECT_TRUE(run->running());
+
+  close_by_window_manager();
+  sees_cancel_question();
+  click(clicks::question_first());
+  EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
+  EXPECT_FALSE(exists_at_all(demo)) << "what the install made is deleted";
+  EXPECT_TRUE(exists_at_all(home / ".corvane/Corvane Installer.prf")) << "the preferences were written";
 }

@@ -1,19 +1,26 @@
 // The disc flows as a user clicks through them: the installer program on a
 // private X server, a set of two install discs built by the fixtures with
-// one "drive" folder (CORVANE_DISC) into which the test puts the disc the
-// program asks for, input through XTEST, the screens read off the screen.
+// one "drive" folder (CORVANE_DISC, or mounted where the program searches
+// for it) into which the test puts the disc the program asks for, input
+// through XTEST, the screens read off the screen.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "support/click_table.h"
+#include "support/frame_watch.h"
 #include "support/installer_run.h"
+#include "support/log_capture.h"
 #include "support/release_builder.h"
 #include "support/screen_text.h"
 #include "support/temp_dir.h"
@@ -80,13 +87,22 @@ class DiscWindow : public WizardWindowTest {
     ASSERT_TRUE(builder.publish_discs(work / "discs/", kInstallName, 2, &error)) << error;
   }
 
-  // Puts disc n into the drive, taking out the one in it.
+  // Puts disc n into the drive, taking out the one in it. The drive is one
+  // folder throughout, so that it can also be mounted.
   void insert(int n) {
-    if (in_drive >= 0) {
-      ASSERT_EQ(rename(drive.c_str(), ReleaseBuilder::disc_folder(work / "discs/", in_drive).c_str()), 0);
-    }
-    ASSERT_EQ(rename(ReleaseBuilder::disc_folder(work / "discs/", n).c_str(), drive.c_str()), 0);
+    eject();
+    move_all(ReleaseBuilder::disc_folder(work / "discs/", n), drive);
     in_drive = n;
+  }
+  void eject() {
+    mkdir(drive.c_str(), 0755);
+    if (in_drive >= 0) move_all(drive, ReleaseBuilder::disc_folder(work / "discs/", in_drive));
+    in_drive = -1;
+  }
+  static void move_all(const std::string& from, const std::string& to) {
+    namespace fs = std::filesystem;
+    for (const fs::directory_entry& e : fs::directory_iterator(from))
+      ASSERT_EQ(rename(e.path().c_str(), (to + e.path().filename().string()).c_str()), 0) << e.path();
   }
   std::string on_disc(int n, const std::string& path) {
     const std::string folder = in_drive == n ? drive : ReleaseBuilder::disc_folder(work / "discs/", n);
@@ -94,6 +110,25 @@ class DiscWindow : public WizardWindowTest {
   }
 
   std::unique_ptr<InstallerRun> start() { return start_program({"--disc"}, {"CORVANE_DISC=" + drive}); }
+  // The program with a mount table of its own in which the drive is
+  // mounted: it finds the disc as on a user's machine, by searching.
+  // mount_ready is false when the test may not make such a table.
+  bool mount_ready() {
+    mounted_drive = drive;
+    mount_point = work / "media";
+    mkdir(drive.c_str(), 0755);
+    mkdir(mount_point.c_str(), 0755);
+    const pid_t child = fork();
+    if (child == 0) _exit(mount_drive() ? 0 : 1);
+    int status = 1;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+  std::unique_ptr<InstallerRun> start_mounted() { return start_program({"--disc"}, {}, mount_drive); }
+  static bool mount_drive() {
+    return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           mount(mounted_drive.c_str(), mount_point.c_str(), nullptr, MS_BIND, nullptr) == 0;
+  }
+  static inline std::string mounted_drive, mount_point;
 
   void stop_question_shown() {
     ASSERT_TRUE(sees({view::question("Are you sure you want to cancel the installation?  This will delete the "
@@ -113,7 +148,9 @@ class DiscWindow : public WizardWindowTest {
 // licence, the scenery chosen on the map by clicks, a drag and the two
 // buttons, the install over both discs with the switch and a stop question
 // answered "Continue"; the copy holds exactly the chosen files and is
-// listed, and the welcome then offers the hub.
+// listed, and the welcome then offers the hub. Its run fails (no
+// simulator) and Back returns to the hub; a second copy's scenery choice
+// scans a huge file frame by frame and Quit ends it.
 TEST_F(DiscWindow, InstallsANewCopyFromTwoDiscs) {
   publish_release();
   insert(0);
@@ -219,11 +256,14 @@ TEST_F(DiscWindow, InstallsANewCopyFromTwoDiscs) {
   sees_steps(kInstallSteps, -1);
   for (const char* path : {"Airfoils/wing.dat", "Instructions/readme.txt", "Resources/a.txt"})
     EXPECT_EQ(read_file(copy + path), kSimFiles.at(path)) << path;
-  // Back asks whether to cancel; "Continue" goes on with the same run.
-  click(clicks::back);
-  stop_question_shown();
-  click(clicks::question_second());
-  ASSERT_TRUE(sees({change, insert_two}));
+  // Back asks whether to cancel; "Continue" goes on with the same run. So
+  // does Quit, whose "Continue" keeps the program running.
+  for (click_point p : {clicks::back, clicks::quit}) {
+    click(p);
+    stop_question_shown();
+    click(clicks::question_second());
+    ASSERT_TRUE(sees({change, insert_two}));
+  }
   // Next with the first disc still in: asked again.
   click(clicks::next);
   ASSERT_TRUE(sees({change, insert_two}));
@@ -249,11 +289,40 @@ TEST_F(DiscWindow, InstallsANewCopyFromTwoDiscs) {
 
   // Back on the welcome, the new copy makes it the hub.
   click(clicks::back);
-  ASSERT_TRUE(sees({view::body("You already have Corvane 9 installed on this computer.  What would you like to do?"),
-                    view::choice(0, "Run Corvane Now"), view::choice(1, "Add Or Remove Scenery"),
+  const screen_text hub =
+      view::body("You already have Corvane 9 installed on this computer.  What would you like to do?");
+  ASSERT_TRUE(sees({hub, view::choice(0, "Run Corvane Now"), view::choice(1, "Add Or Remove Scenery"),
                     view::choice(2, "Repair Corvane"), view::choice(3, "Install A Second Copy of Corvane")}));
+
+  // Run the one copy, which has no simulator: the start fails once, and
+  // Back leads to the hub, not into the same start again.
+  click(clicks::choice(0));
+  ASSERT_TRUE(sees({view::alert_line(0, "I could not start Corvane."), view::alert_line(1, copy + "Corvane-i686")}));
+  click(clicks::alert_ok());
+  click(clicks::back);
+  ASSERT_TRUE(sees({hub}));
+  EXPECT_EQ(occurrences(run->log(), "Launching: "), 1) << run->log();
+
+  // A second copy, into a folder that something else fills with a file of
+  // a quarter terabyte (sparse) before the scenery choice: the choice
+  // scans it frame by frame, showing how far it is, and Quit answers.
+  click(clicks::choice(3));
+  ASSERT_TRUE(sees({view::title("Pick Install Destination.")}));
+  retype_name("Big");
+  const std::string big = parent + "Games/Big/";
+  ASSERT_TRUE(sees({view::body("I will create the folder 'Big' in the directory '" + parent + "Games/'.")}));
+  click(clicks::next);
+  ASSERT_TRUE(sees({licence_title}));
+  ASSERT_TRUE(write_file(big + "Resources/a.txt", ""));
+  ASSERT_EQ(truncate((big + "Resources/a.txt").c_str(), 256LL << 30), 0);
+  click(clicks::licence_box);
+  click(clicks::next);
+  ASSERT_TRUE(sees({view::title("Select Scenery"),
+                    view::body("I am scanning " + big + " to see what files need updating."),
+                    view::caption("Scanning ", false)}));
   click(clicks::quit);
   EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
+  EXPECT_EQ(occurrences(run->log(), " End of MD5 at "), 0) << "Quit while it scanned";
 }
 
 // An installed copy with a damaged and a missing file on the first disc and
@@ -375,8 +444,11 @@ TEST_F(DiscWindow, RepairsACopyChangesItsSceneryAndRunsIt) {
 // A disc with a damaged archive and a missing one: each failed file brings
 // the error question, answered "Continue", "Cancel" or closed with Return;
 // going back from the disc switch brings the stop question, answered
-// "Continue", "Cancel" or closed with Return. Only "Cancel" of a run that
-// made the folder deletes it; the copy is finished with the errors told.
+// "Continue", "Cancel" or closed with Return. Every answer but "Continue"
+// deletes the folder of a run that made it, and takes it off the list of
+// installed copies; the copy is finished with the errors told. The discs
+// are found by searching the mount table, also at once after a search
+// that found none.
 TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
   builder.add("Airfoils/wing.dat", "wing section", 0, 0);
   builder.add("Resources/broken1.txt", "damaged on the disc", 0, 0);
@@ -386,8 +458,9 @@ TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
   publish();
   ASSERT_TRUE(write_file(on_disc(0, "Resources/broken1.txt") + ".zip", "PK\x03\x04 this is no archive"));
   ASSERT_EQ(unlink((on_disc(0, "Resources/broken2.txt") + ".zip").c_str()), 0);
+  if (!mount_ready()) GTEST_SKIP() << "no mount table of the program's own for the drive";
   insert(0);
-  auto run = start();
+  auto run = start_mounted();
   const std::string copy = home.path() + "v910/";
 
   ASSERT_TRUE(sees({view::title("Corvane 9 Installer")}));
@@ -447,18 +520,22 @@ TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
   ASSERT_TRUE(sees({scenery}));
   EXPECT_FALSE(exists_at_all(copy)) << "the partial copy is deleted";
 
-  // Second run: at the switch, Back and a question closed with Return stop
-  // the run and keep its files.
+  // Second run: at the switch, Back and the question closed with Return
+  // cancel it as "Cancel" does: the folder goes, and its line in the list.
+  const std::string list = home / ".corvane/corvane_install.txt";
   click(clicks::next);
   both_continued();
+  EXPECT_EQ(read_file(list), copy + "\n");
   click(clicks::back);
   stop_question_shown();
   key_tap(x.display(), "Return");
   ASSERT_TRUE(sees({scenery}));
-  EXPECT_EQ(read_file(copy + "Airfoils/wing.dat"), "wing section");
+  EXPECT_FALSE(exists_at_all(copy));
+  EXPECT_EQ(read_file(list), "");
 
-  // Third run, into the folder that was there before it: "Cancel" on the
+  // Third run, into a folder that the user made meanwhile: "Cancel" on the
   // error question, then on the stop question, stops it; the folder stays.
+  ASSERT_TRUE(write_file(copy + "note.txt", "the user's"));
   click(clicks::next);
   failure_shown(nullptr);
   click(clicks::question_first());
@@ -466,10 +543,17 @@ TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
   click(clicks::question_first());
   ASSERT_TRUE(sees({scenery}));
   EXPECT_EQ(read_file(copy + "Airfoils/wing.dat"), "wing section");
+  EXPECT_EQ(read_file(copy + "note.txt"), "the user's");
 
-  // Last run, to the end: the finish tells of the errors.
+  // Last run, to the end: the finish tells of the errors. At the switch,
+  // Next with the drive empty finds no disc and asks again; the second
+  // disc put in at once is then found by the next Next.
   click(clicks::next);
   both_continued();
+  eject();
+  FrameWatch frames(x.display(), wait_for_window(x.display(), "Halden", kProgramTimeoutMs));
+  ASSERT_TRUE(frames.taken([&] { click(clicks::next); }));
+  ASSERT_TRUE(frames.wait(3)) << "the frame after the click's looks into the drive";
   insert(1);
   click(clicks::next);
   ASSERT_TRUE(sees({view::title("Finished Installing Corvane"),

@@ -1,9 +1,11 @@
 // Runs the installer program itself.
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -161,9 +163,9 @@ TEST(Entry, AFolderItCannotChangeToIsLoggedAndTheRunGoesOn) {
 TEST(Entry, StartedFromTheDiscItRunsFromACopyInTheTemporaryFolder) {
   XServer x;
   ASSERT_TRUE(x.ok());
-  // The disc lies outside /tmp (a copy already in /tmp never restarts).
-  const std::string build = CORVANE_INSTALLER_EXE;
-  TempDir discs(build.substr(0, build.rfind('/') + 1));
+  // The disc lies outside /tmp (a copy already in /tmp never restarts),
+  // wherever the checkout and its build are.
+  TempDir discs("/var/tmp/");
   TempDir home, staging;
   ASSERT_TRUE(discs.ok() && home.ok() && staging.ok());
   ReleaseBuilder release(staging.path());
@@ -212,6 +214,11 @@ TEST(Entry, StartedFromTheDiscItRunsFromACopyInTheTemporaryFolder) {
                                                 "proess of installing v910.")},
                              kProgramTimeoutMs, &why))
       << why;
+  // The copy holds its folder while it runs, so a start of the program
+  // meanwhile leaves it; once the copy has ended the hold is gone with it.
+  const int probe = open((copy_folder + ".in-use").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(probe, 0);
+  EXPECT_NE(flock(probe, LOCK_EX | LOCK_NB), 0);
   const std::string copy_log_path = copy_folder + "Corvane Installer Log.txt";
   click_at(x.display(), clicks::quit.x, clicks::quit.y);
   EXPECT_TRUE(wait_until([&] { return read_file(copy_log_path).find("Clean exit from threads.") != std::string::npos; },
@@ -220,4 +227,6 @@ TEST(Entry, StartedFromTheDiscItRunsFromACopyInTheTemporaryFolder) {
   EXPECT_NE(copy_log.find("os_dir_this_app\t\t=" + copy_folder + "\n"), std::string::npos) << copy_log;
   EXPECT_EQ(copy_log.find("Launching: "), std::string::npos) << "the copy does not restart";
   EXPECT_TRUE(wait_until([&] { return windows_named(x.display(), "Halden").empty(); }, kProgramTimeoutMs));
+  EXPECT_TRUE(wait_until([&] { return flock(probe, LOCK_EX | LOCK_NB) == 0; }, kProgramTimeoutMs));
+  close(probe);
 }

@@ -20,6 +20,12 @@
 #include "window/ui_calls.h"
 #include "wizard/layout.h"
 #include "wizard/wizard.h"
+#include "window/macibm.h"
+#include "window/mnw.h"
+#include "window/subwindows.h"
+
+// After gtest: Xlib defines None and Bool.
+#include <X11/Xlib.h>
 
 #include <X11/Xlib.h>
 
@@ -38,6 +44,7 @@ struct screen_plan {
   std::vector<std::string> choices;
   std::vector<screen_func> targets;
   void (*kill)() = nullptr;
+  int (*quit_question)() = nullptr;
 };
 screen_plan plan;
 std::vector<int> first_frames_a, first_frames_b;
@@ -53,6 +60,7 @@ void fill(wizard_screen& ws) {
   ws.choices = plan.choices;
   ws.choice_funcs = plan.targets;
   ws.kill = plan.kill;
+  ws.quit_question = plan.quit_question;
 }
 int screen_a(int first_frame, wizard_screen& ws) {
   first_frames_a.push_back(first_frame);
@@ -66,6 +74,11 @@ int screen_b(int first_frame, wizard_screen& ws) {
   return 0;
 }
 void count_kill() { ++kills; }
+int questions = 0, quit_answer = 0;
+int ask_quit() {
+  ++questions;
+  return quit_answer;
+}
 
 class FrameDriver : public ::testing::Test {
  protected:
@@ -101,6 +114,18 @@ class FrameDriver : public ::testing::Test {
     const bool ok = shows_text(Screenshot::grab(x_.display()), t, &why);
     if (!ok) ADD_FAILURE() << why;
     return ok;
+  }
+  // What a window manager sends when the user closes the window.
+  void close_window() {
+    Display* d = x_.display();
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = static_cast<Window>(mnw.window[0]);
+    e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    XSendEvent(d, e.xclient.window, False, NoEventMask, &e);
+    XSync(d, False);
   }
   rgb pixel(float x, float y) { return Screenshot::grab(x_.display()).at(static_cast<int>(x), 600 - static_cast<int>(y)); }
 
@@ -159,6 +184,42 @@ TEST_F(FrameDriver, FirstFramesResultsAndTheButtonBar) {
   plan.kill = count_kill;
   ASSERT_TRUE(click_until(clicks::quit, [] { return app_done != 0; }));
   EXPECT_EQ(kills, 1);
+}
+
+// Closing the window from its frame is the screen's Quit: its question
+// first, then its kill callback; on the last step, the Next button's Quit.
+// A close while a box is up is not kept.
+TEST_F(FrameDriver, ClosingTheWindowIsTheScreensQuit) {
+  plan.kill = count_kill;
+  plan.quit_question = ask_quit;
+  questions = quit_answer = 0;
+  passes(2);
+  close_window();
+  ASSERT_TRUE(window_.pass_until([] { return questions == 1; }));
+  passes(2);
+  EXPECT_EQ(app_done, 0) << "the user went on";
+  EXPECT_EQ(kills, 0);
+  quit_answer = 1;
+  close_window();
+  ASSERT_TRUE(window_.pass_until([] { return app_done != 0; }));
+  EXPECT_EQ(questions, 2);
+  EXPECT_EQ(kills, 1);
+
+  app_done = 0;
+  MACIBM_startwind(wind_alert, 0);
+  close_window();
+  passes(3);
+  MACIBM_startwind(0, 0);
+  passes(3);
+  EXPECT_EQ(questions, 2) << "not kept while the box was up";
+  EXPECT_EQ(app_done, 0);
+
+  plan = screen_plan{};
+  plan.next = wizard_quit;
+  passes(2);
+  close_window();
+  ASSERT_TRUE(window_.pass_until([] { return app_done != 0; }));
+  EXPECT_EQ(g_wizard, wizard_quit);
 }
 
 TEST_F(FrameDriver, NextShowsQuitOnTheLastStep) {

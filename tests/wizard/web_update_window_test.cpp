@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <random>
@@ -27,6 +28,7 @@
 #include "support/x_input.h"
 #include "support/x_observe.h"
 #include "support/x_server.h"
+#include "sample/sample_release.h"
 #include "window/mnw.h"
 #include "wizard/disk_space.h"
 
@@ -317,11 +319,19 @@ TEST_F(WebUpdateWindow, PathOptionSkipsTheChoiceAndBackDuringTheScanStartsAfresh
 // Several installed copies: none is chosen until the user picks one; "Find
 // It" refuses a folder that holds no copy and takes the copy above a folder
 // inside one, adding it to the list; the update then works on that copy.
+// A release that only removes a file, or only empties one (0 KB to
+// install), is carried out; a copy with neither is up to date.
 TEST_F(WebUpdateWindow, ChoosesAmongCopiesAndFindsOneThatIsNotListed) {
-  builder.add_update({{"Resources/a.txt", "same"}}, {{"Resources/a.txt", "same"}});
+  const std::map<std::string, std::string> release = {{"Resources/a.txt", "same"}, {"Resources/empty.txt", ""}};
+  builder.add_update({{"Resources/a.txt", "same"}, {"Resources/empty.txt", "emptied by the release"},
+                      {"Resources/gone.txt", "removed by the release"}},
+                     release);
   publish();
   const std::string first = work / "First copy/", second = work / "Second copy/", third = work / "Third copy/";
-  for (const std::string& c : {first, second, third}) ASSERT_TRUE(ReleaseBuilder::install(c, {{"Resources/a.txt", "same"}}));
+  ASSERT_TRUE(ReleaseBuilder::install(first, release));
+  ASSERT_TRUE(ReleaseBuilder::install(second, {{"Resources/a.txt", "same"}, {"Resources/empty.txt", "emptied by the release"}}));
+  ASSERT_TRUE(ReleaseBuilder::install(third, {{"Resources/a.txt", "same"}, {"Resources/empty.txt", ""},
+                                              {"Resources/gone.txt", "removed by the release"}}));
   ASSERT_TRUE(write_file(work / "Not a copy/note.txt", "no copy here"));
   // A listed folder that is gone is not offered.
   list_copies({first, work / "Gone copy/", second});
@@ -368,13 +378,41 @@ TEST_F(WebUpdateWindow, ChoosesAmongCopiesAndFindsOneThatIsNotListed) {
   EXPECT_EQ(read_file(home / ".corvane/corvane_install.txt"),
             first + "\n" + work / "Gone copy/" + "\n" + second + "\n" + third + "\n");
 
-  // The update works on the copy found, which is up to date.
+  // The update works on the copy found, whose only change is a removal.
+  const auto update_to_end = [&](InstallerRun& program, const std::string& folder) {
+    click(clicks::next);
+    ASSERT_TRUE(sees({view::title("Check Disk Space"),
+                      view::disk_line(2, "Disk space needed to install: 0 KB.")}));
+    click(clicks::next);
+    ASSERT_TRUE(sees({view::title("Finshed Web Update"), view::body("I have finished updating " + folder + ".")}));
+    click(clicks::next_as_quit);
+    EXPECT_EQ(program.wait_exit(kProgramTimeoutMs), 0) << program.err();
+    for (const auto& [path, content] : release) EXPECT_EQ(read_file(folder + path), content) << folder << path;
+    EXPECT_FALSE(exists_at_all(folder + "Resources/gone.txt"));
+  };
+  update_to_end(*run, third);
+
+  // Run again on each of the two other copies, picked among the three.
+  const auto pick = [&](int row) {
+    auto again = start();
+    EXPECT_TRUE(sees({view::title("Corvane 9 Web Updater")}));
+    click(clicks::next);
+    EXPECT_TRUE(sees({view::copy_row(row, row == 0 ? first : second), view::copy_question(3)}));
+    click(clicks::copy_row(row));
+    return again;
+  };
+  // The second copy's only change is a file that becomes empty.
+  run = pick(1);
+  update_to_end(*run, second);
+  // The first has neither.
+  run = pick(0);
   click(clicks::next);
   ASSERT_TRUE(sees({view::title("Finshed Web Update"),
-                    view::body("This copy of Corvane (" + third + ") is already up to date."),
+                    view::body("This copy of Corvane (" + first + ") is already up to date."),
                     view::choice(0, "Fly Corvane Now")}));
   click(clicks::next_as_quit);
   EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
+  EXPECT_EQ(server->count("/corvane/v910/Halden/Resources/empty.txt.zip"), 1);
 }
 
 // The options window opened from the welcome screen, edited by clicks and
@@ -426,4 +464,82 @@ TEST_F(WebUpdateWindow, OptionsAreEditedAndSavedAtExit) {
   EXPECT_EQ(saved,
             "I\n9002 version\n_stream_count 2\n_log_actions 1\n_proxy_host proxy.example.net\n_proxy_port 8080\n"
             "_proxy_port_int 8080\n_get_beta 1\n_lang 0\n");
+}
+
+// The README's sample run, started as "scripts/run.sh --sample" starts it:
+// the sample program given the installer's path (here a copy of the
+// installer of the test's own, so that the installer's log stays in the
+// test's folder). The web update of the sample's older copy is clicked
+// through and the question about the file its user changed answered with
+// "overwrite": the copy then holds the sample release, and the sample folder
+// goes when the installer ends.
+TEST_F(WebUpdateWindow, TheSampleRunBringsItsOlderCopyToTheSampleRelease) {
+  namespace fs = std::filesystem;
+  const std::string installer = work / "build/corvane_installer";
+  std::error_code ec;
+  fs::create_directories(work / "build", ec);
+  fs::create_hard_link(CORVANE_INSTALLER_EXE, installer, ec);
+  if (ec) {
+    ASSERT_TRUE(fs::copy_file(CORVANE_INSTALLER_EXE, installer, ec)) << ec.message();
+  }
+  InstallerRun::Options options;
+  options.executable = CORVANE_SAMPLE_EXE;
+  options.args = {"--installer", installer};
+  InstallerRun run(&x, options);
+  ASSERT_TRUE(run.started());
+
+  // The sample names its folder and the older copy in it.
+  const auto named = [&](const std::string& label) {
+    const std::string out = "\n" + run.out();
+    const std::size_t at = out.find("\n" + label);
+    const std::size_t end = at == std::string::npos ? at : out.find('\n', at + 1);
+    if (end == std::string::npos) return std::string();
+    const std::size_t start = out.find_first_not_of(' ', at + 1 + label.size());
+    return start < end ? out.substr(start, end - start) : std::string();
+  };
+  std::string folder, copy;
+  wait_until(
+      [&] {
+        folder = named("Sample folder:");
+        copy = named("Older copy:");
+        return !copy.empty() || !run.running();
+      },
+      kProgramTimeoutMs);
+  ASSERT_FALSE(copy.empty()) << run.out() << run.err();
+  ASSERT_EQ(copy.rfind(folder, 0), 0u) << copy;
+
+  ASSERT_TRUE(sees(with_steps({view::title("Corvane 9 Web Updater")},
+                              {"Welcome", "Search for Updates", "Check Disk Space", "Install Updates", "Finish"}, 0)));
+  click(clicks::next);
+  ASSERT_TRUE(sees({view::title("Check Disk Space"), view::server(0, 2, "Sample server one"),
+                    view::server(1, 2, "Sample server two")}));
+  click(clicks::next);
+  ASSERT_TRUE(view::wait_for_box(x.display(), wind_question, kProgramTimeoutMs));
+  click(clicks::changed_overwrite());
+  ASSERT_TRUE(sees({view::title("Finshed Web Update"), view::body("I have finished updating " + copy + ".")}));
+
+  // Every file of the release but the scenery of tiles the copy did not
+  // have, and nothing else: the removed file is gone.
+  const sample::Release& release = sample::release();
+  std::map<std::string, std::string> expected;
+  for (const auto& [path, content] : release.current)
+    if (path.rfind("Global Scenery/", 0) != 0 || release.older_copy.count(path)) expected[path] = content;
+  std::map<std::string, std::string> found;
+  for (fs::recursive_directory_iterator it(copy, ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_regular_file()) found[fs::relative(it->path(), copy).string()] = read_file(it->path().string());
+  EXPECT_FALSE(ec) << ec.message();
+  std::vector<std::string> wrong;
+  for (const auto& [path, content] : expected) {
+    const auto f = found.find(path);
+    if (f == found.end()) wrong.push_back("missing: " + path);
+    else if (f->second != content) wrong.push_back("differs: " + path);
+  }
+  for (const auto& [path, content] : found)
+    if (!expected.count(path)) wrong.push_back("not in the release: " + path);
+  EXPECT_TRUE(wrong.empty()) << wrong.size() << " files, the first " << (wrong.empty() ? "" : wrong.front());
+  EXPECT_GT(expected.size(), 200u);
+
+  click(clicks::next_as_quit);
+  EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 0) << run.out() << run.err();
+  EXPECT_FALSE(exists_at_all(folder)) << "the sample folder goes with the installer";
 }

@@ -1,4 +1,4 @@
-#include "support/http_server.h"
+#include "sample/http_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "support/release_builder.h"
+#include "sample/release_builder.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,12 +7,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <set>
 #include <utility>
 
 #include "files/archives.h"
 #include "files/md5.h"
-#include "support/temp_dir.h"
+#include "sample/whole_file.h"
 
 namespace {
 
@@ -22,6 +23,14 @@ long long file_size(const std::string& path) {
 }
 
 long long kb_of(long long bytes) { return (bytes + 1023) / 1024; }
+
+// Writes a file to be archived, with the same time on every run (1 January
+// 2020, 12:00 UTC), so that its archive holds the same bytes on every run.
+bool write_staged(const std::string& path, const std::string& content) {
+  constexpr time_t kStagedTime = 1577880000;
+  const timespec times[2] = {{kStagedTime, 0}, {kStagedTime, 0}};
+  return write_file(path, content) && utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
 
 bool make_folders(const std::string& path) {
   // Every folder of path up to its last '/'.
@@ -82,8 +91,8 @@ void ReleaseBuilder::add(const std::string& path, const std::string& content, in
   history(path).versions.push_back(v);
 }
 
-void ReleaseBuilder::add_program(const std::string& path, const std::string& content) {
-  add(path, content);
+void ReleaseBuilder::add_program(const std::string& path, const std::string& content, int disk) {
+  add(path, content, 0, disk);
   history(path).versions.back().program = true;
 }
 
@@ -135,7 +144,7 @@ std::string ReleaseBuilder::archive_of(const std::string& path, const Version& v
   auto found = staged_.find(key);
   if (found != staged_.end()) return found->second;
   const std::string source = staging_ + std::to_string(++serial_) + "/" + table_path(path);
-  if (!write_file(source, v.content)) return kNone;
+  if (!write_staged(source, v.content)) return kNone;
   if (v.program && chmod(source.c_str(), 0755) != 0) return kNone;
   std::string archive;
   if (seven_z) {
@@ -187,7 +196,7 @@ bool ReleaseBuilder::publish(const std::string& www_in, const std::vector<Server
   if (!write_file(www + "serverlist9.txt", list)) return fail(error, "cannot write the server list");
 
   const std::string directory = staging_ + "directory/directory.txt";
-  if (!write_file(directory, directory_text())) return fail(error, "cannot write the directory file");
+  if (!write_staged(directory, directory_text())) return fail(error, "cannot write the directory file");
   const std::string directory_zip = staging_ + "directory/directory.txt.zip";
   if (file_to_zip(directory, directory_zip) != 0) return fail(error, "cannot zip the directory file");
 
@@ -222,7 +231,7 @@ bool ReleaseBuilder::publish_discs(const std::string& root, const std::string& i
                                    std::string* error) {
   discs_ = true;
   const std::string directory = staging_ + "disc-directory/directory.txt";
-  if (!write_file(directory, directory_text())) return fail(error, "cannot write the directory file");
+  if (!write_staged(directory, directory_text())) return fail(error, "cannot write the directory file");
   const std::string directory_zip = staging_ + "disc-directory/directory.txt.zip";
   if (file_to_zip(directory, directory_zip) != 0) return fail(error, "cannot zip the directory file");
 
