@@ -105,15 +105,6 @@ void MACIBM_show_init(const std::string& message, float* fraction) {
   const float y0 = -mnw.wind_y;
 
   OGL_plot_back_col();
-  static bool shown = false;
-  if (!shown) {
-    // The window's colour goes on the screen at once: the clear needs no
-    // shader, while the first drawing of the panel and the texts below has
-    // the GL driver compile its first ones.
-    shown = true;
-    OGL_sbuff();
-    OGL_plot_back_col();
-  }
   BTN_frame2(15, x0 + 10.0f, y0 + 31.0f, 460.0f, 200.0f, "");
   OGL_string(49, x0 + 22.0f, y0 + 210.0f, kMakerSite, 440.0f, 100, 0);
   float p = fraction ? *fraction : static_cast<float>(automatic++) * 0.01f;

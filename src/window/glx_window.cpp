@@ -14,6 +14,7 @@
 
 #include "runtime/globals.h"
 #include "runtime/threads.h"
+#include "textures/builtin_images.h"
 #include "textures/tman.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
@@ -229,6 +230,16 @@ int MACIBM_make_context(int which) {
 
   if (!glXMakeCurrent(display, w, context)) no_gl("I could not make the window's OpenGL context current.");
   fixed_gl_state();
+  if (which == 0) {
+    // The window shows its colour at once, while the start-up goes on (the
+    // splash's first drawing has the GL driver compile its first shaders).
+    float c[3];
+    if (TEX_interface_colour(34, c)) {
+      glClearColor(c[0], c[1], c[2], 1.0f);
+      glClear(GL_COLOR_BUFFER_BIT);
+      glXSwapBuffers(display, w);
+    }
+  }
   if (which == 0) {
     const char* glx = glXQueryExtensionsString(display, screen);
     copy_sub_buffer = glx && strstr(glx, "GLX_MESA_copy_sub_buffer")
