@@ -1,5 +1,6 @@
 // Draws a typical wizard frame (background, two panels, 30 lines of text,
-// six buttons, a progress bar whose fill moves every frame) many times into
+// six buttons, a progress bar whose fill moves every frame with its caption
+// and a rate line that change with it) many times into
 // an 800 x 600 GLX window and ends each frame as the event loop does, and
 // reports the CPU time per frame of the whole process (every thread, the GL
 // driver's included, the swap included):
@@ -58,6 +59,8 @@ void draw_wizard_frame(int frame) {
   for (int i = 0; i < 6; ++i) BTN_action(500, 250 + 25 * i, 0, 0, 1, "Choice number " + std::to_string(i), "-");
   BTN_frame1(4, 500, 80, 520, 0);
   BTN_frame1(5, 240 + (frame % 520) / 2.0f, 80, static_cast<float>(frame % 520), 0);
+  OGL_string(12, 242, 60, "Installing file " + std::to_string(frame) + " of 2000", 520, 100, 0);
+  OGL_string(12, 220, 160, "Downloading at " + std::to_string(1000 + frame * 7 % 900) + " KB per second", 560, 100, 0);
 }
 
 // CPU seconds per frame of `frames` frames, each drawn by draw(f) and ended

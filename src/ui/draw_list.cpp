@@ -121,7 +121,9 @@ struct pixel_box {
 struct tile_grid {
   int columns = 0, rows = 0;
   std::vector<std::uint64_t> hash;
-  std::vector<int> boxes;  // per command: x0, y0, x1, y1 in pixels (x1 < x0: touches nothing)
+  std::vector<pixel_box> boxes;  // the pixels each command can touch
+  std::vector<pixel_box> prims;  // ... and each primitive of a run, from the run's first_prim on
+  std::vector<std::size_t> first_prim;  // per command
 };
 
 struct recorder_state {
@@ -209,17 +211,20 @@ void touch(tile_grid& g, const pixel_box& b, std::uint64_t h) {
     }
 }
 
-// Hashes the tiles of a frame, and the pixels each command can touch.
+// Hashes the tiles of a frame, and the pixels each command and each of its
+// primitives can touch.
 void hash_tiles(const frame_list& list, tile_grid& g) {
   g.columns = (std::max(mnw.x_res, 1) + kTile - 1) / kTile;
   g.rows = (std::max(mnw.y_res, 1) + kTile - 1) / kTile;
   g.hash.assign(static_cast<std::size_t>(g.columns) * static_cast<std::size_t>(g.rows), 0);
-  g.boxes.assign(list.commands.size() * 4, 0);
+  g.boxes.clear();
+  g.prims.clear();
+  g.first_prim.clear();
   const pixel_box window = whole_window();
-  for (std::size_t i = 0; i < list.commands.size(); ++i) {
-    const command& c = list.commands[i];
+  for (const command& c : list.commands) {
     const pixel_box clip = c.state.scissor_on ? meet(window, scissor_box(c.state)) : window;
     pixel_box all{0, 0, -1, -1};
+    g.first_prim.push_back(g.prims.size());
     const std::uint64_t head = mix_bytes(mix(1, static_cast<std::uint64_t>(c.kind) << 8 | c.prim), &c.state,
                                          sizeof c.state);
     if (c.kind == k_clear) {
@@ -231,17 +236,19 @@ void hash_tiles(const frame_list& list, tile_grid& g) {
       const vertex* v = list.vertices.data() + c.first;
       for (int p = 0; p + per <= c.count; p += per) {
         const pixel_box b = meet(reach(v + p, per, margin), clip);
+        g.prims.push_back(b);
         if (b.empty()) continue;
         touch(g, b, mix_bytes(head, v + p, sizeof(vertex) * static_cast<std::size_t>(per)));
         all = all.empty() ? b : pixel_box{std::min(all.x0, b.x0), std::min(all.y0, b.y0), std::max(all.x1, b.x1),
                                           std::max(all.y1, b.y1)};
       }
     }
-    g.boxes[4 * i] = all.x0;
-    g.boxes[4 * i + 1] = all.y0;
-    g.boxes[4 * i + 2] = all.x1;
-    g.boxes[4 * i + 3] = all.y1;
+    g.boxes.push_back(all);
   }
+}
+
+bool overlaps(const pixel_box& a, const pixel_box& b) {
+  return !a.empty() && !b.empty() && a.x0 <= b.x1 && b.x0 <= a.x1 && a.y0 <= b.y1 && b.y0 <= a.y1;
 }
 
 // The rectangles of the tiles whose hashes differ, at most `most`: rows of
@@ -353,10 +360,7 @@ void submit(const frame_list& list, const pixel_box* clip = nullptr, const tile_
   bool fresh = true;
   for (std::size_t i = 0; i < list.commands.size(); ++i) {
     const command& c = list.commands[i];
-    if (clip && tiles && (c.kind == k_draw || c.kind == k_clear)) {
-      const int* b = &tiles->boxes[4 * i];
-      if (b[2] < clip->x0 || b[0] > clip->x1 || b[3] < clip->y0 || b[1] > clip->y1) continue;
-    }
+    if (clip && tiles && (c.kind == k_draw || c.kind == k_clear) && !overlaps(tiles->boxes[i], *clip)) continue;
     switch (c.kind) {
       case k_draw: {
         apply(c.state, had, fresh, clip);
@@ -368,7 +372,25 @@ void submit(const frame_list& list, const pixel_box* clip = nullptr, const tile_
           else
             glDisableClientState(GL_NORMAL_ARRAY);
         }
-        glDrawArrays(kGlPrims[c.prim], c.first, c.count);
+        const int per = vertices_per_primitive(c.prim);
+        if (!clip || !tiles || per == 0) {
+          glDrawArrays(kGlPrims[c.prim], c.first, c.count);
+          break;
+        }
+        // Of a run of separate primitives, only those that reach into clip,
+        // in their order: the others cannot change a pixel inside it.
+        const pixel_box* box = tiles->prims.data() + tiles->first_prim[i];
+        const int n = c.count / per;
+        for (int p = 0; p < n;) {
+          if (!overlaps(box[p], *clip)) {
+            ++p;
+            continue;
+          }
+          int e = p + 1;
+          while (e < n && overlaps(box[e], *clip)) ++e;
+          glDrawArrays(kGlPrims[c.prim], c.first + p * per, (e - p) * per);
+          p = e;
+        }
         break;
       }
       case k_clear:
