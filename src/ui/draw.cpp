@@ -5,11 +5,9 @@
 
 #include <cmath>
 
-#include "runtime/xtim.h"
 #include "ui/colr.h"
 #include "ui/draw_list.h"
 #include "ui/xcam.h"
-#include "window/macibm.h"
 #include "window/mnw.h"
 
 int OGL_monochrome = 0;

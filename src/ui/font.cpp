@@ -1,4 +1,4 @@
-// The texture font through GL.
+// The texture font, drawn through the frame list.
 #include "ui/alert.h"
 #include "ui/colr.h"
 #include "ui/draw_list.h"

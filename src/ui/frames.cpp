@@ -1,4 +1,4 @@
-// The atlas frames through GL.
+// The atlas frames, drawn through the frame list.
 #include <cmath>
 
 #include "ui/alert.h"

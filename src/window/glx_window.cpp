@@ -239,8 +239,6 @@ int MACIBM_make_context(int which) {
       glClear(GL_COLOR_BUFFER_BIT);
       glXSwapBuffers(display, w);
     }
-  }
-  if (which == 0) {
     const char* glx = glXQueryExtensionsString(display, screen);
     copy_sub_buffer = glx && strstr(glx, "GLX_MESA_copy_sub_buffer")
                           ? reinterpret_cast<copy_sub_buffer_fn>(
