@@ -1,7 +1,8 @@
 #!/bin/sh
 # CPU time of the whole process per wizard frame under Mesa's llvmpipe at
-# its default thread count, on a private Xvfb: drawn through the frame list,
-# drawn straight to GL as before, and unchanged (not drawn).
+# its default thread count, on a private Xvfb: drawn through the frame list
+# where it changed and whole, drawn straight to GL as before, and unchanged
+# (not drawn).
 #
 #   bench/frame_draw.sh [-b BUILD_DIR] [-n FRAMES]
 set -eu
