@@ -4,11 +4,13 @@
 // background, so the first pixel that is no longer white at (400, 300) is
 // its first swapped frame. With --cpu SECONDS it then lets the program sit
 // for a second and measures the CPU time it uses (all its threads) over the
-// next SECONDS. The program is killed at the end.
+// next SECONDS, and with --server PID also that of process PID (the X
+// server) over the same time. The program is killed at the end.
 //
-//   bench_first_frame [--cpu SECONDS] PROGRAM [ARG...]
+//   bench_first_frame [--cpu SECONDS [--server PID]] PROGRAM [ARG...]
 //
-// Prints "first_frame_ns N" and, with --cpu, "cpu_percent P" (of one core).
+// Prints "first_frame_ns N" and, with --cpu, "cpu_percent P" (of one core)
+// and with --server "server_cpu_percent S".
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <signal.h>
@@ -64,12 +66,17 @@ long long cpu_ticks(pid_t pid) {
 int main(int argc, char** argv) {
   int first = 1;
   double cpu_seconds = 0;
+  pid_t server = 0;
   if (argc > 2 && std::strcmp(argv[1], "--cpu") == 0) {
     cpu_seconds = std::atof(argv[2]);
     first = 3;
+    if (argc > 4 && std::strcmp(argv[3], "--server") == 0) {
+      server = static_cast<pid_t>(std::atoi(argv[4]));
+      first = 5;
+    }
   }
   if (first >= argc) {
-    std::fprintf(stderr, "usage: %s [--cpu SECONDS] PROGRAM [ARG...]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [--cpu SECONDS [--server PID]] PROGRAM [ARG...]\n", argv[0]);
     return 2;
   }
   Display* d = XOpenDisplay(nullptr);
@@ -107,13 +114,14 @@ int main(int argc, char** argv) {
 
   if (cpu_seconds > 0) {
     usleep(1000000);
-    const long long c0 = cpu_ticks(pid);
+    const long long c0 = cpu_ticks(pid), s0 = server ? cpu_ticks(server) : 0;
     const long long w0 = now_ns();
     usleep(static_cast<useconds_t>(cpu_seconds * 1e6));
-    const long long c1 = cpu_ticks(pid);
+    const long long c1 = cpu_ticks(pid), s1 = server ? cpu_ticks(server) : 0;
     const long long w1 = now_ns();
-    const double cpu = static_cast<double>(c1 - c0) / static_cast<double>(sysconf(_SC_CLK_TCK));
-    std::printf("cpu_percent %.2f\n", 100.0 * cpu / (static_cast<double>(w1 - w0) * 1e-9));
+    const double ticks = static_cast<double>(sysconf(_SC_CLK_TCK)), wall = static_cast<double>(w1 - w0) * 1e-9;
+    std::printf("cpu_percent %.2f\n", 100.0 * static_cast<double>(c1 - c0) / ticks / wall);
+    if (server) std::printf("server_cpu_percent %.2f\n", 100.0 * static_cast<double>(s1 - s0) / ticks / wall);
   }
   kill(pid, SIGKILL);
   waitpid(pid, &status, 0);

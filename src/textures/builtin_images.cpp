@@ -26,17 +26,27 @@ void load_builtin(const builtin_image& image, const unsigned char* pixels) {
 
 }  // namespace
 
+bool TEX_interface_colour(int entry, float rgb[3]) {
+  constexpr float kByte = 0.003921569f;
+  for (const interface_swatch& s : kInterfaceSwatches) {
+    if (s.entry != entry) continue;
+    const unsigned char* p = g_tex_interface + (static_cast<size_t>(s.row) * 512 + s.x) * 4;
+    for (int i = 0; i < 3; ++i) rgb[i] = p[i] * kByte;
+    return true;
+  }
+  return false;
+}
+
 void TEX_load_builtin_images() {
   load_builtin(kBackgroundImage, g_tex_background);
   load_builtin(kElementsImage, g_tex_elements);
   load_builtin(kMapImage, g_tex_map);
   load_builtin(kInterfaceImage, g_tex_interface);
 
-  // The interface image is still in the buffer, 512 pixels to a row.
-  constexpr float kByte = 0.003921569f;
   for (const interface_swatch& s : kInterfaceSwatches) {
-    const unsigned char* p = scratch_array + (static_cast<size_t>(s.row) * 512 + s.x) * 4;
-    colr.assign(s.entry, p[0] * kByte, p[1] * kByte, p[2] * kByte);
+    float c[3];
+    TEX_interface_colour(s.entry, c);
+    colr.assign(s.entry, c[0], c[1], c[2]);
   }
   colr.assign(39, (colr.rgb[38][0] + colr.rgb[35][0]) * 0.5f, (colr.rgb[38][1] + colr.rgb[35][1]) * 0.5f,
               (colr.rgb[38][2] + colr.rgb[35][2]) * 0.5f);

@@ -50,3 +50,7 @@ inline constexpr interface_swatch kInterfaceSwatches[] = {
 // once by the display start-up, after the capability probe and the worker
 // threads, before the first window is started.
 void TEX_load_builtin_images();
+
+// The colour that interface colour `entry` (34 to 47) takes from the
+// interface image, as the start-up assigns it; false for another entry.
+bool TEX_interface_colour(int entry, float rgb[3]);

@@ -407,6 +407,7 @@ int tman_class::load_texture_ogl(tex_load_vars* v, int io_result) {
   const bool nearest = is_nearest_ref(ref);
 
   if (R.vram == 0) loaded_count += 1;
+  ++changes;
   R.name = v->name;
   R.tex_id = ref;
   R.load_state = tex_state_loaded;
@@ -660,13 +661,10 @@ void TEX_set_blend_level(int unit, float level) {
   glActiveTexture(GL_TEXTURE0);
 }
 
-void tman_class::bind_ref(int ref, int unit, int mode) {
+int tman_class::gl_name(int ref) {
   UTL_scoped_lock hold(&lock);
   // Ref 0 is "no texture", whether or not the table has a record 0.
-  if (ref == 0 && ref_dat.empty()) {
-    TEX_bind_ref(0, unit, mode);
-    return;
-  }
+  if (ref == 0 && ref_dat.empty()) return 0;
   check_ref(ref, "");
   const ref_dat_struct& rec = ref_dat[ref];
   int name = rec.tex_id;
@@ -675,8 +673,10 @@ void tman_class::bind_ref(int ref, int unit, int mode) {
       fatal("missing non-scenery texture - how?", "", fmt("ref=%6.0f", ref), rec.name, __LINE__);
     name = t_blank_gray;
   }
-  TEX_bind_ref(name, unit, mode);
+  return name;
 }
+
+void tman_class::bind_ref(int ref, int unit, int mode) { TEX_bind_ref(gl_name(ref), unit, mode); }
 
 void tman_class::reset_bind() { TEX_reset_bind(); }
 
@@ -713,6 +713,7 @@ void tman_class::unload_texture_internal(int ref, int /*from_purge*/) {
     const GLuint gl_name = static_cast<GLuint>(rec.tex_id);
     glDeleteTextures(1, &gl_name);
     forget_bound(rec.tex_id);
+    ++changes;
   }
   if (rec.load_state == tex_state_loaded && rec.vram != 0) loaded_count -= 1;
   if (rec.format != 0) total_count -= 1;

@@ -151,8 +151,10 @@ class tman_class {
   // missing-image rules when io_result is 0); the ref, or 0 when missing.
   int load_texture_ogl(tex_load_vars* v, int io_result);
 
-  // Binding.
+  // Binding. gl_name is the GL texture name that bind_ref binds for a ref
+  // (a pending record shows the blank grey), after the same checks.
   void bind_ref(int ref, int unit, int mode);
+  int gl_name(int ref);
   void reset_bind();
   void set_blend_level(int unit, float level);
 
@@ -189,6 +191,7 @@ class tman_class {
   void mute_plane_load_fail() { plane_load_fail = 2; }
   void mute_instl_load_fail() { instl_load_fail = 2; }
 
+  long long changes = 0;  // textures uploaded or deleted so far: a picture that shows them changes
   int async_index = 0;    // where the background loader looks for pending records
   int loaded_count = 0;   // records that hold texture memory
   int total_count = 0;    // records in use

@@ -18,6 +18,7 @@
 #include "runtime/threads.h"
 #include "textures/ogl_extensions.h"
 #include "ui/draw.h"
+#include "ui/draw_list.h"
 #include "ui/font.h"
 #include "ui/frames.h"
 #include "ui/question.h"
@@ -33,13 +34,17 @@ int in_alert = 0;  // an alert is being handled on the main thread
 
 // Whatever the caller was drawing, leave GL in a state the box can draw in.
 void reset_gl_for_box() {
-  glEnd();
+  // A primitive left open ends here, whether it went to GL or to the frame.
+  if (OGL_frame_lists_on())
+    DL_abandon();
+  else
+    glEnd();
   glEndList();
   for (int i = 0; i < 30; ++i) glGetError();
   OGL_nrml_colors();
   if (glExt.glsl_avail && glExt.glUseProgramObjectARB) glExt.glUseProgramObjectARB(0);
   if (glExt.framebuf_avail && glExt.glBindFramebufferEXT) glExt.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-  glDisable(GL_SCISSOR_TEST);
+  OGL_scissors_end();
 }
 
 void run_box(int return_window, const std::string lines[4], int type, const std::string& where) {

@@ -14,6 +14,7 @@
 #include "ui/alert.h"
 #include "ui/colr.h"
 #include "ui/draw.h"
+#include "ui/draw_list.h"
 #include "window/mnw.h"
 
 namespace {
@@ -89,9 +90,9 @@ void OGL_plot_back_tex() {
   OGL_setstate(gl_fog_off, 1, gl_lit_off, opaque ? gl_alpha_test : gl_alpha_blend, gl_depth_off, gl_dwrite_off);
   float colour[4];
   if (colr.gl_colour(0, 1.0f, OGL_monochrome, OGL_alpha_factor, colour) && !opaque)
-    glColor4f(colour[0], colour[1], colour[2], colour[3]);
+    DL_colour4(colour[0], colour[1], colour[2], colour[3]);
   else
-    glColor3fv(colour);
+    DL_colour3(colour);
   const float cw = (right - left) / 4.0f, ch = (top - bottom) / 4.0f;
   for (int r = 0; r < 4; ++r) {
     for (int c = 0; c < 4; ++c) {
@@ -100,16 +101,16 @@ void OGL_plot_back_tex() {
       const float cy0 = y0 < bottom ? bottom : y0, cy1 = y1 > top ? top : y1;
       if (!(cx1 > 0.0f && cx0 < W && cy1 > 0.0f && cy0 < H)) continue;
       OGL_bind_tex(t_back_tile0 + 4 * r + c, 0);
-      glBegin(GL_QUADS);
-      glTexCoord2fv(st00);
-      glVertex2f(x0, y0);
-      glTexCoord2fv(st01);
-      glVertex2f(x0, y1);
-      glTexCoord2fv(st11);
-      glVertex2f(x1, y1);
-      glTexCoord2fv(st10);
-      glVertex2f(x1, y0);
-      glEnd();
+      DL_begin(dl_quads);
+      DL_texcoord(st00[0], st00[1]);
+      DL_vertex(x0, y0);
+      DL_texcoord(st01[0], st01[1]);
+      DL_vertex(x0, y1);
+      DL_texcoord(st11[0], st11[1]);
+      DL_vertex(x1, y1);
+      DL_texcoord(st10[0], st10[1]);
+      DL_vertex(x1, y0);
+      DL_end();
     }
   }
 }
@@ -126,6 +127,8 @@ std::string OGL_next_screenshot_name() {
 void OGL_screenshot(int save) {
   const int w = mnw.x_res < 0 ? 0 : mnw.x_res > 2048 ? 2048 : mnw.x_res;
   const int h = mnw.y_res < 0 ? 0 : mnw.y_res > 2048 ? 2048 : mnw.y_res;
+  // What the frame has drawn so far is in the back buffer before it is read.
+  DL_flush();
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels((mnw.x_res - w) / 2, (mnw.y_res - h) / 2, w, h, GL_RGB, GL_UNSIGNED_BYTE, scratch_array);
   if (!save) return;

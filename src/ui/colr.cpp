@@ -1,11 +1,10 @@
 #include "ui/colr.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 #include <cstring>
 
 #include "ui/draw.h"
+#include "ui/draw_list.h"
 #include "ui/font.h"
 
 colr_class colr;
@@ -105,14 +104,14 @@ void colr_class::spectrum_plotscale(float x, float y, float minimum, float maxim
   OGL_number(0, x + 4, y - 4, minimum, 5, decimals, 100);
   spectrum_range = maximum - minimum;
   OGL_setstate(1, 0, 3, 5, 9, 11);
-  glPointSize(4.0f);
-  glBegin(GL_POINTS);
+  DL_point_size(4.0f);
+  DL_begin(dl_points);
   for (int i = 0; i <= 996; i += 4) {
-    glColor3fv(spectrum[spectrum_scale_index(minimum, maximum, i)]);
-    glVertex2f(x, y + i);
+    DL_colour3(spectrum[spectrum_scale_index(minimum, maximum, i)]);
+    DL_vertex(x, y + i);
   }
-  glEnd();
-  glPointSize(1.0f);
+  DL_end();
+  DL_point_size(1.0f);
 }
 
 int colr_class::gl_colour(int index, float alpha, int monochrome, float alpha_factor, float out[4]) const {
@@ -140,7 +139,7 @@ int colr_class::gl_colour(int index, float alpha, int monochrome, float alpha_fa
 void OGL_setcolor(int colour, float alpha) {
   float c[4];
   if (colr.gl_colour(colour, alpha, OGL_monochrome, OGL_alpha_factor, c))
-    glColor4f(c[0], c[1], c[2], c[3]);
+    DL_colour4(c[0], c[1], c[2], c[3]);
   else
-    glColor3fv(c);
+    DL_colour3(c);
 }

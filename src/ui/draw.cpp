@@ -5,10 +5,9 @@
 
 #include <cmath>
 
-#include "runtime/xtim.h"
 #include "ui/colr.h"
+#include "ui/draw_list.h"
 #include "ui/xcam.h"
-#include "window/macibm.h"
 #include "window/mnw.h"
 
 int OGL_monochrome = 0;
@@ -24,8 +23,8 @@ const float st10[2] = {1, 0};
 
 void gl_quad_sink::quad(const quad_corners& q) {
   for (const auto& c : q.v) {
-    glTexCoord2f(c[2], c[3]);
-    glVertex2f(c[0], c[1]);
+    DL_texcoord(c[2], c[3]);
+    DL_vertex(c[0], c[1]);
   }
 }
 
@@ -36,16 +35,16 @@ void OGL_2dquad(int tex_ref, int colour, float alpha, float x1, float y1, float 
   if (tex_ref > 0) OGL_bind_tex(tex_ref, tex_ref == t_env17 ? 17 : 0);
   OGL_setcolor(colour, alpha);
   const float ox = mnw.wind_x, oy = mnw.wind_y;
-  glBegin(GL_QUADS);
-  glTexCoord2f(s1, t1);
-  glVertex2f(x1 + ox, y1 + oy);
-  glTexCoord2f(s2, t2);
-  glVertex2f(x2 + ox, y2 + oy);
-  glTexCoord2f(s3, t3);
-  glVertex2f(x3 + ox, y3 + oy);
-  glTexCoord2f(s4, t4);
-  glVertex2f(x4 + ox, y4 + oy);
-  glEnd();
+  DL_begin(dl_quads);
+  DL_texcoord(s1, t1);
+  DL_vertex(x1 + ox, y1 + oy);
+  DL_texcoord(s2, t2);
+  DL_vertex(x2 + ox, y2 + oy);
+  DL_texcoord(s3, t3);
+  DL_vertex(x3 + ox, y3 + oy);
+  DL_texcoord(s4, t4);
+  DL_vertex(x4 + ox, y4 + oy);
+  DL_end();
 }
 
 void OGL_2dquad_d(int tex_ref, int colour, float alpha, float x, float y, float s, float t, float w, float h,
@@ -54,26 +53,26 @@ void OGL_2dquad_d(int tex_ref, int colour, float alpha, float x, float y, float 
   if (tex_ref > 0) OGL_bind_tex(tex_ref, 0);
   OGL_setcolor(colour, alpha);
   const float ox = mnw.wind_x, oy = mnw.wind_y;
-  glBegin(GL_QUADS);
-  glTexCoord2f(s, t);
-  glVertex2f(x + ox, y + oy);
-  glTexCoord2f(s, t + dt);
-  glVertex2f(x + ox, y + h + oy);
-  glTexCoord2f(s + ds, t + dt);
-  glVertex2f(x + w + ox, y + h + oy);
-  glTexCoord2f(s + ds, t);
-  glVertex2f(x + w + ox, y + oy);
-  glEnd();
+  DL_begin(dl_quads);
+  DL_texcoord(s, t);
+  DL_vertex(x + ox, y + oy);
+  DL_texcoord(s, t + dt);
+  DL_vertex(x + ox, y + h + oy);
+  DL_texcoord(s + ds, t + dt);
+  DL_vertex(x + w + ox, y + h + oy);
+  DL_texcoord(s + ds, t);
+  DL_vertex(x + w + ox, y + oy);
+  DL_end();
 }
 
 void OGL_line(int colour, float alpha, float x1, float y1, float x2, float y2) {
   OGL_setstate(gl_fog_off, 0, gl_lit_off, gl_alpha_blend, gl_depth_off, gl_dwrite_off);
   OGL_setcolor(colour, alpha);
   const float ox = mnw.wind_x + 0.5f, oy = mnw.wind_y + 0.5f;
-  glBegin(GL_LINES);
-  glVertex2f(x1 + ox, y1 + oy);
-  glVertex2f(x2 + ox, y2 + oy);
-  glEnd();
+  DL_begin(dl_lines);
+  DL_vertex(x1 + ox, y1 + oy);
+  DL_vertex(x2 + ox, y2 + oy);
+  DL_end();
 }
 
 void OGL_fillrect(int colour, float alpha, float x, float y, float w, float h) {
@@ -81,36 +80,36 @@ void OGL_fillrect(int colour, float alpha, float x, float y, float w, float h) {
   OGL_setcolor(colour, alpha);
   x += mnw.wind_x;
   y += mnw.wind_y;
-  glBegin(GL_QUADS);
-  glVertex2f(x, y);
-  glVertex2f(x, y + h);
-  glVertex2f(x + w, y + h);
-  glVertex2f(x + w, y);
-  glEnd();
+  DL_begin(dl_quads);
+  DL_vertex(x, y);
+  DL_vertex(x, y + h);
+  DL_vertex(x + w, y + h);
+  DL_vertex(x + w, y);
+  DL_end();
 }
 
 void OGL_framerect(int colour, float alpha, float x, float y, float w, float h) {
   OGL_setstate(gl_fog_off, 0, gl_lit_off, gl_alpha_blend, gl_depth_off, gl_dwrite_off);
   OGL_setcolor(colour, alpha);
   const float x0 = x + mnw.wind_x + 0.5f, y0 = y + mnw.wind_y + 0.5f;
-  glBegin(GL_LINE_LOOP);
-  glVertex2f(x0, y0);
-  glVertex2f(x0, y0 + h);
-  glVertex2f(x0 + w, y0 + h);
-  glVertex2f(x0 + w, y0);
-  glEnd();
+  DL_begin(dl_line_loop);
+  DL_vertex(x0, y0);
+  DL_vertex(x0, y0 + h);
+  DL_vertex(x0 + w, y0 + h);
+  DL_vertex(x0 + w, y0);
+  DL_end();
 }
 
 void OGL_grayrect(float x1, float y1, float x2, float y2, float alpha) {
   OGL_setstate(gl_fog_off, 0, gl_lit_off, gl_alpha_blend, gl_depth_off, gl_dwrite_off);
   OGL_setcolor(12, alpha);
   const float ox = mnw.wind_x, oy = mnw.wind_y;
-  glBegin(GL_QUADS);
-  glVertex2f(x1 + ox, y1 + oy);
-  glVertex2f(x1 + ox, y2 + oy);
-  glVertex2f(x2 + ox, y2 + oy);
-  glVertex2f(x2 + ox, y1 + oy);
-  glEnd();
+  DL_begin(dl_quads);
+  DL_vertex(x1 + ox, y1 + oy);
+  DL_vertex(x1 + ox, y2 + oy);
+  DL_vertex(x2 + ox, y2 + oy);
+  DL_vertex(x2 + ox, y1 + oy);
+  DL_end();
 }
 
 namespace {
@@ -123,10 +122,14 @@ namespace {
 // the colour mask as the quad does; the blend function must be the one that
 // makes an opaque colour replace what is there.
 bool quad_covers_window(float w, float h) {
-  GLint src = 0, dst = 0;
-  glGetIntegerv(GL_BLEND_SRC, &src);
-  glGetIntegerv(GL_BLEND_DST, &dst);
+  unsigned src = 0, dst = 0;
+  DL_blend_func(&src, &dst);
   if (src != GL_SRC_ALPHA || dst != GL_ONE_MINUS_SRC_ALPHA) return false;
+  // A recorded frame knows its projection without asking GL: the window's
+  // own 2-D projection, unless a matrix step of this frame moves the quad.
+  if (OGL_frame_lists_on())
+    return !DL_transformed() && DL_window_projection() && w >= static_cast<float>(mnw.x_res) &&
+           h >= static_cast<float>(mnw.y_res);
   GLfloat mv[16], pr[16];
   GLint vp[4];
   glGetFloatv(GL_MODELVIEW_MATRIX, mv);
@@ -162,8 +165,8 @@ void OGL_plot_back_col() {
     // The GL state and colour are left as the quad leaves them.
     OGL_setstate(gl_fog_off, 0, gl_lit_off, gl_alpha_blend, gl_depth_off, gl_dwrite_off);
     OGL_setcolor(34, 1.0f);
-    glClearColor(c[0], c[1], c[2], 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
+    c[3] = 1.0f;
+    DL_clear(c);
     return;
   }
   OGL_fillrect(34, 1.0f, -mnw.wind_x, -mnw.wind_y, w, h);
@@ -184,44 +187,20 @@ void OGL_scissor_box(float x, float y, float w, float h, int out[4]) {
 void OGL_scissors(float x, float y, float w, float h) {
   int box[4];
   OGL_scissor_box(x, y, w, h, box);
-  glEnable(GL_SCISSOR_TEST);
-  glScissor(box[0], box[1], box[2], box[3]);
+  DL_scissor(box);
 }
 
-void OGL_scissors_end() { glDisable(GL_SCISSOR_TEST); }
+void OGL_scissors_end() { DL_scissor(nullptr); }
 
-void OGL_nrml_colors() { glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); }
+void OGL_nrml_colors() { DL_blend(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA); }
 
-void OGL_glow_colors() { glBlendFunc(GL_SRC_ALPHA, GL_ONE); }
+void OGL_glow_colors() { DL_blend(GL_SRC_ALPHA, GL_ONE); }
 
-void OGL_poly_offset(int level) {
-  if (level == 0) {
-    glDisable(GL_POLYGON_OFFSET_FILL);
-    return;
-  }
-  glEnable(GL_POLYGON_OFFSET_FILL);
-  glPolygonOffset(static_cast<float>(level) * -10.0f, -1.0f);
-}
+void OGL_poly_offset(int level) { DL_polygon_offset(level); }
 
-void OGL_setspec(float level) {
-  const float spec[4] = {level, level, level, 1.0f};
-  glLightfv(GL_LIGHT0, GL_SPECULAR, spec);
-  glMaterialfv(GL_FRONT, GL_SPECULAR, spec);
-  glMateriali(GL_FRONT, GL_SHININESS, 128);
-}
+void OGL_setspec(float level) { DL_specular(level); }
 
 void OGL_printer() {}
-
-// ---------------------------------------------------------------------------
-// Frame end
-
-void OGL_sbuff() {
-  const float m = OGL_monochrome ? 0.0f : 1.0f;
-  glColor4f(m, 1.0f, m, OGL_alpha_factor);
-  xtim.profile_chart("sb1", 0);
-  MACIBM_swap_buffers(mnw.swap_wind);
-  xtim.profile_chart("sb2", 0);
-}
 
 // ---------------------------------------------------------------------------
 // Viewport
@@ -279,9 +258,13 @@ void OGL_viewport(int mode, float f1, float f2, float f3, float f4, float f5, fl
   glMatrixMode(GL_MODELVIEW);
   glLoadMatrixd(xcam.modelview);
   xcam.read_gl_modelview = false;
+  DL_window_projection(mode == 2 && f11 == 1.0f && !keep_aspect && mnw.view_l == 0.0f && mnw.view_b == 0.0f &&
+                       mnw.view_w == static_cast<float>(mnw.x_res) && mnw.view_h == static_cast<float>(mnw.y_res));
 }
 
 void OGL_screensize(int mode, float left, float bottom, float right, float top) {
+  // Another viewport than the whole window's: vertices land elsewhere.
+  if (mode != 2) DL_window_projection(false);
   if (mode == 2) {
     glViewport(0, 0, mnw.x_res, mnw.y_res);
     return;

@@ -41,7 +41,8 @@ class quad_sink {
   virtual void quad(const quad_corners& q) = 0;
 };
 
-// Sends quads to GL inside an open GL_QUADS primitive.
+// Sends quads to the drawing calls (ui/draw_list.h) inside an open quads
+// primitive.
 class gl_quad_sink : public quad_sink {
  public:
   void quad(const quad_corners& q) override;

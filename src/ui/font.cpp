@@ -1,8 +1,7 @@
-// The texture font through GL.
-#include <GL/gl.h>
-
+// The texture font, drawn through the frame list.
 #include "ui/alert.h"
 #include "ui/colr.h"
+#include "ui/draw_list.h"
 #include "ui/font.h"
 #include "ui/frames.h"
 #include "ui/widgets.h"
@@ -17,9 +16,9 @@ class gl_text_target : public text_target {
     float s, t, w, h;
     return OGL_strtex(charset, colour, &s, &t, &w, &h);
   }
-  void begin_line() override { glBegin(GL_QUADS); }
+  void begin_line() override { DL_begin(dl_quads); }
   void glyph(const quad_corners& q) override { sink_.quad(q); }
-  void end_line() override { glEnd(); }
+  void end_line() override { DL_end(); }
 
  private:
   gl_quad_sink sink_;
@@ -80,10 +79,10 @@ void OGL_number(int colour, float x, float y, float value, int digits, int decim
   const float Y0 = OGL_round(y + mnw.wind_y) - 2.0f;
   number_glyph glyphs[32];
   const int n = OGL_number_glyphs(value, digits, decimals, glyphs);
-  glBegin(GL_QUADS);
+  DL_begin(dl_quads);
   for (int i = 0; i < n; ++i)
     OGL_char(X0 + glyphs[i].dx, Y0, s, t, w, h, static_cast<unsigned char>(glyphs[i].c), charset_fixed);
-  glEnd();
+  DL_end();
 }
 
 void OGL_boxed_string(float x_centre, float y, const std::string& label, const std::string& text, int charset,

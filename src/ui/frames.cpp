@@ -1,10 +1,9 @@
-// The atlas frames through GL.
-#include <GL/gl.h>
-
+// The atlas frames, drawn through the frame list.
 #include <cmath>
 
 #include "ui/alert.h"
 #include "ui/colr.h"
+#include "ui/draw_list.h"
 #include "ui/font.h"
 #include "ui/frames.h"
 #include "runtime/globals.h"
@@ -19,7 +18,7 @@ void begin_frame(int colour, int texture) {
   OGL_setstate(gl_fog_off, 1, gl_lit_off, gl_alpha_blend, gl_depth_off, gl_dwrite_off);
   OGL_setcolor(colour, 1.0f);
   OGL_bind_tex(texture, 0);
-  glBegin(GL_QUADS);
+  DL_begin(dl_quads);
 }
 
 bool is_whole(float v) { return v == OGL_round(v); }
@@ -39,7 +38,7 @@ void BTN_frame1(int style, float x_centre, float y_centre, float width, int colo
   begin_frame(colour, t_interface);
   gl_quad_sink sink;
   BTN_frame1_quads(style, x_centre, y_centre, width, mnw.wind_x, mnw.wind_y, sink);
-  glEnd();
+  DL_end();
 }
 
 void BTN_frame0(int style, float x_centre, float y_centre, float length) {
@@ -58,7 +57,7 @@ void BTN_frame0(int style, float x_centre, float y_centre, float length) {
   begin_frame(0, t_interface);
   gl_quad_sink sink;
   BTN_frame0_quads(x_centre, y_centre, length, mnw.wind_x, mnw.wind_y, sink);
-  glEnd();
+  DL_end();
 }
 
 void BTN_frame2(int style, float x, float y, float width, float height, std::string title) {
@@ -72,7 +71,7 @@ void BTN_frame2(int style, float x, float y, float width, float height, std::str
   begin_frame(0, p.texture);
   gl_quad_sink sink;
   BTN_frame2_quads(style, x, y, width, height, mnw.wind_x, mnw.wind_y, sink);
-  glEnd();
+  DL_end();
   OGL_string(p.title_colour, tx, ty, title, 9999.0f, charset_prop, 0);
 
   if (style != 11) return;

@@ -5,7 +5,7 @@
 #include <GL/glext.h>
 
 #include "textures/ogl_extensions.h"
-
+#include "ui/draw_list.h"
 
 namespace {
 
@@ -102,6 +102,10 @@ int gl_state_cache::plan(int fog_code, int tex_units, int lighting_code, int alp
 }
 
 void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_test, int depth_write) {
+  DL_state(fog, tex_units, lighting, alpha, depth_test, depth_write);
+}
+
+void OGL_setstate_gl(int fog, int tex_units, int lighting, int alpha, int depth_test, int depth_write) {
   if (!g_cache.inited)
     g_cache.init_from(glIsEnabled(GL_FOG), glIsEnabled(GL_TEXTURE_2D), glIsEnabled(GL_LIGHTING),
                       glIsEnabled(GL_BLEND), glIsEnabled(GL_ALPHA_TEST), glIsEnabled(GL_DEPTH_TEST), num_units);

@@ -47,5 +47,10 @@ struct gl_state_cache {
            gl_state_op* ops);
 };
 
+// The switch itself, through the cache, whatever the frame lists do: what
+// OGL_setstate does straight to GL, and what a recorded frame does when it
+// is drawn.
+void OGL_setstate_gl(int fog, int tex_units, int lighting, int alpha, int depth_test, int depth_write);
+
 // The cache itself, for inspection.
 const gl_state_cache& OGL_state_cache();

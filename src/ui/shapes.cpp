@@ -2,13 +2,12 @@
 // quad normal, the disc and the box, and their drawing calls.
 #include "ui/shapes.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 
 #include "runtime/globals.h"
 #include "ui/colr.h"
 #include "ui/draw.h"
+#include "ui/draw_list.h"
 #include "window/mnw.h"
 
 namespace {
@@ -24,16 +23,16 @@ void ring_vertex(shape_sink& out, float x, float rho, int degrees) {
   out.vertex(x, rho * lookup_cos[degrees], -rho * lookup_sin[degrees]);
 }
 
-// Sends a shape straight to GL.
+// Draws a shape.
 class gl_shape_sink : public shape_sink {
  public:
   void begin(shape_prim prim) override {
-    glBegin(prim == prim_triangle_fan ? GL_TRIANGLE_FAN : prim == prim_quad_strip ? GL_QUAD_STRIP : GL_QUADS);
+    DL_begin(prim == prim_triangle_fan ? dl_triangle_fan : prim == prim_quad_strip ? dl_quad_strip : dl_quads);
   }
-  void normal(float x, float y, float z) override { glNormal3f(x, y, z); }
-  void tex(float s, float t) override { glTexCoord2f(s, t); }
-  void vertex(float x, float y, float z) override { glVertex3f(x, y, z); }
-  void end() override { glEnd(); }
+  void normal(float x, float y, float z) override { DL_normal(x, y, z); }
+  void tex(float s, float t) override { DL_texcoord(s, t); }
+  void vertex(float x, float y, float z) override { DL_vertex3(x, y, z); }
+  void end() override { DL_end(); }
 };
 
 }  // namespace
@@ -50,9 +49,9 @@ void OGL_framecircle(int colour, float x, float y, float r) {
   OGL_setcolor(colour, 1.0f);
   float points[kFrameCirclePoints][2];
   framecircle_points(x + mnw.wind_x + 0.5f, y + mnw.wind_y + 0.5f, r, points);
-  glBegin(GL_LINE_STRIP);
-  for (const auto& p : points) glVertex2f(p[0], p[1]);
-  glEnd();
+  DL_begin(dl_line_strip);
+  for (const auto& p : points) DL_vertex(p[0], p[1]);
+  DL_end();
 }
 
 void OGL_arc(int colour, float x, float y, float r_inner, float r_outer, float a_from, float a_to) {
@@ -70,12 +69,12 @@ void OGL_spectrum_rgb(float value) {
     c[0] = c[2] = 0.0f;
     c[1] = sum;
   }
-  glColor4f(c[0], c[1], c[2], OGL_alpha_factor);
+  DL_colour4(c[0], c[1], c[2], OGL_alpha_factor);
 }
 
 void OGL_3dline(float x1, float y1, float z1, float x2, float y2, float z2) {
-  glVertex3f(x1, y1, z1);
-  glVertex3f(x2, y2, z2);
+  DL_vertex3(x1, y1, z1);
+  DL_vertex3(x2, y2, z2);
 }
 
 void OGL_3dquad(float* p1, float* p2, float* p3, float* p4) {
@@ -91,21 +90,21 @@ void OGL_3dquad_st(float* p1, float* p2, float* p3, float* p4, float s1, float t
 }
 
 void OGL_disc(float x, float y, float z, float r) {
-  glPushMatrix();
-  glTranslatef(x, y, z);
+  DL_push_matrix();
+  DL_translate(x, y, z);
   gl_shape_sink gl;
   disc_emit(r, gl);
-  glPopMatrix();
+  DL_pop_matrix();
 }
 
 void OGL_cube(float x, float y, float z, float w, float h, float d, float s1, float s2, float t1, float t2,
               float angle) {
-  glPushMatrix();
-  glTranslatef(x, y, z);
-  glRotatef(-angle, 0.0f, 0.0f, 1.0f);
+  DL_push_matrix();
+  DL_translate(x, y, z);
+  DL_rotate(-angle, 0.0f, 0.0f, 1.0f);
   gl_shape_sink gl;
   cube_emit(w, h, d, s1, s2, t1, t2, gl);
-  glPopMatrix();
+  DL_pop_matrix();
 }
 
 // --- Geometry ---

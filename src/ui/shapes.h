@@ -19,9 +19,9 @@ void OGL_framecircle(int colour, float x, float y, float r);
 void OGL_arc(int colour, float x, float y, float r_inner, float r_outer, float a_from, float a_to);
 // Sets the GL colour from a value on the seven-colour ramp (no state change).
 void OGL_spectrum_rgb(float value);
-// The two vertices of a line; the caller brackets with glBegin(GL_LINES).
+// The two vertices of a line; the caller brackets with DL_begin(dl_lines).
 void OGL_3dline(float x1, float y1, float z1, float x2, float y2, float z2);
-// A normal and four vertices; the caller brackets with glBegin(GL_QUADS).
+// A normal and four vertices; the caller brackets with DL_begin(dl_quads).
 void OGL_3dquad(float* p1, float* p2, float* p3, float* p4);
 void OGL_3dquad_st(float* p1, float* p2, float* p3, float* p4, float s1, float t1, float s2, float t2);
 // A closed 12-sided wheel along the x axis, centred at (x, y, z).

@@ -1,12 +1,11 @@
 // Tabs and the direction dial.
 #include "ui/tabs_dial.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 
 #include "textures/tman.h"
 #include "ui/draw.h"
+#include "ui/draw_list.h"
 #include "ui/font.h"
 #include "window/mnw.h"
 
@@ -47,13 +46,13 @@ int BTN_tab(int column, int row, int* current, int n, std::string label) {
 
 void plot_dir(float x, float y, float* heading, int style) {
   // The needle turns about the centre; the quad adds the window's origin.
-  glPushMatrix();
-  glTranslatef(x + mnw.wind_x, y + mnw.wind_y, 0.0f);
-  glRotatef(-*heading, 0.0f, 0.0f, 1.0f);
-  glTranslatef(-mnw.wind_x, -mnw.wind_y, 0.0f);
+  DL_push_matrix();
+  DL_translate(x + mnw.wind_x, y + mnw.wind_y, 0.0f);
+  DL_rotate(-*heading, 0.0f, 0.0f, 1.0f);
+  DL_translate(-mnw.wind_x, -mnw.wind_y, 0.0f);
   piece_quad(style == 0 ? kNeedleWide : kNeedleThin, -kDialNeedleW / 2, -kDialNeedleH / 2, kDialNeedleW / 2,
              kDialNeedleH / 2);
-  glPopMatrix();
+  DL_pop_matrix();
 
   piece_quad(kDialFace, x - kDialFaceHalfW, y - kDialFaceHalfH, x + kDialFaceHalfW, y + kDialFaceHalfH);
   OGL_number(45, x + kDialNumberDX, y + kDialNumberDY, *heading, 3, 0, charset_fixed);

@@ -93,6 +93,9 @@ void MACIBM_init(int argc, const char* const* argv) {
   MACIBM_setupforlang();
   MACIBM_show_init("Will init plugins.", nullptr);
   MACIBM_show_init("Starting application.", nullptr);
+  // From here on the event loop draws a frame only when it shows something
+  // new.
+  OGL_frame_lists(1);
 }
 
 void MACIBM_show_init(const std::string& message, float* fraction) {

@@ -37,6 +37,9 @@ std::chrono::steady_clock::time_point last_wait_end;
 // next pass, so that the pass of a quick click still sees the button down.
 int release_pending = 0;
 
+// The window's size as the server last told it.
+int window_width = 0, window_height = 0;
+
 // The window manager asked to close the window; taken by the wizard.
 int close_requested = 0;
 
@@ -146,6 +149,32 @@ void MACIBM_load_mxy(unsigned long window, int px, int py) {
 int LIN_handleevt(XEvent* ev) {
   switch (ev->type) {
     case KeyPress:
+    case KeyRelease:
+    case ButtonPress:
+    case ButtonRelease:
+      // Input is answered by a frame even when it changes nothing on the
+      // screen: the frame of this pass, and that of the next, in which the
+      // widgets show what they made of it.
+      OGL_redraw(2);
+      break;
+    case Expose:
+    case MapNotify:
+    case VisibilityNotify:
+    case FocusIn:
+    case FocusOut:
+      // The server lost the picture, or shows it anew.
+      OGL_redraw(1);
+      break;
+    case ConfigureNotify:
+      if (ev->xconfigure.width != window_width || ev->xconfigure.height != window_height) OGL_redraw(1);
+      window_width = ev->xconfigure.width;
+      window_height = ev->xconfigure.height;
+      break;
+    default:
+      break;
+  }
+  switch (ev->type) {
+    case KeyPress:
       handle_key(ev->xkey, true);
       break;
     case KeyRelease:
@@ -200,6 +229,9 @@ int LIN_handleevt(XEvent* ev) {
     case MapNotify:
     case ReparentNotify:
     case MappingNotify:
+    case Expose:
+    case FocusIn:
+    case FocusOut:
       break;
     default:
       printf("LINUX: X11 threw me something different, and I don't know how to handle it. Please write to "
@@ -281,10 +313,8 @@ void MACIBM_event_proc() {
   mouse_help_per_wind(mnw.cur_wind);
   standard_gui();
 
-  if (!qtim.mov_per_frame()) {
-    OGL_sbuff();
-    ++xtim.frame_count;
-  }
+  // The frame is drawn and swapped only when it shows something new.
+  if (!qtim.mov_per_frame() && OGL_end_frame()) ++xtim.frame_count;
   xtim.profile_chart("sbuff", 0);
   xtim.profile_chart("oglwork", 0);
   xtim.profile_chart("finish", 1);

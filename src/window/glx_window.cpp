@@ -14,6 +14,7 @@
 
 #include "runtime/globals.h"
 #include "runtime/threads.h"
+#include "textures/builtin_images.h"
 #include "textures/tman.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
@@ -23,6 +24,10 @@
 namespace {
 
 Display* dpy() { return static_cast<Display*>(mnw.display); }
+
+// The driver's copy of a back-buffer rectangle to the screen, when it has one.
+typedef void (*copy_sub_buffer_fn)(Display*, GLXDrawable, int, int, int, int);
+copy_sub_buffer_fn copy_sub_buffer = nullptr;
 
 // Opens the connection on first use. Without a display nothing of this
 // program can be shown: one line says so and the run ends.
@@ -164,7 +169,8 @@ int MACIBM_make_context(int which) {
   attributes.border_pixel = 0;
   attributes.colormap = XCreateColormap(display, root, visual->visual, AllocNone);
   attributes.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                          ButtonMotionMask | VisibilityChangeMask | StructureNotifyMask | SubstructureNotifyMask;
+                          ButtonMotionMask | VisibilityChangeMask | StructureNotifyMask | SubstructureNotifyMask |
+                          ExposureMask | FocusChangeMask;
   const Window w = XCreateWindow(display, root, x, 0, static_cast<unsigned>(mnw.x_res), static_cast<unsigned>(mnw.y_res),
                                  0, visual->depth, InputOutput, visual->visual,
                                  CWBorderPixel | CWColormap | CWEventMask, &attributes);
@@ -224,6 +230,21 @@ int MACIBM_make_context(int which) {
 
   if (!glXMakeCurrent(display, w, context)) no_gl("I could not make the window's OpenGL context current.");
   fixed_gl_state();
+  if (which == 0) {
+    // The window shows its colour at once, while the start-up goes on (the
+    // splash's first drawing has the GL driver compile its first shaders).
+    float c[3];
+    if (TEX_interface_colour(34, c)) {
+      glClearColor(c[0], c[1], c[2], 1.0f);
+      glClear(GL_COLOR_BUFFER_BIT);
+      glXSwapBuffers(display, w);
+    }
+    const char* glx = glXQueryExtensionsString(display, screen);
+    copy_sub_buffer = glx && strstr(glx, "GLX_MESA_copy_sub_buffer")
+                          ? reinterpret_cast<copy_sub_buffer_fn>(
+                                glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")))
+                          : nullptr;
+  }
   // A new context has no texture bound.
   if (which == 1) tman.reset_bind();
   return 1;
@@ -319,4 +340,10 @@ void MACIBM_nuke_context(int which) {
 void MACIBM_swap_buffers(int which) {
   if (!mnw.display || !mnw.window[which]) return;
   glXSwapBuffers(dpy(), static_cast<GLXDrawable>(mnw.window[which]));
+}
+
+int MACIBM_copy_sub_buffer(int which, int x, int y, int w, int h) {
+  if (!mnw.display || !mnw.window[which] || !copy_sub_buffer) return 0;
+  copy_sub_buffer(dpy(), static_cast<GLXDrawable>(mnw.window[which]), x, y, w, h);
+  return 1;
 }

@@ -43,6 +43,10 @@ void MACIBM_nuke_context(int which);
 
 // Shows the back buffer of window `which`.
 void MACIBM_swap_buffers(int which);
+// Copies a rectangle of window `which`'s back buffer to the screen (x, y
+// its lower-left corner in GL window pixels); the back buffer keeps its
+// pixels. 0, and nothing done, when the GL driver cannot.
+int MACIBM_copy_sub_buffer(int which, int x, int y, int w, int h);
 
 // The visual attributes of one anti-aliasing attempt (level 0 none, 1 to 4
 // for 2 to 16 samples; other levels leave the base list as it is). Fills 15

@@ -23,8 +23,24 @@ void OGL_viewport(int mode, float f1, float f2, float f3, float f4, float f5, fl
 // Fills the whole GL window with colour 34, whichever window is current.
 void OGL_plot_back_col();
 
-// Ends a frame: white colour, then the buffer swap of the main window.
+// Shows the frame at once: white colour, then the buffer swap of the main
+// window (with frame lists, after drawing what the frame has recorded).
 void OGL_sbuff();
+
+// Frame lists on (1): from then on the event loop's frames are recorded and
+// drawn only when they change; off (0), the default: drawing goes straight
+// to GL and every frame is swapped. Turning them on takes the GL state as
+// it is; turning them off draws what was recorded.
+void OGL_frame_lists(int on);
+
+// The end of the event loop's pass: the frame is drawn and swapped when it
+// differs from the one on the screen or a redraw is due (with frame lists;
+// without them it always is). Returns 1 when it swapped.
+int OGL_end_frame();
+
+// The next `frames` frame ends draw and swap even when nothing changed: the
+// X server asked for the picture, or input came that must be seen taken.
+void OGL_redraw(int frames);
 
 void OGL_2dquad(int tex_ref, int colour, float alpha, float x1, float y1, float s1, float t1, float x2, float y2,
                 float s2, float t2, float x3, float y3, float s3, float t3, float x4, float y4, float s4, float t4,
@@ -91,7 +107,8 @@ void MACIBM_setupforlang();
 
 // The GL state cache.
 
-// Switches GL to the coded state, touching GL only where the cache differs.
+// Switches GL to the coded state, touching GL only where the cache differs
+// (with frame lists: the state of what is drawn next).
 void OGL_setstate(int fog, int tex_units, int lighting, int alpha, int depth_test, int depth_write);
 
 // Forgets what the cache believes, so that the next switch reads GL again:

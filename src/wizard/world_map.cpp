@@ -1,13 +1,11 @@
 #include "wizard/world_map.h"
 
-#include <GL/gl.h>
-
 #include <algorithm>
 
 #include "engine/install_filter.h"
-#include "textures/tman.h"
 #include "ui/colr.h"
 #include "ui/draw.h"
+#include "ui/draw_list.h"
 #include "ui/gl_state.h"
 #include "window/mnw.h"
 #include "wizard/layout.h"
@@ -60,7 +58,7 @@ int world_map_select(int select_all, int select_none, tile_grid& want) {
 
 void UTIL_world_map() {
   OGL_setstate(gl_fog_off, 1, gl_lit_off, gl_alpha_blend, gl_depth_off, gl_dwrite_off);
-  tman.bind_ref(t_world_map, 0, 0);
+  OGL_bind_tex(t_world_map, 0);
 
   map_pointer p;
   p.x = mnw.mouse_x;
@@ -73,16 +71,16 @@ void UTIL_world_map() {
   // map: opaque when chosen, half over the plain map when not.
   const float ox = mnw.wind_x, oy = mnw.wind_y;
   const float s_right = kMapW / kMapTextureSize, t_top = kMapH / kMapTextureSize;
-  glBegin(GL_QUADS);
-  glColor4f(1, 1, 1, 1);
-  glTexCoord2f(0, 0);
-  glVertex2f(kMapX + ox, kMapY + oy);
-  glTexCoord2f(0, t_top);
-  glVertex2f(kMapX + ox, kMapY + kMapH + oy);
-  glTexCoord2f(s_right, t_top);
-  glVertex2f(kMapX + kMapW + ox, kMapY + kMapH + oy);
-  glTexCoord2f(s_right, 0);
-  glVertex2f(kMapX + kMapW + ox, kMapY + oy);
+  DL_begin(dl_quads);
+  DL_colour4(1, 1, 1, 1);
+  DL_texcoord(0, 0);
+  DL_vertex(kMapX + ox, kMapY + oy);
+  DL_texcoord(0, t_top);
+  DL_vertex(kMapX + ox, kMapY + kMapH + oy);
+  DL_texcoord(s_right, t_top);
+  DL_vertex(kMapX + kMapW + ox, kMapY + kMapH + oy);
+  DL_texcoord(s_right, 0);
+  DL_vertex(kMapX + kMapW + ox, kMapY + oy);
   for (int c = 0; c < kTileCols; ++c)
     for (int r = 0; r < kTileRows; ++r) {
       if (!stg.tile_avail[c][r]) continue;
@@ -93,26 +91,26 @@ void UTIL_world_map() {
       const float s1 = s0 + kTilePixels / kMapTextureSize;
       const float t0 = (kColouredMapT + kTilePixels * static_cast<float>(r)) / kMapTextureSize;
       const float t1 = t0 + kTilePixels / kMapTextureSize;
-      glTexCoord2f(s0, t0);
-      glVertex2f(x0, y0);
-      glTexCoord2f(s0, t1);
-      glVertex2f(x0, y1);
-      glTexCoord2f(s1, t1);
-      glVertex2f(x1, y1);
-      glTexCoord2f(s1, t0);
-      glVertex2f(x1, y0);
+      DL_texcoord(s0, t0);
+      DL_vertex(x0, y0);
+      DL_texcoord(s0, t1);
+      DL_vertex(x0, y1);
+      DL_texcoord(s1, t1);
+      DL_vertex(x1, y1);
+      DL_texcoord(s1, t0);
+      DL_vertex(x1, y0);
     }
-  glEnd();
+  DL_end();
 
   if (p.down) {
     OGL_setstate(gl_fog_off, 0, gl_lit_off, gl_alpha_blend, gl_depth_off, gl_dwrite_off);
-    glColor4f(0, 0, 0, 0.5f);
-    glBegin(GL_LINE_LOOP);
-    glVertex2f(p.x + ox, p.y + oy);
-    glVertex2f(drag.o_x + ox, p.y + oy);
-    glVertex2f(drag.o_x + ox, drag.o_y + oy);
-    glVertex2f(p.x + ox, drag.o_y + oy);
-    glEnd();
+    DL_colour4(0, 0, 0, 0.5f);
+    DL_begin(dl_line_loop);
+    DL_vertex(p.x + ox, p.y + oy);
+    DL_vertex(drag.o_x + ox, p.y + oy);
+    DL_vertex(drag.o_x + ox, drag.o_y + oy);
+    DL_vertex(p.x + ox, drag.o_y + oy);
+    DL_end();
   }
 
   const wizard_button& all = kSelectAllButton;

@@ -35,7 +35,12 @@ void FrameWatch::read_events() {
 void FrameWatch::mark() {
   if (!damage_) return;
   read_events();
-  mark_serial_ = NextRequest(display_);
+  // The server's events carry the last request of ours that it had taken
+  // when it made them: from the answer to this round trip on, every frame
+  // counts.
+  XSync(display_, False);
+  read_events();
+  mark_serial_ = LastKnownRequestProcessed(display_);
   frames_ = 0;
 }
 
@@ -50,9 +55,22 @@ bool FrameWatch::wait(int frames, int timeout_ms) {
       timeout_ms);
 }
 
+int FrameWatch::count() {
+  if (!damage_) return 0;
+  XSync(display_, False);
+  read_events();
+  return frames_;
+}
+
 bool FrameWatch::taken(const std::function<void()>& input, int timeout_ms) {
+  if (!damage_) return false;
+  read_events();
   input();
-  // Frames count from the last request of the input on.
-  mark();
+  // Frames count from the input's last event on: those the server drew
+  // after it had taken it, whether or not they came in while the input was
+  // being given. Each event of the input ends with a round trip, so the
+  // event is the request before the one the round trip had answered.
+  mark_serial_ = LastKnownRequestProcessed(display_) - 1;
+  frames_ = 0;
   return wait(2, timeout_ms);
 }

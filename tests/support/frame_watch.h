@@ -8,7 +8,9 @@
 // pass's frame, and the program's swap waits until the server has drawn it.
 // A frame drawn after the input reached the server ends a pass whose
 // successor reads the input at the latest; that successor's frame is the
-// second.
+// second. The program draws only frames that show something new, but it
+// answers every key and button event with the frame of the pass that reads
+// it and that of the next, so two such frames always come.
 #pragma once
 
 #include <functional>
@@ -27,14 +29,18 @@ class FrameWatch {
 
   bool ok() const { return damage_ != 0; }
 
-  // Frames counted from here on are those drawn after the requests that the
-  // test makes from now on.
+  // Frames counted from here on are those the server draws from now on.
   void mark();
   // Waits until `frames` frames were drawn after the mark.
   bool wait(int frames, int timeout_ms = kProgramTimeoutMs);
+  // The frames drawn after the mark that the server has told of so far
+  // (after a round trip: all that the program's requests so far made).
+  int count();
 
-  // Gives the input, marks, and waits until the program has read it (two
-  // frames). False when the frames did not come in time.
+  // Gives the input (each of its events followed by a round trip, as
+  // x_input gives them) and waits until the program has read its last event
+  // (two frames after the server took it). False when the frames did not
+  // come in time.
   bool taken(const std::function<void()>& input, int timeout_ms = kProgramTimeoutMs);
 
  private:

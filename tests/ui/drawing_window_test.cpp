@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "support/live_window.h"
+#include "support/x_observe.h"
 #include "support/x_server.h"
 #include "textures/builtin_images.h"
 #include "textures/tman.h"
 #include "ui/colr.h"
 #include "ui/draw.h"
+#include "ui/draw_list.h"
 #include "ui/font.h"
 #include "ui/frames.h"
 #include "ui/widgets.h"
@@ -360,4 +362,61 @@ TEST_F(DrawingWindow, WindowColourFillLeavesThePixelsOfTheBlendedQuad) {
   EXPECT_TRUE(glIsEnabled(GL_BLEND));
 }
 
+// A frame of the toolkit's drawing; `step` moves a bar, a line, an outline,
+// a fill and a clipped text, and changes a title and a check box.
+void draw_scene(int step) {
+  OGL_plot_back_col();
+  colr.assign(103, 1, 1, 1);
+  const float s = 800.0f / 1024, t = 600.0f / 1024;
+  OGL_2dquad(t_background, 103, 1.0f, 0, 0, 0, 0, 0, kH, 0, t, kW, kH, s, t, kW, 0, s, 0, 1, gl_alpha_none);
+  BTN_frame2(20, 10, 50, 190, 453, "");
+  BTN_frame2(20, 210, 50, 580, 453, "");
+  for (int i = 0; i < 6; ++i) OGL_string(i == 2 ? 65 : 45, 30, 480 - 20 * i, "Step " + std::to_string(i), 180, 100, 0);
+  OGL_string(12, 500, 480, "Title of step " + std::to_string(step), 540, 100, 1);
+  BTN_action(500, 350, 250, 0, 1, "A choice", "-");
+  int on = step % 2;
+  BTN_bool(300, 300, &on, "", 0);
+  BTN_frame1(4, 500, 155, 520, 0);
+  BTN_frame1(5, 250.0f + 5.0f * step, 155, 20.0f + 10.0f * step, 0);
+  OGL_line(45, 0.7f, 230, 200.0f + step, 700, 220);
+  OGL_framerect(12, 1.0f, 240, 100, 100.0f + step, 30);
+  OGL_scissors(400, 90, 100, 20);
+  OGL_string(12, 380.0f + step, 95, "clipped text, clipped text", 9999, 100, 0);
+  OGL_scissors_end();
+  OGL_fillrect(69, 0.4f, 600, 60.0f + 3.0f * step, 80, 40);
+}
+
 }  // namespace
+
+TEST_F(DrawingWindow, FramesFromTheListHaveThePixelsOfFramesDrawnStraight) {
+  // The frames drawn straight to GL, one after another.
+  std::vector<std::vector<unsigned char>> straight;
+  for (int step = 0; step < 4; ++step) {
+    draw_scene(step);
+    straight.push_back(read_back(0, 0, kW, kH));
+  }
+  // The same frames through the list: the first whole, the others only
+  // where they changed; the window shows each as it was drawn straight.
+  OGL_frame_lists(1);
+  struct lists_off {
+    ~lists_off() { OGL_frame_lists(0); }
+  } off;
+  for (int step = 0; step < 4; ++step) {
+    draw_scene(step);
+    EXPECT_EQ(OGL_end_frame(), 1) << step;
+    const Screenshot shot = Screenshot::grab(x_.display());
+    ASSERT_TRUE(shot.ok());
+    const std::vector<unsigned char>& want = straight[static_cast<std::size_t>(step)];
+    int differ = 0;
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) {
+        const unsigned char* p = &want[(static_cast<std::size_t>(y) * kW + x) * 4];
+        if (!(shot.at(x, kH - 1 - y) == rgb{p[0], p[1], p[2]})) ++differ;
+      }
+    EXPECT_EQ(differ, 0) << "step " << step;
+    EXPECT_TRUE(read_back(0, 0, kW, kH) == want) << "the back buffer keeps the frame, step " << step;
+  }
+  // The same frame again is not drawn.
+  draw_scene(3);
+  EXPECT_EQ(OGL_end_frame(), 0);
+}

@@ -8,6 +8,7 @@
 
 #include "engine/installer_state.h"
 #include "support/click_table.h"
+#include "support/frame_watch.h"
 #include "support/live_window.h"
 #include "support/screen_text.h"
 #include "support/wait.h"
@@ -15,6 +16,8 @@
 #include "support/x_input.h"
 #include "support/x_observe.h"
 #include "support/x_server.h"
+#include "window/mnw.h"
+#include "window/ui_calls.h"
 #include "wizard/layout.h"
 #include "wizard/wizard.h"
 #include "window/macibm.h"
@@ -22,6 +25,8 @@
 #include "window/subwindows.h"
 
 // After gtest: Xlib defines None and Bool.
+#include <X11/Xlib.h>
+
 #include <X11/Xlib.h>
 
 namespace view = wizard_view;
@@ -268,4 +273,54 @@ TEST_F(FrameDriver, ProgressChoicesAndServers) {
   EXPECT_TRUE(shows(view::server(1, 3, "Middle")));
   for (std::string& d : server_desc) d.clear();
   stg.num_servers = -1;
+}
+
+TEST_F(FrameDriver, AStaticScreenDrawsOnlyWhenItChangesOrIsExposed) {
+  // The program's frames: recorded, drawn only when they show something new.
+  OGL_frame_lists(1);
+  struct lists_off {
+    ~lists_off() { OGL_frame_lists(0); }
+  } off;
+  Display* d = x_.display();
+  FrameWatch frames(d, mnw.window[0]);
+  ASSERT_TRUE(frames.ok());
+  plan.title = "Screen A";
+  plan.next = screen_b;
+  pointer_to(d, 400, 300);  // over the backdrop, nothing that reacts
+  passes(5);
+  EXPECT_TRUE(shows(view::title("Screen A")));
+
+  // Settled: no frame however many passes run.
+  frames.mark();
+  passes(40);
+  EXPECT_EQ(frames.count(), 0);
+  // The pointer over nothing that reacts to it changes nothing either.
+  pointer_to(d, 420, 310);
+  passes(10);
+  EXPECT_EQ(frames.count(), 0);
+
+  // The server asks for the picture: it is shown again.
+  frames.mark();
+  XClearArea(d, mnw.window[0], 0, 0, 0, 0, True);
+  XSync(d, False);
+  ASSERT_TRUE(window_.pass_until([&] { return frames.count() >= 1; }, 5000));
+  EXPECT_TRUE(shows(view::title("Screen A")));
+  passes(10);
+  EXPECT_EQ(frames.count(), 1) << "one frame for one expose";
+
+  // The pointer over Next: its hover look is drawn, once.
+  const rgb plain = pixel(clicks::next.x, 600 - clicks::next.y);
+  frames.mark();
+  pointer_to(d, clicks::next.x, clicks::next.y);
+  ASSERT_TRUE(window_.pass_until([&] { return frames.count() >= 1; }, 5000));
+  EXPECT_FALSE(pixel(clicks::next.x, 600 - clicks::next.y) == plain) << "the hover look";
+  passes(10);
+  EXPECT_EQ(frames.count(), 1);
+
+  // A changed text.
+  frames.mark();
+  plan.title = "Screen A again";
+  passes(10);
+  EXPECT_EQ(frames.count(), 1);
+  EXPECT_TRUE(shows(view::title("Screen A again")));
 }
