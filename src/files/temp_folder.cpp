@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -96,16 +97,25 @@ void keep_inherited_hold(const std::string& base) {
 
 std::string make_disc_copy_folder(const std::string& base, int* hold) {
   *hold = -1;
-  std::string pattern = base + kDiscPrefix + "XXXXXX";
+  // The folder is made and held under a name that no sweep looks at, and
+  // only then takes its own name: a start of the program that sweeps the
+  // base meanwhile never sees it before its hold is taken.
+  std::string pattern = base + kDiscPrefix + "new-XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
   if (!mkdtemp(buf.data())) return std::string();
-  const std::string folder = std::string(buf.data()) + "/";
+  const std::string staged = std::string(buf.data()) + "/";
   // Not closed on exec: the copy started from the folder holds it on.
-  const int fd = open((folder + kDiscHold).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+  const int fd = open((staged + kDiscHold).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
   if (fd < 0 || flock(fd, LOCK_SH) != 0) {
     if (fd >= 0) close(fd);
-    remove_run_temp_folder(folder);
+    remove_run_temp_folder(staged);
+    return std::string();
+  }
+  const std::string folder = base + kDiscPrefix + std::string(buf.data()).substr(buf.size() - 1 - kRandomChars) + "/";
+  if (renameat2(AT_FDCWD, buf.data(), AT_FDCWD, folder.substr(0, folder.size() - 1).c_str(), RENAME_NOREPLACE) != 0) {
+    close(fd);
+    remove_run_temp_folder(staged);
     return std::string();
   }
   *hold = fd;

@@ -219,6 +219,10 @@ TEST(Entry, StartedFromTheDiscItRunsFromACopyInTheTemporaryFolder) {
   const int probe = open((copy_folder + ".in-use").c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(probe, 0);
   EXPECT_NE(flock(probe, LOCK_EX | LOCK_NB), 0);
+  // The test holds the folder as well, so that a start of the program in
+  // another test, which removes the folders of copies that have ended,
+  // leaves it until the copy's log is read.
+  ASSERT_EQ(flock(probe, LOCK_SH | LOCK_NB), 0);
   const std::string copy_log_path = copy_folder + "Corvane Installer Log.txt";
   click_at(x.display(), clicks::quit.x, clicks::quit.y);
   EXPECT_TRUE(wait_until([&] { return read_file(copy_log_path).find("Clean exit from threads.") != std::string::npos; },
