@@ -3,11 +3,16 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
+#include <isa-l/crc.h>
+#include <isa-l/igzip_lib.h>
 #include <limits.h>
 #include <locale.h>
+#include <minizip/ioapi.h>
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <zlib.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -29,9 +34,8 @@ namespace {
 
 const char kThisFile[] = "archives.cpp";
 
-// Entry data moves from the archive to disk in pieces of this size: large
-// enough that per-call costs vanish, small enough that memory stays bounded
-// whatever an entry's size.
+// A file packed into a new archive goes to the zip library in pieces of
+// this size.
 constexpr std::size_t kChunk = 1 << 20;
 
 // Read buffer of the 7z reader's input.
@@ -52,103 +56,147 @@ const char* err_file() {
   return f ? f : "";
 }
 
-// Takes the signature of a file's bytes on a thread of its own, piece by
-// piece, while the caller inflates and writes the next piece: for a large
-// file the signature then costs next to no time. One piece is in hand at a
-// time; the caller must leave a piece's bytes alone until the next submit()
-// or finish() has returned.
-class BackgroundHasher {
+// The signature of one unpacked file's bytes, taken as they go by.
+struct ByteSums {
+  MD5_CTX md5;
+
+  void start() { MD5Init(&md5); }
+  void add(const char* data, std::size_t n) {
+    MD5UpdateWide(&md5, reinterpret_cast<const unsigned char*>(data), static_cast<std::int64_t>(n));
+  }
+};
+
+// Takes the signatures of the files of one unpacking on a helper thread,
+// while the unpacking inflates and writes: the bytes are handed over in pieces
+// that lie in a ring of buffers owned by the hasher. The unpacking fills
+// piece() and hands it over with submit(); up to kPieces pieces wait or
+// are being summed at once, so the unpacking waits only when the helper
+// falls that far behind. finish() waits until every piece handed over is
+// taken in.
+class PieceHasher {
  public:
-  explicit BackgroundHasher(MD5_CTX* md5) : md5_(md5), thread_([this] { run(); }) {}
-  ~BackgroundHasher() {
+  static constexpr std::size_t kPiece = 64 * 1024;
+  static constexpr std::size_t kPieces = 8;
+  static constexpr std::uint64_t kWakeAfter = 4;
+
+  PieceHasher() : ring_(kPiece * kPieces), thread_([this] { run(); }) {}
+  ~PieceHasher() {
     {
       std::lock_guard<std::mutex> hold(lock_);
       quit_ = true;
     }
-    changed_.notify_all();
+    wake_helper_.notify_one();
     thread_.join();
   }
-  BackgroundHasher(const BackgroundHasher&) = delete;
-  BackgroundHasher& operator=(const BackgroundHasher&) = delete;
+  PieceHasher(const PieceHasher&) = delete;
+  PieceHasher& operator=(const PieceHasher&) = delete;
 
-  // Waits until the piece before is taken in, then hands this one over.
-  void submit(const char* data, std::size_t n) {
+  // The buffer (kPiece bytes) for the next piece; waits until it is free.
+  char* piece() {
     std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait(hold, [this] { return !busy_; });
-    data_ = data;
-    len_ = n;
-    busy_ = true;
-    hold.unlock();
-    changed_.notify_all();
+    if (submitted_ - summed_ >= kPieces) {
+      if (helper_waits_) wake_helper_.notify_one();
+      caller_waits_ = true;
+      wake_caller_.wait(hold, [this] { return submitted_ - summed_ < kPieces; });
+      caller_waits_ = false;
+    }
+    return slot(submitted_);
   }
 
-  // Waits until every piece is taken in.
+  // Hands over the first n bytes of piece(), to be added to sums; first:
+  // the first piece of a file. A waiting helper is woken for a file's first
+  // piece, so that a small file is hashed while it is being finished, and
+  // then only once kWakeAfter pieces wait: a wake-up costs the unpacking
+  // more than the helper needs to catch up.
+  void submit(ByteSums* sums, std::size_t n, bool first) {
+    std::unique_lock<std::mutex> hold(lock_);
+    lengths_[submitted_ % kPieces] = n;
+    sums_[submitted_ % kPieces] = sums;
+    ++submitted_;
+    const bool wake = helper_waits_ && (first || submitted_ - summed_ >= kWakeAfter);
+    hold.unlock();
+    if (wake) wake_helper_.notify_one();
+  }
+
+  // Waits until every piece handed over is taken in.
   void finish() {
     std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait(hold, [this] { return !busy_; });
+    if (summed_ == submitted_) return;
+    if (helper_waits_) wake_helper_.notify_one();
+    caller_waits_ = true;
+    wake_caller_.wait(hold, [this] { return summed_ == submitted_; });
+    caller_waits_ = false;
   }
 
  private:
+  char* slot(std::uint64_t n) { return ring_.data() + (n % kPieces) * kPiece; }
+
   void run() {
     std::unique_lock<std::mutex> hold(lock_);
     for (;;) {
-      changed_.wait(hold, [this] { return busy_ || quit_; });
-      if (busy_) {
-        const char* data = data_;
-        const std::size_t len = len_;
-        hold.unlock();
-        MD5UpdateWide(md5_, reinterpret_cast<const unsigned char*>(data), static_cast<std::int64_t>(len));
-        hold.lock();
-        busy_ = false;
-        changed_.notify_all();
-      } else {
-        return;
+      if (summed_ == submitted_) {
+        if (quit_) return;
+        helper_waits_ = true;
+        wake_helper_.wait(hold, [this] { return summed_ != submitted_ || quit_; });
+        helper_waits_ = false;
+        continue;
       }
+      const std::uint64_t n = summed_;
+      ByteSums* sums = sums_[n % kPieces];
+      const std::size_t len = lengths_[n % kPieces];
+      hold.unlock();
+      sums->add(slot(n), len);
+      hold.lock();
+      ++summed_;
+      if (caller_waits_) wake_caller_.notify_one();
     }
   }
 
-  MD5_CTX* md5_;
+  std::vector<char> ring_;
   std::mutex lock_;
-  std::condition_variable changed_;
-  const char* data_ = nullptr;
-  std::size_t len_ = 0;
-  bool busy_ = false;
+  std::condition_variable wake_helper_;
+  std::condition_variable wake_caller_;
+  std::size_t lengths_[kPieces] = {};
+  ByteSums* sums_[kPieces] = {};
+  std::uint64_t submitted_ = 0;  // pieces handed over
+  std::uint64_t summed_ = 0;     // pieces taken in
+  bool helper_waits_ = false;
+  bool caller_waits_ = false;
   bool quit_ = false;
   std::thread thread_;
 };
 
-// Follows one unpacked file's bytes for an unpack_check: counts them, takes
-// their signature as they go by, and tells when there are too many. A file
-// of at least kBackgroundHashFrom bytes has its signature taken on a thread
-// of its own while the caller goes on: it then hands its bytes over in
-// pieces of piece_size(), alternating between the two halves of its buffer
-// (buffer()), so that the piece being hashed is never overwritten.
+// Follows one unpacked file's bytes for an unpack_check: counts them,
+// tells when there are too many, and has their signature taken by the
+// unpacking's hasher as they go by. Without a check the bytes go through
+// the unpacking's own buffer and nothing is taken.
 class EntryChecker {
  public:
-  static constexpr std::size_t kPiece = 256 * 1024;
-  static constexpr std::int64_t kBackgroundHashFrom = 2 * static_cast<std::int64_t>(kPiece);
+  // The most bytes read at a time: small enough that a piece is still in
+  // the processor's cache when it is written and hashed.
+  static constexpr std::size_t kPiece = PieceHasher::kPiece;
 
-  // expected_size: the file's size as the archive gives it (-1 unknown).
-  EntryChecker(unpack_check* check, std::int64_t expected_size) : check_(check) {
+  // hasher: the unpacking's hasher, needed when check is not null.
+  EntryChecker(unpack_check* check, PieceHasher* hasher) : check_(check), hasher_(check ? hasher : nullptr) {
     if (!check_) return;
     check_->found_md5.clear();
     check_->found_bytes = 0;
-    MD5Init(&md5_);
-    if (expected_size >= kBackgroundHashFrom) background_.reset(new BackgroundHasher(&md5_));
+    sums_.start();
   }
-  ~EntryChecker() { background_.reset(); }
+  ~EntryChecker() {
+    if (hasher_) hasher_->finish();  // no piece may outlive its sums
+  }
   EntryChecker(const EntryChecker&) = delete;
   EntryChecker& operator=(const EntryChecker&) = delete;
 
-  // How many bytes to read at a time into buffer(), which lies in a buffer
-  // of kChunk bytes.
-  std::size_t piece_size() const { return background_ ? kPiece : kChunk; }
-  char* buffer(char* chunk) { return background_ ? chunk + (pieces_ & 1) * kPiece : chunk; }
+  // Where to read the next piece of at most kPiece bytes; own: a buffer of
+  // kPiece bytes used when nothing is hashed.
+  char* buffer(char* own) { return hasher_ ? hasher_->piece() : own; }
 
   // Takes the next n bytes, read into buffer(). err_too_large once more
   // bytes came than the file may have (the bytes beyond are not taken),
   // else 0.
-  int add(const char* data, std::size_t n) {
+  int add(std::size_t n) {
     if (!check_) return 0;
     std::int64_t take = static_cast<std::int64_t>(n);
     int err = 0;
@@ -156,12 +204,7 @@ class EntryChecker {
       take = check_->max_bytes - check_->found_bytes;
       err = err_too_large;
     }
-    if (background_) {
-      background_->submit(data, static_cast<std::size_t>(take));
-      ++pieces_;
-    } else {
-      MD5UpdateWide(&md5_, reinterpret_cast<const unsigned char*>(data), take);
-    }
+    hasher_->submit(&sums_, static_cast<std::size_t>(take), check_->found_bytes == 0);
     check_->found_bytes += take;
     return err;
   }
@@ -179,23 +222,236 @@ class EntryChecker {
   void record() {
     if (!check_ || done_) return;
     done_ = true;
-    if (background_) background_->finish();
-    MD5Final(&md5_);
+    hasher_->finish();
+    MD5Final(&sums_.md5);
     static const char kHex[] = "0123456789abcdef";
     std::string text(32, '0');
     for (int i = 0; i < 16; ++i) {
-      text[2 * i] = kHex[md5_.digest[i] >> 4];
-      text[2 * i + 1] = kHex[md5_.digest[i] & 15];
+      text[2 * i] = kHex[sums_.md5.digest[i] >> 4];
+      text[2 * i + 1] = kHex[sums_.md5.digest[i] & 15];
     }
     check_->found_md5 = text;
   }
 
  private:
   unpack_check* check_;
-  MD5_CTX md5_;
-  std::unique_ptr<BackgroundHasher> background_;
-  std::uint64_t pieces_ = 0;
+  PieceHasher* hasher_;
+  ByteSums sums_;
   bool done_ = false;
+};
+
+// The hasher of one unpacking, started with its first checked file.
+class LazyHasher {
+ public:
+  PieceHasher* get(const unpack_check* check) {
+    if (check && !hasher_) hasher_.reset(new PieceHasher);
+    return hasher_.get();
+  }
+
+ private:
+  std::unique_ptr<PieceHasher> hasher_;
+};
+
+// A zip archive opened for the zip library, mapped into memory: the
+// library's reads of the catalogue are copies, and an entry's data is
+// inflated straight from the mapping.
+struct MappedArchive {
+  const unsigned char* data = nullptr;
+  std::uint64_t size = 0;
+  std::uint64_t pos = 0;
+};
+
+voidpf ZCALLBACK mapped_open(voidpf opaque, const void* filename, int mode) {
+  if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ || !filename) return nullptr;
+  const int fd = open(static_cast<const char*>(filename), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  void* p = MAP_FAILED;
+  // An empty file holds no catalogue, so it is no archive either.
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    p = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+  close(fd);
+  if (p == MAP_FAILED) return nullptr;
+  madvise(p, static_cast<std::size_t>(st.st_size), MADV_SEQUENTIAL);
+  auto* m = new MappedArchive;
+  m->data = static_cast<const unsigned char*>(p);
+  m->size = static_cast<std::uint64_t>(st.st_size);
+  *static_cast<MappedArchive**>(opaque) = m;
+  return m;
+}
+
+uLong ZCALLBACK mapped_read(voidpf, voidpf stream, void* buf, uLong size) {
+  auto* m = static_cast<MappedArchive*>(stream);
+  if (m->pos >= m->size) return 0;
+  std::uint64_t n = m->size - m->pos;
+  if (n > size) n = size;
+  std::memcpy(buf, m->data + m->pos, static_cast<std::size_t>(n));
+  m->pos += n;
+  return static_cast<uLong>(n);
+}
+
+uLong ZCALLBACK mapped_write(voidpf, voidpf, const void*, uLong) { return 0; }
+
+ZPOS64_T ZCALLBACK mapped_tell(voidpf, voidpf stream) { return static_cast<MappedArchive*>(stream)->pos; }
+
+long ZCALLBACK mapped_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+  auto* m = static_cast<MappedArchive*>(stream);
+  switch (origin) {
+    case ZLIB_FILEFUNC_SEEK_SET: m->pos = offset; return 0;
+    case ZLIB_FILEFUNC_SEEK_CUR: m->pos += offset; return 0;
+    case ZLIB_FILEFUNC_SEEK_END: m->pos = m->size + offset; return 0;
+    default: return -1;
+  }
+}
+
+int ZCALLBACK mapped_close(voidpf opaque, voidpf stream) {
+  auto* m = static_cast<MappedArchive*>(stream);
+  munmap(const_cast<unsigned char*>(m->data), static_cast<std::size_t>(m->size));
+  delete m;
+  *static_cast<MappedArchive**>(opaque) = nullptr;
+  return 0;
+}
+
+int ZCALLBACK mapped_error(voidpf, voidpf) { return 0; }
+
+// Opens path for the zip library through a MappedArchive, which *archive
+// then names until unzClose. Null when the file cannot be opened and mapped.
+unzFile open_mapped_zip(const std::string& path, MappedArchive** archive) {
+  zlib_filefunc64_def io{};
+  io.zopen64_file = mapped_open;
+  io.zread_file = mapped_read;
+  io.zwrite_file = mapped_write;
+  io.ztell64_file = mapped_tell;
+  io.zseek64_file = mapped_seek;
+  io.zclose_file = mapped_close;
+  io.zerror_file = mapped_error;
+  io.opaque = archive;
+  return unzOpen2_64(path.c_str(), &io);
+}
+
+// The compressed bytes of the zip's current entry, opened raw, as they lie
+// in the archive's mapping. They are handed out in runs, and the pages of
+// a run are let go once the next is asked for, so that a large archive
+// does not stay in the process's memory as it is read.
+class RawEntryData {
+ public:
+  RawEntryData(unzFile uf, const MappedArchive* archive, std::uint64_t compressed) {
+    const std::uint64_t at = unzGetCurrentFileZStreamPos64(uf);
+    // Data that would lie beyond the end of the file is cut at the end:
+    // the entry then comes out short and fails.
+    if (archive && at < archive->size) {
+      next_ = archive->data + at;
+      left_ = std::min<std::uint64_t>(compressed, archive->size - at);
+    }
+  }
+  ~RawEntryData() { release(next_); }
+  RawEntryData(const RawEntryData&) = delete;
+  RawEntryData& operator=(const RawEntryData&) = delete;
+
+  // The next run of compressed bytes: false at the end of the entry's data.
+  // The run before must have been used up.
+  bool next(const unsigned char** data, std::size_t* len) {
+    release(next_);
+    if (left_ == 0) return false;
+    const std::uint64_t n = std::min<std::uint64_t>(left_, kRun);
+    *data = next_;
+    *len = static_cast<std::size_t>(n);
+    next_ += n;
+    left_ -= n;
+    return true;
+  }
+
+ private:
+  static constexpr std::uint64_t kRun = 4 << 20;
+
+  // Lets go of the whole pages before end that earlier runs handed out.
+  void release(const unsigned char* end) {
+    static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(released_ ? released_ : end) + page - 1) & ~(page - 1);
+    const std::uintptr_t to = reinterpret_cast<std::uintptr_t>(end) & ~(page - 1);
+    if (released_ && to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+    released_ = end;
+  }
+
+  const unsigned char* next_ = nullptr;
+  const unsigned char* released_ = nullptr;
+  std::uint64_t left_ = 0;
+};
+
+// Turns a zip entry's raw data into its bytes (stored or deflated), at most
+// the entry's size of them, and takes their CRC-32 as it goes.
+class EntryInflater {
+ public:
+  // Starts an entry of the given method (0 stored, 8 deflated) and size.
+  void start(RawEntryData* in, int method, std::uint64_t size) {
+    in_ = in;
+    method_ = method;
+    rest_ = size;
+    failed_ = false;
+    input_ended_ = false;
+    crc_ = 0;
+    isal_inflate_init(&state_);
+    state_.crc_flag = ISAL_GZIP_NO_HDR;  // the CRC-32 of zip and gzip alike
+  }
+
+  // Fills out with up to len bytes; the count, 0 at the end of the data, -1
+  // when the data is damaged.
+  long read(char* out, std::size_t len) {
+    if (failed_) return -1;
+    if (len > rest_) len = static_cast<std::size_t>(rest_);
+    std::size_t done = 0;
+    while (done < len) {
+      if (state_.avail_in == 0 && !input_ended_) {
+        const unsigned char* data = nullptr;
+        std::size_t n = 0;
+        if (in_->next(&data, &n)) {
+          state_.next_in = const_cast<std::uint8_t*>(data);
+          state_.avail_in = static_cast<std::uint32_t>(n);
+        } else {
+          input_ended_ = true;
+        }
+      }
+      if (method_ != Z_DEFLATED) {
+        if (state_.avail_in == 0) break;
+        const std::size_t n = std::min<std::size_t>(len - done, state_.avail_in);
+        std::memcpy(out + done, state_.next_in, n);
+        crc_ = crc32_gzip_refl(crc_, state_.next_in, n);
+        state_.next_in += n;
+        state_.avail_in -= static_cast<std::uint32_t>(n);
+        done += n;
+        continue;
+      }
+      if (state_.block_state == ISAL_BLOCK_FINISH) break;
+      // The inflater holds back bits and bytes of its own, so it is called
+      // again after the input ended until it gives nothing more.
+      const std::uint32_t in_before = state_.avail_in;
+      state_.next_out = reinterpret_cast<std::uint8_t*>(out + done);
+      state_.avail_out = static_cast<std::uint32_t>(len - done);
+      const int r = isal_inflate(&state_);
+      const std::size_t got = (len - done) - state_.avail_out;
+      done += got;
+      if (r != ISAL_DECOMP_OK) {
+        failed_ = true;
+        break;
+      }
+      if (input_ended_ && got == 0 && state_.avail_in == in_before) break;
+    }
+    rest_ -= done;
+    if (failed_ && done == 0) return -1;
+    return static_cast<long>(done);
+  }
+
+  // The CRC-32 of the bytes read so far.
+  std::uint32_t crc() const { return method_ == Z_DEFLATED ? state_.crc : crc_; }
+
+ private:
+  inflate_state state_{};
+  RawEntryData* in_ = nullptr;
+  int method_ = 0;
+  std::uint64_t rest_ = 0;
+  std::uint32_t crc_ = 0;
+  bool input_ended_ = false;
+  bool failed_ = false;
 };
 
 // Decides whether an entry may be written below the output folder: its name
@@ -306,34 +562,52 @@ void log_refusal(const char* what, const std::string& entry, const std::string& 
       << target << ".\n";
 }
 
+// What one unpacking of a zip archive works with: the archive as mapped,
+// the inflater, the buffer of pieces when nothing is summed elsewhere and
+// the hasher of its checks.
+struct ZipUnpacking {
+  MappedArchive* archive = nullptr;
+  std::unique_ptr<EntryInflater> inflater{new EntryInflater};
+  std::vector<char> buf = std::vector<char>(EntryChecker::kPiece);
+  LazyHasher hasher;
+};
+
 // Unpacks the zip's current entry into target through a temporary file
 // that replaces target only once the entry was read in full, its CRC-32
-// found right and, with a check, its size and signature found right. buf
-// holds kChunk bytes.
-int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& info, char* buf,
+// found right and, with a check, its size and signature found right.
+int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& info, ZipUnpacking& z,
                unpack_check* check) {
-  EntryChecker checker(check, static_cast<std::int64_t>(info.uncompressed_size));
+  EntryChecker checker(check, z.hasher.get(check));
   int err = 0;
+  int method = 0;
+  int level = 0;
   if (check && check->max_bytes >= 0 && info.uncompressed_size > static_cast<std::uint64_t>(check->max_bytes)) {
     // The entry says so itself: nothing needs to be read or written.
     check->found_bytes = static_cast<std::int64_t>(info.uncompressed_size);
     err = fail_at(19, err_too_large);
-  } else if ((err = unzOpenCurrentFile(uf)) != UNZ_OK) {
+  } else if ((err = unzOpenCurrentFile2(uf, &method, &level, 1)) != UNZ_OK) {
     err = fail_at(10, err);
+  } else if (method != 0 && method != Z_DEFLATED) {
+    unzCloseCurrentFile(uf);
+    err = fail_at(10, UNZ_BADZIPFILE);
   } else {
+    // The entry's raw data is inflated here, and its CRC-32 taken on the
+    // way; the zip library only finds where the data lies.
+    RawEntryData raw(uf, z.archive, info.compressed_size);
+    z.inflater->start(&raw, method, info.uncompressed_size);
     PendingFile out;
     err = out.create(target);
     if (err) fail_at(11, err);
     std::uint64_t total = 0;
     while (!err) {
-      char* piece = checker.buffer(buf);
-      const int n = unzReadCurrentFile(uf, piece, static_cast<unsigned>(checker.piece_size()));
+      char* piece = checker.buffer(z.buf.data());
+      const long n = z.inflater->read(piece, EntryChecker::kPiece);
       if (n == 0) break;
-      if (n < 0 || (total += static_cast<unsigned>(n)) > info.uncompressed_size) {
+      if (n < 0 || (total += static_cast<unsigned long>(n)) > info.uncompressed_size) {
         err = fail_at(12, err_zip_read);
         break;
       }
-      err = checker.add(piece, static_cast<std::size_t>(n));
+      err = checker.add(static_cast<std::size_t>(n));
       if (err) {
         fail_at(19, err);
         break;
@@ -342,14 +616,12 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
       if (err) fail_at(13, err);
     }
     if (!err && total != info.uncompressed_size) err = fail_at(14, err_zip_read);
-    // Closing the entry checks its CRC-32 once all of it was read.
     const int closed = unzCloseCurrentFile(uf);
     if (!err && closed != UNZ_OK) err = fail_at(15, closed);
-    if (!err) {
-      err = checker.finish();
-      if (err) fail_at(26, err);
-    }
 
+    // While the last pieces are hashed, the file is finished; the checks of
+    // its bytes still count before what fails in finishing it.
+    int mode_err = 0;
     if (!err && info.external_fa != 0) {
       // The upper half holds the Unix mode; MS-DOS tools leave it 0, and the
       // file then keeps the mode its creation gave it, as it does when the
@@ -357,12 +629,16 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
       // without permission bits does not make the entry fail.
       const unsigned long mode = (info.external_fa >> 16) & 0777;
       if (mode != 0) fchmod(out.fd(), static_cast<mode_t>(mode));
-      if (set_entry_time(out.fd(), info.tmu_date) != 0) err = fail_at(16, -1);
+      if (set_entry_time(out.fd(), info.tmu_date) != 0) mode_err = -1;
     }
+    const int close_err = err || mode_err ? 0 : out.close_checked();
+    if (!err && z.inflater->crc() != info.crc) err = fail_at(15, UNZ_CRCERROR);
     if (!err) {
-      err = out.close_checked();
-      if (err) fail_at(17, err);
+      err = checker.finish();
+      if (err) fail_at(26, err);
     }
+    if (!err && mode_err) err = fail_at(16, mode_err);
+    if (!err && close_err) err = fail_at(17, close_err);
     if (!err) {
       err = out.rename_over();
       if (err) fail_at(18, err);
@@ -441,9 +717,9 @@ locale_t utf8_locale() {
 // (the reader checks the CRC-32 at its end) and, with a check, its size and
 // signature were found right. An existing target's permission bits are
 // kept, as when it is overwritten in place.
-int write_7z_file(struct archive* a, struct archive_entry* e, const std::string& target,
-                  char* buf, unpack_check* check) {
-  EntryChecker checker(check, archive_entry_size_is_set(e) ? archive_entry_size(e) : -1);
+int write_7z_file(struct archive* a, struct archive_entry* e, const std::string& target, char* buf,
+                  PieceHasher* hasher, unpack_check* check) {
+  EntryChecker checker(check, hasher);
   if (check && check->max_bytes >= 0 && archive_entry_size_is_set(e) &&
       archive_entry_size(e) > check->max_bytes) {
     check->found_bytes = archive_entry_size(e);
@@ -459,14 +735,14 @@ int write_7z_file(struct archive* a, struct archive_entry* e, const std::string&
   std::int64_t total = 0;
   for (;;) {
     char* piece = checker.buffer(buf);
-    const ssize_t n = archive_read_data(a, piece, checker.piece_size());
+    const ssize_t n = archive_read_data(a, piece, EntryChecker::kPiece);
     if (n == 0) break;
     if (n < 0) {  // damaged data, a bad CRC-32 (a warning) included
       err = err_zip_read;
       break;
     }
     total += n;
-    err = checker.add(piece, static_cast<std::size_t>(n));
+    err = checker.add(static_cast<std::size_t>(n));
     if (err) break;
     if (out.write(piece, static_cast<std::size_t>(n)) != 0) {
       err = err_zip_write;
@@ -474,12 +750,15 @@ int write_7z_file(struct archive* a, struct archive_entry* e, const std::string&
     }
   }
   if (!err && archive_entry_size_is_set(e) && total != archive_entry_size(e)) err = err_zip_read;
+  // The file is closed while its last pieces are hashed; a wrong signature
+  // still counts first.
+  const int close_err = err ? 0 : out.close_checked();
   if (!err) err = checker.finish();
   if (err) {
     checker.record();
     return err;
   }
-  if (out.close_checked() != 0) return err_zip_write;
+  if (close_err != 0) return err_zip_write;
   return out.rename_over();
 }
 
@@ -570,7 +849,8 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
         << ".\n";
   };
 
-  unzFile uf = unzOpen64(archive.c_str());
+  ZipUnpacking z;
+  unzFile uf = open_mapped_zip(archive, &z.archive);
   if (!uf) {
     fail_at(1, err_zip_open);
     xer << "OK I am about to report that I could not open a zip file for extraction!\n"
@@ -583,7 +863,6 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
   unzGoToFirstFile(uf);  // an empty or broken archive shows at the first entry
 
   PathGuard guard(out_dir);
-  std::vector<char> buf(kChunk);
   int code = 0;
   for (bool first = true;; first = false) {
     unz_file_info64 info;
@@ -618,7 +897,7 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
       result = unzip_symlink(uf, target, rel, info);
       guard.forget();
     } else {
-      result = unzip_file(uf, target, info, buf.data(), check);
+      result = unzip_file(uf, target, info, z, check);
     }
     if (result != 0) {
       xer << "UNZIP zip_to_file failed with err=" << result << "\n";
@@ -647,6 +926,7 @@ int p7z_to_file(const std::string& archive_path, const std::string& out_dir, std
 
   PathGuard guard(out_dir);
   std::vector<char> buf;
+  LazyHasher hasher;
   bool first_header = true;
   bool first_file = true;
   while (code == 0) {
@@ -680,8 +960,8 @@ int p7z_to_file(const std::string& archive_path, const std::string& out_dir, std
       break;
     }
     if (name) *name = target;
-    if (buf.empty()) buf.resize(kChunk);
-    code = write_7z_file(a, e, target, buf.data(), check);
+    if (buf.empty()) buf.resize(EntryChecker::kPiece);
+    code = write_7z_file(a, e, target, buf.data(), hasher.get(check), check);
   }
   return code;
 }
