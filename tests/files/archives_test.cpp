@@ -664,6 +664,23 @@ TEST_F(ArchivesTest, ZipEntryIsCheckedWhileItIsWritten) {
   }
   EXPECT_NE(error_str(err_wrong_signature), error_str(err_too_large));
   EXPECT_EQ(error_str(err_wrong_signature).find("Unknown"), std::string::npos);
+
+  // Files small and large follow one another through the same hasher, each
+  // checked on its own: the first two are the wanted file, the third is not.
+  const std::string other = data.substr(0, 700);
+  write_file(dir_ / "other.txt", other);
+  const std::string three = make_zip(
+      "three.zip", "add('a.txt', open(arg[0], 'rb').read())\nadd('b.txt', open(arg[0], 'rb').read())\n"
+                   "add('c.txt', open(arg[1], 'rb').read())\n", {dir_ / "f.txt", dir_ / "other.txt"});
+  write_file(out_ + "c.txt", "OLD");
+  unpack_check each;
+  each.want_md5 = sig;
+  EXPECT_EQ(zip_to_file(three, out_, nullptr, 0, &each), err_wrong_signature);
+  EXPECT_EQ(read_file(out_ + "a.txt"), data);
+  EXPECT_EQ(read_file(out_ + "b.txt"), data);
+  EXPECT_EQ(read_file(out_ + "c.txt"), "OLD");
+  EXPECT_EQ(each.found_md5, ReleaseBuilder::md5_of(other));
+  EXPECT_EQ(each.found_bytes, 700);
 }
 
 // ---------------------------------------------------------------------------
