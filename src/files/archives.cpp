@@ -71,8 +71,8 @@ struct ByteSums {
 // that lie in a ring of buffers owned by the hasher. The unpacking fills
 // piece() and hands it over with submit(); up to kPieces pieces wait or
 // are being summed at once, so the unpacking waits only when the helper
-// falls that far behind. finish() waits until every piece handed over is
-// taken in.
+// falls that far behind. finish_through() waits until the pieces of a file
+// are taken in.
 class PieceHasher {
  public:
   static constexpr std::size_t kPiece = 64 * 1024;
@@ -118,13 +118,19 @@ class PieceHasher {
     if (wake) wake_helper_.notify_one();
   }
 
-  // Waits until every piece handed over is taken in.
-  void finish() {
+  // How many pieces were handed over so far.
+  std::uint64_t submitted() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return submitted_;
+  }
+
+  // Waits until the first n pieces handed over are taken in.
+  void finish_through(std::uint64_t n) {
     std::unique_lock<std::mutex> hold(lock_);
-    if (summed_ == submitted_) return;
+    if (summed_ >= n) return;
     if (helper_waits_) wake_helper_.notify_one();
     caller_waits_ = true;
-    wake_caller_.wait(hold, [this] { return summed_ == submitted_; });
+    wake_caller_.wait(hold, [this, n] { return summed_ >= n; });
     caller_waits_ = false;
   }
 
@@ -168,8 +174,9 @@ class PieceHasher {
 
 // Follows one unpacked file's bytes for an unpack_check: counts them,
 // tells when there are too many, and has their signature taken by the
-// unpacking's hasher as they go by. Without a check the bytes go through
-// the unpacking's own buffer and nothing is taken.
+// unpacking's hasher as they go by. What it found goes into the check when
+// it records it. Without a check the bytes go through the unpacking's own
+// buffer and nothing is taken.
 class EntryChecker {
  public:
   // The most bytes read at a time: small enough that a piece is still in
@@ -178,13 +185,10 @@ class EntryChecker {
 
   // hasher: the unpacking's hasher, needed when check is not null.
   EntryChecker(unpack_check* check, PieceHasher* hasher) : check_(check), hasher_(check ? hasher : nullptr) {
-    if (!check_) return;
-    check_->found_md5.clear();
-    check_->found_bytes = 0;
-    sums_.start();
+    if (check_) sums_.start();
   }
   ~EntryChecker() {
-    if (hasher_) hasher_->finish();  // no piece may outlive its sums
+    if (hasher_) hasher_->finish_through(last_piece_);  // no piece may outlive its sums
   }
   EntryChecker(const EntryChecker&) = delete;
   EntryChecker& operator=(const EntryChecker&) = delete;
@@ -200,14 +204,18 @@ class EntryChecker {
     if (!check_) return 0;
     std::int64_t take = static_cast<std::int64_t>(n);
     int err = 0;
-    if (check_->max_bytes >= 0 && check_->found_bytes + take > check_->max_bytes) {
-      take = check_->max_bytes - check_->found_bytes;
+    if (check_->max_bytes >= 0 && found_bytes_ + take > check_->max_bytes) {
+      take = check_->max_bytes - found_bytes_;
       err = err_too_large;
     }
-    hasher_->submit(&sums_, static_cast<std::size_t>(take), check_->found_bytes == 0);
-    check_->found_bytes += take;
+    hasher_->submit(&sums_, static_cast<std::size_t>(take), found_bytes_ == 0);
+    last_piece_ = hasher_->submitted();
+    found_bytes_ += take;
     return err;
   }
+
+  // The file's size as its archive gives it, when that alone refuses it.
+  void set_found(std::int64_t bytes) { found_bytes_ = bytes; }
 
   // After the last byte: records the signature and compares it with the
   // wanted one. err_wrong_signature when they differ, else 0.
@@ -218,11 +226,12 @@ class EntryChecker {
     return 0;
   }
 
-  // Records the signature of what was taken so far (after a failure).
+  // Records the size and the signature of what was taken so far in the
+  // check (also after a failure).
   void record() {
     if (!check_ || done_) return;
     done_ = true;
-    hasher_->finish();
+    if (hasher_) hasher_->finish_through(last_piece_);
     MD5Final(&sums_.md5);
     static const char kHex[] = "0123456789abcdef";
     std::string text(32, '0');
@@ -231,12 +240,15 @@ class EntryChecker {
       text[2 * i + 1] = kHex[sums_.md5.digest[i] & 15];
     }
     check_->found_md5 = text;
+    check_->found_bytes = found_bytes_;
   }
 
  private:
   unpack_check* check_;
   PieceHasher* hasher_;
   ByteSums sums_;
+  std::int64_t found_bytes_ = 0;
+  std::uint64_t last_piece_ = 0;  // the hasher's count after this file's last piece
   bool done_ = false;
 };
 
@@ -562,93 +574,150 @@ void log_refusal(const char* what, const std::string& entry, const std::string& 
       << target << ".\n";
 }
 
+// A checked file that has been written in full and waits for its
+// signature before it takes its target's place.
+struct SettlingFile {
+  std::unique_ptr<EntryChecker> checker;
+  std::unique_ptr<PendingFile> out;
+  std::string target;
+  int mode_err = 0;   // setting its times failed
+  int close_err = 0;  // closing it failed
+};
+
+void log_zip_failure(int err, const std::string& target) {
+  xer << "Zip to file failed with error " << err << ". file = " << err_file() << " line = " << sErrLine.load()
+      << ". inFile=" << target << ".\n";
+}
+
 // What one unpacking of a zip archive works with: the archive as mapped,
-// the inflater, the buffer of pieces when nothing is summed elsewhere and
-// the hasher of its checks.
+// the inflater, the buffer of pieces when nothing is hashed, the hasher of
+// its checks, and the checked file that waits for its signature while the
+// next entry is inflated.
 struct ZipUnpacking {
   MappedArchive* archive = nullptr;
   std::unique_ptr<EntryInflater> inflater{new EntryInflater};
   std::vector<char> buf = std::vector<char>(EntryChecker::kPiece);
   LazyHasher hasher;
+  std::unique_ptr<SettlingFile> settling;
+
+  // Puts the waiting file in place once its signature is found right. 0,
+  // or its failure (logged); 0 when no file waits.
+  int settle() {
+    if (!settling) return 0;
+    const std::unique_ptr<SettlingFile> f = std::move(settling);
+    int err = f->checker->finish();
+    if (err) fail_at(26, err);
+    if (!err && f->mode_err) err = fail_at(16, f->mode_err);
+    if (!err && f->close_err) err = fail_at(17, f->close_err);
+    if (!err) {
+      err = f->out->rename_over();
+      if (err) fail_at(18, err);
+    }
+    if (err) log_zip_failure(err, f->target);
+    return err;
+  }
 };
 
 // Unpacks the zip's current entry into target through a temporary file
 // that replaces target only once the entry was read in full, its CRC-32
-// found right and, with a check, its size and signature found right.
+// found right and, with a check, its size and signature found right. A
+// checked file is left waiting for its signature in z.settling, and is put
+// in place (z.settle()) once the next entry's first piece is inflated, or
+// by the caller; the file waiting before is settled here before anything
+// of this entry reaches the disk, and its failure is the result.
 int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& info, ZipUnpacking& z,
                unpack_check* check) {
-  EntryChecker checker(check, z.hasher.get(check));
+  std::unique_ptr<EntryChecker> checker(new EntryChecker(check, z.hasher.get(check)));
   int err = 0;
   int method = 0;
   int level = 0;
+  bool opened = false;
   if (check && check->max_bytes >= 0 && info.uncompressed_size > static_cast<std::uint64_t>(check->max_bytes)) {
     // The entry says so itself: nothing needs to be read or written.
-    check->found_bytes = static_cast<std::int64_t>(info.uncompressed_size);
+    checker->set_found(static_cast<std::int64_t>(info.uncompressed_size));
     err = fail_at(19, err_too_large);
   } else if ((err = unzOpenCurrentFile2(uf, &method, &level, 1)) != UNZ_OK) {
     err = fail_at(10, err);
-  } else if (method != 0 && method != Z_DEFLATED) {
-    unzCloseCurrentFile(uf);
-    err = fail_at(10, UNZ_BADZIPFILE);
   } else {
-    // The entry's raw data is inflated here, and its CRC-32 taken on the
-    // way; the zip library only finds where the data lies.
-    RawEntryData raw(uf, z.archive, info.compressed_size);
+    opened = true;
+    if (method != 0 && method != Z_DEFLATED) err = fail_at(10, UNZ_BADZIPFILE);
+  }
+
+  // The entry's raw data is inflated here, and its CRC-32 taken on the
+  // way; the zip library only finds where the data lies. The first piece
+  // is inflated while the file before is still being hashed.
+  RawEntryData raw(uf, z.archive, info.compressed_size);
+  char* first = nullptr;
+  long first_n = 0;
+  if (!err) {
     z.inflater->start(&raw, method, info.uncompressed_size);
-    PendingFile out;
-    err = out.create(target);
-    if (err) fail_at(11, err);
-    std::uint64_t total = 0;
-    while (!err) {
-      char* piece = checker.buffer(z.buf.data());
-      const long n = z.inflater->read(piece, EntryChecker::kPiece);
-      if (n == 0) break;
-      if (n < 0 || (total += static_cast<unsigned long>(n)) > info.uncompressed_size) {
-        err = fail_at(12, err_zip_read);
-        break;
-      }
-      err = checker.add(static_cast<std::size_t>(n));
-      if (err) {
-        fail_at(19, err);
-        break;
-      }
-      err = out.write(piece, static_cast<std::size_t>(n));
-      if (err) fail_at(13, err);
+    first = checker->buffer(z.buf.data());
+    first_n = z.inflater->read(first, EntryChecker::kPiece);
+    if (first_n < 0 || static_cast<std::uint64_t>(first_n) > info.uncompressed_size) {
+      err = fail_at(12, err_zip_read);
+    } else if (first_n > 0) {
+      err = checker->add(static_cast<std::size_t>(first_n));
+      if (err) fail_at(19, err);
     }
+  }
+  if (const int before = z.settle()) {
+    if (opened) unzCloseCurrentFile(uf);
+    return before;
+  }
+
+  std::unique_ptr<PendingFile> out(new PendingFile);
+  if (!err) {
+    err = out->create(target);
+    if (err) fail_at(11, err);
+  }
+  std::uint64_t total = first_n > 0 ? static_cast<std::uint64_t>(first_n) : 0;
+  if (!err && first_n > 0) {
+    err = out->write(first, static_cast<std::size_t>(first_n));
+    if (err) fail_at(13, err);
+  }
+  while (!err && first_n > 0) {
+    char* piece = checker->buffer(z.buf.data());
+    const long n = z.inflater->read(piece, EntryChecker::kPiece);
+    if (n == 0) break;
+    if (n < 0 || (total += static_cast<unsigned long>(n)) > info.uncompressed_size) {
+      err = fail_at(12, err_zip_read);
+      break;
+    }
+    err = checker->add(static_cast<std::size_t>(n));
+    if (err) {
+      fail_at(19, err);
+      break;
+    }
+    err = out->write(piece, static_cast<std::size_t>(n));
+    if (err) fail_at(13, err);
+  }
+  if (opened) {
     if (!err && total != info.uncompressed_size) err = fail_at(14, err_zip_read);
     const int closed = unzCloseCurrentFile(uf);
     if (!err && closed != UNZ_OK) err = fail_at(15, closed);
+  }
 
-    // While the last pieces are hashed, the file is finished; the checks of
-    // its bytes still count before what fails in finishing it.
-    int mode_err = 0;
-    if (!err && info.external_fa != 0) {
-      // The upper half holds the Unix mode; MS-DOS tools leave it 0, and the
-      // file then keeps the mode its creation gave it, as it does when the
-      // permission bits are all 0 (a file nobody could read). A file system
-      // without permission bits does not make the entry fail.
-      const unsigned long mode = (info.external_fa >> 16) & 0777;
-      if (mode != 0) fchmod(out.fd(), static_cast<mode_t>(mode));
-      if (set_entry_time(out.fd(), info.tmu_date) != 0) mode_err = -1;
-    }
-    const int close_err = err || mode_err ? 0 : out.close_checked();
-    if (!err && z.inflater->crc() != info.crc) err = fail_at(15, UNZ_CRCERROR);
-    if (!err) {
-      err = checker.finish();
-      if (err) fail_at(26, err);
-    }
-    if (!err && mode_err) err = fail_at(16, mode_err);
-    if (!err && close_err) err = fail_at(17, close_err);
-    if (!err) {
-      err = out.rename_over();
-      if (err) fail_at(18, err);
-    }
+  // While the last pieces are hashed, the file is finished; the checks of
+  // its bytes still count before what fails in finishing it.
+  int mode_err = 0;
+  if (!err && info.external_fa != 0) {
+    // The upper half holds the Unix mode; MS-DOS tools leave it 0, and the
+    // file then keeps the mode its creation gave it, as it does when the
+    // permission bits are all 0 (a file nobody could read). A file system
+    // without permission bits does not make the entry fail.
+    const unsigned long mode = (info.external_fa >> 16) & 0777;
+    if (mode != 0) fchmod(out->fd(), static_cast<mode_t>(mode));
+    if (set_entry_time(out->fd(), info.tmu_date) != 0) mode_err = -1;
   }
-  if (err) {
-    checker.record();
-    xer << "Zip to file failed with error " << err << ". file = " << err_file()
-        << " line = " << sErrLine.load() << ". inFile=" << target << ".\n";
+  const int close_err = err || mode_err ? 0 : out->close_checked();
+  if (!err && z.inflater->crc() != info.crc) err = fail_at(15, UNZ_CRCERROR);
+  if (!err) {
+    z.settling.reset(new SettlingFile{std::move(checker), std::move(out), target, mode_err, close_err});
+    // Without a check there is nothing to wait for.
+    return check ? 0 : z.settle();
   }
+  checker->record();
+  log_zip_failure(err, target);
   return err;
 }
 
@@ -722,7 +791,7 @@ int write_7z_file(struct archive* a, struct archive_entry* e, const std::string&
   EntryChecker checker(check, hasher);
   if (check && check->max_bytes >= 0 && archive_entry_size_is_set(e) &&
       archive_entry_size(e) > check->max_bytes) {
-    check->found_bytes = archive_entry_size(e);
+    checker.set_found(archive_entry_size(e));
     checker.record();
     return err_too_large;
   }
@@ -862,6 +931,13 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
   }
   unzGoToFirstFile(uf);  // an empty or broken archive shows at the first entry
 
+  // An entry's failure ends the extraction.
+  auto abandon = [&](int result) {
+    xer << "UNZIP zip_to_file failed with err=" << result << "\n";
+    unzClose(uf);
+    summary(result);
+    return result;
+  };
   PathGuard guard(out_dir);
   int code = 0;
   for (bool first = true;; first = false) {
@@ -869,6 +945,8 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
     std::string entry;
     int err = read_zip_entry(uf, &info, &entry);
     if (err != UNZ_OK) {
+      // A file waiting for its signature comes first.
+      if (const int before = z.settle()) return abandon(before);
       fail_at(2, err);
       xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
       code = err;
@@ -880,7 +958,14 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
 
     int result = 0;
     const bool folder = !entry.empty() && entry.back() == '/';
-    if (entry.compare(0, 8, "__MACOSX") == 0) {
+    const bool plain = !folder && ((info.external_fa >> 16) & 0xA000) != 0xA000;
+    // A file waiting for its signature is put in place before any other
+    // kind of entry is handled; the next plain file settles it itself,
+    // once its own first piece is inflated.
+    if (!(plain && guard.allows(rel))) result = z.settle();
+    if (result != 0) {
+      // the file before failed: nothing of this entry is done
+    } else if (entry.compare(0, 8, "__MACOSX") == 0) {
       // resource forks of archives made on a Mac: nothing for this system
     } else if (folder) {
       if (!guard.allows(entry)) {
@@ -899,14 +984,10 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
     } else {
       result = unzip_file(uf, target, info, z, check);
     }
-    if (result != 0) {
-      xer << "UNZIP zip_to_file failed with err=" << result << "\n";
-      unzClose(uf);
-      summary(result);
-      return result;
-    }
+    if (result != 0) return abandon(result);
     err = unzGoToNextFile(uf);
     if (err != UNZ_OK) {
+      if (const int before = z.settle()) return abandon(before);
       if (err != UNZ_END_OF_LIST_OF_FILE) fail_at(5, err);
       code = err;
       break;
