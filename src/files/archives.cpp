@@ -70,7 +70,7 @@ struct ByteSums {
 // while the unpacking inflates and writes: the bytes are handed over in pieces
 // that lie in a ring of buffers owned by the hasher. The unpacking fills
 // piece() and hands it over with submit(); up to kPieces pieces wait or
-// are being summed at once, so the unpacking waits only when the helper
+// are being hashed at once, so the unpacking waits only when the helper
 // falls that far behind. finish_through() waits until the pieces of a file
 // are taken in.
 class PieceHasher {
