@@ -7,7 +7,7 @@ set -eu
 PACKAGES="
   build-essential cmake pkg-config ninja-build
   googletest libgtest-dev libgmock-dev
-  zlib1g-dev libminizip-dev libisal-dev libarchive-dev libpng-dev libsquish-dev
+  zlib1g-dev libminizip-dev libarchive-dev libpng-dev libsquish-dev
   libfreetype-dev fonts-dejavu-core
   libx11-dev libgl-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libglx-mesa0
   xvfb xauth xdotool libxtst-dev libxdamage-dev x11-utils x11-apps imagemagick

@@ -3,8 +3,6 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
-#include <isa-l/crc.h>
-#include <isa-l/igzip_lib.h>
 #include <limits.h>
 #include <locale.h>
 #include <minizip/ioapi.h>
@@ -394,16 +392,24 @@ class RawEntryData {
 // the entry's size of them, and takes their CRC-32 as it goes.
 class EntryInflater {
  public:
+  EntryInflater() { ready_ = inflateInit2(&z_, -MAX_WBITS) == Z_OK; }
+  ~EntryInflater() {
+    if (ready_) inflateEnd(&z_);
+  }
+  EntryInflater(const EntryInflater&) = delete;
+  EntryInflater& operator=(const EntryInflater&) = delete;
+
   // Starts an entry of the given method (0 stored, 8 deflated) and size.
   void start(RawEntryData* in, int method, std::uint64_t size) {
     in_ = in;
     method_ = method;
     rest_ = size;
-    failed_ = false;
+    failed_ = !ready_ || inflateReset(&z_) != Z_OK;
     input_ended_ = false;
-    crc_ = 0;
-    isal_inflate_init(&state_);
-    state_.crc_flag = ISAL_GZIP_NO_HDR;  // the CRC-32 of zip and gzip alike
+    stream_ended_ = false;
+    crc_ = crc32(0L, Z_NULL, 0);
+    z_.next_in = nullptr;
+    z_.avail_in = 0;
   }
 
   // Fills out with up to len bytes; the count, 0 at the end of the data, -1
@@ -412,57 +418,60 @@ class EntryInflater {
     if (failed_) return -1;
     if (len > rest_) len = static_cast<std::size_t>(rest_);
     std::size_t done = 0;
-    while (done < len) {
-      if (state_.avail_in == 0 && !input_ended_) {
+    while (done < len && !stream_ended_) {
+      if (z_.avail_in == 0 && !input_ended_) {
         const unsigned char* data = nullptr;
         std::size_t n = 0;
         if (in_->next(&data, &n)) {
-          state_.next_in = const_cast<std::uint8_t*>(data);
-          state_.avail_in = static_cast<std::uint32_t>(n);
+          z_.next_in = const_cast<Bytef*>(data);
+          z_.avail_in = static_cast<uInt>(n);
         } else {
           input_ended_ = true;
         }
       }
       if (method_ != Z_DEFLATED) {
-        if (state_.avail_in == 0) break;
-        const std::size_t n = std::min<std::size_t>(len - done, state_.avail_in);
-        std::memcpy(out + done, state_.next_in, n);
-        crc_ = crc32_gzip_refl(crc_, state_.next_in, n);
-        state_.next_in += n;
-        state_.avail_in -= static_cast<std::uint32_t>(n);
+        if (z_.avail_in == 0) break;
+        const std::size_t n = std::min<std::size_t>(len - done, z_.avail_in);
+        std::memcpy(out + done, z_.next_in, n);
+        z_.next_in += n;
+        z_.avail_in -= static_cast<uInt>(n);
         done += n;
         continue;
       }
-      if (state_.block_state == ISAL_BLOCK_FINISH) break;
-      // The inflater holds back bits and bytes of its own, so it is called
-      // again after the input ended until it gives nothing more.
-      const std::uint32_t in_before = state_.avail_in;
-      state_.next_out = reinterpret_cast<std::uint8_t*>(out + done);
-      state_.avail_out = static_cast<std::uint32_t>(len - done);
-      const int r = isal_inflate(&state_);
-      const std::size_t got = (len - done) - state_.avail_out;
+      // The inflater holds back bytes of its own, so it is called again
+      // after the input ended until it gives nothing more.
+      const uInt in_before = z_.avail_in;
+      z_.next_out = reinterpret_cast<Bytef*>(out + done);
+      z_.avail_out = static_cast<uInt>(len - done);
+      const int r = inflate(&z_, Z_NO_FLUSH);
+      const std::size_t got = (len - done) - z_.avail_out;
       done += got;
-      if (r != ISAL_DECOMP_OK) {
+      if (r == Z_STREAM_END) {
+        stream_ended_ = true;
+      } else if (r != Z_OK && r != Z_BUF_ERROR) {
         failed_ = true;
         break;
       }
-      if (input_ended_ && got == 0 && state_.avail_in == in_before) break;
+      if (input_ended_ && got == 0 && z_.avail_in == in_before) break;
     }
+    crc_ = crc32_z(crc_, reinterpret_cast<const Bytef*>(out), done);
     rest_ -= done;
     if (failed_ && done == 0) return -1;
     return static_cast<long>(done);
   }
 
   // The CRC-32 of the bytes read so far.
-  std::uint32_t crc() const { return method_ == Z_DEFLATED ? state_.crc : crc_; }
+  std::uint32_t crc() const { return static_cast<std::uint32_t>(crc_); }
 
  private:
-  inflate_state state_{};
+  z_stream z_{};
+  bool ready_ = false;
   RawEntryData* in_ = nullptr;
   int method_ = 0;
   std::uint64_t rest_ = 0;
-  std::uint32_t crc_ = 0;
+  uLong crc_ = 0;
   bool input_ended_ = false;
+  bool stream_ended_ = false;
   bool failed_ = false;
 };
 
