@@ -14,10 +14,12 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -53,214 +55,6 @@ const char* err_file() {
   const char* f = sErrFile.load();
   return f ? f : "";
 }
-
-// The signature of one unpacked file's bytes, taken as they go by.
-struct ByteSums {
-  MD5_CTX md5;
-
-  void start() { MD5Init(&md5); }
-  void add(const char* data, std::size_t n) {
-    MD5UpdateWide(&md5, reinterpret_cast<const unsigned char*>(data), static_cast<std::int64_t>(n));
-  }
-};
-
-// Takes the signatures of the files of one unpacking on a helper thread,
-// while the unpacking inflates and writes: the bytes are handed over in pieces
-// that lie in a ring of buffers owned by the hasher. The unpacking fills
-// piece() and hands it over with submit(); up to kPieces pieces wait or
-// are being hashed at once, so the unpacking waits only when the helper
-// falls that far behind. finish_through() waits until the pieces of a file
-// are taken in.
-class PieceHasher {
- public:
-  static constexpr std::size_t kPiece = 64 * 1024;
-  static constexpr std::size_t kPieces = 8;
-  static constexpr std::uint64_t kWakeAfter = 4;
-
-  PieceHasher() : ring_(kPiece * kPieces), thread_([this] { run(); }) {}
-  ~PieceHasher() {
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      quit_ = true;
-    }
-    wake_helper_.notify_one();
-    thread_.join();
-  }
-  PieceHasher(const PieceHasher&) = delete;
-  PieceHasher& operator=(const PieceHasher&) = delete;
-
-  // The buffer (kPiece bytes) for the next piece; waits until it is free.
-  char* piece() {
-    std::unique_lock<std::mutex> hold(lock_);
-    if (submitted_ - summed_ >= kPieces) {
-      if (helper_waits_) wake_helper_.notify_one();
-      caller_waits_ = true;
-      wake_caller_.wait(hold, [this] { return submitted_ - summed_ < kPieces; });
-      caller_waits_ = false;
-    }
-    return slot(submitted_);
-  }
-
-  // Hands over the first n bytes of piece(), to be added to sums; first:
-  // the first piece of a file. A waiting helper is woken for a file's first
-  // piece, so that a small file is hashed while it is being finished, and
-  // then only once kWakeAfter pieces wait: a wake-up costs the unpacking
-  // more than the helper needs to catch up.
-  void submit(ByteSums* sums, std::size_t n, bool first) {
-    std::unique_lock<std::mutex> hold(lock_);
-    lengths_[submitted_ % kPieces] = n;
-    sums_[submitted_ % kPieces] = sums;
-    ++submitted_;
-    const bool wake = helper_waits_ && (first || submitted_ - summed_ >= kWakeAfter);
-    hold.unlock();
-    if (wake) wake_helper_.notify_one();
-  }
-
-  // How many pieces were handed over so far.
-  std::uint64_t submitted() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return submitted_;
-  }
-
-  // Waits until the first n pieces handed over are taken in.
-  void finish_through(std::uint64_t n) {
-    std::unique_lock<std::mutex> hold(lock_);
-    if (summed_ >= n) return;
-    if (helper_waits_) wake_helper_.notify_one();
-    caller_waits_ = true;
-    wake_caller_.wait(hold, [this, n] { return summed_ >= n; });
-    caller_waits_ = false;
-  }
-
- private:
-  char* slot(std::uint64_t n) { return ring_.data() + (n % kPieces) * kPiece; }
-
-  void run() {
-    std::unique_lock<std::mutex> hold(lock_);
-    for (;;) {
-      if (summed_ == submitted_) {
-        if (quit_) return;
-        helper_waits_ = true;
-        wake_helper_.wait(hold, [this] { return summed_ != submitted_ || quit_; });
-        helper_waits_ = false;
-        continue;
-      }
-      const std::uint64_t n = summed_;
-      ByteSums* sums = sums_[n % kPieces];
-      const std::size_t len = lengths_[n % kPieces];
-      hold.unlock();
-      sums->add(slot(n), len);
-      hold.lock();
-      ++summed_;
-      if (caller_waits_) wake_caller_.notify_one();
-    }
-  }
-
-  std::vector<char> ring_;
-  std::mutex lock_;
-  std::condition_variable wake_helper_;
-  std::condition_variable wake_caller_;
-  std::size_t lengths_[kPieces] = {};
-  ByteSums* sums_[kPieces] = {};
-  std::uint64_t submitted_ = 0;  // pieces handed over
-  std::uint64_t summed_ = 0;     // pieces taken in
-  bool helper_waits_ = false;
-  bool caller_waits_ = false;
-  bool quit_ = false;
-  std::thread thread_;
-};
-
-// Follows one unpacked file's bytes for an unpack_check: counts them,
-// tells when there are too many, and has their signature taken by the
-// unpacking's hasher as they go by. What it found goes into the check when
-// it records it. Without a check the bytes go through the unpacking's own
-// buffer and nothing is taken.
-class EntryChecker {
- public:
-  // The most bytes read at a time: small enough that a piece is still in
-  // the processor's cache when it is written and hashed.
-  static constexpr std::size_t kPiece = PieceHasher::kPiece;
-
-  // hasher: the unpacking's hasher, needed when check is not null.
-  EntryChecker(unpack_check* check, PieceHasher* hasher) : check_(check), hasher_(check ? hasher : nullptr) {
-    if (check_) sums_.start();
-  }
-  ~EntryChecker() {
-    if (hasher_) hasher_->finish_through(last_piece_);  // no piece may outlive its sums
-  }
-  EntryChecker(const EntryChecker&) = delete;
-  EntryChecker& operator=(const EntryChecker&) = delete;
-
-  // Where to read the next piece of at most kPiece bytes; own: a buffer of
-  // kPiece bytes used when nothing is hashed.
-  char* buffer(char* own) { return hasher_ ? hasher_->piece() : own; }
-
-  // Takes the next n bytes, read into buffer(). err_too_large once more
-  // bytes came than the file may have (the bytes beyond are not taken),
-  // else 0.
-  int add(std::size_t n) {
-    if (!check_) return 0;
-    std::int64_t take = static_cast<std::int64_t>(n);
-    int err = 0;
-    if (check_->max_bytes >= 0 && found_bytes_ + take > check_->max_bytes) {
-      take = check_->max_bytes - found_bytes_;
-      err = err_too_large;
-    }
-    hasher_->submit(&sums_, static_cast<std::size_t>(take), found_bytes_ == 0);
-    last_piece_ = hasher_->submitted();
-    found_bytes_ += take;
-    return err;
-  }
-
-  // The file's size as its archive gives it, when that alone refuses it.
-  void set_found(std::int64_t bytes) { found_bytes_ = bytes; }
-
-  // After the last byte: records the signature and compares it with the
-  // wanted one. err_wrong_signature when they differ, else 0.
-  int finish() {
-    if (!check_) return 0;
-    record();
-    if (!check_->want_md5.empty() && check_->found_md5 != check_->want_md5) return err_wrong_signature;
-    return 0;
-  }
-
-  // Records the size and the signature of what was taken so far in the
-  // check (also after a failure).
-  void record() {
-    if (!check_ || done_) return;
-    done_ = true;
-    if (hasher_) hasher_->finish_through(last_piece_);
-    MD5Final(&sums_.md5);
-    static const char kHex[] = "0123456789abcdef";
-    std::string text(32, '0');
-    for (int i = 0; i < 16; ++i) {
-      text[2 * i] = kHex[sums_.md5.digest[i] >> 4];
-      text[2 * i + 1] = kHex[sums_.md5.digest[i] & 15];
-    }
-    check_->found_md5 = text;
-    check_->found_bytes = found_bytes_;
-  }
-
- private:
-  unpack_check* check_;
-  PieceHasher* hasher_;
-  ByteSums sums_;
-  std::int64_t found_bytes_ = 0;
-  std::uint64_t last_piece_ = 0;  // the hasher's count after this file's last piece
-  bool done_ = false;
-};
-
-// The hasher of one unpacking, started with its first checked file.
-class LazyHasher {
- public:
-  PieceHasher* get(const unpack_check* check) {
-    if (check && !hasher_) hasher_.reset(new PieceHasher);
-    return hasher_.get();
-  }
-
- private:
-  std::unique_ptr<PieceHasher> hasher_;
-};
 
 // A zip archive opened for the zip library, mapped into memory: the
 // library's reads of the catalogue are copies, and an entry's data is
@@ -389,7 +183,7 @@ class RawEntryData {
 };
 
 // Turns a zip entry's raw data into its bytes (stored or deflated), at most
-// the entry's size of them, and takes their CRC-32 as it goes.
+// the entry's size of them.
 class EntryInflater {
  public:
   EntryInflater() { ready_ = inflateInit2(&z_, -MAX_WBITS) == Z_OK; }
@@ -407,7 +201,6 @@ class EntryInflater {
     failed_ = !ready_ || inflateReset(&z_) != Z_OK;
     input_ended_ = false;
     stream_ended_ = false;
-    crc_ = crc32(0L, Z_NULL, 0);
     z_.next_in = nullptr;
     z_.avail_in = 0;
   }
@@ -454,14 +247,11 @@ class EntryInflater {
       }
       if (input_ended_ && got == 0 && z_.avail_in == in_before) break;
     }
-    crc_ = crc32_z(crc_, reinterpret_cast<const Bytef*>(out), done);
     rest_ -= done;
     if (failed_ && done == 0) return -1;
     return static_cast<long>(done);
   }
 
-  // The CRC-32 of the bytes read so far.
-  std::uint32_t crc() const { return static_cast<std::uint32_t>(crc_); }
 
  private:
   z_stream z_{};
@@ -469,7 +259,6 @@ class EntryInflater {
   RawEntryData* in_ = nullptr;
   int method_ = 0;
   std::uint64_t rest_ = 0;
-  uLong crc_ = 0;
   bool input_ended_ = false;
   bool stream_ended_ = false;
   bool failed_ = false;
@@ -583,14 +372,500 @@ void log_refusal(const char* what, const std::string& entry, const std::string& 
       << target << ".\n";
 }
 
-// A checked file that has been written in full and waits for its
-// signature before it takes its target's place.
-struct SettlingFile {
-  std::unique_ptr<EntryChecker> checker;
-  std::unique_ptr<PendingFile> out;
-  std::string target;
-  int mode_err = 0;   // setting its times failed
-  int close_err = 0;  // closing it failed
+// The signature of one unpacked file's bytes, taken as they go by.
+struct ByteSums {
+  MD5_CTX md5;
+
+  ByteSums() { MD5Init(&md5); }
+  void add(const char* data, std::size_t n) {
+    MD5UpdateWide(&md5, reinterpret_cast<const unsigned char*>(data), static_cast<std::int64_t>(n));
+  }
+};
+
+// One unpacked file on its way from the archive to its place. The
+// unpacking fills in what it knows of the file, starts it, and hands its
+// pieces, then its end, to the unpacking's PieceWriter, which takes the
+// signature, writes the pieces into a temporary file beside the target,
+// finishes that file after the end, and puts it in place (or removes it)
+// once every file started before it is in place.
+struct UnpackedFile {
+  // Set by the unpacking before the file is started:
+  std::string target;  // empty: the bytes are only hashed, the caller writes them
+  bool sum = false;    // take the signature of the bytes
+  bool crc = false;    // compare the bytes' CRC-32 with want_crc
+  std::uint32_t want_crc = 0;
+  bool refused_early = false;  // refused before any byte is read: no file is made
+  unsigned long external_fa = 0;  // zip attributes: when not 0, the mode and times are set
+  tm_unz date{};
+  // The unpacking's own:
+  std::int64_t declared = -1;  // the size the archive gives, when that alone refused the file
+  bool handed = false;         // a piece was handed over
+  // Set by the unpacking before the end is handed over: its own failure
+  // (damaged data, a wrong size), 0 when none, and where it was.
+  int refused = 0;
+  int refused_step = 0;
+
+  // The writer's:
+  std::uint64_t seq = 0;    // files are put in place in this order
+  ByteSums sums;
+  std::int64_t summed = 0;  // bytes hashed
+  uLong found_crc = 0;      // CRC-32 of the bytes taken (with crc)
+  std::string md5;          // their signature in hexadecimal, once finished (with sum)
+  PendingFile out;
+  bool named_ahead = false;  // the namer makes the temporary file
+  bool named = false;        // making it was tried (under the writer's lock when named ahead)
+  int name_err = 0;          // making it failed
+  // The file's failure, 0 when none, and its step. What fails in writing
+  // it counts first: the unpacking goes on only as far as the pieces it
+  // handed over, so it found nothing wrong before them. Then what the
+  // unpacking found, then the CRC-32, then the signature, then what fails
+  // in finishing it and putting it in place.
+  int err = 0;
+  int step = 0;
+  std::atomic<bool> failed{false};  // err is set: no more pieces are wanted
+  bool finished = false;            // written and closed (under the writer's lock)
+  bool done = false;                // put in place, failed or kept out (under the writer's lock)
+};
+
+// Takes the pieces of the files of one unpacking: takes their signatures,
+// writes them, finishes each file after its end and puts the files in
+// place in the order they were started. With helper threads it does this
+// while the unpacking inflates: the pieces lie in a ring of buffers owned
+// by the writer; the unpacking starts a file with start(), fills piece(),
+// hands it over with add() and the file's end with end(), and waits only
+// when the helper falls kPieces pieces behind, or for a file with wait().
+// Once a file is started while one before it is not yet in place, a
+// second helper, the namer, makes the temporary files of the files started
+// from then on and puts the files in place: making a file in a folder and
+// renaming one there take the folder's lock one at a time, and making a
+// file costs as much as writing and hashing a small one, so the two go
+// side by side. Without helpers every piece and end is taken at once, on
+// the caller's thread. A file is put in place only once every file before
+// it is; once a file fails, the files after it are kept out (their
+// temporary files, if any, are removed) and nothing more is written for
+// them.
+class PieceWriter {
+ public:
+  static constexpr std::size_t kPiece = 64 * 1024;
+  static constexpr std::size_t kPieces = 8;
+  static constexpr std::uint64_t kItems = 32;  // pieces and ends waiting
+  static constexpr std::uint64_t kWakeAfter = 4;
+
+  // helpers: work on helper threads (started as they are needed).
+  // want_md5: the signature that every hashed file must have, empty when
+  // none is compared.
+  PieceWriter(bool helpers, std::string want_md5)
+      : helpers_(helpers), ring_(helpers ? kPiece * kPieces : kPiece), want_md5_(std::move(want_md5)) {}
+  // Everything handed over is taken first, and the files finished then
+  // are put in place.
+  ~PieceWriter() {
+    stop(writer_, wake_writer_, writer_quits_);
+    stop(namer_, wake_namer_, namer_quits_);
+  }
+  PieceWriter(const PieceWriter&) = delete;
+  PieceWriter& operator=(const PieceWriter&) = delete;
+
+  // Starts f, after its target, sum, refused_early, external_fa and date.
+  void start(UnpackedFile* f) {
+    std::unique_lock<std::mutex> hold(lock_);
+    f->seq = next_seq_++;
+    const bool behind = !order_.empty();
+    order_.push_back(f);
+    if (!helpers_) return;
+    if (!writer_.joinable()) writer_ = std::thread([this] { run_writer(); });
+    if (f->target.empty() || f->refused_early) return;
+    if (!namer_.joinable() && behind) namer_ = std::thread([this] { run_namer(); });
+    if (!namer_.joinable()) return;
+    f->named_ahead = true;
+    to_name_.push_back(f);
+    const bool wake = namer_waits_;
+    hold.unlock();
+    if (wake) wake_namer_.notify_one();
+  }
+
+  // The buffer (kPiece bytes) for the next piece; waits until it is free.
+  char* piece() {
+    if (!helpers_) return ring_.data();
+    std::unique_lock<std::mutex> hold(lock_);
+    wait_caller(hold, [this] { return pieces_in_ - pieces_out_ < kPieces && waiting() < kItems; });
+    return slot(pieces_in_);
+  }
+
+  // Hands over the first n bytes of piece() as f's next piece; write:
+  // write them too (else they are only hashed). A waiting writer is woken
+  // for a file's first piece and its end, so that a small file is written
+  // while the next is inflated, and else only once kWakeAfter pieces wait:
+  // a wake-up costs the unpacking more than the helper needs to catch up.
+  void add(UnpackedFile* f, std::size_t n, bool write) {
+    const bool first = !f->handed;
+    f->handed = true;
+    if (!helpers_) {
+      take_piece(f, ring_.data(), n, write);
+      return;
+    }
+    hand_over({f, n, write ? Item::kWrite : Item::kHash}, first);
+  }
+
+  // Hands over f's end, after its last piece and its refused and
+  // refused_step.
+  void end(UnpackedFile* f) {
+    if (!helpers_) {
+      take_end(f);
+      std::unique_lock<std::mutex> hold(lock_);
+      finished(f, hold);
+      return;
+    }
+    {
+      std::unique_lock<std::mutex> hold(lock_);
+      wait_caller(hold, [this] { return waiting() < kItems; });
+    }
+    hand_over({f, 0, Item::kEnd}, true);
+  }
+
+  // True once f is in place, failed or kept out: its err, step and md5 are
+  // then final.
+  bool done(UnpackedFile* f) {
+    std::lock_guard<std::mutex> hold(lock_);
+    return f->done;
+  }
+
+  // Waits until f is done; its end must have been handed over.
+  void wait(UnpackedFile* f) {
+    std::unique_lock<std::mutex> hold(lock_);
+    wait_caller(hold, [f] { return f->done; });
+  }
+
+  // True when the pieces of f that are still to come would not be written:
+  // f or a file before it failed.
+  bool failed(const UnpackedFile* f) const { return f->failed.load(std::memory_order_relaxed) || kept_out(f); }
+
+ private:
+  struct Item {
+    enum Kind : unsigned char { kWrite, kHash, kEnd };
+    UnpackedFile* file;
+    std::size_t len;
+    Kind kind;
+  };
+
+  char* slot(std::uint64_t n) { return ring_.data() + (n % kPieces) * kPiece; }
+  std::uint64_t waiting() const { return items_in_ - items_out_; }
+
+  // Ends a helper once it has done all it has.
+  void stop(std::thread& helper, std::condition_variable& wake, bool& quits) {
+    if (!helper.joinable()) return;
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      quits = true;
+    }
+    wake.notify_one();
+    helper.join();
+  }
+
+  void hand_over(const Item& item, bool wake_now) {
+    std::unique_lock<std::mutex> hold(lock_);
+    items_[items_in_ % kItems] = item;
+    ++items_in_;
+    if (item.kind != Item::kEnd) ++pieces_in_;
+    const bool wake = writer_waits_ && (wake_now || waiting() >= kWakeAfter);
+    hold.unlock();
+    if (wake) wake_writer_.notify_one();
+  }
+
+  // Waits until ready(), waking a helper that has work first.
+  template <typename Ready>
+  void wait_caller(std::unique_lock<std::mutex>& hold, Ready ready) {
+    if (ready()) return;
+    if (writer_waits_ && waiting() > 0) wake_writer_.notify_one();
+    caller_waits_ = true;
+    wake_caller_.wait(hold, ready);
+    caller_waits_ = false;
+  }
+
+  void run_writer() {
+    std::unique_lock<std::mutex> hold(lock_);
+    for (;;) {
+      if (waiting() == 0) {
+        if (writer_quits_) return;
+        writer_waits_ = true;
+        wake_writer_.wait(hold, [this] { return waiting() != 0 || writer_quits_; });
+        writer_waits_ = false;
+        continue;
+      }
+      const Item item = items_[items_out_ % kItems];
+      const char* data = slot(pieces_out_);
+      hold.unlock();
+      if (item.kind == Item::kEnd) {
+        take_end(item.file);
+      } else {
+        take_piece(item.file, data, item.len, item.kind == Item::kWrite);
+      }
+      hold.lock();
+      ++items_out_;
+      if (item.kind == Item::kEnd) {
+        finished(item.file, hold);
+      } else {
+        ++pieces_out_;
+      }
+      if (caller_waits_) wake_caller_.notify_one();
+    }
+  }
+
+  // Makes the temporary files of the files named ahead and puts the
+  // finished files in place, in their order.
+  void run_namer() {
+    std::unique_lock<std::mutex> hold(lock_);
+    for (;;) {
+      if (!to_name_.empty()) {
+        UnpackedFile* f = to_name_.front();
+        to_name_.pop_front();
+        hold.unlock();
+        if (!kept_out(f)) f->name_err = f->out.create(f->target);
+        hold.lock();
+        f->named = true;
+        if (writer_waits_for_ == f) wake_writer_.notify_one();
+      } else if (!order_.empty() && order_.front()->finished) {
+        place_finished(hold);
+      } else if (namer_quits_) {
+        return;
+      } else {
+        namer_waits_ = true;
+        wake_namer_.wait(hold);
+        namer_waits_ = false;
+      }
+    }
+  }
+
+  // True when a file started before f failed.
+  bool kept_out(const UnpackedFile* f) const { return f->seq > first_failed_.load(std::memory_order_relaxed); }
+
+  void fail(UnpackedFile* f, int step, int err) {
+    f->err = err;
+    f->step = step;
+    f->failed.store(true, std::memory_order_relaxed);
+    std::uint64_t seq = first_failed_.load(std::memory_order_relaxed);
+    while (f->seq < seq && !first_failed_.compare_exchange_weak(seq, f->seq, std::memory_order_relaxed)) {
+    }
+  }
+
+  // Makes f's temporary file, or waits until the namer has tried. False
+  // when that failed.
+  bool create(UnpackedFile* f) {
+    if (f->named_ahead) {
+      std::unique_lock<std::mutex> hold(lock_);
+      if (!f->named) {
+        writer_waits_for_ = f;
+        wake_writer_.wait(hold, [f] { return f->named; });
+        writer_waits_for_ = nullptr;
+      }
+    } else if (!f->named) {
+      f->named = true;
+      f->name_err = f->out.create(f->target);
+    }
+    if (f->name_err) {
+      if (!f->err) fail(f, 11, f->name_err);
+      return false;
+    }
+    return true;
+  }
+
+  // A piece is hashed before it is written, so that what was hashed is
+  // what was read when writing it fails.
+  void take_piece(UnpackedFile* f, const char* data, std::size_t n, bool write) {
+    if (f->err || kept_out(f)) return;
+    if (f->crc) f->found_crc = crc32_z(f->found_crc, reinterpret_cast<const Bytef*>(data), n);
+    if (f->sum) {
+      f->sums.add(data, n);
+      f->summed += static_cast<std::int64_t>(n);
+    }
+    if (!write || f->target.empty() || !create(f) || n == 0) return;
+    if (const int err = f->out.write(data, n)) fail(f, 13, err);
+  }
+
+  // Finishes f: its mode and times are set after its last write (which
+  // would change them), it is closed, and its signature compared.
+  void take_end(UnpackedFile* f) {
+    if (kept_out(f)) return;
+    if (!f->err && f->refused) fail(f, f->refused_step, f->refused);
+    const bool placed = !f->target.empty();
+    if (!f->err && placed) create(f);  // a file of no bytes
+    int mode_err = 0;
+    int close_err = 0;
+    if (!f->err && placed) {
+      if (f->external_fa != 0) {
+        // The upper half holds the Unix mode; MS-DOS tools leave it 0, and
+        // the file then keeps the mode its creation gave it, as it does
+        // when the permission bits are all 0 (a file nobody could read). A
+        // file system without permission bits does not make the entry fail.
+        const unsigned long mode = (f->external_fa >> 16) & 0777;
+        if (mode != 0) fchmod(f->out.fd(), static_cast<mode_t>(mode));
+        if (set_entry_time(f->out.fd(), f->date) != 0) mode_err = -1;
+      }
+      if (!mode_err) close_err = f->out.close_checked();
+    }
+    if (!f->err && f->crc && f->found_crc != f->want_crc) fail(f, 15, UNZ_CRCERROR);
+    if (f->sum) {
+      MD5Final(&f->sums.md5);
+      static const char kHex[] = "0123456789abcdef";
+      f->md5.assign(32, '0');
+      for (int i = 0; i < 16; ++i) {
+        f->md5[2 * i] = kHex[f->sums.md5.digest[i] >> 4];
+        f->md5[2 * i + 1] = kHex[f->sums.md5.digest[i] & 15];
+      }
+      if (!f->err && !want_md5_.empty() && f->md5 != want_md5_) fail(f, 26, err_wrong_signature);
+    }
+    if (!f->err && mode_err) fail(f, 16, mode_err);
+    if (!f->err && close_err) fail(f, 17, close_err);
+  }
+
+  // Marks f finished. The files that are finished, from the first one not
+  // yet done on, are put in place by the namer once there is one, else
+  // here. hold is held on entry and on return.
+  void finished(UnpackedFile* f, std::unique_lock<std::mutex>& hold) {
+    f->finished = true;
+    if (!namer_.joinable()) {
+      place_finished(hold);
+    } else if (namer_waits_ && order_.front()->finished) {
+      wake_namer_.notify_one();
+    }
+  }
+
+  // Puts the finished files at the front of the order in place (or removes
+  // them). hold is held on entry and on return.
+  void place_finished(std::unique_lock<std::mutex>& hold) {
+    while (!order_.empty() && order_.front()->finished) {
+      UnpackedFile* f = order_.front();
+      order_.pop_front();
+      hold.unlock();
+      if (!f->err && !kept_out(f) && !f->target.empty()) {
+        if (const int err = f->out.rename_over()) fail(f, 18, err);
+      }
+      f->out.discard();  // a file that failed or was kept out
+      hold.lock();
+      f->done = true;
+    }
+    if (caller_waits_) wake_caller_.notify_one();
+  }
+
+  const bool helpers_;
+  std::vector<char> ring_;
+  const std::string want_md5_;
+  std::mutex lock_;
+  std::condition_variable wake_writer_;
+  std::condition_variable wake_namer_;
+  std::condition_variable wake_caller_;
+  Item items_[kItems] = {};
+  std::uint64_t items_in_ = 0;    // pieces and ends handed over
+  std::uint64_t items_out_ = 0;   // pieces and ends taken
+  std::uint64_t pieces_in_ = 0;   // pieces handed over
+  std::uint64_t pieces_out_ = 0;  // pieces taken
+  std::deque<UnpackedFile*> order_;    // started and not yet done, in their order
+  std::deque<UnpackedFile*> to_name_;  // named ahead, their temporary file not yet made
+  UnpackedFile* writer_waits_for_ = nullptr;  // the file whose temporary file the writer waits for
+  std::uint64_t next_seq_ = 0;
+  std::atomic<std::uint64_t> first_failed_{UINT64_MAX};  // seq of the first file known to fail
+  bool writer_waits_ = false;
+  bool namer_waits_ = false;
+  bool caller_waits_ = false;
+  bool writer_quits_ = false;
+  bool namer_quits_ = false;
+  std::thread writer_;
+  std::thread namer_;
+};
+
+// The writer of one unpacking, made for its first file; checked files are
+// hashed and written on its helper threads.
+class LazyWriter {
+ public:
+  PieceWriter* get(const unpack_check* check) {
+    if (!writer_) writer_.reset(new PieceWriter(check != nullptr, check ? check->want_md5 : std::string()));
+    return writer_.get();
+  }
+
+ private:
+  std::unique_ptr<PieceWriter> writer_;
+};
+
+// Puts what was found of f into the check, when there is one.
+void record_found(unpack_check* check, const UnpackedFile& f) {
+  if (!check) return;
+  check->found_md5 = f.md5;
+  check->found_bytes = f.declared >= 0 ? f.declared : f.summed;
+}
+
+// Follows one file of a 7z archive for an unpack_check: counts its bytes,
+// tells when there are too many, and has their signature taken by the
+// unpacking's writer as they go by; the caller writes the file. What it
+// found goes into the check when it records it. Without a check the bytes
+// go through the caller's own buffer and nothing is taken.
+class EntryChecker {
+ public:
+  static constexpr std::size_t kPiece = PieceWriter::kPiece;
+
+  // writer: the unpacking's writer, needed when check is not null.
+  EntryChecker(unpack_check* check, PieceWriter* writer) : check_(check), writer_(check ? writer : nullptr) {
+    file_.sum = true;
+    if (writer_) writer_->start(&file_);
+  }
+  ~EntryChecker() { close(-1); }  // no piece may outlive its file
+  EntryChecker(const EntryChecker&) = delete;
+  EntryChecker& operator=(const EntryChecker&) = delete;
+
+  // Where to read the next piece of at most kPiece bytes; own: a buffer of
+  // kPiece bytes used when nothing is hashed.
+  char* buffer(char* own) { return writer_ ? writer_->piece() : own; }
+
+  // Takes the next n bytes, read into buffer(). err_too_large once more
+  // bytes came than the file may have (the bytes beyond are not taken),
+  // else 0.
+  int add(std::size_t n) {
+    if (!check_) return 0;
+    std::int64_t take = static_cast<std::int64_t>(n);
+    int err = 0;
+    if (check_->max_bytes >= 0 && taken_ + take > check_->max_bytes) {
+      take = check_->max_bytes - taken_;
+      err = err_too_large;
+    }
+    writer_->add(&file_, static_cast<std::size_t>(take), false);
+    taken_ += take;
+    return err;
+  }
+
+  // The file's size as its archive gives it, when that alone refuses it.
+  void set_found(std::int64_t bytes) { file_.declared = bytes; }
+
+  // After the last byte: records the signature and compares it with the
+  // wanted one. err_wrong_signature when they differ, else 0.
+  int finish() {
+    if (!check_) return 0;
+    close(0);
+    record();
+    return file_.err == err_wrong_signature ? err_wrong_signature : 0;
+  }
+
+  // Records the size and the signature of what was taken so far in the
+  // check (also after a failure).
+  void record() {
+    if (!check_) return;
+    close(-1);
+    record_found(check_, file_);
+  }
+
+ private:
+  // Hands over the file's end (refused: a failure found before it, which
+  // leaves the signature uncompared) and waits until it is taken.
+  void close(int refused) {
+    if (!writer_ || closed_) return;
+    closed_ = true;
+    file_.refused = refused;
+    writer_->end(&file_);
+    writer_->wait(&file_);
+  }
+
+  unpack_check* check_;
+  PieceWriter* writer_;
+  UnpackedFile file_;
+  std::int64_t taken_ = 0;
+  bool closed_ = false;
 };
 
 void log_zip_failure(int err, const std::string& target) {
@@ -599,135 +874,124 @@ void log_zip_failure(int err, const std::string& target) {
 }
 
 // What one unpacking of a zip archive works with: the archive as mapped,
-// the inflater, the buffer of pieces when nothing is hashed, the hasher of
-// its checks, and the checked file that waits for its signature while the
-// next entry is inflated.
+// the inflater, the check of its files, the writer of its files and the
+// files handed to the writer whose outcome was not taken yet, in their
+// order.
 struct ZipUnpacking {
   MappedArchive* archive = nullptr;
+  unpack_check* check = nullptr;
   std::unique_ptr<EntryInflater> inflater{new EntryInflater};
-  std::vector<char> buf = std::vector<char>(EntryChecker::kPiece);
-  LazyHasher hasher;
-  std::unique_ptr<SettlingFile> settling;
+  std::deque<std::unique_ptr<UnpackedFile>> handed;  // outlives the writer, which takes them to the end
+  LazyWriter writer;
 
-  // Puts the waiting file in place once its signature is found right. 0,
-  // or its failure (logged); 0 when no file waits.
-  int settle() {
-    if (!settling) return 0;
-    const std::unique_ptr<SettlingFile> f = std::move(settling);
-    int err = f->checker->finish();
-    if (err) fail_at(26, err);
-    if (!err && f->mode_err) err = fail_at(16, f->mode_err);
-    if (!err && f->close_err) err = fail_at(17, f->close_err);
-    if (!err) {
-      err = f->out->rename_over();
-      if (err) fail_at(18, err);
+  // Takes the outcome of the files handed over, in their order, and with
+  // wait set waits for all of them. 0, or the first failure (logged); the
+  // files after a failure were kept out.
+  int settle(bool wait = true) {
+    while (!handed.empty()) {
+      PieceWriter* w = writer.get(check);
+      UnpackedFile* f = handed.front().get();
+      if (!w->done(f)) {
+        if (!wait) return 0;
+        w->wait(f);
+      }
+      record_found(check, *f);
+      const int err = f->err;
+      if (err) {
+        fail_at(f->step, err);
+        log_zip_failure(err, f->target);
+        return err;
+      }
+      handed.pop_front();
     }
-    if (err) log_zip_failure(err, f->target);
-    return err;
+    return 0;
   }
 };
 
 // Unpacks the zip's current entry into target through a temporary file
 // that replaces target only once the entry was read in full, its CRC-32
-// found right and, with a check, its size and signature found right. A
-// checked file is left waiting for its signature in z.settling, and is put
-// in place (z.settle()) once the next entry's first piece is inflated, or
-// by the caller; the file waiting before is settled here before anything
-// of this entry reaches the disk, and its failure is the result.
-int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& info, ZipUnpacking& z,
-               unpack_check* check) {
-  std::unique_ptr<EntryChecker> checker(new EntryChecker(check, z.hasher.get(check)));
+// found right and, with a check, its size and signature found right. The
+// entry is inflated here and handed to the unpacking's writer piece by
+// piece; with a check the writer writes and finishes it on its helper
+// thread while the next entries are inflated. The result is the first
+// failure of the files handed over so far that is known (all of them are
+// waited for when this entry failed), so a file's failure keeps the files
+// after it out.
+int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& info, ZipUnpacking& z) {
+  unpack_check* const check = z.check;
+  PieceWriter* const w = z.writer.get(check);
+  z.handed.emplace_back(new UnpackedFile);
+  UnpackedFile* const f = z.handed.back().get();
+  f->target = target;
+  f->sum = check != nullptr;
+  f->crc = true;
+  f->want_crc = static_cast<std::uint32_t>(info.crc);
+  f->external_fa = info.external_fa;
+  f->date = info.tmu_date;
+
   int err = 0;
+  int step = 0;
   int method = 0;
   int level = 0;
   bool opened = false;
   if (check && check->max_bytes >= 0 && info.uncompressed_size > static_cast<std::uint64_t>(check->max_bytes)) {
     // The entry says so itself: nothing needs to be read or written.
-    checker->set_found(static_cast<std::int64_t>(info.uncompressed_size));
-    err = fail_at(19, err_too_large);
+    f->declared = static_cast<std::int64_t>(info.uncompressed_size);
+    err = err_too_large;
+    step = 19;
   } else if ((err = unzOpenCurrentFile2(uf, &method, &level, 1)) != UNZ_OK) {
-    err = fail_at(10, err);
+    step = 10;
   } else {
     opened = true;
-    if (method != 0 && method != Z_DEFLATED) err = fail_at(10, UNZ_BADZIPFILE);
+    if (method != 0 && method != Z_DEFLATED) {
+      err = UNZ_BADZIPFILE;
+      step = 10;
+    }
   }
+  f->refused_early = err != 0;
+  w->start(f);
 
-  // The entry's raw data is inflated here, and its CRC-32 taken on the
-  // way; the zip library only finds where the data lies. The first piece
-  // is inflated while the file before is still being hashed.
+  // The entry's raw data is inflated here (the zip library only finds
+  // where the data lies); the writer takes its CRC-32. The first piece is
+  // handed over even when empty: it makes the file.
   RawEntryData raw(uf, z.archive, info.compressed_size);
-  char* first = nullptr;
-  long first_n = 0;
+  std::uint64_t total = 0;
   if (!err) {
     z.inflater->start(&raw, method, info.uncompressed_size);
-    first = checker->buffer(z.buf.data());
-    first_n = z.inflater->read(first, EntryChecker::kPiece);
-    if (first_n < 0 || static_cast<std::uint64_t>(first_n) > info.uncompressed_size) {
-      err = fail_at(12, err_zip_read);
-    } else if (first_n > 0) {
-      err = checker->add(static_cast<std::size_t>(first_n));
-      if (err) fail_at(19, err);
+    for (bool first = true; !w->failed(f); first = false) {
+      char* piece = w->piece();
+      const long n = z.inflater->read(piece, PieceWriter::kPiece);
+      if (n == 0 && !first) break;
+      if (n < 0 || (total += static_cast<unsigned long>(n)) > info.uncompressed_size) {
+        err = err_zip_read;
+        step = 12;
+        break;
+      }
+      std::size_t take = static_cast<std::size_t>(n);
+      if (check && check->max_bytes >= 0 && total > static_cast<std::uint64_t>(check->max_bytes)) {
+        take -= static_cast<std::size_t>(total - static_cast<std::uint64_t>(check->max_bytes));
+        err = err_too_large;  // the bytes beyond are neither taken nor written
+        step = 19;
+      }
+      w->add(f, take, !err);
+      if (err || n == 0) break;
     }
-  }
-  if (const int before = z.settle()) {
-    if (opened) unzCloseCurrentFile(uf);
-    return before;
-  }
-
-  std::unique_ptr<PendingFile> out(new PendingFile);
-  if (!err) {
-    err = out->create(target);
-    if (err) fail_at(11, err);
-  }
-  std::uint64_t total = first_n > 0 ? static_cast<std::uint64_t>(first_n) : 0;
-  if (!err && first_n > 0) {
-    err = out->write(first, static_cast<std::size_t>(first_n));
-    if (err) fail_at(13, err);
-  }
-  while (!err && first_n > 0) {
-    char* piece = checker->buffer(z.buf.data());
-    const long n = z.inflater->read(piece, EntryChecker::kPiece);
-    if (n == 0) break;
-    if (n < 0 || (total += static_cast<unsigned long>(n)) > info.uncompressed_size) {
-      err = fail_at(12, err_zip_read);
-      break;
-    }
-    err = checker->add(static_cast<std::size_t>(n));
-    if (err) {
-      fail_at(19, err);
-      break;
-    }
-    err = out->write(piece, static_cast<std::size_t>(n));
-    if (err) fail_at(13, err);
   }
   if (opened) {
-    if (!err && total != info.uncompressed_size) err = fail_at(14, err_zip_read);
+    if (!err && total != info.uncompressed_size) {
+      err = err_zip_read;
+      step = 14;
+    }
     const int closed = unzCloseCurrentFile(uf);
-    if (!err && closed != UNZ_OK) err = fail_at(15, closed);
+    if (!err && closed != UNZ_OK) {
+      err = closed;
+      step = 15;
+    }
   }
-
-  // While the last pieces are hashed, the file is finished; the checks of
-  // its bytes still count before what fails in finishing it.
-  int mode_err = 0;
-  if (!err && info.external_fa != 0) {
-    // The upper half holds the Unix mode; MS-DOS tools leave it 0, and the
-    // file then keeps the mode its creation gave it, as it does when the
-    // permission bits are all 0 (a file nobody could read). A file system
-    // without permission bits does not make the entry fail.
-    const unsigned long mode = (info.external_fa >> 16) & 0777;
-    if (mode != 0) fchmod(out->fd(), static_cast<mode_t>(mode));
-    if (set_entry_time(out->fd(), info.tmu_date) != 0) mode_err = -1;
-  }
-  const int close_err = err || mode_err ? 0 : out->close_checked();
-  if (!err && z.inflater->crc() != info.crc) err = fail_at(15, UNZ_CRCERROR);
-  if (!err) {
-    z.settling.reset(new SettlingFile{std::move(checker), std::move(out), target, mode_err, close_err});
-    // Without a check there is nothing to wait for.
-    return check ? 0 : z.settle();
-  }
-  checker->record();
-  log_zip_failure(err, target);
-  return err;
+  f->refused = err;
+  f->refused_step = step;
+  w->end(f);
+  return z.settle(err != 0);
 }
 
 // Makes the zip's current entry, whose data is the link text, a symbolic link
@@ -796,8 +1060,8 @@ locale_t utf8_locale() {
 // signature were found right. An existing target's permission bits are
 // kept, as when it is overwritten in place.
 int write_7z_file(struct archive* a, struct archive_entry* e, const std::string& target, char* buf,
-                  PieceHasher* hasher, unpack_check* check) {
-  EntryChecker checker(check, hasher);
+                  PieceWriter* writer, unpack_check* check) {
+  EntryChecker checker(check, writer);
   if (check && check->max_bytes >= 0 && archive_entry_size_is_set(e) &&
       archive_entry_size(e) > check->max_bytes) {
     checker.set_found(archive_entry_size(e));
@@ -928,6 +1192,7 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
   };
 
   ZipUnpacking z;
+  z.check = check;
   unzFile uf = open_mapped_zip(archive, &z.archive);
   if (!uf) {
     fail_at(1, err_zip_open);
@@ -954,7 +1219,7 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
     std::string entry;
     int err = read_zip_entry(uf, &info, &entry);
     if (err != UNZ_OK) {
-      // A file waiting for its signature comes first.
+      // The files handed to the writer come first.
       if (const int before = z.settle()) return abandon(before);
       fail_at(2, err);
       xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
@@ -968,9 +1233,9 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
     int result = 0;
     const bool folder = !entry.empty() && entry.back() == '/';
     const bool plain = !folder && ((info.external_fa >> 16) & 0xA000) != 0xA000;
-    // A file waiting for its signature is put in place before any other
-    // kind of entry is handled; the next plain file settles it itself,
-    // once its own first piece is inflated.
+    // The files handed to the writer are in place before any other kind
+    // of entry is handled (or refused); a plain file goes on without
+    // waiting for them.
     if (!(plain && guard.allows(rel))) result = z.settle();
     if (result != 0) {
       // the file before failed: nothing of this entry is done
@@ -991,7 +1256,7 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
       result = unzip_symlink(uf, target, rel, info);
       guard.forget();
     } else {
-      result = unzip_file(uf, target, info, z, check);
+      result = unzip_file(uf, target, info, z);
     }
     if (result != 0) return abandon(result);
     err = unzGoToNextFile(uf);
@@ -1016,7 +1281,7 @@ int p7z_to_file(const std::string& archive_path, const std::string& out_dir, std
 
   PathGuard guard(out_dir);
   std::vector<char> buf;
-  LazyHasher hasher;
+  LazyWriter writer;
   bool first_header = true;
   bool first_file = true;
   while (code == 0) {
@@ -1051,7 +1316,7 @@ int p7z_to_file(const std::string& archive_path, const std::string& out_dir, std
     }
     if (name) *name = target;
     if (buf.empty()) buf.resize(EntryChecker::kPiece);
-    code = write_7z_file(a, e, target, buf.data(), hasher.get(check), check);
+    code = write_7z_file(a, e, target, buf.data(), check ? writer.get(check) : nullptr, check);
   }
   return code;
 }
