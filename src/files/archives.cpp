@@ -8,12 +8,12 @@
 #include <minizip/ioapi.h>
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <zlib.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -56,129 +56,150 @@ const char* err_file() {
   return f ? f : "";
 }
 
-// A zip archive opened for the zip library, mapped into memory: the
-// library's reads of the catalogue are copies, and an entry's data is
-// inflated straight from the mapping.
-struct MappedArchive {
-  const unsigned char* data = nullptr;
+// A zip archive opened for the zip library. The library reads the
+// catalogue and the entries' headers a few bytes at a time: those reads
+// are served from a block of the file read ahead. An entry's data is read
+// from the open file in runs of its own (RawEntryData).
+struct ZipArchiveFile {
+  static constexpr std::size_t kBlock = 4096;
+
+  int fd = -1;
   std::uint64_t size = 0;
   std::uint64_t pos = 0;
+  std::uint64_t block_at = 0;   // where the block lies in the file
+  std::size_t block_len = 0;    // bytes in the block
+  unsigned char block[kBlock];
 };
 
-voidpf ZCALLBACK mapped_open(voidpf opaque, const void* filename, int mode) {
+voidpf ZCALLBACK archive_open(voidpf opaque, const void* filename, int mode) {
   if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ || !filename) return nullptr;
   const int fd = open(static_cast<const char*>(filename), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat st;
-  void* p = MAP_FAILED;
   // An empty file holds no catalogue, so it is no archive either.
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-    p = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-  close(fd);
-  if (p == MAP_FAILED) return nullptr;
-  madvise(p, static_cast<std::size_t>(st.st_size), MADV_SEQUENTIAL);
-  auto* m = new MappedArchive;
-  m->data = static_cast<const unsigned char*>(p);
-  m->size = static_cast<std::uint64_t>(st.st_size);
-  *static_cast<MappedArchive**>(opaque) = m;
-  return m;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) {
+    close(fd);
+    return nullptr;
+  }
+  auto* f = new ZipArchiveFile;
+  f->fd = fd;
+  f->size = static_cast<std::uint64_t>(st.st_size);
+  *static_cast<ZipArchiveFile**>(opaque) = f;
+  return f;
 }
 
-uLong ZCALLBACK mapped_read(voidpf, voidpf stream, void* buf, uLong size) {
-  auto* m = static_cast<MappedArchive*>(stream);
-  if (m->pos >= m->size) return 0;
-  std::uint64_t n = m->size - m->pos;
-  if (n > size) n = size;
-  std::memcpy(buf, m->data + m->pos, static_cast<std::size_t>(n));
-  m->pos += n;
-  return static_cast<uLong>(n);
+uLong ZCALLBACK archive_read(voidpf, voidpf stream, void* buf, uLong size) {
+  auto* f = static_cast<ZipArchiveFile*>(stream);
+  auto* out = static_cast<unsigned char*>(buf);
+  std::size_t done = 0;
+  while (done < size && f->pos < f->size) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, f->size - f->pos));
+    if (f->pos >= f->block_at && f->pos < f->block_at + f->block_len) {
+      const std::size_t n = std::min<std::size_t>(want, static_cast<std::size_t>(f->block_at + f->block_len - f->pos));
+      std::memcpy(out + done, f->block + (f->pos - f->block_at), n);
+      done += n;
+      f->pos += n;
+      continue;
+    }
+    // A read as large as a block goes straight to the caller.
+    const bool direct = want >= ZipArchiveFile::kBlock;
+    ssize_t got;
+    do {
+      got = direct ? pread(f->fd, out + done, want, static_cast<off_t>(f->pos))
+                   : pread(f->fd, f->block, ZipArchiveFile::kBlock, static_cast<off_t>(f->pos));
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) break;
+    if (direct) {
+      done += static_cast<std::size_t>(got);
+      f->pos += static_cast<std::uint64_t>(got);
+    } else {
+      f->block_at = f->pos;
+      f->block_len = static_cast<std::size_t>(got);
+    }
+  }
+  return static_cast<uLong>(done);
 }
 
-uLong ZCALLBACK mapped_write(voidpf, voidpf, const void*, uLong) { return 0; }
+uLong ZCALLBACK archive_write(voidpf, voidpf, const void*, uLong) { return 0; }
 
-ZPOS64_T ZCALLBACK mapped_tell(voidpf, voidpf stream) { return static_cast<MappedArchive*>(stream)->pos; }
+ZPOS64_T ZCALLBACK archive_tell(voidpf, voidpf stream) { return static_cast<ZipArchiveFile*>(stream)->pos; }
 
-long ZCALLBACK mapped_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
-  auto* m = static_cast<MappedArchive*>(stream);
+long ZCALLBACK archive_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+  auto* f = static_cast<ZipArchiveFile*>(stream);
   switch (origin) {
-    case ZLIB_FILEFUNC_SEEK_SET: m->pos = offset; return 0;
-    case ZLIB_FILEFUNC_SEEK_CUR: m->pos += offset; return 0;
-    case ZLIB_FILEFUNC_SEEK_END: m->pos = m->size + offset; return 0;
+    case ZLIB_FILEFUNC_SEEK_SET: f->pos = offset; return 0;
+    case ZLIB_FILEFUNC_SEEK_CUR: f->pos += offset; return 0;
+    case ZLIB_FILEFUNC_SEEK_END: f->pos = f->size + offset; return 0;
     default: return -1;
   }
 }
 
-int ZCALLBACK mapped_close(voidpf opaque, voidpf stream) {
-  auto* m = static_cast<MappedArchive*>(stream);
-  munmap(const_cast<unsigned char*>(m->data), static_cast<std::size_t>(m->size));
-  delete m;
-  *static_cast<MappedArchive**>(opaque) = nullptr;
+int ZCALLBACK archive_close(voidpf opaque, voidpf stream) {
+  auto* f = static_cast<ZipArchiveFile*>(stream);
+  close(f->fd);
+  delete f;
+  *static_cast<ZipArchiveFile**>(opaque) = nullptr;
   return 0;
 }
 
-int ZCALLBACK mapped_error(voidpf, voidpf) { return 0; }
+int ZCALLBACK archive_error(voidpf, voidpf) { return 0; }
 
-// Opens path for the zip library through a MappedArchive, which *archive
-// then names until unzClose. Null when the file cannot be opened and mapped.
-unzFile open_mapped_zip(const std::string& path, MappedArchive** archive) {
+// Opens path for the zip library through a ZipArchiveFile, which *archive
+// then names until unzClose. Null when the file cannot be opened.
+unzFile open_zip(const std::string& path, ZipArchiveFile** archive) {
   zlib_filefunc64_def io{};
-  io.zopen64_file = mapped_open;
-  io.zread_file = mapped_read;
-  io.zwrite_file = mapped_write;
-  io.ztell64_file = mapped_tell;
-  io.zseek64_file = mapped_seek;
-  io.zclose_file = mapped_close;
-  io.zerror_file = mapped_error;
+  io.zopen64_file = archive_open;
+  io.zread_file = archive_read;
+  io.zwrite_file = archive_write;
+  io.ztell64_file = archive_tell;
+  io.zseek64_file = archive_seek;
+  io.zclose_file = archive_close;
+  io.zerror_file = archive_error;
   io.opaque = archive;
   return unzOpen2_64(path.c_str(), &io);
 }
 
-// The compressed bytes of the zip's current entry, opened raw, as they lie
-// in the archive's mapping. They are handed out in runs, and the pages of
-// a run are let go once the next is asked for, so that a large archive
-// does not stay in the process's memory as it is read.
+// The compressed bytes of the zip's current entry, opened raw, read from
+// the archive in runs into the unpacking's buffer.
 class RawEntryData {
  public:
-  RawEntryData(unzFile uf, const MappedArchive* archive, std::uint64_t compressed) {
+  RawEntryData(unzFile uf, const ZipArchiveFile* archive, std::uint64_t compressed, std::vector<unsigned char>* buf)
+      : buf_(buf) {
     const std::uint64_t at = unzGetCurrentFileZStreamPos64(uf);
     // Data that would lie beyond the end of the file is cut at the end:
     // the entry then comes out short and fails.
     if (archive && at < archive->size) {
-      next_ = archive->data + at;
+      fd_ = archive->fd;
+      at_ = at;
       left_ = std::min<std::uint64_t>(compressed, archive->size - at);
     }
   }
-  ~RawEntryData() { release(next_); }
-  RawEntryData(const RawEntryData&) = delete;
-  RawEntryData& operator=(const RawEntryData&) = delete;
 
-  // The next run of compressed bytes: false at the end of the entry's data.
-  // The run before must have been used up.
+  // The next run of compressed bytes: false at the end of the entry's data
+  // (or when the archive cannot be read further: the entry comes out
+  // short). The run before must have been used up.
   bool next(const unsigned char** data, std::size_t* len) {
-    release(next_);
     if (left_ == 0) return false;
-    const std::uint64_t n = std::min<std::uint64_t>(left_, kRun);
-    *data = next_;
-    *len = static_cast<std::size_t>(n);
-    next_ += n;
-    left_ -= n;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left_, buf_->size()));
+    ssize_t got;
+    do {
+      got = pread(fd_, buf_->data(), want, static_cast<off_t>(at_));
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+      left_ = 0;
+      return false;
+    }
+    *data = buf_->data();
+    *len = static_cast<std::size_t>(got);
+    at_ += static_cast<std::uint64_t>(got);
+    left_ -= static_cast<std::uint64_t>(got);
     return true;
   }
 
  private:
-  static constexpr std::uint64_t kRun = 4 << 20;
-
-  // Lets go of the whole pages before end that earlier runs handed out.
-  void release(const unsigned char* end) {
-    static const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const std::uintptr_t from = (reinterpret_cast<std::uintptr_t>(released_ ? released_ : end) + page - 1) & ~(page - 1);
-    const std::uintptr_t to = reinterpret_cast<std::uintptr_t>(end) & ~(page - 1);
-    if (released_ && to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
-    released_ = end;
-  }
-
-  const unsigned char* next_ = nullptr;
-  const unsigned char* released_ = nullptr;
+  std::vector<unsigned char>* buf_;
+  int fd_ = -1;
+  std::uint64_t at_ = 0;
   std::uint64_t left_ = 0;
 };
 
@@ -493,9 +514,9 @@ class PieceWriter {
 
   // Hands over the first n bytes of piece() as f's next piece; write:
   // write them too (else they are only hashed). A waiting writer is woken
-  // for a file's first piece and its end, so that a small file is written
-  // while the next is inflated, and else only once kWakeAfter pieces wait:
-  // a wake-up costs the unpacking more than the helper needs to catch up.
+  // for a file's first piece, so that a small file is written while the
+  // next is inflated, and else only once kWakeAfter pieces or ends wait: a
+  // wake-up costs the unpacking more than the helper needs to catch up.
   void add(UnpackedFile* f, std::size_t n, bool write) {
     const bool first = !f->handed;
     f->handed = true;
@@ -519,7 +540,7 @@ class PieceWriter {
       std::unique_lock<std::mutex> hold(lock_);
       wait_caller(hold, [this] { return waiting() < kItems; });
     }
-    hand_over({f, 0, Item::kEnd}, true);
+    hand_over({f, 0, Item::kEnd}, false);
   }
 
   // True once f is in place, failed or kept out: its err, step and md5 are
@@ -873,14 +894,15 @@ void log_zip_failure(int err, const std::string& target) {
       << ". inFile=" << target << ".\n";
 }
 
-// What one unpacking of a zip archive works with: the archive as mapped,
-// the inflater, the check of its files, the writer of its files and the
-// files handed to the writer whose outcome was not taken yet, in their
-// order.
+// What one unpacking of a zip archive works with: the archive's file,
+// the inflater and its input buffer, the check of its files, the writer of
+// its files and the files handed to the writer whose outcome was not taken
+// yet, in their order.
 struct ZipUnpacking {
-  MappedArchive* archive = nullptr;
+  ZipArchiveFile* archive = nullptr;
   unpack_check* check = nullptr;
   std::unique_ptr<EntryInflater> inflater{new EntryInflater};
+  std::vector<unsigned char> raw = std::vector<unsigned char>(256 * 1024);  // compressed bytes as read
   std::deque<std::unique_ptr<UnpackedFile>> handed;  // outlives the writer, which takes them to the end
   LazyWriter writer;
 
@@ -954,7 +976,7 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
   // The entry's raw data is inflated here (the zip library only finds
   // where the data lies); the writer takes its CRC-32. The first piece is
   // handed over even when empty: it makes the file.
-  RawEntryData raw(uf, z.archive, info.compressed_size);
+  RawEntryData raw(uf, z.archive, info.compressed_size, &z.raw);
   std::uint64_t total = 0;
   if (!err) {
     z.inflater->start(&raw, method, info.uncompressed_size);
@@ -1193,7 +1215,7 @@ int zip_to_file(const std::string& archive_in, const std::string& out_dir_in, st
 
   ZipUnpacking z;
   z.check = check;
-  unzFile uf = open_mapped_zip(archive, &z.archive);
+  unzFile uf = open_zip(archive, &z.archive);
   if (!uf) {
     fail_at(1, err_zip_open);
     xer << "OK I am about to report that I could not open a zip file for extraction!\n"

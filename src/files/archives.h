@@ -30,7 +30,7 @@ struct archive;
 // max_bytes came out (err_too_large); a file whose bytes do not have the
 // signature want_md5 is not put in place (err_wrong_signature). Either way
 // any earlier file of that name stays as it was. The signatures are taken
-// on a helper thread of the unpacking, while it inflates and writes.
+// on a helper thread of the unpacking, while it inflates.
 struct unpack_check {
   std::string want_md5;         // 32 lower-case hexadecimal digits; empty: not compared
   std::int64_t max_bytes = -1;  // the most bytes the file may have; negative: no limit
@@ -45,11 +45,13 @@ struct unpack_check {
 // link entries become symbolic links. Missing parent folders are not made.
 // When name is not null it receives the first entry's name as stored; with
 // use_name set the first entry is written to out_dir + *name instead. The
-// first failure ends the extraction (entries already written stay); failures
-// are logged to `xer`. An archive that cannot be opened (or mapped into
-// memory, which is how it is read) gives 20001. Entries stored or deflated
-// are unpacked; any other method gives the zip library's UNZ_BADZIPFILE.
-// With check not null every file entry is checked as unpack_check says.
+// first failure ends the extraction (entries already written stay; the
+// temporary files of entries after it are removed); failures are logged to
+// `xer`. An archive that cannot be opened gives 20001. Entries stored or
+// deflated are unpacked; any other method gives the zip library's
+// UNZ_BADZIPFILE. With check not null every file entry is checked as
+// unpack_check says, and the files are written and put in place (in the
+// archive's order) by helper threads while the next entries are inflated.
 int zip_to_file(const std::string& archive, const std::string& out_dir, std::string* name,
                 int use_name, unpack_check* check = nullptr);
 
