@@ -420,7 +420,7 @@ struct UnpackedFile {
   tm_unz date{};
   // The unpacking's own:
   std::int64_t declared = -1;  // the size the archive gives, when that alone refused the file
-  bool handed = false;         // a piece was handed over
+  bool any_piece = false;      // a piece was handed over
   // Set by the unpacking before the end is handed over: its own failure
   // (damaged data, a wrong size), 0 when none, and where it was.
   int refused = 0;
@@ -518,8 +518,8 @@ class PieceWriter {
   // next is inflated, and else only once kWakeAfter pieces or ends wait: a
   // wake-up costs the unpacking more than the helper needs to catch up.
   void add(UnpackedFile* f, std::size_t n, bool write) {
-    const bool first = !f->handed;
-    f->handed = true;
+    const bool first = !f->any_piece;
+    f->any_piece = true;
     if (!helpers_) {
       take_piece(f, ring_.data(), n, write);
       return;
@@ -644,7 +644,9 @@ class PieceWriter {
         hold.lock();
         f->named = true;
         if (writer_waits_for_ == f) wake_writer_.notify_one();
-      } else if (!order_.empty() && order_.front()->finished) {
+      } else if (!placing_ && !order_.empty() && order_.front()->finished) {
+        // (unless the writer is still placing those it finished before
+        // there was a namer)
         place_finished(hold);
       } else if (namer_quits_) {
         return;
@@ -751,8 +753,11 @@ class PieceWriter {
   }
 
   // Puts the finished files at the front of the order in place (or removes
-  // them). hold is held on entry and on return.
+  // them), unless another thread is at it. hold is held on entry and on
+  // return.
   void place_finished(std::unique_lock<std::mutex>& hold) {
+    if (placing_) return;
+    placing_ = true;
     while (!order_.empty() && order_.front()->finished) {
       UnpackedFile* f = order_.front();
       order_.pop_front();
@@ -764,6 +769,7 @@ class PieceWriter {
       hold.lock();
       f->done = true;
     }
+    placing_ = false;
     if (caller_waits_) wake_caller_.notify_one();
   }
 
@@ -784,6 +790,7 @@ class PieceWriter {
   UnpackedFile* writer_waits_for_ = nullptr;  // the file whose temporary file the writer waits for
   std::uint64_t next_seq_ = 0;
   std::atomic<std::uint64_t> first_failed_{UINT64_MAX};  // seq of the first file known to fail
+  bool placing_ = false;  // a thread puts files in place
   bool writer_waits_ = false;
   bool namer_waits_ = false;
   bool caller_waits_ = false;
