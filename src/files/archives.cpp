@@ -942,7 +942,7 @@ struct ZipUnpacking {
 // found right and, with a check, its size and signature found right. The
 // entry is inflated here and handed to the unpacking's writer piece by
 // piece; with a check the writer writes and finishes it on its helper
-// thread while the next entries are inflated. The result is the first
+// threads while the next entries are inflated. The result is the first
 // failure of the files handed over so far that is known (all of them are
 // waited for when this entry failed), so a file's failure keeps the files
 // after it out.
