@@ -7,8 +7,8 @@
 # BUILD_DIR holds bench_download and bench_http_serve (default: build/ of the
 # source tree). A file of MIB MiB of random bytes (default 256) is made in a
 # fresh folder under /tmp and served by bench_http_serve on 127.0.0.1; each
-# client downloads it RUNS times (default 5, at least 5), alternating, into
-# the same folder. Each run's wall time and the CPU time (user and system)
+# client downloads it RUNS times (default 5, at least 5), alternating, the
+# one that goes first changing from run to run, into the same folder. Each run's wall time and the CPU time (user and system)
 # of the client process are measured the same way for both; the medians
 # count. The folder is removed and the server stopped at the end.
 set -eu
@@ -55,17 +55,31 @@ ours_wall=""
 ours_cpu=""
 ref_wall=""
 ref_cpu=""
-i=0
-while [ $i -lt "$runs" ]; do
-  rm -f "$dir/out.ours" "$dir/out.curl"
+ours_once() {
+  rm -f "$dir/out.ours"
   set -- $(time_cpu "$client" "$port" /big.bin "$dir/out.ours")
   ours_wall="$ours_wall $1"
   ours_cpu="$ours_cpu $2"
   echo "  run $((i + 1)) bench_download: $(awk -v w="$1" -v c="$2" 'BEGIN { printf "%.3f s wall, %.3f s cpu", w / 1e9, c / 1e9 }')"
+}
+curl_once() {
+  rm -f "$dir/out.curl"
   set -- $(time_cpu curl -s -o "$dir/out.curl" "$url")
   ref_wall="$ref_wall $1"
   ref_cpu="$ref_cpu $2"
   echo "  run $((i + 1)) curl:           $(awk -v w="$1" -v c="$2" 'BEGIN { printf "%.3f s wall, %.3f s cpu", w / 1e9, c / 1e9 }')"
+}
+i=0
+while [ $i -lt "$runs" ]; do
+  # Each side goes first in every other run, so neither always finds the
+  # server and the page cache as the other left them.
+  if [ $((i % 2)) -eq 0 ]; then
+    ours_once
+    curl_once
+  else
+    curl_once
+    ours_once
+  fi
   i=$((i + 1))
 done
 

@@ -13,7 +13,7 @@ PACKAGES="
   xvfb xauth xdotool libxtst-dev libxdamage-dev x11-utils x11-apps imagemagick openbox
   python3
   clang libclang-rt-14-dev
-  p7zip-full zip unzip curl
+  p7zip-full zip unzip libarchive-tools curl
 "
 
 missing=""

@@ -107,7 +107,7 @@ int checksum_directory(int& queued, float& fraction) {
 
   if (!checksum_workers) {
     handed_out = 0;
-    const int n = UTL_count_processors();
+    const int n = UTL_count_usable_processors();
     checksum_workers = new UTL_worker_threads(n, kTasksPerThread * n);
     xer << " Start of MD5 at " << seconds_now() << "\n";
   }
@@ -119,7 +119,7 @@ int checksum_directory(int& queued, float& fraction) {
   const int total = static_cast<int>(sim_info.size());
   if (queued < 0) queued = 0;
   while (queued < total && checksum_workers->has_free_slot()) {
-    const int end = checksum_batch_end(queued, total, kTasksPerThread * UTL_count_processors());
+    const int end = checksum_batch_end(queued, total, checksum_workers->task_limit());
     checksum_workers->enqueue_task(new checksum_task(queued, end));
     queued = end;
   }

@@ -358,7 +358,7 @@ std::string suffix_for_file(int file) {
 
 int install_files(int& next_file, int disk) {
   if (!copy_pool) copy_pool = new UTL_worker_threads(1, kMaxTasksInFlight);
-  if (!unzip_pool) unzip_pool = new UTL_worker_threads(UTL_count_processors(), kMaxTasksInFlight);
+  if (!unzip_pool) unzip_pool = new UTL_worker_threads(UTL_count_usable_processors(), kMaxTasksInFlight);
 
   const int count = static_cast<int>(sim_info.size());
   if (next_file < 0) next_file = 0;

@@ -2,6 +2,7 @@
 
 #include <cxxabi.h>
 #include <errno.h>
+#include <sched.h>
 #include <time.h>
 
 #include <cstdint>
@@ -114,6 +115,23 @@ int UTL_count_processors() {
   // and the scan asks again when it starts, inside a frame.
   static const int count = UTL_count_processors_in("/proc/cpuinfo");
   return count;
+}
+
+int UTL_count_usable_processors() {
+  // The mask is as large as the kernel's: grow the set until it fits.
+  for (int cpus = CPU_SETSIZE; cpus <= (1 << 20); cpus *= 2) {
+    cpu_set_t* set = CPU_ALLOC(cpus);
+    if (!set) break;
+    const std::size_t size = CPU_ALLOC_SIZE(cpus);
+    CPU_ZERO_S(size, set);
+    const int rc = sched_getaffinity(0, size, set);
+    const int err = errno;
+    const int count = rc == 0 ? CPU_COUNT_S(size, set) : 0;
+    CPU_FREE(set);
+    if (rc == 0) return count > 0 ? count : 1;
+    if (err != EINVAL) break;
+  }
+  return UTL_count_processors();
 }
 
 // ---------------------------------------------------------------------------

@@ -53,6 +53,11 @@ unsigned long UTL_get_current_thread();
 int UTL_count_processors();
 // The same count from another file in the /proc/cpuinfo format.
 int UTL_count_processors_in(const char* cpuinfo_path);
+// Number of processors the calling thread may run on (its affinity mask,
+// which a process started under taskset or in a container with fewer
+// processors inherits), at least 1; UTL_count_processors() when the mask
+// cannot be read. Worker pools are sized by it.
+int UTL_count_usable_processors();
 
 // One asynchronous call of a worker.
 struct THREAD_call {

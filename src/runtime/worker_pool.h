@@ -39,6 +39,8 @@ class UTL_worker_threads {
 
   // 1 while fewer than max_tasks tasks are in flight.
   int has_free_slot() const { return in_flight < max_tasks ? 1 : 0; }
+  // The most tasks in flight that has_free_slot allows.
+  int task_limit() const { return static_cast<int>(max_tasks); }
   // Counts the task in flight and hands it to the threads; does not look at
   // the limit. Fatal after close_work_queue.
   void enqueue_task(UTL_work_task* task);

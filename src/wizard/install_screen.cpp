@@ -14,8 +14,6 @@ namespace {
 // Each frame gives the downloads this much of its time.
 constexpr double kSliceSeconds = 0.02;
 
-double clock_seconds() { return static_cast<double>(xtim_class::microsecs()) * 0.000001; }
-
 }  // namespace
 
 std::string install_caption(int file_action, const std::string& name, float fraction) {
@@ -88,40 +86,31 @@ int install_screen_frame(const install_screen_kind& kind, int first_frame, wizar
 
   ws.title = T("Installing");
   ws.show_servers = 1;
-  const double start = static_cast<float>(clock_seconds());
-  for (;;) {
-    if (grab_files() != 0) {
-      next.reset_all_streams();
-      if (kind.running) *kind.running = 0;
-      ws.back_screen = nullptr;
-      ws.next_screen = kind.done;
-      return 1;
-    }
-    float& bar = *kind.totl_inst_rat;
-    bar = install_smooth(bar, xtim.frame_period[0], next.kb_installed, stg.kb_to_install);
-    const std::string caption = install_caption(stg.file_action, crnt_file_name, stg.file_fraction);
-    std::string sentence;
+  // The frame's share of time goes to the downloads; the texts and the bar
+  // follow once, from where the downloads stand after it.
+  if (grab_files_slice(kSliceSeconds) != 0) {
+    next.reset_all_streams();
+    if (kind.running) *kind.running = 0;
+    ws.back_screen = nullptr;
+    ws.next_screen = kind.done;
+    return 1;
+  }
+  float& bar = *kind.totl_inst_rat;
+  bar = install_smooth(bar, xtim.frame_period[0], next.kb_installed, stg.kb_to_install);
+  if (!stg.download_failed) {
     if (bar > 0.01f) {
       int streams = 0;
       for (int s = 0; s < kStreams; ++s) streams += next.slot_active[s] ? 1 : 0;
-      sentence = install_time_sentence(static_cast<double>(next.kb_downloaded) + next.kb_partial,
-                                       stg.kb_to_download, static_cast<double>(xtim.elapsed) - next.start_time,
-                                       streams);
+      ws.body = install_time_sentence(static_cast<double>(next.kb_downloaded) + next.kb_partial,
+                                      stg.kb_to_download, static_cast<double>(xtim.elapsed) - next.start_time,
+                                      streams);
     }
-    if (!stg.download_failed) {
-      ws.body = sentence;
-      ws.progress_text = caption;
-      ws.progress = bar;
-    } else {
-      ws.body = install_failure_text(crnt_file_path);
-    }
-    ws.back_screen = kind.back;
-    ws.next_screen = nullptr;
-
-    // More steps while the frame's share lasts, each once a transfer has
-    // news instead of in vain.
-    const double left = start + kSliceSeconds - clock_seconds();
-    if (left <= 0.0 || !wait_for_streams(left)) break;
+    ws.progress_text = install_caption(stg.file_action, crnt_file_name, stg.file_fraction);
+    ws.progress = bar;
+  } else {
+    ws.body = install_failure_text(crnt_file_path);
   }
+  ws.back_screen = kind.back;
+  ws.next_screen = nullptr;
   return 0;
 }

@@ -1,5 +1,6 @@
 // The checksum scan of the install folder against the file table.
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <stdio.h>
 #include <unistd.h>
 
@@ -183,7 +184,24 @@ TEST_F(ChecksumScan, RecordsWhatTheInstallFolderHolds) {
 }
 
 TEST_F(ChecksumScan, ManyFilesQueueInBatchesWithinTheLimitAndReportProgress) {
-  const int cpus = UTL_count_processors();
+  // The pool is sized by the processors this thread may run on: here two of
+  // them (or all, when there are no more), however many the machine has.
+  cpu_set_t all;
+  ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+  struct Restore {
+    cpu_set_t set;
+    ~Restore() { sched_setaffinity(0, sizeof set, &set); }
+  } restore{all};
+  cpu_set_t two;
+  CPU_ZERO(&two);
+  int cpus = 0;
+  for (int c = 0; c < CPU_SETSIZE && cpus < 2; ++c)
+    if (CPU_ISSET(c, &all)) {
+      CPU_SET(c, &two);
+      ++cpus;
+    }
+  ASSERT_EQ(sched_setaffinity(0, sizeof two, &two), 0);
+  ASSERT_EQ(UTL_count_usable_processors(), cpus);
   const int limit_files = 4 * cpus * 10;
   const int total = limit_files + 15;
   for (int i = 0; i < total; ++i)

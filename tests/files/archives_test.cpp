@@ -252,24 +252,32 @@ add('a.txt', 'kept')
 }
 
 TEST_F(ArchivesTest, ZipFileInMissingFolderFailsWithTwoAndLogsTarget) {
-  LogCapture log(dir_ / "log.txt");
   const std::string zip = make_zip("miss.zip", R"py(
-add('first.txt', '1')
+add('first.txt', '1' * 3000000)
 add('nosub/x.txt', 'x')
 add('after.txt', '2')
 )py");
-  EXPECT_EQ(zip_to_file(zip, out_, nullptr, 0), ENOENT);
-  // The first failure ends the extraction; earlier entries stay.
-  EXPECT_EQ(listing(out_), (std::set<std::string>{"first.txt"}));
-  const std::string text = log.text();
-  EXPECT_NE(text.find("Zip to file failed with error 2. file = "), std::string::npos) << text;
-  EXPECT_NE(text.find(". inFile=" + out_ + "nosub/x.txt.\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("UNZIP zip_to_file failed with err=2\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("Zip to file failed with error err = 2. file = archives.cpp line = "),
-            std::string::npos)
-      << text;
-  EXPECT_NE(text.find(". zip_file=" + zip + ", out_directory=" + out_ + ".\n"), std::string::npos)
-      << text;
+  // Unchecked, the files are written one after the other; checked, the
+  // temporary file of the second is made while the first is still written.
+  unpack_check check;
+  for (unpack_check* c : {static_cast<unpack_check*>(nullptr), &check}) {
+    SCOPED_TRACE(c ? "checked" : "unchecked");
+    std::filesystem::remove(out_ + "first.txt");
+    LogCapture log(dir_ / "log.txt");
+    EXPECT_EQ(zip_to_file(zip, out_, nullptr, 0, c), ENOENT);
+    // The first failure ends the extraction; earlier entries stay.
+    EXPECT_EQ(listing(out_), (std::set<std::string>{"first.txt"}));
+    EXPECT_EQ(read_file(out_ + "first.txt").size(), 3000000u);
+    const std::string text = log.text();
+    EXPECT_NE(text.find("Zip to file failed with error 2. file = "), std::string::npos) << text;
+    EXPECT_NE(text.find(". inFile=" + out_ + "nosub/x.txt.\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("UNZIP zip_to_file failed with err=2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Zip to file failed with error err = 2. file = archives.cpp line = "),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(". zip_file=" + zip + ", out_directory=" + out_ + ".\n"), std::string::npos)
+        << text;
+  }
 }
 
 TEST_F(ArchivesTest, ZipFolderEntryForExistingFolderIsFine) {
@@ -367,12 +375,19 @@ TEST_F(ArchivesTest, ZipCrcFailureLeavesOldFileAndNoTemporary) {
   const std::string zip =
       make_zip("crc.zip", "add('f.txt', 'NEW CONTENT ' * 1000, method=zipfile.ZIP_STORED)\n");
   ASSERT_TRUE(py(dir_, kFlipFirstEntryByte, {zip, "5000"}));
-  LogCapture log(dir_ / "log.txt");
-  EXPECT_EQ(zip_to_file(zip, out_, nullptr, 0), UNZ_CRCERROR);
-  EXPECT_EQ(read_file(out_ + "f.txt"), "OLD");
-  EXPECT_EQ(listing(out_), (std::set<std::string>{"f.txt"}));
-  EXPECT_NE(log.text().find("Zip to file failed with error -105. file = archives.cpp line = "),
-            std::string::npos);
+  // Checked, the CRC-32 is taken on a helper thread and still counts
+  // before the signature, which is wrong too.
+  unpack_check check;
+  check.want_md5 = std::string(32, '0');
+  for (unpack_check* c : {static_cast<unpack_check*>(nullptr), &check}) {
+    SCOPED_TRACE(c ? "checked" : "unchecked");
+    LogCapture log(dir_ / "log.txt");
+    EXPECT_EQ(zip_to_file(zip, out_, nullptr, 0, c), UNZ_CRCERROR);
+    EXPECT_EQ(read_file(out_ + "f.txt"), "OLD");
+    EXPECT_EQ(listing(out_), (std::set<std::string>{"f.txt"}));
+    EXPECT_NE(log.text().find("Zip to file failed with error -105. file = archives.cpp line = "),
+              std::string::npos);
+  }
 }
 
 TEST_F(ArchivesTest, ZipDamagedDeflateDataLeavesOldFile) {
@@ -671,6 +686,52 @@ TEST_F(ArchivesTest, ZipEntryIsCheckedWhileItIsWritten) {
   }
   EXPECT_NE(error_str(err_wrong_signature), error_str(err_too_large));
   EXPECT_EQ(error_str(err_wrong_signature).find("Unknown"), std::string::npos);
+
+  // Files small and large follow one another through the same hasher, each
+  // checked on its own, the next one inflated while the one before is
+  // hashed: the wanted file, one that is not, then the wanted file again,
+  // which must not be put in place after the failure before it.
+  const std::string other = data.substr(0, 700);
+  write_file(dir_ / "other.txt", other);
+  const std::string three = make_zip(
+      "three.zip", "add('a.txt', open(arg[0], 'rb').read())\nadd('c.txt', open(arg[1], 'rb').read())\n"
+                   "add('b.txt', open(arg[0], 'rb').read())\n", {dir_ / "f.txt", dir_ / "other.txt"});
+  std::filesystem::remove(out_ + "f.txt");
+  write_file(out_ + "c.txt", "OLD");
+  unpack_check each;
+  each.want_md5 = sig;
+  EXPECT_EQ(zip_to_file(three, out_, nullptr, 0, &each), err_wrong_signature);
+  EXPECT_EQ(read_file(out_ + "a.txt"), data);
+  EXPECT_EQ(read_file(out_ + "c.txt"), "OLD");
+  EXPECT_EQ(listing(out_), (std::set<std::string>{"a.txt", "c.txt"})) << "nothing of b.txt";
+  EXPECT_EQ(each.found_md5, ReleaseBuilder::md5_of(other));
+  EXPECT_EQ(each.found_bytes, 700);
+
+  // Writing the first file fails part way (the file size limit of this
+  // process, lowered for the one call: a forked child could not start the
+  // helper threads under every sanitizer): that failure is the result,
+  // although the signature is wrong too; the signature is that of the
+  // bytes counted, which stop soon after the limit; and the files after
+  // it are kept out, their temporary files removed.
+  write_file(out_ + "a.txt", "OLD");
+  unpack_check cut;
+  cut.want_md5 = std::string(32, '0');
+  rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = 1024 * 1024;
+  auto old_handler = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
+  const int result = zip_to_file(three, out_, nullptr, 0, &cut);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(result, EFBIG);
+  EXPECT_EQ(read_file(out_ + "a.txt"), "OLD");
+  EXPECT_EQ(read_file(out_ + "c.txt"), "OLD");
+  EXPECT_EQ(listing(out_), (std::set<std::string>{"a.txt", "c.txt"}));
+  EXPECT_GT(cut.found_bytes, 1024 * 1024);
+  EXPECT_LT(cut.found_bytes, size);
+  EXPECT_EQ(cut.found_md5, ReleaseBuilder::md5_of(data.substr(0, static_cast<std::size_t>(cut.found_bytes))));
 }
 
 // ---------------------------------------------------------------------------
