@@ -5,6 +5,8 @@ build="$here/build"
 
 # need_built PROGRAM...: each program must have been built in $build.
 need_built() {
+  # Made absolute, so that a script may change folder after this.
+  build=$(cd "$build" 2> /dev/null && pwd) || { echo "no build folder" >&2; exit 2; }
   for p in "$@"; do
     if [ ! -x "$build/$p" ]; then
       echo "$build/$p not found: build the project first (cmake --build $build)" >&2

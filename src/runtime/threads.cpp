@@ -3,7 +3,10 @@
 #include <cxxabi.h>
 #include <errno.h>
 #include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -364,4 +367,17 @@ void THREAD_shutdown() {
   warn_exce = nullptr;
   quit_exce = nullptr;
   xer << "Clean exit from threads.\n";
+}
+
+namespace {
+// The nice value of background work: its threads still get a fair share
+// of the processors, but give way to the interface at once.
+constexpr int kBackgroundNice = 5;
+}  // namespace
+
+void UTL_thread_lower_priority() {
+  // On Linux the nice value belongs to each thread.
+  const id_t tid = static_cast<id_t>(syscall(SYS_gettid));
+  const int now = getpriority(PRIO_PROCESS, tid);
+  if (now < kBackgroundNice) setpriority(PRIO_PROCESS, tid, kBackgroundNice);
 }

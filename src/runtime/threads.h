@@ -59,6 +59,13 @@ int UTL_count_processors_in(const char* cpuinfo_path);
 // cannot be read. Worker pools are sized by it.
 int UTL_count_usable_processors();
 
+// Lowers the calling thread's scheduling priority (its nice value) for
+// background work, so that the thread that draws the window and polls the
+// downloads, and the GL driver's own threads, run first when they wake;
+// threads it starts inherit the lower priority. Nothing happens when the
+// system refuses.
+void UTL_thread_lower_priority();
+
 // One asynchronous call of a worker.
 struct THREAD_call {
   THREAD_call* next;              // link in free_calls

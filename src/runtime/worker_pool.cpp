@@ -79,6 +79,7 @@ UTL_work_task* UTL_worker_threads::wait_retired_tasks() {
 
 void* UTL_worker_threads::thread_func(void* arg) {
   UTL_worker_threads* pool = static_cast<UTL_worker_threads*>(arg);
+  UTL_thread_lower_priority();
   for (;;) {
     UTL_work_task* task = static_cast<UTL_work_task*>(UTL_message_queue_read(pool->work_queue, -1));
     if (!task) return nullptr;

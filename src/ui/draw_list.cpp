@@ -136,6 +136,13 @@ struct recorder_state {
   std::vector<pixel_box> parts, open_parts;  // the rectangles drawn again (room kept between frames)
   int redraw = 0;                // frame ends that show a frame whatever
   long long shown_textures = 0;  // the texture manager's change count when drawn
+  // Rectangles drawn in place that are not on the screen yet, and the window
+  // they go to: they are put there at the next frame end (or before
+  // anything else is drawn), by when the GL driver has finished drawing
+  // them while the program went on with its work.
+  std::vector<pixel_box> pending;
+  int pending_wind = 0;
+  bool copies = false;  // the driver was seen to copy rectangles to the screen
 
   // The attributes and state that recorded vertices and runs take.
   float s = 0, t = 0;
@@ -437,6 +444,19 @@ bool show(const pixel_box& box) {
   if (!copied) MACIBM_swap_buffers(mnw.swap_wind);
   xtim.profile_chart("sb2", 0);
   return copied;
+}
+
+// Puts the rectangles drawn in place by the last frame on the screen, each
+// on its own (their bounding box can be many times their size). True when
+// there were any.
+bool present_pending() {
+  if (R.pending.empty()) return false;
+  xtim.profile_chart("sb1", 0);
+  for (const pixel_box& box : R.pending)
+    MACIBM_copy_sub_buffer(R.pending_wind, box.x0, box.y0, box.x1 - box.x0 + 1, box.y1 - box.y0 + 1);
+  xtim.profile_chart("sb2", 0);
+  R.pending.clear();
+  return has_gl();
 }
 
 // --- Recording ---
@@ -741,6 +761,7 @@ void OGL_frame_lists(int on) {
   if ((on != 0) == R.on) return;
   if (!on) {
     DL_abandon();
+    present_pending();
     submit(R.now);
     R.on = false;
     R.now.clear();
@@ -767,6 +788,7 @@ bool DL_window_projection() { return R.window_pixels; }
 void DL_flush() {
   if (!R.on) return;
   DL_abandon();
+  present_pending();
   submit(R.now);
   R.back_valid = false;
 }
@@ -777,6 +799,8 @@ int OGL_end_frame() {
     return 1;
   }
   DL_abandon();
+  // What the last frame drew in place goes on the screen first.
+  const bool presented = present_pending();
   const long long textures = tman.changes;
   const bool changed = !R.shown_valid || textures != R.shown_textures || !R.now.same(R.shown);
   const bool forced = R.redraw > 0;
@@ -805,8 +829,21 @@ int OGL_end_frame() {
     }
     // A frame asked for shows the whole window, changed or not.
     if (forced) shown_part = whole_window();
-    drawn = !shown_part.empty() && has_gl();
-    if (!shown_part.empty()) R.back_valid = show(shown_part);
+    if (R.copies && !shown_part.empty()) {
+      // The driver draws the frame while the program goes on; what changed
+      // is put on the screen at the next frame end.
+      white_colour();
+      if (has_gl()) glFlush();
+      if (in_place && !forced)
+        R.pending.assign(parts.begin(), parts.end());
+      else
+        R.pending.assign(1, shown_part);
+      R.pending_wind = mnw.swap_wind;
+      R.back_valid = true;
+    } else {
+      drawn = !shown_part.empty() && has_gl();
+      if (!shown_part.empty()) R.copies = R.back_valid = show(shown_part);
+    }
     std::swap(R.now, R.shown);
     std::swap(R.now_tiles, R.shown_tiles);
     R.shown_valid = true;
@@ -815,7 +852,7 @@ int OGL_end_frame() {
   R.now.clear();
   R.depth = 0;
   R.base_moved = false;
-  return drawn ? 1 : 0;
+  return drawn || presented ? 1 : 0;
 }
 
 void OGL_sbuff() {
@@ -829,6 +866,7 @@ void OGL_sbuff() {
   // Shown at once, in the middle of a frame: the frame's end draws the
   // whole frame again.
   DL_abandon();
+  present_pending();
   submit(R.now);
   show(whole_window());
   R.shown_valid = R.back_valid = false;

@@ -23,7 +23,7 @@ class InstallerRun {
   struct Options {
     std::vector<std::string> args;                // after the program's name
     std::vector<std::string> env;                 // extra "NAME=value" entries
-    std::vector<std::string> unset;               // variables taken away ("HOME")
+    std::vector<std::string> unset;               // variables taken away ("HOME", "LP_NUM_THREADS")
     std::string executable;                       // default: the build's installer
     std::string base = "/tmp/";                   // the folder in which folder() is made
     // Run in the child just before the program starts (async-signal-safe
