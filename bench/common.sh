@@ -15,6 +15,36 @@ need_built() {
   done
 }
 
+# x_scratch NAME: a scratch folder $scratch (/tmp/NAME-XXXXXX) for a
+# benchmark that runs a private X server; the server (start_xvfb) and the
+# folder go at the end.
+x_scratch() {
+  scratch=$(mktemp -d "/tmp/$1-XXXXXX")
+  xvfb_pid=""
+  trap 'set +e; stop_xvfb; rm -rf "$scratch"' EXIT
+  trap 'exit 1' INT TERM
+}
+
+# start_xvfb: a private Xvfb (800x600x24) on the display it picks, $display;
+# its pid is $xvfb_pid.
+start_xvfb() {
+  rm -f "$scratch/display"
+  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -wr 3> "$scratch/display" 2> /dev/null &
+  xvfb_pid=$!
+  i=0
+  while [ ! -s "$scratch/display" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i + 1)); done
+  [ -s "$scratch/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+  display=":$(head -n 1 "$scratch/display")"
+}
+
+stop_xvfb() {
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2> /dev/null || true
+    wait "$xvfb_pid" 2> /dev/null || true
+    xvfb_pid=""
+  fi
+}
+
 # need_tools TOOL...: each tool must be on the PATH.
 need_tools() {
   for t in "$@"; do

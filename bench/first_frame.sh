@@ -25,22 +25,12 @@ done
 need_built bench_first_frame bench_minimal_glx corvane_installer
 need_tools Xvfb
 
-scratch=$(mktemp -d /tmp/first-frame-bench-XXXXXX)
-xvfb_pid=""
-cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
-  rm -rf "$scratch"
-}
-trap cleanup EXIT INT TERM
+x_scratch first-frame-bench
 
 mkdir -p "$scratch/app" "$scratch/home"
 cp "$build/corvane_installer" "$scratch/app/"
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -wr 3> "$scratch/display" 2> /dev/null &
-xvfb_pid=$!
-i=0
-while [ ! -s "$scratch/display" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i + 1)); done
-[ -s "$scratch/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-DISPLAY=:$(head -n 1 "$scratch/display")
+start_xvfb
+DISPLAY=$display
 HOME=$scratch/home
 LP_NUM_THREADS=2
 export DISPLAY HOME LP_NUM_THREADS

@@ -19,19 +19,8 @@ done
 need_built bench_frame_draw
 need_tools Xvfb
 
-scratch=$(mktemp -d /tmp/frame-bench-XXXXXX)
-xvfb_pid=""
-cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
-  rm -rf "$scratch"
-}
-trap cleanup EXIT INT TERM
-
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3> "$scratch/display" 2> /dev/null &
-xvfb_pid=$!
-i=0
-while [ ! -s "$scratch/display" ] && [ $i -lt 100 ]; do sleep 0.05; i=$((i + 1)); done
-[ -s "$scratch/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+x_scratch frame-bench
+start_xvfb
 
 unset LP_NUM_THREADS
-DISPLAY=":$(head -n 1 "$scratch/display")" LIBGL_ALWAYS_SOFTWARE=1 "$build/bench_frame_draw" "$frames"
+DISPLAY="$display" LIBGL_ALWAYS_SOFTWARE=1 "$build/bench_frame_draw" "$frames"

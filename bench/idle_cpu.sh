@@ -30,13 +30,7 @@ done
 need_built bench_first_frame corvane_installer
 need_tools Xvfb
 
-scratch=$(mktemp -d /tmp/idle-cpu-bench-XXXXXX)
-xvfb_pid=""
-cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null && wait "$xvfb_pid" 2> /dev/null
-  rm -rf "$scratch"
-}
-trap cleanup EXIT INT TERM
+x_scratch idle-cpu-bench
 unset LP_NUM_THREADS
 
 # median_of FILE COLUMN: the median of one column, decimals kept.
@@ -53,16 +47,10 @@ measure() {
   rm -rf "${scratch:?}/app" "${scratch:?}/home" "${scratch:?}/display"
   mkdir -p "$scratch/app" "$scratch/home"
   cp "$build/corvane_installer" "$scratch/app/"
-  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -wr 3> "$scratch/display" 2> /dev/null &
-  xvfb_pid=$!
-  i=0
-  while [ ! -s "$scratch/display" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i + 1)); done
-  [ -s "$scratch/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-  out=$(cd "$scratch/app" && DISPLAY=":$(head -n 1 "$scratch/display")" HOME="$scratch/home" \
+  start_xvfb
+  out=$(cd "$scratch/app" && DISPLAY="$display" HOME="$scratch/home" \
     "$build/bench_first_frame" --cpu "$seconds" --server "$xvfb_pid" ./corvane_installer "$@")
-  kill "$xvfb_pid" 2> /dev/null || true
-  wait "$xvfb_pid" 2> /dev/null || true
-  xvfb_pid=""
+  stop_xvfb
   echo "$out" | awk '/^cpu_percent/ { p = $2 } /^server_cpu_percent/ { s = $2 } END { print p, s }' >> "$scratch/$name"
 }
 
