@@ -780,6 +780,8 @@ void OGL_frame_lists(int on) {
 
 int OGL_frame_lists_on() { return R.on ? 1 : 0; }
 
+int OGL_show_drawn() { return R.on && present_pending() ? 1 : 0; }
+
 void OGL_redraw(int frames) { R.redraw = std::max(R.redraw, frames); }
 
 void DL_window_projection(bool pixels) { R.window_pixels = pixels; }

@@ -35,8 +35,15 @@ void OGL_frame_lists(int on);
 
 // The end of the event loop's pass: the frame is drawn and swapped when it
 // differs from the one on the screen or a redraw is due (with frame lists;
-// without them it always is). Returns 1 when it swapped.
+// without them it always is). What is drawn in place of the frame on the
+// screen is put there at the next frame end, or by OGL_show_drawn before
+// then, while the GL driver draws it. Returns 1 when it put a frame on the
+// screen.
 int OGL_end_frame();
+
+// Puts what the last frame end drew in place on the screen now, before the
+// event loop waits; 1 when there was any.
+int OGL_show_drawn();
 
 // The next `frames` frame ends draw and swap even when nothing changed: the
 // X server asked for the picture, or input came that must be seen taken.
