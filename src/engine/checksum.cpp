@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <string>
+#include <unordered_set>
 
 #include "engine/install_filter.h"
 #include "engine/installer_state.h"
@@ -63,6 +65,13 @@ double seconds_now() { return static_cast<double>(xtim_class::microsecs()) * 0.0
 // Files handed to the tasks of the running scan's pool.
 int handed_out = 0;
 
+// The local path of every file of the table, made when a scan starts and
+// only read by its tasks. A file found only by repairing the letter case of
+// its path is not taken when it is another file of the table: a file whose
+// name changed only in case between releases would otherwise stand for its
+// own removed name, and be deleted.
+std::unordered_set<std::string> table_paths;
+
 }  // namespace
 
 void checksum_task::do_it() {
@@ -77,6 +86,10 @@ void checksum_task::do_it() {
     // it is, so that installing and deleting act on that same file.
     version.found_path.clear();
     calc_file_md5(local_path(version.path), version.sig_have, &version.found_path, &scan_stopping);
+    if (!version.found_path.empty() && table_paths.count(version.found_path) != 0) {
+      version.found_path.clear();
+      version.sig_have = kSigNone;
+    }
     version.is_current = version.sig_have == version.sig_want ? 1 : 0;
   }
 }
@@ -107,6 +120,14 @@ int checksum_directory(int& queued, float& fraction) {
 
   if (!checksum_workers) {
     handed_out = 0;
+    // What an earlier scan found (perhaps in another copy's folder) goes,
+    // for the files this scan leaves out as well.
+    table_paths.clear();
+    for (file_history_struct& file : sim_info) {
+      file_version_struct& v = file.versions.back();
+      v.found_path.clear();
+      table_paths.insert(local_path(v.path));
+    }
     const int n = UTL_count_usable_processors();
     checksum_workers = new UTL_worker_threads(n, kTasksPerThread * n);
     xer << " Start of MD5 at " << seconds_now() << "\n";

@@ -358,14 +358,18 @@ TEST_F(WebUpdateFaults, AFailedDeletionAndAFileNoServerHasAreErrorsOfARunThatGoe
 }
 
 TEST_F(WebUpdateFaults, FilesStoredInAnotherLetterCaseAreTheOnesReplacedAndDeleted) {
-  a = {{"Resources/target.txt", "old target"}, {"Resources/old.txt", "old"}, {"Resources/Plugins/p.txt", "old p"}};
-  b = {{"Resources/target.txt", "new target"}, {"Resources/Plugins/p.txt", "new p"}};
+  // "Tile.dds" was renamed "tile.dds" in the new release: the copy, which
+  // already holds the new name, keeps it.
+  a = {{"Resources/target.txt", "old target"}, {"Resources/old.txt", "old"}, {"Resources/Plugins/p.txt", "old p"},
+       {"Resources/Tile.dds", "tile"}};
+  b = {{"Resources/target.txt", "new target"}, {"Resources/Plugins/p.txt", "new p"}, {"Resources/tile.dds", "tile"}};
   builder.add_update(a, b);
   publish();
   // The copy spells them otherwise than the directory.
   ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, {{"Resources/Target.txt", "old target"},
                                                       {"Resources/Old.txt", "old"},
-                                                      {"Resources/plugins/P.TXT", "old p"}}));
+                                                      {"Resources/plugins/P.TXT", "old p"},
+                                                      {"Resources/tile.dds", "tile"}}));
   RunStats stats;
   ASSERT_TRUE(road(stats));
   EXPECT_EQ(stats.result, 1);
@@ -373,6 +377,7 @@ TEST_F(WebUpdateFaults, FilesStoredInAnotherLetterCaseAreTheOnesReplacedAndDelet
   EXPECT_EQ(read_file(local("Resources/Target.txt")), "new target");
   EXPECT_EQ(read_file(local("Resources/plugins/P.TXT")), "new p");
   EXPECT_FALSE(exists_at_all(local("Resources/Old.txt")));
+  EXPECT_EQ(read_file(local("Resources/tile.dds")), "tile");
   // No second file or folder beside the first.
   for (const char* path : {"Resources/target.txt", "Resources/Plugins", "Resources/plugins/p.txt"})
     EXPECT_FALSE(exists_at_all(local(path))) << path;
