@@ -473,8 +473,11 @@ void record_operation(int kind, float a, float b = 0, float c = 0, float d = 0) 
 }
 
 void push_vertex(float x, float y, float z) {
-  R.now.vertices.push_back(vertex{x, y, z, R.s, R.t, R.colour[0], R.colour[1], R.colour[2], R.colour[3],
-                                  R.normal[0], R.normal[1], R.normal[2]});
+  // Without a texture the coordinates that the last textured drawing left
+  // mean nothing: they are not kept, so that they make no change of their own.
+  const bool textured = R.state.codes[1] != 0;
+  R.now.vertices.push_back(vertex{x, y, z, textured ? R.s : 0.0f, textured ? R.t : 0.0f, R.colour[0], R.colour[1],
+                                  R.colour[2], R.colour[3], R.normal[0], R.normal[1], R.normal[2]});
 }
 
 // The recording starts from what GL holds now.
@@ -783,6 +786,12 @@ int OGL_frame_lists_on() { return R.on ? 1 : 0; }
 int OGL_show_drawn() { return R.on && present_pending() ? 1 : 0; }
 
 void OGL_redraw(int frames) { R.redraw = std::max(R.redraw, frames); }
+
+void OGL_buffers_lost() {
+  R.pending.clear();
+  R.back_valid = false;
+  R.redraw = std::max(R.redraw, 1);
+}
 
 void DL_window_projection(bool pixels) { R.window_pixels = pixels; }
 bool DL_window_projection() { return R.window_pixels; }

@@ -80,7 +80,8 @@ void DL_clear(const float rgba[4]);
 
 // --- Frames ---
 
-// OGL_frame_lists, OGL_end_frame, OGL_show_drawn and OGL_redraw: window/ui_calls.h.
+// OGL_frame_lists, OGL_end_frame, OGL_show_drawn, OGL_redraw and OGL_buffers_lost:
+// window/ui_calls.h.
 int OGL_frame_lists_on();
 
 // Whether the projection maps vertex x and y to GL window pixels (the 2-D

@@ -166,7 +166,7 @@ int LIN_handleevt(XEvent* ev) {
       OGL_redraw(1);
       break;
     case ConfigureNotify:
-      if (ev->xconfigure.width != window_width || ev->xconfigure.height != window_height) OGL_redraw(1);
+      if (ev->xconfigure.width != window_width || ev->xconfigure.height != window_height) OGL_buffers_lost();
       window_width = ev->xconfigure.width;
       window_height = ev->xconfigure.height;
       break;
@@ -282,6 +282,10 @@ void MACIBM_event_proc() {
       if (spent() < full && OGL_show_drawn()) ++xtim.frame_count;
       timeval wait{0, std::clamp(full - spent(), 0L, full)};
       select(fd + 1, &readable, nullptr, nullptr, &wait);
+    } else if (OGL_show_drawn()) {
+      // Events are waiting: the last frame goes on the screen before they
+      // are taken, not a pass later.
+      ++xtim.frame_count;
     }
     last_wait_end = std::chrono::steady_clock::now();
     XEvent event;

@@ -49,6 +49,10 @@ int OGL_show_drawn();
 // X server asked for the picture, or input came that must be seen taken.
 void OGL_redraw(int frames);
 
+// The window's buffers were made anew (its size changed): what they held is
+// gone, so the next frame is drawn whole.
+void OGL_buffers_lost();
+
 void OGL_2dquad(int tex_ref, int colour, float alpha, float x1, float y1, float s1, float t1, float x2, float y2,
                 float s2, float t2, float x3, float y3, float s3, float t3, float x4, float y4, float s4, float t4,
                 int tex_units, int alpha_mode);
