@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "support/click_table.h"
+#include "support/frame_watch.h"
 #include "support/installer_run.h"
 #include "support/screen_text.h"
 #include "support/wizard_view.h"
@@ -51,21 +52,28 @@ std::vector<char> title_rows(const XServer& x, const screen_text& t) {
   return rows;
 }
 
-// Waits until the screen shows the title. The title's rows are looked at
-// every 2 ms (a small image, which costs the X server and the installer next
-// to nothing); a whole screenshot is read only when they changed, and every
-// 500 ms in any case.
-bool shown(const XServer& x, const std::string& title) {
+// Waits until the screen shows the title. The frames the installer puts on
+// its window are counted from the damage they do (a round trip every 2 ms);
+// only after a frame are the title's rows read (a small image), and only
+// when they changed is a whole screenshot read; one is also read every
+// 500 ms in any case. So the X server copies next to nothing while the
+// installer works.
+bool shown(const XServer& x, FrameWatch& frames, const std::string& title) {
   const screen_text t = wizard_view::title(title);
   const auto limit = clock_type::now() + std::chrono::minutes(10);
   std::vector<char> seen;
+  int counted = -1;
   auto next_full = clock_type::now();
   while (clock_type::now() < limit) {
-    std::vector<char> rows = title_rows(x, t);
-    if (rows != seen || clock_type::now() >= next_full) {
-      seen = std::move(rows);
-      next_full = clock_type::now() + std::chrono::milliseconds(500);
-      if (shows_text(Screenshot::grab(x.display()), t)) return true;
+    const int now = frames.count();
+    if (now != counted || clock_type::now() >= next_full) {
+      counted = now;
+      std::vector<char> rows = title_rows(x, t);
+      if (rows != seen || clock_type::now() >= next_full) {
+        seen = std::move(rows);
+        next_full = clock_type::now() + std::chrono::milliseconds(500);
+        if (shows_text(Screenshot::grab(x.display()), t)) return true;
+      }
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
@@ -89,7 +97,15 @@ int main(int argc, char** argv) {
             "--pref:_stream_count=4"};
   o.unset = {"LP_NUM_THREADS"};  // the GL driver's own number of threads, as a user has it
   InstallerRun run(&x, o);
-  if (!run.started() || !shown(x, "Corvane 9 Web Updater")) {
+  if (!run.started() || !wait_for_installer_window(x, 60000)) {
+    std::fprintf(stderr, "the installer did not come up: %s\n", run.err().c_str());
+    return 1;
+  }
+  const std::vector<unsigned long> windows = windows_named(x.display(), "Halden");
+  if (windows.empty()) return 1;
+  FrameWatch frames(x.display(), windows[0]);
+  frames.mark();
+  if (!frames.ok() || !shown(x, frames, "Corvane 9 Web Updater")) {
     std::fprintf(stderr, "the installer did not come up: %s\n", run.err().c_str());
     return 1;
   }
@@ -98,13 +114,13 @@ int main(int argc, char** argv) {
   // down, which is when the wizard acts on it.
   const auto t0 = clock_type::now();
   click_at(x.display(), clicks::next.x, clicks::next.y);
-  if (!shown(x, "Check Disk Space")) return 1;
+  if (!shown(x, frames, "Check Disk Space")) return 1;
   const auto t1 = clock_type::now();
   // As a person would, move on a moment later.
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
   const auto t2 = clock_type::now();
   click_at(x.display(), clicks::next.x, clicks::next.y);
-  if (!shown(x, "Finshed Web Update")) return 1;
+  if (!shown(x, frames, "Finshed Web Update")) return 1;
   const auto t3 = clock_type::now();
   const long rss = peak_rss_kb(run.pid());
 
