@@ -174,6 +174,8 @@ int pick_copy(const copy_flow& flow, int first_frame, wizard_screen& ws) {
 int scan_copy(const copy_flow& flow, int& ctr, int first_frame, wizard_screen& ws) {
   if (first_frame) {
     ctr = 0;
+    // A scan still going reads the filter: it stops before the filter changes.
+    checksum_directory_kill();
     set_install_filter(flow.want_sim, flow.want_global);
   }
   ws.title = T(flow.scan_title);

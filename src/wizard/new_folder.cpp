@@ -72,6 +72,8 @@ void new_folder_frame(const new_folder_kind& kind, new_folder_choice& p, wizard_
   // not exist, so the scan ends at once), the simulator and its scenery
   // wanted, every tile chosen.
   if (p.table_stale) {
+    // A scan still going reads the filter: it stops before the filter changes.
+    folder_scan_stop();
     set_install_filter(1, 1);
     folder_scan_start();
     p.table_stale = 0;
