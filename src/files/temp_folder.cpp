@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -113,7 +114,13 @@ std::string make_disc_copy_folder(const std::string& base, int* hold) {
     return std::string();
   }
   const std::string folder = base + kDiscPrefix + std::string(buf.data()).substr(buf.size() - 1 - kRandomChars) + "/";
-  if (renameat2(AT_FDCWD, buf.data(), AT_FDCWD, folder.substr(0, folder.size() - 1).c_str(), RENAME_NOREPLACE) != 0) {
+  const std::string target = folder.substr(0, folder.size() - 1);
+  int renamed = renameat2(AT_FDCWD, buf.data(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
+  // A file system that cannot refuse to replace: a folder of that random
+  // name is all but never there, and a plain rename would not replace one
+  // that holds anything.
+  if (renamed != 0 && (errno == EINVAL || errno == ENOSYS)) renamed = std::rename(buf.data(), target.c_str());
+  if (renamed != 0) {
     close(fd);
     remove_run_temp_folder(staged);
     return std::string();
