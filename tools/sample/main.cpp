@@ -2,8 +2,9 @@
 // (sample_release.h) in a private folder under /tmp, serves it on 127.0.0.1
 // with the tests' HTTP server and starts the installer on it, which reaches
 // the server through its proxy preferences, so nothing leaves this machine.
-// When the installer, and what it started, have ended, or when this program
-// is interrupted or told to end, the server stops and the folder goes.
+// When the installer, and what it started, have ended, the server stops and
+// the folder goes. When this program is interrupted or told to end, it tells
+// them to end first (and kills them after a few seconds).
 //
 //   corvane_sample --installer PATH            the web update of the older copy
 //   corvane_sample --installer PATH --demo     the web demo install
@@ -13,6 +14,7 @@
 // settings, its list of installed copies and the copies it installs stay
 // there. Exit code: the installer's, 128 + the signal that ended it or this
 // program, 1 when the sample could not be made, 2 for a wrong command line.
+#include <dirent.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -96,6 +98,10 @@ pid_t start(const std::vector<std::string>& args, const std::vector<std::string>
     // The installer goes when this program goes, however it ends.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(126);
+    // It leads a process group of its own, which what it starts joins, so
+    // that they can all be told to end together, even once the installer
+    // itself has gone.
+    setpgid(0, 0);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -103,7 +109,39 @@ pid_t start(const std::vector<std::string>& args, const std::vector<std::string>
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
+  // Set on both sides, so that the group is there before either goes on.
+  if (pid > 0) setpgid(pid, pid);
   return pid;
+}
+
+// Sends sig to the installer's process group (the installer and what it
+// started) and to every child of this program: once the installer has gone,
+// this program is the parent of what it started, also of what left the
+// group.
+void signal_run(pid_t group, int sig) {
+  kill(-group, sig);
+  const long me = static_cast<long>(getpid());
+  DIR* d = opendir("/proc");
+  if (!d) return;
+  while (const dirent* e = readdir(d)) {
+    char* end = nullptr;
+    const long pid = std::strtol(e->d_name, &end, 10);
+    if (pid <= 0 || *end != '\0') continue;
+    // "pid (name) state ppid ...": the name may hold anything, the last ')'
+    // ends it.
+    FILE* f = std::fopen(("/proc/" + std::string(e->d_name) + "/stat").c_str(), "r");
+    if (!f) continue;
+    char buf[512];
+    const std::size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+    std::fclose(f);
+    buf[n] = '\0';
+    const char* name_end = std::strrchr(buf, ')');
+    char state = 0;
+    long ppid = 0;
+    if (name_end && std::sscanf(name_end + 1, " %c %ld", &state, &ppid) == 2 && ppid == me)
+      kill(static_cast<pid_t>(pid), sig);
+  }
+  closedir(d);
 }
 
 // Enter typed in the terminal changes the disc in the drive.
@@ -217,17 +255,16 @@ int main(int argc, char** argv) {
     }
     if (mode == Mode::disc) std::thread(change_discs_on_enter, folders).detach();
 
-    bool installer_ended = false;
     double kill_at = 0;
     for (;;) {
       timespec tick{0, 200 * 1000 * 1000};
       const int got = sigtimedwait(&watched, nullptr, &tick);
       if (got > 0 && got != SIGCHLD && stop_signal == 0) {
+        // The installer, or what it started when it has gone, is told to
+        // end, and after a while killed.
         stop_signal = got;
-        if (!installer_ended) {
-          kill(pid, SIGTERM);
-          kill_at = now_seconds() + kTermGraceSeconds;
-        }
+        signal_run(pid, SIGTERM);
+        kill_at = now_seconds() + kTermGraceSeconds;
       }
       bool children_left = true;
       for (;;) {
@@ -236,15 +273,12 @@ int main(int argc, char** argv) {
         if (ended < 0 && errno == EINTR) continue;
         if (ended < 0) children_left = false;
         if (ended <= 0) break;
-        if (ended == pid) {
-          installer_ended = true;
-          code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
+        if (ended == pid) code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       }
-      // Once the installer has ended, what it started is waited for, unless
-      // the run is being ended.
-      if (installer_ended && (!children_left || stop_signal)) break;
-      if (stop_signal && !installer_ended && now_seconds() > kill_at) kill(pid, SIGKILL);
+      // Once the installer has ended, what it started is waited for too:
+      // nothing runs from the folder when it goes.
+      if (!children_left) break;
+      if (stop_signal && now_seconds() > kill_at) signal_run(pid, SIGKILL);
     }
   }
 
