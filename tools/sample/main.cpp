@@ -15,6 +15,8 @@
 // there. Exit code: the installer's, 128 + the signal that ended it or this
 // program, 1 when the sample could not be made, 2 for a wrong command line.
 #include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -25,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -144,23 +147,60 @@ void signal_run(pid_t group, int sig) {
   closedir(d);
 }
 
-// Enter typed in the terminal changes the disc in the drive.
-void change_discs_on_enter(sample::Folders folders) {
-  int in_drive = 0;
-  char buf[256];
-  for (;;) {
-    const ssize_t n = read(0, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    if (!std::memchr(buf, '\n', static_cast<std::size_t>(n))) continue;
-    in_drive = 1 - in_drive;
-    if (sample::insert_disc(folders, in_drive))
-      std::printf("Disc %d is now in the drive.\n", in_drive + 1);
-    else
-      std::printf("Could not change the disc in %s.\n", folders.drive.c_str());
-    std::fflush(stdout);
+// Enter typed in the terminal changes the disc in the drive, until stop():
+// the sample folder is not removed while a disc goes in.
+class DiscChanger {
+ public:
+  explicit DiscChanger(const sample::Folders& folders) : folders_(folders) {
+    if (pipe2(stop_, O_CLOEXEC) != 0) {
+      std::fprintf(stderr, "Discs cannot be changed from here: %s\n", std::strerror(errno));
+      return;
+    }
+    thread_ = std::thread([this] { run(); });
   }
-}
+  ~DiscChanger() { stop(); }
+  DiscChanger(const DiscChanger&) = delete;
+  DiscChanger& operator=(const DiscChanger&) = delete;
+
+  // Returns once the disc changes are over.
+  void stop() {
+    if (!thread_.joinable()) return;
+    const char one = 1;
+    while (write(stop_[1], &one, 1) < 0 && errno == EINTR) {
+    }
+    thread_.join();
+    close(stop_[0]);
+    close(stop_[1]);
+  }
+
+ private:
+  void run() {
+    int in_drive = 0;
+    char buf[256];
+    for (;;) {
+      pollfd fds[2] = {{0, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+      if (poll(fds, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        return;
+      }
+      if (fds[1].revents) return;
+      const ssize_t n = read(0, buf, sizeof buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return;
+      if (!std::memchr(buf, '\n', static_cast<std::size_t>(n))) continue;
+      in_drive = 1 - in_drive;
+      if (sample::insert_disc(folders_, in_drive))
+        std::printf("Disc %d is now in the drive.\n", in_drive + 1);
+      else
+        std::printf("Could not change the disc in %s.\n", folders_.drive.c_str());
+      std::fflush(stdout);
+    }
+  }
+
+  const sample::Folders folders_;
+  int stop_[2] = {-1, -1};
+  std::thread thread_;
+};
 
 double now_seconds() {
   timespec ts{};
@@ -253,7 +293,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s: cannot start %s: %s\n", argv[0], installer.c_str(), std::strerror(errno));
       return 1;
     }
-    if (mode == Mode::disc) std::thread(change_discs_on_enter, folders).detach();
+    std::unique_ptr<DiscChanger> disc_changer;
+    if (mode == Mode::disc) disc_changer = std::make_unique<DiscChanger>(folders);
 
     double kill_at = 0;
     for (;;) {
@@ -280,6 +321,8 @@ int main(int argc, char** argv) {
       if (!children_left) break;
       if (stop_signal && now_seconds() > kill_at) signal_run(pid, SIGKILL);
     }
+    // No disc goes into the drive while the folder goes.
+    disc_changer.reset();
   }
 
   // A killed installer leaves its own temporary folder behind.
