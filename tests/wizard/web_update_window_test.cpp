@@ -571,4 +571,5 @@ TEST_F(WebUpdateWindow, TheSampleRunBringsItsOlderCopyToTheSampleRelease) {
   EXPECT_TRUE(simulator_gone) << "the simulator goes with the sample program";
   if (!simulator_gone) kill(static_cast<pid_t>(simulator_pid), SIGKILL);
   EXPECT_FALSE(exists_at_all(folder)) << "the sample folder goes with the sample program";
+  EXPECT_NE(run.out().find("\nThe sample folder " + folder + " is removed.\n"), std::string::npos) << run.out();
 }

@@ -327,7 +327,11 @@ int main(int argc, char** argv) {
 
   // A killed installer leaves its own temporary folder behind.
   remove_stale_run_temp_folders("/tmp/");
-  remove_this_runs_temp_folder();
-  std::printf("The sample folder %s is removed.\n", root.c_str());
+  const int removed = remove_run_temp_folder(root);
+  if (removed == 0)
+    std::printf("The sample folder %s is removed.\n", root.c_str());
+  else
+    std::fprintf(stderr, "%s: cannot remove the sample folder %s: %s\n", argv[0], root.c_str(),
+                 std::strerror(removed));
   return stop_signal ? 128 + stop_signal : code;
 }
