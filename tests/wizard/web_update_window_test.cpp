@@ -491,6 +491,15 @@ TEST_F(WebUpdateWindow, TheSampleRunBringsItsOlderCopyToTheSampleRelease) {
   options.args = {"--installer", installer};
   InstallerRun run(&x, options);
   ASSERT_TRUE(run.started());
+  // However the test ends, the sample program is told to end as a user ends
+  // it, so that it ends the installer and removes its folders rather than
+  // being killed.
+  struct EndsTheSample {
+    InstallerRun& run;
+    ~EndsTheSample() {
+      if (run.running()) stop_child(run.pid(), kProgramTimeoutMs);
+    }
+  } ends_the_sample{run};
 
   // The sample names its folder and the older copy in it.
   const auto named = [&](const std::string& label) {
