@@ -31,6 +31,7 @@
 #include "support/x_input.h"
 #include "support/x_observe.h"
 #include "support/x_server.h"
+#include "files/socket.h"
 #include "sample/sample_release.h"
 #include "window/mnw.h"
 #include "wizard/disk_space.h"
@@ -520,6 +521,14 @@ TEST_F(WebUpdateWindow, TheSampleRunBringsItsOlderCopyToTheSampleRelease) {
       kProgramTimeoutMs);
   ASSERT_FALSE(copy.empty()) << run.out() << run.err();
   ASSERT_EQ(copy.rfind(folder, 0), 0u) << copy;
+  // The sample's servers have names that no name server knows, so that
+  // without the proxy nothing goes to a real host.
+  std::vector<std::string> hosts;
+  std::istringstream list(read_file(folder + "www/serverlist9.txt"));
+  for (std::string line; std::getline(list, line);)
+    if (line.rfind("SERVER ", 0) == 0) hosts.push_back(line.substr(7));
+  EXPECT_EQ(hosts.size(), 2u);
+  for (const std::string& host : hosts) EXPECT_TRUE(PCSBSocket::IsReservedInvalid(host.c_str())) << host;
 
   ASSERT_TRUE(sees(with_steps({view::title("Corvane 9 Web Updater")},
                               {"Welcome", "Search for Updates", "Check Disk Space", "Install Updates", "Finish"}, 0)));
