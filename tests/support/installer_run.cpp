@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -117,8 +118,11 @@ std::string InstallerRun::err() const { return read_file(dir_ / "stderr.txt"); }
 bool InstallerRun::running() {
   if (pid_ <= 0 || status_ != -2) return false;
   int status = 0;
-  if (waitpid(pid_, &status, WNOHANG) != pid_) return true;
-  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const pid_t got = waitpid(pid_, &status, WNOHANG);
+  if (got == 0 || (got < 0 && errno == EINTR)) return true;
+  // A program reaped elsewhere (by stop_child) has ended too, how is unknown
+  // here; it is not signalled again, as its number may be another's by now.
+  status_ = got == pid_ && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return false;
 }
 

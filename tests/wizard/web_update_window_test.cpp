@@ -2,11 +2,14 @@
 // private X server, the update servers on 127.0.0.1 reached through the
 // proxy preferences, input through XTEST, the screens read off the screen.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -28,6 +31,7 @@
 #include "support/x_input.h"
 #include "support/x_observe.h"
 #include "support/x_server.h"
+#include "files/socket.h"
 #include "sample/sample_release.h"
 #include "window/mnw.h"
 #include "wizard/disk_space.h"
@@ -471,8 +475,9 @@ TEST_F(WebUpdateWindow, OptionsAreEditedAndSavedAtExit) {
 // installer of the test's own, so that the installer's log stays in the
 // test's folder). The web update of the sample's older copy is clicked
 // through and the question about the file its user changed answered with
-// "overwrite": the copy then holds the sample release, and the sample folder
-// goes when the installer ends.
+// "overwrite": the copy then holds the sample release. The simulator started
+// from the finish screen outlives the installer; when the sample program is
+// told to end, the simulator and the sample folder go with it.
 TEST_F(WebUpdateWindow, TheSampleRunBringsItsOlderCopyToTheSampleRelease) {
   namespace fs = std::filesystem;
   const std::string installer = work / "build/corvane_installer";
@@ -487,6 +492,15 @@ TEST_F(WebUpdateWindow, TheSampleRunBringsItsOlderCopyToTheSampleRelease) {
   options.args = {"--installer", installer};
   InstallerRun run(&x, options);
   ASSERT_TRUE(run.started());
+  // However the test ends, the sample program is told to end as a user ends
+  // it, so that it ends the installer and removes its folders rather than
+  // being killed.
+  struct EndsTheSample {
+    InstallerRun& run;
+    ~EndsTheSample() {
+      if (run.running()) stop_child(run.pid(), kProgramTimeoutMs);
+    }
+  } ends_the_sample{run};
 
   // The sample names its folder and the older copy in it.
   const auto named = [&](const std::string& label) {
@@ -507,6 +521,14 @@ TEST_F(WebUpdateWindow, TheSampleRunBringsItsOlderCopyToTheSampleRelease) {
       kProgramTimeoutMs);
   ASSERT_FALSE(copy.empty()) << run.out() << run.err();
   ASSERT_EQ(copy.rfind(folder, 0), 0u) << copy;
+  // The sample's servers have names that no name server knows, so that
+  // without the proxy nothing goes to a real host.
+  std::vector<std::string> hosts;
+  std::istringstream list(read_file(folder + "www/serverlist9.txt"));
+  for (std::string line; std::getline(list, line);)
+    if (line.rfind("SERVER ", 0) == 0) hosts.push_back(line.substr(7));
+  EXPECT_EQ(hosts.size(), 2u);
+  for (const std::string& host : hosts) EXPECT_TRUE(PCSBSocket::IsReservedInvalid(host.c_str())) << host;
 
   ASSERT_TRUE(sees(with_steps({view::title("Corvane 9 Web Updater")},
                               {"Welcome", "Search for Updates", "Check Disk Space", "Install Updates", "Finish"}, 0)));
@@ -539,7 +561,33 @@ TEST_F(WebUpdateWindow, TheSampleRunBringsItsOlderCopyToTheSampleRelease) {
   EXPECT_TRUE(wrong.empty()) << wrong.size() << " files, the first " << (wrong.empty() ? "" : wrong.front());
   EXPECT_GT(expected.size(), 200u);
 
-  click(clicks::next_as_quit);
-  EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 0) << run.out() << run.err();
-  EXPECT_FALSE(exists_at_all(folder)) << "the sample folder goes with the installer";
+  // The simulator, here a stand-in that stays until it is ended, starts from
+  // the finish screen and the installer ends; the sample program, now the
+  // simulator's parent, waits for it. Told to end, it ends the simulator
+  // before its folder goes.
+  const std::string simulator = copy + "Corvane-i686";
+  ASSERT_TRUE(write_file(simulator, "#!/bin/sh\necho $$ > \"$0.pid\"\nexec sleep 600\n"));
+  ASSERT_EQ(chmod(simulator.c_str(), 0755), 0);
+  click(clicks::choice(0));
+  long simulator_pid = 0;
+  const auto parent_of = [](long pid) {
+    const std::string stat = read_file("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t name_end = stat.rfind(')');
+    return name_end == std::string::npos ? 0L : std::atol(stat.c_str() + name_end + 4);
+  };
+  ASSERT_TRUE(wait_until(
+      [&] {
+        simulator_pid = std::atol(read_file(simulator + ".pid").c_str());
+        return (simulator_pid > 0 && parent_of(simulator_pid) == run.pid()) || !run.running();
+      },
+      kProgramTimeoutMs));
+  ASSERT_TRUE(run.running()) << run.out() << run.err();
+  EXPECT_TRUE(exists_at_all(folder)) << "the sample folder stays while the simulator runs";
+  kill(run.pid(), SIGTERM);
+  EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 128 + SIGTERM) << run.out() << run.err();
+  const bool simulator_gone = kill(static_cast<pid_t>(simulator_pid), 0) != 0 && errno == ESRCH;
+  EXPECT_TRUE(simulator_gone) << "the simulator goes with the sample program";
+  if (!simulator_gone) kill(static_cast<pid_t>(simulator_pid), SIGKILL);
+  EXPECT_FALSE(exists_at_all(folder)) << "the sample folder goes with the sample program";
+  EXPECT_NE(run.out().find("\nThe sample folder " + folder + " is removed.\n"), std::string::npos) << run.out();
 }

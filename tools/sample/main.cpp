@@ -2,8 +2,9 @@
 // (sample_release.h) in a private folder under /tmp, serves it on 127.0.0.1
 // with the tests' HTTP server and starts the installer on it, which reaches
 // the server through its proxy preferences, so nothing leaves this machine.
-// When the installer, and what it started, have ended, or when this program
-// is interrupted or told to end, the server stops and the folder goes.
+// When the installer, and what it started, have ended, the server stops and
+// the folder goes. When this program is interrupted or told to end, it tells
+// them to end first (and kills them after a few seconds).
 //
 //   corvane_sample --installer PATH            the web update of the older copy
 //   corvane_sample --installer PATH --demo     the web demo install
@@ -13,6 +14,9 @@
 // settings, its list of installed copies and the copies it installs stay
 // there. Exit code: the installer's, 128 + the signal that ended it or this
 // program, 1 when the sample could not be made, 2 for a wrong command line.
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -23,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -96,6 +101,10 @@ pid_t start(const std::vector<std::string>& args, const std::vector<std::string>
     // The installer goes when this program goes, however it ends.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(126);
+    // It leads a process group of its own, which what it starts joins, so
+    // that they can all be told to end together, even once the installer
+    // itself has gone.
+    setpgid(0, 0);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -103,26 +112,95 @@ pid_t start(const std::vector<std::string>& args, const std::vector<std::string>
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }
+  // Set on both sides, so that the group is there before either goes on.
+  if (pid > 0) setpgid(pid, pid);
   return pid;
 }
 
-// Enter typed in the terminal changes the disc in the drive.
-void change_discs_on_enter(sample::Folders folders) {
-  int in_drive = 0;
-  char buf[256];
-  for (;;) {
-    const ssize_t n = read(0, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    if (!std::memchr(buf, '\n', static_cast<std::size_t>(n))) continue;
-    in_drive = 1 - in_drive;
-    if (sample::insert_disc(folders, in_drive))
-      std::printf("Disc %d is now in the drive.\n", in_drive + 1);
-    else
-      std::printf("Could not change the disc in %s.\n", folders.drive.c_str());
-    std::fflush(stdout);
+// Sends sig to the installer's process group (the installer and what it
+// started) and to every child of this program: once the installer has gone,
+// this program is the parent of what it started, also of what left the
+// group.
+void signal_run(pid_t group, int sig) {
+  kill(-group, sig);
+  const long me = static_cast<long>(getpid());
+  DIR* d = opendir("/proc");
+  if (!d) return;
+  while (const dirent* e = readdir(d)) {
+    char* end = nullptr;
+    const long pid = std::strtol(e->d_name, &end, 10);
+    if (pid <= 0 || *end != '\0') continue;
+    // "pid (name) state ppid ...": the name may hold anything, the last ')'
+    // ends it.
+    FILE* f = std::fopen(("/proc/" + std::string(e->d_name) + "/stat").c_str(), "r");
+    if (!f) continue;
+    char buf[512];
+    const std::size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+    std::fclose(f);
+    buf[n] = '\0';
+    const char* name_end = std::strrchr(buf, ')');
+    char state = 0;
+    long ppid = 0;
+    if (name_end && std::sscanf(name_end + 1, " %c %ld", &state, &ppid) == 2 && ppid == me)
+      kill(static_cast<pid_t>(pid), sig);
   }
+  closedir(d);
 }
+
+// Enter typed in the terminal changes the disc in the drive, until stop():
+// the sample folder is not removed while a disc goes in.
+class DiscChanger {
+ public:
+  explicit DiscChanger(const sample::Folders& folders) : folders_(folders) {
+    if (pipe2(stop_, O_CLOEXEC) != 0) {
+      std::fprintf(stderr, "Discs cannot be changed from here: %s\n", std::strerror(errno));
+      return;
+    }
+    thread_ = std::thread([this] { run(); });
+  }
+  ~DiscChanger() { stop(); }
+  DiscChanger(const DiscChanger&) = delete;
+  DiscChanger& operator=(const DiscChanger&) = delete;
+
+  // Returns once the disc changes are over.
+  void stop() {
+    if (!thread_.joinable()) return;
+    const char one = 1;
+    while (write(stop_[1], &one, 1) < 0 && errno == EINTR) {
+    }
+    thread_.join();
+    close(stop_[0]);
+    close(stop_[1]);
+  }
+
+ private:
+  void run() {
+    int in_drive = 0;
+    char buf[256];
+    for (;;) {
+      pollfd fds[2] = {{0, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+      if (poll(fds, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        return;
+      }
+      if (fds[1].revents) return;
+      const ssize_t n = read(0, buf, sizeof buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return;
+      if (!std::memchr(buf, '\n', static_cast<std::size_t>(n))) continue;
+      in_drive = 1 - in_drive;
+      if (sample::insert_disc(folders_, in_drive))
+        std::printf("Disc %d is now in the drive.\n", in_drive + 1);
+      else
+        std::printf("Could not change the disc in %s.\n", folders_.drive.c_str());
+      std::fflush(stdout);
+    }
+  }
+
+  const sample::Folders folders_;
+  int stop_[2] = {-1, -1};
+  std::thread thread_;
+};
 
 double now_seconds() {
   timespec ts{};
@@ -215,19 +293,19 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s: cannot start %s: %s\n", argv[0], installer.c_str(), std::strerror(errno));
       return 1;
     }
-    if (mode == Mode::disc) std::thread(change_discs_on_enter, folders).detach();
+    std::unique_ptr<DiscChanger> disc_changer;
+    if (mode == Mode::disc) disc_changer = std::make_unique<DiscChanger>(folders);
 
-    bool installer_ended = false;
     double kill_at = 0;
     for (;;) {
       timespec tick{0, 200 * 1000 * 1000};
       const int got = sigtimedwait(&watched, nullptr, &tick);
       if (got > 0 && got != SIGCHLD && stop_signal == 0) {
+        // The installer, or what it started when it has gone, is told to
+        // end, and after a while killed.
         stop_signal = got;
-        if (!installer_ended) {
-          kill(pid, SIGTERM);
-          kill_at = now_seconds() + kTermGraceSeconds;
-        }
+        signal_run(pid, SIGTERM);
+        kill_at = now_seconds() + kTermGraceSeconds;
       }
       bool children_left = true;
       for (;;) {
@@ -236,21 +314,24 @@ int main(int argc, char** argv) {
         if (ended < 0 && errno == EINTR) continue;
         if (ended < 0) children_left = false;
         if (ended <= 0) break;
-        if (ended == pid) {
-          installer_ended = true;
-          code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
+        if (ended == pid) code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       }
-      // Once the installer has ended, what it started is waited for, unless
-      // the run is being ended.
-      if (installer_ended && (!children_left || stop_signal)) break;
-      if (stop_signal && !installer_ended && now_seconds() > kill_at) kill(pid, SIGKILL);
+      // Once the installer has ended, what it started is waited for too:
+      // nothing runs from the folder when it goes.
+      if (!children_left) break;
+      if (stop_signal && now_seconds() > kill_at) signal_run(pid, SIGKILL);
     }
+    // No disc goes into the drive while the folder goes.
+    disc_changer.reset();
   }
 
   // A killed installer leaves its own temporary folder behind.
   remove_stale_run_temp_folders("/tmp/");
-  remove_this_runs_temp_folder();
-  std::printf("The sample folder %s is removed.\n", root.c_str());
+  const int removed = remove_run_temp_folder(root);
+  if (removed == 0)
+    std::printf("The sample folder %s is removed.\n", root.c_str());
+  else
+    std::fprintf(stderr, "%s: cannot remove the sample folder %s: %s\n", argv[0], root.c_str(),
+                 std::strerror(removed));
   return stop_signal ? 128 + stop_signal : code;
 }

@@ -32,8 +32,9 @@ bool write_staged(const std::string& path, const std::string& content) {
   return write_file(path, content) && utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 
+// Every folder of path up to its last '/', also where no file goes
+// (write_file makes the folders of the files it writes).
 bool make_folders(const std::string& path) {
-  // Every folder of path up to its last '/'.
   for (std::size_t i = 1; i < path.size(); ++i) {
     if (path[i] != '/') continue;
     if (mkdir(path.substr(0, i).c_str(), 0755) != 0 && errno != EEXIST) return false;
@@ -204,8 +205,7 @@ bool ReleaseBuilder::publish(const std::string& www_in, const std::vector<Server
   for (const Server& s : servers) {
     const std::string folder = www + s.path.substr(1) + install_name + "/";
     if (!done_folders.insert(folder + (s.has_files ? "+" : "-")).second) continue;
-    if (!make_folders(folder + "directory.txt.zip") ||
-        !write_file(folder + "directory.txt.zip", read_file(directory_zip)))
+    if (!write_file(folder + "directory.txt.zip", read_file(directory_zip)))
       return fail(error, "cannot publish the directory on " + s.host);
     if (!s.has_files) continue;
     for (const History& h : histories_) {
@@ -214,8 +214,7 @@ bool ReleaseBuilder::publish(const std::string& www_in, const std::vector<Server
       const std::string archive = archive_of(h.path, cur);
       if (archive.empty()) return fail(error, "cannot make the archive of " + h.path);
       const std::string target = folder + table_path(h.path) + ".zip";
-      if (!make_folders(target) || !write_file(target, read_file(archive)))
-        return fail(error, "cannot publish " + target);
+      if (!write_file(target, read_file(archive))) return fail(error, "cannot publish " + target);
     }
   }
   return true;
@@ -240,8 +239,7 @@ bool ReleaseBuilder::publish_discs(const std::string& root, const std::string& i
     const std::string folder = disc + install_name + "/";
     if (!write_file(disc + "dvd_version.txt", "I\n900 version\nDVD\nVERSION " + install_name + "\n"))
       return fail(error, "cannot write the disc file of disc " + std::to_string(n));
-    if (!make_folders(folder + "directory.txt.zip") ||
-        !write_file(folder + "directory.txt.zip", read_file(directory_zip)))
+    if (!write_file(folder + "directory.txt.zip", read_file(directory_zip)))
       return fail(error, "cannot put the directory on disc " + std::to_string(n));
     for (const History& h : histories_) {
       const Version& cur = h.versions.back();
@@ -250,8 +248,7 @@ bool ReleaseBuilder::publish_discs(const std::string& root, const std::string& i
       if (archive.empty()) return fail(error, "cannot make the archive of " + h.path);
       const std::string target =
           folder + table_path(h.path) + (is_scenery_path(table_path(h.path)) ? ".7z" : ".zip");
-      if (!make_folders(target) || !write_file(target, read_file(archive)))
-        return fail(error, "cannot put " + target + " on the disc");
+      if (!write_file(target, read_file(archive))) return fail(error, "cannot put " + target + " on the disc");
     }
   }
   return true;

@@ -30,7 +30,8 @@ class ReleaseBuilder {
     bool has_files = true; // false: only the directory archive is served
   };
 
-  // staging: a folder of the test's own where the archives are made.
+  // staging: a private folder of the caller's (a test's or the sample run's)
+  // where the archives are made; made when missing.
   explicit ReleaseBuilder(std::string staging, std::string top = "Halden");
 
   // Appends a version to the history of path (added in this order, the last

@@ -250,9 +250,12 @@ bool build(const Folders& folders, std::string* error) {
     }
   }
 
+  // Names under ".invalid", which no name server knows: with the proxy
+  // cleared in the options, a request for a sample server cannot leave
+  // this machine.
   const std::vector<ReleaseBuilder::Server> servers = {
-      {"s1.example.com", "/corvane/", "s1|Sample server one", true},
-      {"s2.example.com", "/corvane/", "s2|Sample server two", true},
+      {"s1.sample.invalid", "/corvane/", "s1|Sample server one", true},
+      {"s2.sample.invalid", "/corvane/", "s2|Sample server two", true},
   };
   if (!builder.publish(folders.www, servers, kInstallName, error)) return false;
   if (!builder.publish_discs(folders.discs, kInstallName, 2, error)) return false;
