@@ -166,8 +166,8 @@ class RawEntryData {
   RawEntryData(unzFile uf, const ZipArchiveFile* archive, std::uint64_t compressed, std::vector<unsigned char>* buf)
       : buf_(buf) {
     const std::uint64_t at = unzGetCurrentFileZStreamPos64(uf);
-    // Data that would lie beyond the end of the file is cut at the end:
-    // the entry then comes out short and fails.
+    // Entries whose data would lie beyond the end of the file are refused
+    // before they are read; the cut here only keeps reads inside the file.
     if (archive && at < archive->size) {
       fd_ = archive->fd;
       at_ = at;
@@ -973,9 +973,16 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
     step = 10;
   } else {
     opened = true;
+    // Data said to start at or run past the end of the archive is damaged,
+    // even when the bytes that are there inflate to a whole entry.
+    const std::uint64_t at = unzGetCurrentFileZStreamPos64(uf);
+    const std::uint64_t size = z.archive ? z.archive->size : 0;
     if (method != 0 && method != Z_DEFLATED) {
       err = UNZ_BADZIPFILE;
       step = 10;
+    } else if (at >= size || info.compressed_size > size - at) {
+      err = UNZ_BADZIPFILE;
+      step = 27;
     }
   }
   f->refused_early = err != 0;

@@ -160,6 +160,20 @@ b[30 + n + e + at] ^= 0x40
 open(path, 'wb').write(b)
 )py";
 
+// Rewrites the first entry of zip sys.argv[1]: with sys.argv[2] "size" its
+// compressed size, in both headers, runs far past the end of the file; with
+// "extra" its local extra field does, so that its data would start there.
+const char kStretchFirstEntry[] = R"py(
+path, how = sys.argv[1], sys.argv[2]
+b = bytearray(open(path, 'rb').read())
+c = b.find(b'PK\x01\x02')
+if how == 'size':
+    b[18:22] = b[c + 20:c + 24] = struct.pack('<I', 0xFFFFFFF0)
+else:
+    b[28:30] = struct.pack('<H', 0xFFFF)
+open(path, 'wb').write(b)
+)py";
+
 class ArchivesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -398,6 +412,29 @@ TEST_F(ArchivesTest, ZipDamagedDeflateDataLeavesOldFile) {
   EXPECT_NE(zip_to_file(zip, out_, nullptr, 0), 0);
   EXPECT_EQ(read_file(out_ + "f.txt"), "OLD");
   EXPECT_EQ(listing(out_), (std::set<std::string>{"f.txt"}));
+
+  // Data said to run, or to start, past the end of the archive is damaged
+  // even when the bytes that are there come out whole: refused as such
+  // before anything is written.
+  const std::string long_data = make_zip("long.zip", "add('f.txt', 'NEW ' * 100)\n");
+  ASSERT_TRUE(py(dir_, kStretchFirstEntry, {long_data, "size"}));
+  const std::string late_data =
+      make_zip("late.zip", "add('f.txt', '', method=zipfile.ZIP_STORED)\n");
+  ASSERT_TRUE(py(dir_, kStretchFirstEntry, {late_data, "extra"}));
+  unpack_check check;
+  for (const std::string& damaged : {long_data, late_data}) {
+    for (unpack_check* c : {static_cast<unpack_check*>(nullptr), &check}) {
+      SCOPED_TRACE(damaged + (c ? " checked" : " unchecked"));
+      write_file(out_ + "f.txt", "OLD");
+      LogCapture log(dir_ / "log.txt");
+      EXPECT_EQ(zip_to_file(damaged, out_, nullptr, 0, c), UNZ_BADZIPFILE);
+      EXPECT_EQ(read_file(out_ + "f.txt"), "OLD");
+      EXPECT_EQ(listing(out_), (std::set<std::string>{"f.txt"}));
+      EXPECT_NE(log.text().find("Zip to file failed with error -103. file = archives.cpp line = "),
+                std::string::npos)
+          << log.text();
+    }
+  }
 }
 
 // Writes copies of zip sys.argv[1] whose last entry's data is cut short by k
