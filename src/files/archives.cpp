@@ -665,8 +665,12 @@ class PieceWriter {
       } else if (!to_name_.empty()) {
         UnpackedFile* f = to_name_.front();
         to_name_.pop_front();
+        // A file that failed, is kept out or is already done gets none: the
+        // writer, should it still ask, finds the making cancelled, which
+        // never comes before the failure that caused it.
+        const bool wanted = !f->failed.load(std::memory_order_relaxed) && !kept_out(f) && !f->done;
         hold.unlock();
-        if (!kept_out(f)) f->name_err = f->out.create(f->target);
+        f->name_err = wanted ? f->out.create(f->target) : ECANCELED;
         hold.lock();
         f->named = true;
         if (writer_waits_for_ == f) wake_writer_.notify_one();
