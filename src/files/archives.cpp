@@ -22,6 +22,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "files/io_utils.h"
@@ -166,8 +167,8 @@ class RawEntryData {
   RawEntryData(unzFile uf, const ZipArchiveFile* archive, std::uint64_t compressed, std::vector<unsigned char>* buf)
       : buf_(buf) {
     const std::uint64_t at = unzGetCurrentFileZStreamPos64(uf);
-    // Data that would lie beyond the end of the file is cut at the end:
-    // the entry then comes out short and fails.
+    // Entries whose data would lie beyond the end of the file are refused
+    // before they are read; the cut here only keeps reads inside the file.
     if (archive && at < archive->size) {
       fd_ = archive->fd;
       at_ = at;
@@ -472,7 +473,8 @@ class PieceWriter {
   static constexpr std::uint64_t kItems = 32;  // pieces and ends waiting
   static constexpr std::uint64_t kWakeAfter = 4;
 
-  // helpers: work on helper threads (started as they are needed).
+  // helpers: work on helper threads (started as they are needed; where the
+  // system cannot start one, the work goes on without it).
   // want_md5: the signature that every hashed file must have, empty when
   // none is compared.
   PieceWriter(bool helpers, std::string want_md5)
@@ -493,9 +495,15 @@ class PieceWriter {
     const bool behind = !order_.empty();
     order_.push_back(f);
     if (!helpers_) return;
-    if (!writer_.joinable()) writer_ = std::thread([this] { run_writer(); });
+    if (!writer_.joinable() && !start_helper(&writer_, &PieceWriter::run_writer, "writer")) {
+      // Nothing was handed over yet: everything is taken on this thread.
+      helpers_ = false;
+      return;
+    }
     if (f->target.empty() || f->refused_early) return;
-    if (!namer_.joinable() && behind) namer_ = std::thread([this] { run_namer(); });
+    // Without a namer the writer makes the files and puts them in place.
+    if (!namer_.joinable() && behind && namer_may_start_)
+      namer_may_start_ = start_helper(&namer_, &PieceWriter::run_namer, "naming");
     if (!namer_.joinable()) return;
     f->named_ahead = true;
     to_name_.push_back(f);
@@ -571,6 +579,19 @@ class PieceWriter {
   char* slot(std::uint64_t n) { return ring_.data() + (n % kPieces) * kPiece; }
   std::uint64_t waiting() const { return items_in_ - items_out_; }
 
+  // Starts a helper running run; false (logged) when the system cannot
+  // make another thread.
+  bool start_helper(std::thread* helper, void (PieceWriter::*run)(), const char* what) {
+    try {
+      *helper = std::thread(run, this);
+      return true;
+    } catch (const std::system_error& e) {
+      xer << "Unpacking goes on without its " << what << " thread, which could not be started: " << e.what()
+          << ".\n";
+      return false;
+    }
+  }
+
   // Ends a helper once it has done all it has.
   void stop(std::thread& helper, std::condition_variable& wake, bool& quits) {
     if (!helper.joinable()) return;
@@ -644,8 +665,12 @@ class PieceWriter {
       } else if (!to_name_.empty()) {
         UnpackedFile* f = to_name_.front();
         to_name_.pop_front();
+        // A file that failed, is kept out or is already done gets none: the
+        // writer, should it still ask, finds the making cancelled, which
+        // never comes before the failure that caused it.
+        const bool wanted = !f->failed.load(std::memory_order_relaxed) && !kept_out(f) && !f->done;
         hold.unlock();
-        if (!kept_out(f)) f->name_err = f->out.create(f->target);
+        f->name_err = wanted ? f->out.create(f->target) : ECANCELED;
         hold.lock();
         f->named = true;
         if (writer_waits_for_ == f) wake_writer_.notify_one();
@@ -774,7 +799,8 @@ class PieceWriter {
     if (caller_waits_) wake_caller_.notify_one();
   }
 
-  const bool helpers_;
+  bool helpers_;  // cleared, on the caller's thread, when the writer cannot start
+  bool namer_may_start_ = true;  // false once the namer could not start
   std::vector<char> ring_;
   const std::string want_md5_;
   std::mutex lock_;
@@ -973,9 +999,16 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
     step = 10;
   } else {
     opened = true;
+    // Data said to start at or run past the end of the archive is damaged,
+    // even when the bytes that are there inflate to a whole entry.
+    const std::uint64_t at = unzGetCurrentFileZStreamPos64(uf);
+    const std::uint64_t size = z.archive ? z.archive->size : 0;
     if (method != 0 && method != Z_DEFLATED) {
       err = UNZ_BADZIPFILE;
       step = 10;
+    } else if (at >= size || info.compressed_size > size - at) {
+      err = UNZ_BADZIPFILE;
+      step = 27;
     }
   }
   f->refused_early = err != 0;

@@ -48,8 +48,9 @@ struct unpack_check {
 // *name (as given) instead. The first failure ends the extraction (entries
 // already written stay; the temporary files of entries after it are
 // removed); failures are logged to `xer`. An archive that cannot be opened
-// gives 20001. Entries stored or deflated are unpacked; any other method
-// gives the zip library's UNZ_BADZIPFILE. With check not null every file
+// gives 20001. Entries stored or deflated are unpacked; any other method,
+// and data said to run past the end of the archive, give the zip library's
+// UNZ_BADZIPFILE. With check not null every file
 // entry is checked as unpack_check says, and the files are written and put
 // in place (in the archive's order) by helper threads while the next
 // entries are inflated.

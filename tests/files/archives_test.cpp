@@ -160,6 +160,20 @@ b[30 + n + e + at] ^= 0x40
 open(path, 'wb').write(b)
 )py";
 
+// Rewrites the first entry of zip sys.argv[1]: with sys.argv[2] "size" its
+// compressed size, in both headers, runs far past the end of the file; with
+// "extra" its local extra field does, so that its data would start there.
+const char kStretchFirstEntry[] = R"py(
+path, how = sys.argv[1], sys.argv[2]
+b = bytearray(open(path, 'rb').read())
+c = b.find(b'PK\x01\x02')
+if how == 'size':
+    b[18:22] = b[c + 20:c + 24] = struct.pack('<I', 0xFFFFFFF0)
+else:
+    b[28:30] = struct.pack('<H', 0xFFFF)
+open(path, 'wb').write(b)
+)py";
+
 class ArchivesTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -398,6 +412,29 @@ TEST_F(ArchivesTest, ZipDamagedDeflateDataLeavesOldFile) {
   EXPECT_NE(zip_to_file(zip, out_, nullptr, 0), 0);
   EXPECT_EQ(read_file(out_ + "f.txt"), "OLD");
   EXPECT_EQ(listing(out_), (std::set<std::string>{"f.txt"}));
+
+  // Data said to run, or to start, past the end of the archive is damaged
+  // even when the bytes that are there come out whole: refused as such
+  // before anything is written.
+  const std::string long_data = make_zip("long.zip", "add('f.txt', 'NEW ' * 100)\n");
+  ASSERT_TRUE(py(dir_, kStretchFirstEntry, {long_data, "size"}));
+  const std::string late_data =
+      make_zip("late.zip", "add('f.txt', '', method=zipfile.ZIP_STORED)\n");
+  ASSERT_TRUE(py(dir_, kStretchFirstEntry, {late_data, "extra"}));
+  unpack_check check;
+  for (const std::string& damaged : {long_data, late_data}) {
+    for (unpack_check* c : {static_cast<unpack_check*>(nullptr), &check}) {
+      SCOPED_TRACE(damaged + (c ? " checked" : " unchecked"));
+      write_file(out_ + "f.txt", "OLD");
+      LogCapture log(dir_ / "log.txt");
+      EXPECT_EQ(zip_to_file(damaged, out_, nullptr, 0, c), UNZ_BADZIPFILE);
+      EXPECT_EQ(read_file(out_ + "f.txt"), "OLD");
+      EXPECT_EQ(listing(out_), (std::set<std::string>{"f.txt"}));
+      EXPECT_NE(log.text().find("Zip to file failed with error -103. file = archives.cpp line = "),
+                std::string::npos)
+          << log.text();
+    }
+  }
 }
 
 // Writes copies of zip sys.argv[1] whose last entry's data is cut short by k
@@ -706,6 +743,52 @@ TEST_F(ArchivesTest, ZipEntryIsCheckedWhileItIsWritten) {
   EXPECT_EQ(listing(out_), (std::set<std::string>{"a.txt", "c.txt"})) << "nothing of b.txt";
   EXPECT_EQ(each.found_md5, ReleaseBuilder::md5_of(other));
   EXPECT_EQ(each.found_bytes, 700);
+
+  // Where a helper thread cannot be started (a user of its own, allowed no
+  // more processes, or one more thread than it has), the unpacking goes on
+  // without it, to the same end.
+  const uid_t user = 100000 + static_cast<uid_t>(getpid() % 100000);
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0777), 0);
+  ASSERT_EQ(chmod(out_.c_str(), 0777), 0);
+  for (const std::string helper : {"writer", "naming"}) {
+    if (helper == "naming" && geteuid() != 0) break;  // the user's other processes would count
+    SCOPED_TRACE(helper);
+    write_file(out_ + "a.txt", "OLD");
+    LogCapture log(dir_ / "log.txt");
+    const int alone = as_unprivileged_user(
+        [&] {
+          rlimit saved;
+          if (getrlimit(RLIMIT_NPROC, &saved) != 0) return 2;
+          rlimit low = saved;
+          low.rlim_cur = helper == "writer" ? 0 : listing("/proc/self/task").size() + 1;
+          if (setrlimit(RLIMIT_NPROC, &low) != 0) return 3;
+          int r = 0;
+          try {  // nothing may leave the child for the test's own code
+            unpack_check c;
+            c.want_md5 = sig;
+            r = zip_to_file(three, out_, nullptr, 0, &c) == err_wrong_signature ? 0 : 1;
+          } catch (...) {
+            r = 4;
+          }
+          setrlimit(RLIMIT_NPROC, &saved);
+          xer.flush();
+          return r;
+        },
+        user);
+    EXPECT_EQ(alone, 0);
+    EXPECT_EQ(read_file(out_ + "a.txt"), data);
+    EXPECT_EQ(read_file(out_ + "c.txt"), "OLD");
+    EXPECT_EQ(listing(out_), (std::set<std::string>{"a.txt", "c.txt"}));
+    // (The naming thread is wanted once a file starts before the one before
+    // it is in place: on a loaded machine that may not happen.)
+    const std::string text = log.text();
+    EXPECT_EQ(occurrences(text, "without its writer thread, which could not be started: "),
+              helper == "writer" ? 1 : 0)
+        << text;
+    EXPECT_LE(occurrences(text, " thread, which could not be started: "), 1) << text;
+  }
+  ASSERT_EQ(chmod(out_.c_str(), 0755), 0);
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0700), 0);
 
   // Writing the first file fails part way (the file size limit of this
   // process, lowered for the one call: a forked child could not start the
