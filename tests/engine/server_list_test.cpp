@@ -278,10 +278,14 @@ TEST_F(DirectoryFetchTest, ADirectoryArchiveWithMoreThanTheDirectoryIsRefused) {
     std::remove(archive.c_str());
     ASSERT_EQ(std::system(c.command.c_str()), 0);
     const int fetched = server->count("/s/v9/directory.txt.zip");
+    const std::string refused = "cannot be unpacked: " + error_str(c.code);
+    const int refusals = occurrences(log.text(), refused);
     testing::internal::CaptureStderr();
     // Refused like an archive that cannot be unpacked: reported, and
-    // fetched again.
-    ASSERT_TRUE(run_frames([&] { return server->count("/s/v9/directory.txt.zip") >= fetched + 2; }));
+    // fetched again, and refused again (then nothing of it is left).
+    ASSERT_TRUE(run_frames([&] {
+      return server->count("/s/v9/directory.txt.zip") >= fetched + 2 && occurrences(log.text(), refused) >= refusals + 2;
+    }));
     const std::string err = testing::internal::GetCapturedStderr();
     if (&c == &cases[0]) {
       // The first failure of a search is shown, the later ones logged.
