@@ -169,6 +169,7 @@ int LIN_handleevt(XEvent* ev) {
       if (ev->xconfigure.width != window_width || ev->xconfigure.height != window_height) OGL_buffers_lost();
       window_width = ev->xconfigure.width;
       window_height = ev->xconfigure.height;
+      MACIBM_window_configured(ev->xconfigure.window, ev->xconfigure.height);
       break;
     default:
       break;
