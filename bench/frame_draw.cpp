@@ -6,8 +6,8 @@
 // driver's included, the swap included):
 //   - through the frame list: recorded, found changed, drawn in batches
 //     where it changed;
-//   - through the frame list, drawn whole (as after a change of screen; a
-//     texture upload counted each frame makes it so);
+//   - through the frame list, drawn whole (as after a change of screen; the
+//     window's buffers lost each frame make it so);
 //   - straight to GL, one GL call per vertex, as a frame was drawn before
 //     the frame lists;
 //   - an unchanged frame through the frame list: recorded and compared,
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
     list = std::min(list, per_frame(frames, [](int f) { draw_wizard_frame(f); }));
     whole = std::min(whole, per_frame(frames, [](int f) {
       draw_wizard_frame(f);
-      ++tman.changes;
+      OGL_buffers_lost();
     }));
     unchanged = std::min(unchanged, per_frame(frames, [](int) { draw_wizard_frame(260); }));
     OGL_frame_lists(0);

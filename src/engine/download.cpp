@@ -15,6 +15,7 @@
 #include "engine/install_filter.h"
 #include "engine/installer_state.h"
 #include "engine/server_list.h"
+#include "engine/ui_calls.h"
 #include "files/archives.h"
 #include "files/folder_list.h"
 #include "files/http.h"
@@ -427,8 +428,10 @@ bool wait_for_streams(double seconds) {
     // A resting slot waits for the frame timer, which moves between frames.
   }
   const int unpacks = unpacks_in_flight();
+  if (n == 0 && unpacks == 0) return false;
+  // The time the engine would wait draws the interface's frame.
+  OGL_draw_while_waiting();
   if (n == 0) {
-    if (unpacks == 0) return false;
     // Only unpackings are left to wait for: the first to come back is taken
     // back at once.
     const int ms = seconds > 0.0 ? static_cast<int>(seconds * 1000.0) + 1 : 0;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/ui_calls.h"
 #include "runtime/xtim.h"
 #include "textures/tman.h"
 #include "ui/draw.h"
@@ -143,6 +144,13 @@ struct recorder_state {
   std::vector<pixel_box> pending;
   int pending_wind = 0;
   bool copies = false;  // the driver was seen to copy rectangles to the screen
+  // A frame that differs from the one on the screen but is not drawn yet:
+  // it is drawn while the program waits for its work (OGL_draw_while_waiting),
+  // or before the event loop waits, at the latest at the next frame end.
+  frame_list waiting;
+  bool waiting_valid = false;
+  bool waiting_forced = false;      // it shows the whole window
+  long long waiting_textures = 0;   // the texture manager's change count when it was recorded
 
   // The attributes and state that recorded vertices and runs take.
   float s = 0, t = 0;
@@ -459,6 +467,88 @@ bool present_pending() {
   return has_gl();
 }
 
+// Draws `list`, a frame that differs from the one on the screen (or is due
+// whatever), into the back buffer: only the tiles that changed when the back
+// buffer still holds the frame on the screen, else all of it. With the
+// driver's copies its rectangles go on the screen at the next frame end (or
+// before then), while the GL driver draws; without them the frame is
+// swapped at once. The list becomes the frame on the screen and `list` is
+// left empty. True when the frame was put on the screen at once.
+bool draw_frame(frame_list& list, bool forced, long long textures) {
+  hash_tiles(list, R.now_tiles);
+  std::vector<pixel_box>& parts = R.parts;
+  const bool in_place = R.back_valid && textures == R.shown_textures && R.window_pixels && !list.transformed &&
+                        !R.shown.transformed && R.now_tiles.columns == R.shown_tiles.columns &&
+                        R.now_tiles.rows == R.shown_tiles.rows &&
+                        changed_rectangles(R.now_tiles, R.shown_tiles, parts, R.open_parts, kMostParts);
+  pixel_box shown_part{0, 0, -1, -1};
+  if (in_place) {
+    for (const pixel_box& p : parts) {
+      submit(list, &p, &R.now_tiles);
+      shown_part = shown_part.empty() ? p
+                                      : pixel_box{std::min(shown_part.x0, p.x0), std::min(shown_part.y0, p.y0),
+                                                  std::max(shown_part.x1, p.x1), std::max(shown_part.y1, p.y1)};
+    }
+  } else {
+    submit(list);
+    shown_part = whole_window();
+  }
+  // A frame asked for shows the whole window, changed or not.
+  if (forced) shown_part = whole_window();
+  bool drawn = false;
+  if (R.copies && !shown_part.empty()) {
+    if (has_gl()) glFlush();
+    if (in_place && !forced)
+      R.pending.assign(parts.begin(), parts.end());
+    else
+      R.pending.assign(1, shown_part);
+    R.pending_wind = mnw.swap_wind;
+    R.back_valid = true;
+  } else {
+    drawn = !shown_part.empty() && has_gl();
+    if (!shown_part.empty()) R.copies = R.back_valid = show(shown_part);
+  }
+  std::swap(list, R.shown);
+  std::swap(R.now_tiles, R.shown_tiles);
+  R.shown_valid = true;
+  R.shown_textures = textures;
+  list.clear();
+  return drawn;
+}
+
+// The waiting frame can be drawn now: the projection is still that of the
+// whole window, and the textures are those it was recorded with.
+bool waiting_drawable() {
+  return R.waiting_valid && R.window_pixels && tman.changes == R.waiting_textures;
+}
+
+// Drops a waiting frame that was not drawn: the frame on the screen stays
+// until the next one, which shows the whole window if this one would have.
+void drop_waiting() {
+  if (!R.waiting_valid) return;
+  if (R.waiting_forced) R.redraw = std::max(R.redraw, 1);
+  R.waiting_valid = false;
+  R.waiting.clear();
+}
+
+// Draws the waiting frame when it can be drawn now. True when it was put on
+// the screen at once.
+bool draw_waiting() {
+  if (!waiting_drawable()) return false;
+  R.waiting_valid = false;
+  return draw_frame(R.waiting, R.waiting_forced, R.waiting_textures);
+}
+
+// Before drawing that does not wait its turn: what was drawn in place goes
+// on the screen, and the waiting frame is drawn and goes there too (or is
+// dropped, when it can no longer be drawn).
+void settle_waiting() {
+  present_pending();
+  draw_waiting();
+  drop_waiting();
+  present_pending();
+}
+
 // --- Recording ---
 
 void record_operation(int kind, float a, float b = 0, float c = 0, float d = 0) {
@@ -764,7 +854,7 @@ void OGL_frame_lists(int on) {
   if ((on != 0) == R.on) return;
   if (!on) {
     DL_abandon();
-    present_pending();
+    settle_waiting();
     submit(R.now);
     R.on = false;
     R.now.clear();
@@ -783,7 +873,13 @@ void OGL_frame_lists(int on) {
 
 int OGL_frame_lists_on() { return R.on ? 1 : 0; }
 
-int OGL_show_drawn() { return R.on && present_pending() ? 1 : 0; }
+int OGL_show_drawn() {
+  if (!R.on) return 0;
+  bool shown = present_pending();
+  if (draw_waiting()) return 1;
+  if (present_pending()) shown = true;
+  return shown ? 1 : 0;
+}
 
 void OGL_redraw(int frames) { R.redraw = std::max(R.redraw, frames); }
 
@@ -799,7 +895,7 @@ bool DL_window_projection() { return R.window_pixels; }
 void DL_flush() {
   if (!R.on) return;
   DL_abandon();
-  present_pending();
+  settle_waiting();
   submit(R.now);
   R.back_valid = false;
 }
@@ -810,60 +906,41 @@ int OGL_end_frame() {
     return 1;
   }
   DL_abandon();
-  // What the last frame drew in place goes on the screen first.
+  // What the last frame drew in place goes on the screen first; a frame no
+  // wait drew is drawn now.
   const bool presented = present_pending();
+  bool drawn = draw_waiting();
+  // One that can no longer be drawn gives way to this frame, drawn now, so
+  // that every frame end draws a frame when frames keep changing.
+  const bool gave_way = R.waiting_valid;
+  drop_waiting();
   const long long textures = tman.changes;
   const bool changed = !R.shown_valid || textures != R.shown_textures || !R.now.same(R.shown);
   const bool forced = R.redraw > 0;
   if (R.redraw > 0) --R.redraw;
-  bool drawn = false;
   if (changed || forced) {
-    // Only the tiles that changed are drawn again when the back buffer
-    // still holds the frame on the screen; otherwise the whole frame.
-    hash_tiles(R.now, R.now_tiles);
-    std::vector<pixel_box>& parts = R.parts;
-    const bool in_place = R.back_valid && textures == R.shown_textures && R.window_pixels && !R.now.transformed &&
-                          !R.shown.transformed && R.now_tiles.columns == R.shown_tiles.columns &&
-                          R.now_tiles.rows == R.shown_tiles.rows &&
-                          changed_rectangles(R.now_tiles, R.shown_tiles, parts, R.open_parts, kMostParts);
-    pixel_box shown_part{0, 0, -1, -1};
-    if (in_place) {
-      for (const pixel_box& p : parts) {
-        submit(R.now, &p, &R.now_tiles);
-        shown_part = shown_part.empty() ? p
-                                        : pixel_box{std::min(shown_part.x0, p.x0), std::min(shown_part.y0, p.y0),
-                                                    std::max(shown_part.x1, p.x1), std::max(shown_part.y1, p.y1)};
-      }
+    white_colour();
+    if (R.copies && R.window_pixels && !gave_way) {
+      // Drawn while the program waits for its work, before the event loop
+      // waits for input, or at the next frame end, whichever comes first.
+      std::swap(R.now, R.waiting);
+      R.waiting_valid = true;
+      R.waiting_forced = forced;
+      R.waiting_textures = textures;
     } else {
-      submit(R.now);
-      shown_part = whole_window();
+      drawn = draw_frame(R.now, forced, textures) || drawn;
     }
-    // A frame asked for shows the whole window, changed or not.
-    if (forced) shown_part = whole_window();
-    if (R.copies && !shown_part.empty()) {
-      // The driver draws the frame while the program goes on; what changed
-      // is put on the screen at the next frame end.
-      white_colour();
-      if (has_gl()) glFlush();
-      if (in_place && !forced)
-        R.pending.assign(parts.begin(), parts.end());
-      else
-        R.pending.assign(1, shown_part);
-      R.pending_wind = mnw.swap_wind;
-      R.back_valid = true;
-    } else {
-      drawn = !shown_part.empty() && has_gl();
-      if (!shown_part.empty()) R.copies = R.back_valid = show(shown_part);
-    }
-    std::swap(R.now, R.shown);
-    std::swap(R.now_tiles, R.shown_tiles);
-    R.shown_valid = true;
-    R.shown_textures = textures;
   }
   R.now.clear();
   R.depth = 0;
   R.base_moved = false;
   return drawn || presented ? 1 : 0;
+}
+
+void OGL_draw_while_waiting() {
+  if (!R.on || !has_gl()) return;
+  present_pending();
+  draw_waiting();
 }
 
 void OGL_sbuff() {
@@ -877,7 +954,7 @@ void OGL_sbuff() {
   // Shown at once, in the middle of a frame: the frame's end draws the
   // whole frame again.
   DL_abandon();
-  present_pending();
+  settle_waiting();
   submit(R.now);
   show(whole_window());
   R.shown_valid = R.back_valid = false;

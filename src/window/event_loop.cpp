@@ -278,8 +278,9 @@ void MACIBM_event_proc() {
                                      std::chrono::steady_clock::now() - last_wait_end)
                                      .count());
       };
-      // The last frame goes on the screen before the pass waits; in a pass
-      // that leaves no time to wait, the frame end puts it there.
+      // The last frame is drawn, if it is not yet, and goes on the screen
+      // before the pass waits; in a pass that leaves no time to wait, the
+      // engine's own waits and the frame ends draw it and put it there.
       if (spent() < full && OGL_show_drawn()) ++xtim.frame_count;
       timeval wait{0, std::clamp(full - spent(), 0L, full)};
       select(fd + 1, &readable, nullptr, nullptr, &wait);

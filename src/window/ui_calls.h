@@ -35,14 +35,16 @@ void OGL_frame_lists(int on);
 
 // The end of the event loop's pass: the frame is drawn and swapped when it
 // differs from the one on the screen or a redraw is due (with frame lists;
-// without them it always is). What is drawn in place of the frame on the
-// screen is put there at the next frame end, or by OGL_show_drawn before
-// then, while the GL driver draws it. Returns 1 when it put a frame on the
-// screen.
+// without them it always is). With frame lists, a frame drawn in place of
+// the frame on the screen is drawn while the engine waits for its work
+// (OGL_draw_while_waiting), by OGL_show_drawn, or at the latest at the next
+// frame end; what it drew is put on the screen at the frame end after that,
+// or by OGL_show_drawn before then, while the GL driver draws it. Returns 1
+// when it put a frame on the screen.
 int OGL_end_frame();
 
-// Puts what the last frame end drew in place on the screen now, before the
-// event loop waits; 1 when there was any.
+// Draws the frame the last frame end left to draw and puts it on the screen
+// now, before the event loop waits; 1 when a frame went there.
 int OGL_show_drawn();
 
 // The next `frames` frame ends draw and swap even when nothing changed: the

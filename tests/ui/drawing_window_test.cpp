@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/ui_calls.h"
 #include "support/live_window.h"
 #include "support/x_observe.h"
 #include "support/x_server.h"
@@ -397,21 +398,16 @@ TEST_F(DrawingWindow, FramesFromTheListHaveThePixelsOfFramesDrawnStraight) {
   }
   // The same frames through the list: the first whole, the others only
   // where they changed; the window shows each as it was drawn straight. A
-  // frame drawn in place reaches the screen at the next frame end, which
-  // draws nothing when the frame is the same.
+  // changed frame is drawn later: before the event loop waits (step 1),
+  // while the engine waits (2), or else at the next frame end (3); what it
+  // drew in place reaches the screen at the frame end after that.
   OGL_frame_lists(1);
   struct lists_off {
     ~lists_off() { OGL_frame_lists(0); }
   } off;
-  for (int step = 0; step < 4; ++step) {
-    draw_scene(step);
-    EXPECT_EQ(OGL_end_frame(), step == 0 ? 1 : 0) << step;
-    if (step > 0) {
-      draw_scene(step);
-      EXPECT_EQ(OGL_end_frame(), 1) << step;
-    }
+  auto screen_differs_from = [&](int step) {
     const Screenshot shot = Screenshot::grab(x_.display());
-    ASSERT_TRUE(shot.ok());
+    if (!shot.ok()) return -1;
     const std::vector<unsigned char>& want = straight[static_cast<std::size_t>(step)];
     int differ = 0;
     for (int y = 0; y < kH; ++y)
@@ -419,10 +415,43 @@ TEST_F(DrawingWindow, FramesFromTheListHaveThePixelsOfFramesDrawnStraight) {
         const unsigned char* p = &want[(static_cast<std::size_t>(y) * kW + x) * 4];
         if (!(shot.at(x, kH - 1 - y) == rgb{p[0], p[1], p[2]})) ++differ;
       }
-    EXPECT_EQ(differ, 0) << "step " << step;
-    EXPECT_TRUE(read_back(0, 0, kW, kH) == want) << "the back buffer keeps the frame, step " << step;
+    return differ;
+  };
+  for (int step = 0; step < 4; ++step) {
+    draw_scene(step);
+    EXPECT_EQ(OGL_end_frame(), step == 0 ? 1 : 0) << step;
+    if (step == 1) {
+      EXPECT_EQ(OGL_show_drawn(), 1);
+    }
+    if (step == 2) OGL_draw_while_waiting();
+    if (step == 3) {
+      draw_scene(step);
+      EXPECT_EQ(OGL_end_frame(), 0) << step;
+    }
+    if (step >= 2) {
+      draw_scene(step);
+      EXPECT_EQ(OGL_end_frame(), 1) << step;
+    }
+    EXPECT_EQ(screen_differs_from(step), 0) << "step " << step;
+    EXPECT_TRUE(read_back(0, 0, kW, kH) == straight[static_cast<std::size_t>(step)])
+        << "the back buffer keeps the frame, step " << step;
   }
+  // A frame that waits while the textures change is not drawn any more;
+  // frames that keep changing so are still drawn and shown, though no wait
+  // comes between them.
+  int shown = 0;
+  for (int i = 0; i < 4; ++i) {
+    draw_scene(2 + i % 2);
+    ++tman.changes;
+    shown += OGL_end_frame();
+  }
+  EXPECT_GE(shown, 1);
+  draw_scene(3);
+  OGL_end_frame();
+  OGL_show_drawn();
+  EXPECT_EQ(screen_differs_from(3), 0);
   // The same frame again is not drawn.
   draw_scene(3);
   EXPECT_EQ(OGL_end_frame(), 0);
+  EXPECT_EQ(OGL_show_drawn(), 0);
 }
