@@ -31,8 +31,8 @@ start_xvfb() {
   rm -f "$scratch/display"
   Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp -wr 3> "$scratch/display" 2> /dev/null &
   xvfb_pid=$!
-  i=0
-  while [ ! -s "$scratch/display" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i + 1)); done
+  xvfb_tries=0
+  while [ ! -s "$scratch/display" ] && [ $xvfb_tries -lt 200 ]; do sleep 0.05; xvfb_tries=$((xvfb_tries + 1)); done
   [ -s "$scratch/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
   display=":$(head -n 1 "$scratch/display")"
 }
