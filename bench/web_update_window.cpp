@@ -114,8 +114,8 @@ int main(int argc, char** argv) {
   if (windows.empty()) return 1;
   FrameWatch frames(x.display(), windows[0]);
   frames.mark();
-  clock_type::time_point t1, t3;
-  if (!frames.ok() || !shown(x, frames, "Corvane 9 Web Updater", t1)) {
+  clock_type::time_point came_up, t1, t3;
+  if (!frames.ok() || !shown(x, frames, "Corvane 9 Web Updater", came_up)) {
     std::fprintf(stderr, "the installer did not come up: %s\n", run.err().c_str());
     return 1;
   }
