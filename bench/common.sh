@@ -125,31 +125,49 @@ web_update_bench_options() {
 
 # make_web_update_release WORK_DIR: the release of the web-update
 # benchmarks, made once in WORK_DIR and kept for later runs: 2,000 files of
-# 4 KiB to 1 MiB (about 300 MiB of base64 text) in 40 folders, each zipped
-# alone, with the server list and the directory archive as an update server
-# serves them under WORK_DIR/www, the files themselves under WORK_DIR/src
-# and their paths in WORK_DIR/list.
+# mixed contents, as a release of the simulator holds them (about 45 % text,
+# 35 % random bytes, 20 % base64), from 2 KiB to 12 MiB and about 250 MiB in
+# all, in 40 folders, each zipped alone, with the server list and the
+# directory archive as an update server serves them under WORK_DIR/www, the
+# files themselves under WORK_DIR/src and their paths in WORK_DIR/list.
 make_web_update_release() {
   work=$1
   mkdir -p "$work"
-  if [ ! -f "$work/done" ]; then
+  if [ ! -f "$work/done-mixed" ]; then
     echo "making the release (once): $work"
-    rm -rf "$work/www" "$work/src" "$work/list"
+    rm -rf "$work/www" "$work/src" "$work/list" "$work/done"
     python3 - "$work" <<'PY'
 import base64, hashlib, math, os, random, sys, zipfile
 work = sys.argv[1]
 rng = random.Random(9)
-n, lo, hi, total_target = 2000, 4096, 1 << 20, 300 << 20
-# Sizes spread evenly on a log scale, then scaled to the total wanted.
-sizes = [math.exp(rng.uniform(math.log(lo), math.log(hi))) for _ in range(n)]
-scale = total_target / sum(sizes)
-sizes = [int(min(hi, max(lo, s * scale))) for s in sizes]
+# Most files small, spread evenly on a log scale from 2 KiB to 512 KiB; a
+# few large ones from 2 to 12 MiB.
+sizes = [int(math.exp(rng.uniform(math.log(2048), math.log(512 << 10)))) for _ in range(1988)]
+sizes += [rng.randrange(2 << 20, 12 << 20) for _ in range(12)]
+rng.shuffle(sizes)
+words = ("the of and to in is that for it as with was on be by this are from at or an which have not "
+         "aircraft wing lift drag engine throttle flap rudder aileron elevator runway approach tower "
+         "altitude heading airspeed pressure temperature fuel mixture propeller turbine glide slope "
+         "scenery tile airport taxiway beacon navigation frequency panel instrument gauge weather").split()
+def text(size):
+    out, n = [], 0
+    while n < size:
+        line = " ".join(rng.choices(words, k=rng.randrange(6, 16))) + ".\n"
+        out.append(line)
+        n += len(line)
+    return "".join(out).encode()[:size]
 server = os.path.join(work, "www", "corvane", "v910")
 lines = ["I", "900 version", "INSTALLER", "DIR Halden/"]
 paths = []
 for i, size in enumerate(sizes):
-    rel = "Resources/bench/d%02d/f%04d.txt" % (i % 40, i)
-    data = base64.b64encode(rng.randbytes(size * 3 // 4 + 3))[:size]
+    kind = rng.random()
+    if kind < 0.45:
+        data, ext = text(size), "txt"
+    elif kind < 0.80:
+        data, ext = rng.randbytes(size), "bin"
+    else:
+        data, ext = base64.b64encode(rng.randbytes(size * 3 // 4 + 3))[:size], "b64"
+    rel = "Resources/bench/d%02d/f%04d.%s" % (i % 40, i, ext)
     src = os.path.join(work, "src", rel)
     os.makedirs(os.path.dirname(src), exist_ok=True)
     with open(src, "wb") as f:
@@ -168,7 +186,7 @@ with open(os.path.join(work, "www", "serverlist9.txt"), "w") as f:
 with open(os.path.join(work, "list"), "w") as f:
     f.write("\n".join(paths) + "\n")
 PY
-    touch "$work/done"
+    touch "$work/done-mixed"
   fi
 }
 

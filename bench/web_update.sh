@@ -8,8 +8,8 @@
 # BUILD_DIR holds bench_web_update and bench_http_serve (default: build/ of
 # the source tree). The release is made once in WORK_DIR (default
 # /tmp/corvane-web-update-bench) and kept for later runs: 2,000 files of
-# 4 KiB to 1 MiB (about 300 MiB of base64 text, which deflates to about
-# three quarters of its size) in 40 folders, each zipped alone, with the
+# mixed contents (text, random bytes, base64) from 2 KiB to 12 MiB, about
+# 250 MiB in all, in 40 folders, each zipped alone, with the
 # server list and the directory archive, laid out as an update server
 # serves them. bench_http_serve serves it on 127.0.0.1. Then, alternating
 # RUNS times (default 5, at least 5), each into a fresh empty Halden folder:

@@ -4,7 +4,7 @@
 #
 #   bench/web_update_window.sh [-b BUILD_DIR] [-n RUNS] [-w WORK_DIR]
 #
-# The release is the web-update benchmark's (2,000 files, about 300 MiB;
+# The release is the web-update benchmark's (2,000 files of mixed contents;
 # made once in WORK_DIR, default /tmp/corvane-web-update-bench, and kept),
 # served by bench_http_serve on 127.0.0.1. Then, alternating RUNS times
 # (default 5, at least 5), each into a fresh copy folder (the simulator's
