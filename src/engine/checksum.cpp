@@ -94,13 +94,15 @@ void checksum_task::do_it() {
   // Tasks cover disjoint runs and write only the current versions of their
   // own files; the main thread reads them after the task has come back.
   for (int i = first_file; i < end_file && !scan_stopping.load(std::memory_order_relaxed); ++i) {
+    file_version_struct& version = current_version(i);
+    // What an earlier scan found (perhaps in another copy's folder) goes,
+    // for the files this scan leaves out as well.
+    version.found_path.clear();
     const int last = static_cast<int>(sim_info[static_cast<std::size_t>(i)].versions.size()) - 1;
     if (!want_this_f(i, last)) continue;
-    file_version_struct& version = current_version(i);
     version.sig_have = kSigNone;
     // A file stored in another letter case is found, and remembered where
     // it is, so that installing and deleting act on that same file.
-    version.found_path.clear();
     calc_file_md5(local_path(version.path), version.sig_have, &version.found_path, &scan_stopping);
     if (!version.found_path.empty() && is_table_path(version.found_path)) {
       version.found_path.clear();
@@ -136,13 +138,13 @@ int checksum_directory(int& queued, float& fraction) {
 
   if (!checksum_workers) {
     handed_out = 0;
-    // What an earlier scan found (perhaps in another copy's folder) goes,
-    // for the files this scan leaves out as well.
+    // The table paths are made anew for this scan's table. Nothing here goes
+    // through the whole table: with 100,000 files that alone would hold
+    // up the frame.
     {
       const std::lock_guard<std::mutex> hold(table_paths_lock);
       table_paths_made = false;
     }
-    for (file_history_struct& file : sim_info) file.versions.back().found_path.clear();
     const int n = UTL_count_usable_processors();
     checksum_workers = new UTL_worker_threads(n, kTasksPerThread * n);
     xer << " Start of MD5 at " << seconds_now() << "\n";
