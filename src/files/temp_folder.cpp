@@ -115,11 +115,12 @@ void keep_inherited_hold(const std::string& base) {
 
 std::string make_disc_copy_folder(const std::string& base, int* hold) {
   *hold = -1;
-  // The folder is made and held under a name that no sweep looks at, and
-  // only then takes its own name: a start of the program that sweeps the
-  // base meanwhile never sees it before its hold is taken.
-  // The name carries this process's id: a start that finds the folder
-  // without its hold knows whether the run making it still goes on.
+  // The folder is made and held under a name of its own, and only then
+  // takes its final name: a start of the program that sweeps the base
+  // meanwhile never takes it for a copy's folder before its hold is taken.
+  // That name carries this process's id, so that a sweep leaves it alone
+  // while this run goes on, and removes it once the run has ended (killed
+  // before the folder was done) and nothing holds it.
   std::string pattern = base + kDiscPrefix + kDiscStaging + std::to_string(static_cast<long>(getpid())) + "-XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
