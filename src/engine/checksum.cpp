@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <mutex>
 #include <string>
 #include <unordered_set>
 
@@ -65,12 +66,27 @@ double seconds_now() { return static_cast<double>(xtim_class::microsecs()) * 0.0
 // Files handed to the tasks of the running scan's pool.
 int handed_out = 0;
 
-// The local path of every file of the table, made when a scan starts and
-// only read by its tasks. A file found only by repairing the letter case of
-// its path is not taken when it is another file of the table: a file whose
-// name changed only in case between releases would otherwise stand for its
-// own removed name, and be deleted.
+// The local path of every file of the table. A file found only by
+// repairing the letter case of its path is not taken when it is another
+// file of the table: a file whose name changed only in case between
+// releases would otherwise stand for its own removed name, and be deleted.
+// Only a task that finds a file that way asks, so the set is made by the
+// first task of a scan that needs it, on its worker thread, and not at all
+// when no file needs the repair; the main thread only marks it out of date
+// when a scan starts.
+std::mutex table_paths_lock;
 std::unordered_set<std::string> table_paths;
+bool table_paths_made = false;
+
+bool is_table_path(const std::string& path) {
+  const std::lock_guard<std::mutex> hold(table_paths_lock);
+  if (!table_paths_made) {
+    table_paths.clear();
+    for (const file_history_struct& file : sim_info) table_paths.insert(local_path(file.versions.back().path));
+    table_paths_made = true;
+  }
+  return table_paths.count(path) != 0;
+}
 
 }  // namespace
 
@@ -78,15 +94,17 @@ void checksum_task::do_it() {
   // Tasks cover disjoint runs and write only the current versions of their
   // own files; the main thread reads them after the task has come back.
   for (int i = first_file; i < end_file && !scan_stopping.load(std::memory_order_relaxed); ++i) {
+    file_version_struct& version = current_version(i);
+    // What an earlier scan found (perhaps in another copy's folder) goes,
+    // for the files this scan leaves out as well.
+    version.found_path.clear();
     const int last = static_cast<int>(sim_info[static_cast<std::size_t>(i)].versions.size()) - 1;
     if (!want_this_f(i, last)) continue;
-    file_version_struct& version = current_version(i);
     version.sig_have = kSigNone;
     // A file stored in another letter case is found, and remembered where
     // it is, so that installing and deleting act on that same file.
-    version.found_path.clear();
     calc_file_md5(local_path(version.path), version.sig_have, &version.found_path, &scan_stopping);
-    if (!version.found_path.empty() && table_paths.count(version.found_path) != 0) {
+    if (!version.found_path.empty() && is_table_path(version.found_path)) {
       version.found_path.clear();
       version.sig_have = kSigNone;
     }
@@ -120,13 +138,12 @@ int checksum_directory(int& queued, float& fraction) {
 
   if (!checksum_workers) {
     handed_out = 0;
-    // What an earlier scan found (perhaps in another copy's folder) goes,
-    // for the files this scan leaves out as well.
-    table_paths.clear();
-    for (file_history_struct& file : sim_info) {
-      file_version_struct& v = file.versions.back();
-      v.found_path.clear();
-      table_paths.insert(local_path(v.path));
+    // The table paths are made anew for this scan's table. Nothing here goes
+    // through the whole table: with 100,000 files that alone would hold
+    // up the frame.
+    {
+      const std::lock_guard<std::mutex> hold(table_paths_lock);
+      table_paths_made = false;
     }
     const int n = UTL_count_usable_processors();
     checksum_workers = new UTL_worker_threads(n, kTasksPerThread * n);

@@ -10,7 +10,9 @@
 // Checks a run of consecutive files of the table: for the current version of
 // each file that passes the install filter, sig_have becomes the installed
 // file's signature ("NONE" when it is absent or unreadable) and is_current
-// whether that equals sig_want. Versions the filter refuses are not touched.
+// whether that equals sig_want. Versions the filter refuses keep their
+// signatures. Every version of the run loses the found path of an earlier
+// scan.
 class checksum_task : public UTL_work_task {
  public:
   // The run is first_file up to end_file - 1.

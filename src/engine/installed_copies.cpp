@@ -1,6 +1,10 @@
 #include "engine/installed_copies.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +17,7 @@
 #include "files/folder_list.h"
 #include "files/io_utils.h"
 #include "files/pending_file.h"
+#include "files/temp_folder.h"
 #include "runtime/globals.h"
 
 namespace {
@@ -56,6 +61,61 @@ std::vector<std::string> list_lines(const std::string& text) {
   return lines;
 }
 
+// An advisory lock (flock) on the list, held from the reading of the list
+// until a change to it is in place, so that installers running at once
+// change the list one after the other and none loses another's line. It is
+// taken on the file the list's path leads to. A rewrite puts a new file in
+// that place: a lock that was waited for on the file it replaced is given
+// up and taken again on the new one.
+class ListLock {
+ public:
+  // With create, a missing list is made (empty) to be locked. Without the
+  // lock (a list that cannot be opened, a file system without locks) the
+  // caller goes on as before locks were taken.
+  ListLock(const std::string& path, bool create) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0), 0644);
+      if (fd < 0) return;
+      int locked;
+      do {
+        locked = flock(fd, LOCK_EX);
+      } while (locked != 0 && errno == EINTR);
+      struct stat now;
+      if (locked == 0 && fstat(fd, &status_) == 0 && stat(path.c_str(), &now) == 0 &&
+          now.st_dev == status_.st_dev && now.st_ino == status_.st_ino) {
+        fd_ = fd;
+        return;
+      }
+      close(fd);
+      if (locked != 0) return;
+    }
+  }
+  ~ListLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+  ListLock(const ListLock&) = delete;
+  ListLock& operator=(const ListLock&) = delete;
+
+  bool held() const { return fd_ >= 0; }
+  // The locked list's status; only while held.
+  const struct stat& status() const { return status_; }
+
+ private:
+  int fd_ = -1;
+  struct stat status_ {};
+};
+
+// The file the list's path leads to: a list that is a link is rewritten
+// where it points, and the link stays. The path itself when it leads
+// nowhere.
+std::string list_target(const std::string& path) {
+  char* real = realpath(path.c_str(), nullptr);
+  if (!real) return path;
+  std::string target = real;
+  free(real);
+  return target;
+}
+
 }  // namespace
 
 int path_is_to_a_sim() {
@@ -78,29 +138,30 @@ int path_is_to_a_sim() {
   return seen[0] && seen[1] && seen[2] && seen[3] ? 1 : 0;
 }
 
-void register_new_corvane() {
+bool register_new_corvane() {
   const std::string path = list_path();
-  if (path.empty()) return;
+  if (path.empty()) return false;
 
   // A folder whose name holds a line end cannot be written as one line: it
   // would come back as other folders.
   if (dest_dir_path.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
     xer << kRegistrationFailed;
-    return;
+    return false;
   }
 
+  const ListLock lock(path, true);
   std::string text;
   const bool readable = read_whole_file(path, text, kMaxListBytes) == 0;
   if (readable) {
     for (const std::string& line : list_lines(text))
-      if (line == dest_dir_path) return;  // already registered
+      if (line == dest_dir_path) return false;  // already registered
   }
 
   const std::string fail_line = "WARNING: could not append registration file: " + path + "\n";
   const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0) {
     xer << fail_line;
-    return;
+    return false;
   }
 
   // A last line left without its LF (written by hand, or by an interrupted
@@ -123,12 +184,14 @@ void register_new_corvane() {
   int err = write_all(fd, data.data(), data.size());
   if (close(fd) != 0 && !err) err = errno;
   if (err) xer << fail_line;
+  return err == 0;
 }
 
 void forget_corvane(const std::string& folder) {
   all_haldens.erase(std::remove(all_haldens.begin(), all_haldens.end(), folder), all_haldens.end());
   const std::string path = list_path();
   if (path.empty()) return;
+  const ListLock lock(path, false);
   std::string text;
   if (read_whole_file(path, text, kMaxListBytes) != 0) return;
 
@@ -149,12 +212,65 @@ void forget_corvane(const std::string& folder) {
   }
   if (!found) return;
 
+  // The new list takes the place of the file the path leads to, with its
+  // mode.
+  const std::string target = list_target(path);
+  struct stat st {};
+  int err = 0;
+  if (lock.held())
+    st = lock.status();
+  else if (stat(target.c_str(), &st) != 0)
+    err = errno;
   PendingFile list;
-  int err = list.create(path);
+  if (err == 0) err = list.create(target);
+  if (err == 0 && fchmod(list.fd(), st.st_mode & 07777) != 0) err = errno;
   if (err == 0) err = list.write(kept.data(), kept.size());
   if (err == 0) err = list.close_checked();
   if (err == 0) err = list.rename_over();
   if (err != 0) xer << "WARNING: could not rewrite registration file: " << path << ": " << error_str(err) << "\n";
+}
+
+void remove_left_list_files() {
+  std::string prefs;
+  get_OS_abs_path(os_dir_prefs, prefs);
+  if (prefs.empty()) return;
+  const std::string path = prefs + kListName;
+  // A rewrite holds the lock until its new list is in place: under the
+  // lock, a new list beside the old one belongs to a run that ended before
+  // it was done. Without a list there is nothing a run could be rewriting.
+  const ListLock lock(path, false);
+  if (!lock.held()) return;
+  const std::string target = list_target(path);
+  const std::size_t slash = target.rfind('/');
+  if (slash == std::string::npos) return;
+  const std::string folder = target.substr(0, slash + 1);
+  // The name of a new list: the list's name (cut as temp_name_beside cuts
+  // it) and the temporary suffix.
+  const std::string suffix = temp_beside_suffix();
+  const std::string name = temp_name_beside(target, suffix).substr(slash + 1);
+  const std::string stem = name.substr(0, name.size() - suffix.size());
+
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* d = fdopendir(fd);
+  if (!d) {
+    close(fd);
+    return;
+  }
+  std::vector<std::string> left;
+  while (const dirent* e = readdir(d)) {
+    const std::string entry = e->d_name;
+    if (entry.size() == name.size() && entry.compare(0, stem.size(), stem) == 0 && is_temp_beside_name(entry))
+      left.push_back(entry);
+  }
+  for (const std::string& entry : left) {
+    struct stat st;
+    if (fstatat(fd, entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) continue;
+    if (unlinkat(fd, entry.c_str(), 0) != 0)
+      xer << "Could not remove " << folder << entry << ": " << error_str(errno) << "\n";
+  }
+  closedir(d);
 }
 
 void locate_all_corvanes() {

@@ -11,14 +11,25 @@
 // "Output" and "Resources". 0 otherwise, also when it cannot be listed.
 int path_is_to_a_sim();
 
+// Installers running at once change the list one after the other: each
+// change holds an advisory lock on the list from its reading until it is in
+// place.
+
 // Appends dest_dir_path to the list unless a line equal to it is there.
-// Failures are logged; the run goes on.
-void register_new_corvane();
+// True when this call added the line. Failures are logged; the run goes on.
+bool register_new_corvane();
 
 // Takes folder off the list and out of all_haldens: every line equal to
 // it goes, the other lines stay as they were. The list is written anew
-// beside itself and then put in its place. Failures are logged.
+// beside the file it is (beside a link's target, for a list that is a
+// link, which stays), with that file's mode, and then put in its place.
+// Failures are logged.
 void forget_corvane(const std::string& folder);
+
+// At start-up: removes the new lists that rewrites of runs which ended
+// before they were done left beside the list. A rewrite still going on is
+// waited for.
+void remove_left_list_files();
 
 // Rebuilds all_haldens from the list: the listed folders that exist, in
 // list order.

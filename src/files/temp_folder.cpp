@@ -25,6 +25,8 @@ const char kDiscPrefix[] = "corvane-disc-";
 // The file in a disc copy's folder on which the copy's hold (a shared lock)
 // is taken.
 const char kDiscHold[] = ".in-use";
+// What follows kDiscPrefix in a disc copy's folder until it is held.
+const char kDiscStaging[] = "new-";
 const char kBesideMark[] = ".cvpart-";
 constexpr std::size_t kRandomChars = 6;
 
@@ -57,6 +59,21 @@ bool is_disc_copy_folder_name(const std::string& name) {
   for (std::size_t k = prefix; k < name.size(); ++k)
     if (!is_name_char(name[k])) return false;
   return true;
+}
+
+// The name has a form that a disc copy's folder has while it is being made:
+// "corvane-disc-new-<pid>-XXXXXX", with the id of the process making it
+// (*pid); or "corvane-disc-new-XXXXXX", as earlier builds named it (*pid 0).
+bool is_staged_disc_copy_folder_name(const std::string& name, long* pid) {
+  const std::string prefix = std::string(kDiscPrefix) + kDiscStaging;
+  if (name.size() < prefix.size() + kRandomChars || name.compare(0, prefix.size(), prefix) != 0) return false;
+  for (std::size_t k = name.size() - kRandomChars; k < name.size(); ++k)
+    if (!is_name_char(name[k])) return false;
+  *pid = 0;
+  if (name.size() == prefix.size() + kRandomChars) return true;
+  std::size_t i = prefix.size();
+  while (i < name.size() && name[i] >= '0' && name[i] <= '9' && i - prefix.size() < 10) *pid = *pid * 10 + (name[i++] - '0');
+  return i > prefix.size() && *pid > 0 && i < name.size() && name[i] == '-' && i + 1 + kRandomChars == name.size();
 }
 
 // No running process holds the disc copy's folder: its hold file is missing
@@ -98,10 +115,13 @@ void keep_inherited_hold(const std::string& base) {
 
 std::string make_disc_copy_folder(const std::string& base, int* hold) {
   *hold = -1;
-  // The folder is made and held under a name that no sweep looks at, and
-  // only then takes its own name: a start of the program that sweeps the
-  // base meanwhile never sees it before its hold is taken.
-  std::string pattern = base + kDiscPrefix + "new-XXXXXX";
+  // The folder is made and held under a name of its own, and only then
+  // takes its final name: a start of the program that sweeps the base
+  // meanwhile never takes it for a copy's folder before its hold is taken.
+  // That name carries this process's id, so that a sweep leaves it alone
+  // while this run goes on, and removes it once the run has ended (killed
+  // before the folder was done) and nothing holds it.
+  std::string pattern = base + kDiscPrefix + kDiscStaging + std::to_string(static_cast<long>(getpid())) + "-XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
   if (!mkdtemp(buf.data())) return std::string();
@@ -165,11 +185,17 @@ int remove_stale_run_temp_folders(const std::string& base) {
   std::vector<std::string> stale;
   while (const dirent* e = readdir(d)) {
     const std::string name = e->d_name;
-    const bool disc_copy = is_disc_copy_folder_name(name);
-    const long pid = disc_copy ? 0 : run_folder_pid(name);
-    if (!disc_copy && (pid <= 0 || pid == static_cast<long>(getpid()))) continue;
+    long pid = 0;
+    const bool staged = is_staged_disc_copy_folder_name(name, &pid);
+    const bool disc_copy = staged || is_disc_copy_folder_name(name);
+    if (!disc_copy) pid = run_folder_pid(name);
+    if (!disc_copy && pid <= 0) continue;
+    if (pid == static_cast<long>(getpid())) continue;
     struct stat st;
     if (lstat((base + name).c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) continue;
+    // A disc copy's folder being made is not held yet: while the run making
+    // it goes on, it is left alone.
+    if (staged && pid > 0 && (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)) continue;
     if (disc_copy) {
       // Still held by the copy running from it: left alone.
       if (!disc_copy_folder_is_free(base + name + "/")) continue;

@@ -24,7 +24,9 @@ void remove_this_runs_temp_folder();
 // behind: this user's, real folders (not links), either named as
 // make_run_temp_folder names them and made by a process that no longer
 // runs, or named as make_disc_copy_folder names them and no longer held by
-// a running copy. Returns how many were removed.
+// a running copy, or still under the name make_disc_copy_folder gives them
+// while it makes them, when the process making them no longer runs and
+// none holds them. Returns how many were removed.
 //
 // A hold on a disc copy's folder that this process inherited from the run
 // that started it stays with this process: programs it starts in turn do

@@ -54,7 +54,7 @@ int cancel_question() {
   // The transfers stop and the unpackings in hand finish before the
   // folder goes, so that nothing of the run lands in it afterwards.
   next.reset_all_streams();
-  delete_cancelled_install(made_folder, dest_dir_path);
+  delete_cancelled_install(made_folder, dest_dir_path, false);
   demo_install_is_running = 0;
   return 0;
 }

@@ -29,6 +29,9 @@ namespace {
 // The folder that the running new install made: it did not exist when the
 // run's set-up began. Only this folder is ever deleted by a cancel.
 std::string new_install_folder;
+// The running new install's set-up added its folder to the list of
+// installed copies: a cancel takes it off again.
+bool listed_by_new_install = false;
 
 const char kFinishing[] = "Finishing up...";
 const char kContinue[] = "Continue";
@@ -201,7 +204,7 @@ int disc_run_frame(const disc_flow& flow, wizard_screen& ws) {
       ws.next_screen = flow.dirs_failed;
       return 1;
     }
-    if (flow.new_copy) register_new_corvane();
+    listed_by_new_install = flow.new_copy && register_new_corvane();
     // A file that could not be deleted is an error of the run, which goes
     // on; the finish screen tells of it.
     stg.had_errors = 0;
@@ -297,7 +300,8 @@ int disc_stop_question(const disc_flow& flow, wizard_screen& ws) {
   *flow.running = 0;
   // Any answer but "Continue" cancels a new install, and its partial copy
   // goes: but only the folder this run made.
-  if (flow.new_copy) delete_cancelled_install(new_install_folder, dest_dir_path);
+  if (flow.new_copy) delete_cancelled_install(new_install_folder, dest_dir_path, listed_by_new_install);
+  listed_by_new_install = false;
   return 0;
 }
 

@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
   // This run's temporary files go into a folder of its own; those that
   // earlier runs left behind (killed, or the machine gone down) go now.
   remove_stale_run_temp_folders(system_temp);
+  remove_left_list_files();
   temp_path = make_run_temp_folder(system_temp);
   if (temp_path.empty()) {
     MACIBM_alert(0, "I could not make a folder for temporary files in " + system_temp + ".",

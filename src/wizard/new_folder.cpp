@@ -95,12 +95,15 @@ std::string folder_to_be_made(const std::string& dest) {
   return !dest.empty() && !dir_exists(dest) ? dest : std::string();
 }
 
-void delete_cancelled_install(std::string& made, const std::string& dest) {
+void delete_cancelled_install(std::string& made, const std::string& dest, bool listed_by_run) {
+  bool gone = false;
   if (!made.empty() && made == dest) {
     const int err = recursive_delete_folder(dest);
     if (err != 0) xer << "Could not delete all of " << dest << ": " << error_str(err) << "\n";
-    // A copy that is gone is no installed copy.
-    if (!dir_exists(dest)) forget_corvane(dest);
+    gone = !dir_exists(dest);
   }
+  // A copy that is gone is no installed copy, and neither is the half copy
+  // in a folder that was there before.
+  if (gone || listed_by_run) forget_corvane(dest);
   made.clear();
 }

@@ -52,5 +52,7 @@ std::string folder_to_be_made(const std::string& dest);
 // other than "Continue" (a button, or the question closed): deletes the
 // folder dest with everything in it, and takes it off the list of
 // installed copies, only when made, the folder the install's set-up made,
-// is dest. made is forgotten in every case.
-void delete_cancelled_install(std::string& made, const std::string& dest);
+// is dest. A folder that was there before stays with everything in it; it
+// goes off the list when listed_by_run, the run's set-up having added it.
+// made is forgotten in every case.
+void delete_cancelled_install(std::string& made, const std::string& dest, bool listed_by_run);

@@ -263,6 +263,30 @@ TEST_F(ChecksumScan, EmptyTableCompletesAtOnceWithBothLogLines) {
   EXPECT_NE(text.find("\n End of MD5 at "), std::string::npos) << text;
 }
 
+// A file found by repairing the letter case of its path stands for its
+// table entry unless another entry of the table names it, by the table of
+// the scan that finds it, also when an earlier scan knew another table.
+TEST_F(ChecksumScan, AFileFoundInAnotherLetterCaseIsNotTakenWhenTheTableNamesIt) {
+  install("Corvane 9/Resources/readme.txt", "abc");
+  add(version("Corvane 9/Resources/Readme.txt", kMd5Abc));
+  add(version("Corvane 9/Resources/Other.txt", kMd5Abc));
+  int queued = 0;
+  float fraction = 0;
+  ASSERT_EQ(run_scan(queued, fraction), 1);
+  EXPECT_EQ(current_version(0).sig_have, kMd5Abc);
+  EXPECT_EQ(current_version(0).is_current, 1);
+  EXPECT_EQ(current_version(0).found_path, dest_dir_path + "Resources/readme.txt");
+
+  // The release renames the file in letter case only.
+  sim_info[1].versions.back().path = "Corvane 9/Resources/readme.txt";
+  queued = 0;
+  ASSERT_EQ(run_scan(queued, fraction), 1);
+  EXPECT_EQ(current_version(0).sig_have, kSigNone);
+  EXPECT_EQ(current_version(0).found_path, "");
+  EXPECT_EQ(current_version(1).sig_have, kMd5Abc);
+  EXPECT_EQ(current_version(1).found_path, "");
+}
+
 TEST_F(ChecksumScan, MissingFolderMarksEveryCurrentVersionAbsent) {
   add(version("Corvane 9/a.txt", kMd5Abc));
   add(version("Corvane 9/b.txt", kSigNone));

@@ -2,9 +2,13 @@
 // a folder holds a copy of the simulator.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -89,6 +93,81 @@ TEST_F(InstalledCopies, RegisteringAppendsEachFolderOnceComparedExactly) {
 
   locate_all_corvanes();
   EXPECT_EQ(all_haldens, (std::vector<std::string>{a, b, a_without_slash}));
+  EXPECT_EQ(log_.text(), "");
+}
+
+// Two installers at once, each adding and forgetting its own folders: no
+// line of either is lost, and no new list is left beside the list.
+TEST_F(InstalledCopies, TwoInstallersAtOnceLoseNoLine) {
+  constexpr int kLines = 1000;
+  const auto own = [](int who, int n) { return "/copies/" + std::to_string(who) + "/" + std::to_string(n) + "/"; };
+  std::vector<pid_t> runs;
+  for (int who = 0; who < 2; ++who) {
+    const pid_t run = fork();
+    if (run == 0) {
+      for (int n = 0; n < kLines; ++n) {
+        dest_dir_path = own(who, n);
+        if (!register_new_corvane()) _exit(2);
+        if (n % 10 == 9) forget_corvane(own(who, n - 5));
+      }
+      _exit(0);
+    }
+    ASSERT_GT(run, 0);
+    runs.push_back(run);
+  }
+  for (const pid_t run : runs) {
+    int status = -1;
+    ASSERT_EQ(waitpid(run, &status, 0), run);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  }
+
+  std::vector<std::string> want, have;
+  for (int who = 0; who < 2; ++who)
+    for (int n = 0; n < kLines; ++n)
+      if (n % 10 != 4) want.push_back(own(who, n));
+  const std::string text = read_file(list_);
+  for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+    have.push_back(text.substr(at, end - at));
+  std::sort(want.begin(), want.end());
+  std::sort(have.begin(), have.end());
+  EXPECT_EQ(have.size(), want.size());
+  EXPECT_TRUE(have == want);
+  remove_left_list_files();
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(home_ + "/.corvane")) names.push_back(e.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"corvane_install.txt"});
+}
+
+// A list that is a link is changed where it points, keeping its mode; a
+// new list that a run killed in its rewrite left beside it goes at the next
+// start, and only that.
+TEST_F(InstalledCopies, AListThatIsALinkStaysOneWithItsMode) {
+  const std::string a = folder("A");
+  const std::string b = folder("B");
+  const std::string target = dir_ / "elsewhere/my list";
+  ASSERT_TRUE(write_file(target, a + "\n"));
+  ASSERT_EQ(chmod(target.c_str(), 0604), 0);
+  ASSERT_EQ(mkdir((home_ + "/.corvane").c_str(), 0755), 0);
+  ASSERT_EQ(symlink(target.c_str(), list_.c_str()), 0);
+
+  dest_dir_path = b;
+  EXPECT_TRUE(register_new_corvane());
+  EXPECT_FALSE(register_new_corvane()) << "listed before";
+  forget_corvane(a);
+  struct stat st;
+  ASSERT_EQ(lstat(list_.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(read_file(target), b + "\n");
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0604u);
+
+  const std::string left = target + ".cvpart-Ab12Cd";
+  const std::string others[] = {dir_ / "elsewhere/other.cvpart-Ab12Cd", home_ + "/.corvane/corvane_install.txt.cvpart"};
+  for (const std::string& path : {left, others[0], others[1]}) ASSERT_TRUE(write_file(path, "x"));
+  remove_left_list_files();
+  EXPECT_FALSE(exists_at_all(left));
+  for (const std::string& path : others) EXPECT_TRUE(exists_at_all(path)) << path;
+  EXPECT_EQ(read_file(target), b + "\n");
   EXPECT_EQ(log_.text(), "");
 }
 

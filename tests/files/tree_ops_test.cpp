@@ -1,6 +1,7 @@
 // Copying and removing folder trees.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -302,8 +303,23 @@ TEST(RunTempFolder, FoldersOfRunsThatNoLongerRunAreRemovedAndNothingElse) {
   ASSERT_EQ(status, 0);
   ASSERT_TRUE(write_file(dir / "corvane-disc-Old000/corvane_installer", "never held"));
   ASSERT_TRUE(write_file(dir / "corvane-disc-toolong/x", "another form"));
+  // Disc copies' folders left under the name they have while being made:
+  // by a run that has ended, by an earlier build, by a run that goes on,
+  // and one that a running process holds.
+  const std::string staged = "corvane-disc-new-" + std::to_string(gone) + "-";
+  ASSERT_TRUE(write_file(dir / (staged + "Ab12Cd/.in-use"), ""));
+  ASSERT_TRUE(write_file(dir / "corvane-disc-new-Old000/x", "earlier build"));
+  ASSERT_TRUE(write_file(dir / "corvane-disc-new-1-abcdef/x", "pid 1 runs"));
+  ASSERT_TRUE(write_file(dir / (staged + "Held00/.in-use"), ""));
+  const int staged_hold = open((dir / (staged + "Held00/.in-use")).c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(staged_hold, LOCK_SH), 0);
 
-  EXPECT_EQ(remove_stale_run_temp_folders(dir.path()), 4);
+  EXPECT_EQ(remove_stale_run_temp_folders(dir.path()), 6);
+  close(staged_hold);
+  EXPECT_FALSE(exists_at_all(dir / (staged + "Ab12Cd")));
+  EXPECT_FALSE(exists_at_all(dir / "corvane-disc-new-Old000"));
+  EXPECT_TRUE(exists_at_all(dir / "corvane-disc-new-1-abcdef/x"));
+  EXPECT_TRUE(exists_at_all(dir / (staged + "Held00")));
   EXPECT_FALSE(exists_at_all(dir / (dead + "Ab12Cd")));
   EXPECT_FALSE(exists_at_all(dir / (dead + "Zz99zz")));
   EXPECT_FALSE(exists_at_all(dir / "corvane-disc-Old000"));
@@ -314,8 +330,9 @@ TEST(RunTempFolder, FoldersOfRunsThatNoLongerRunAreRemovedAndNothingElse) {
   EXPECT_TRUE(is_folder(mine)) << "this run's own folder stays";
   EXPECT_TRUE(is_folder(held)) << "a disc copy's folder stays while it is held";
   close(hold);
-  EXPECT_EQ(remove_stale_run_temp_folders(dir.path()), 1);
+  EXPECT_EQ(remove_stale_run_temp_folders(dir.path()), 2);
   EXPECT_FALSE(exists_at_all(held));
+  EXPECT_FALSE(exists_at_all(dir / (staged + "Held00")));
 
   // Only the folder this run made goes at its end.
   remove_this_runs_temp_folder();

@@ -534,16 +534,20 @@ TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
   EXPECT_EQ(read_file(list), "");
 
   // Third run, into a folder that the user made meanwhile: "Cancel" on the
-  // error question, then on the stop question, stops it; the folder stays.
+  // error question, then on the stop question, stops it; the folder stays,
+  // but the line the run added to the list goes, and only that.
   ASSERT_TRUE(write_file(copy + "note.txt", "the user's"));
+  ASSERT_TRUE(write_file(list, "/another/copy/\n"));
   click(clicks::next);
   failure_shown(nullptr);
+  EXPECT_EQ(read_file(list), "/another/copy/\n" + copy + "\n");
   click(clicks::question_first());
   stop_question_shown();
   click(clicks::question_first());
   ASSERT_TRUE(sees({scenery}));
   EXPECT_EQ(read_file(copy + "Airfoils/wing.dat"), "wing section");
   EXPECT_EQ(read_file(copy + "note.txt"), "the user's");
+  EXPECT_EQ(read_file(list), "/another/copy/\n");
 
   // Last run, to the end: the finish tells of the errors. At the switch,
   // Next with the drive empty finds no disc and asks again; the second
