@@ -1,7 +1,8 @@
 // Fuzzes the HTTP response parser (down_class::consume) with arbitrary bytes.
 //
-// Input layout: the first byte seeds how the rest is cut into pieces; the
-// rest is the server's answer. The answer is parsed twice by a download
+// Input layout: the first byte seeds how the rest is cut into pieces and,
+// when even, gives both downloads a body limit of 16 times half its value;
+// the rest is the server's answer. The answer is parsed twice by a download
 // without connection or output file: once whole, from a heap buffer of
 // exactly its size, and once cut into pieces of 1 to 64 bytes, each copied
 // into its own heap buffer of exactly its size, so AddressSanitizer catches
@@ -30,8 +31,10 @@ void feed(down_class& d, const std::uint8_t* data, std::size_t size) {
 
 void check(const down_class& d) {
   if (d.file != -1 || d.socket) abort();
-  if (d.error != 0 && d.error != EPROTO) abort();
+  if (d.error != 0 && d.error != EPROTO && d.error != EFBIG) abort();
+  if (d.error == EFBIG && d.max_body < 0) abort();
   if (d.content_length < -1 || d.written < 0) abort();
+  if (d.max_body >= 0 && d.written > d.max_body) abort();
   if (d.content_length >= 0 && d.written > d.content_length) abort();
   if (d.headers_done) {
     if (d.status < 200 || d.status > 999) abort();
@@ -49,14 +52,17 @@ void check(const down_class& d) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   std::uint32_t seed = data[0] * 2654435761u + 1;
+  const std::int64_t max_body = data[0] % 2 ? -1 : (data[0] >> 1) * 16;
   ++data;
   --size;
 
   down_class whole;
+  whole.max_body = max_body;
   feed(whole, data, size);
   check(whole);
 
   down_class pieces;
+  pieces.max_body = max_body;
   for (std::size_t off = 0; off < size;) {
     seed = seed * 1103515245u + 12345u;
     const std::size_t n = std::min<std::size_t>(size - off, 1 + (seed >> 16) % 64);

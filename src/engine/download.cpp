@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -287,7 +288,7 @@ void file_step(int s, int i) {
     // A call on an idle slot starts the transfer (now or, after a failure,
     // once the slot's pause is over) from this server.
     if (!http.slots[http_slot]) stream_server[s] = server;
-    switch (http.net_check(http_slot, host, request, archive)) {
+    switch (http.net_check(http_slot, host, request, archive, archive_download_limit(v))) {
       case 0: {
         const int64_t length = http.content_length(http_slot);
         if (!http.slots[http_slot])
@@ -350,6 +351,16 @@ void file_step(int s, int i) {
 void grab_files_kill() { drain_unpack_pool(true); }
 
 std::string stream_archive(int s) { return temp_path + static_cast<char>('0' + s) + ".zip"; }
+
+int64_t archive_download_limit(const file_version_struct& v) {
+  // Sizes come as whole KB stored in floats; anything beyond a petabyte is
+  // held there, so the sum below stays far from overflow.
+  double kb = std::ceil(std::max(static_cast<double>(v.size_kb), static_cast<double>(v.unpacked_kb)));
+  if (!(kb >= 0.0)) kb = 0.0;
+  if (kb > 1e12) kb = 1e12;
+  const int64_t bytes = static_cast<int64_t>(kb) * 1024;
+  return bytes + bytes / 64 + (int64_t{64} << 10);
+}
 
 int streams_for_rate(double kb_per_second) {
   if (kb_per_second > 200.0) return 9;

@@ -12,6 +12,7 @@
 // from the pool and seen it succeed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "engine/installer_state.h"
@@ -42,6 +43,13 @@ int grab_files();
 // Failed downloads of one file, for each update server of the list, before
 // the run gives the file up.
 constexpr int kDownloadTriesPerServer = 3;
+
+// The most bytes taken from a server for the archive of version v: its size
+// in the directory (the larger of the archive's and the file's, whole KB
+// rounded up, as a stored entry holds the file as it is), plus 1/64 of it
+// and 64 KiB for the archive's headers and the directory's rounding. A
+// larger answer is a failed download, and nothing larger is written.
+int64_t archive_download_limit(const file_version_struct& v);
 
 // Lets every unpacking handed to the pool finish, takes them back (a
 // failure among them is only logged) and ends the pool. Nothing when no

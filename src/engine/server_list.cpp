@@ -215,7 +215,7 @@ void UTL_download_directory() {
   if (stg.num_servers == -1) {
     if (xtim.elapsed < list_retry_at && list_retry_at - xtim.elapsed <= kServerListRetryPause) return;
     const std::string list_path = temp_path + "serverlist9.txt";
-    const int result = http.net_check(kListSlot, kMakerHost, "/serverlist9.txt", list_path);
+    const int result = http.net_check(kListSlot, kMakerHost, "/serverlist9.txt", list_path, kServerListMaxBytes);
     if (result == 0) return;
     if (result == 2) {
       if (const int err = http.local_error(kListSlot))
@@ -266,7 +266,8 @@ void UTL_download_directory() {
     if (stg.server_index < 0 || stg.server_index >= stg.num_servers) stg.server_index = 0;
     const std::string archive = temp_path + "directory.txt.zip";
     const int result = http.net_check(kDirectorySlot, server_name[stg.server_index],
-                                      server_path[stg.server_index] + "directory.txt.zip", archive);
+                                      server_path[stg.server_index] + "directory.txt.zip", archive,
+                                      kDirectoryMaxBytes);
     if (result == 0) return;
     if (result == 2) {
       if (const int err = http.local_error(kDirectorySlot)) {

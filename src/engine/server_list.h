@@ -1,6 +1,7 @@
 // Finding an update server and fetching the directory of released files.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // One step of the directory fetch, called once per frame by the search
@@ -52,3 +53,6 @@ constexpr float kServerListRetryPause = 1.0f;
 // Failed fetches of the server list, and of the directory, before the
 // search gives up.
 constexpr int kMaxFetchTries = 8;
+// The largest server list taken from a server; a larger answer is a failed
+// fetch. The directory archive is bounded by kDirectoryMaxBytes.
+constexpr std::int64_t kServerListMaxBytes = std::int64_t{1} << 20;

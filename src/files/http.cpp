@@ -60,13 +60,15 @@ bool parse_status_line(const char* line, std::size_t len, int* status, std::stri
 }
 
 // True for a byte that cannot stand as it is in a request target: controls
-// and the space, DEL and everything above (non-ASCII), the bytes that would
-// end the path ('#', '?') and those that are not allowed in one at all. A
-// '%' goes as it is: the paths of the servers' files may hold escapes
-// already ("%20"), which must reach the server as they were written.
+// and the space, DEL and everything above (non-ASCII), the escape character
+// itself, the bytes that would end the path ('#', '?') and those that are
+// not allowed in one at all. Paths are names of files, never escaped
+// already: a '%' in one is part of the name ("50%off.txt" goes as
+// "50%25off.txt", "a%20b.txt" as "a%2520b.txt").
 bool needs_escape(unsigned char c) {
   if (c < 0x21 || c >= 0x7F) return true;
   switch (c) {
+    case '%':
     case '#':
     case '?':
     case '"':
@@ -305,6 +307,11 @@ void down_class::parse_header() {
         error = EPROTO;
         break;
       }
+      if (max_body >= 0 && content_length > max_body) {
+        // Refused before anything is written.
+        error = EFBIG;
+        break;
+      }
       if (!out_path.empty()) {
         file = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (file < 0) error = file_error = errno;
@@ -339,6 +346,13 @@ void down_class::take_body(const char* data, std::size_t len) {
       error = EPROTO;
     }
   }
+  // A body without a length may not grow past the limit: the bytes up to
+  // it are counted, and then the download fails.
+  bool over_limit = false;
+  if (max_body >= 0 && take > static_cast<uint64_t>(max_body - written)) {
+    take = static_cast<std::size_t>(max_body - written);
+    over_limit = true;
+  }
 
   if (file >= 0) {
     std::size_t done = 0;
@@ -349,6 +363,16 @@ void down_class::take_body(const char* data, std::size_t len) {
     written += static_cast<int64_t>(take);
   }
 
+  if (over_limit && error == 0) {
+    error = EFBIG;
+    if (file >= 0) {
+      // Nothing of an answer cut off is kept.
+      close(file);
+      file = -1;
+      unlink(out_path.c_str());
+    }
+    if (socket) socket->Disconnect();
+  }
   if (content_length >= 0 && written == content_length) close_file();
 }
 
@@ -407,7 +431,8 @@ void http_class::report(int slot, const down_class& d) {
   xer.flush();
 }
 
-int http_class::net_check(int slot, std::string server, std::string dir, const std::string& out_file) {
+int http_class::net_check(int slot, std::string server, std::string dir, const std::string& out_file,
+                          int64_t max_body) {
   if (slot < 0 || slot >= kSlots) {
     MACIBM_alert(0, "Too many download objects requested!", "", "", "", t_exit);
     return 2;
@@ -443,6 +468,7 @@ int http_class::net_check(int slot, std::string server, std::string dir, const s
     local_error_[slot] = 0;
     slots[slot].reset(new down_class(server.c_str(), server_port, dir.c_str(), false, request_headers, nullptr, 0,
                                      out_file.c_str()));
+    slots[slot]->max_body = max_body;
     server_[slot] = server;
     dir_[slot] = dir;
     out_file_[slot] = out_file;

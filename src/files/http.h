@@ -32,9 +32,9 @@ class down_class {
   // Composes the request and starts looking up server (or the proxy, when
   // one is set and applies) without waiting for the answer (lookup_host);
   // the connection is started at the step that finds the address. In path, every byte that cannot
-  // stand as it is in a request (controls, the space, non-ASCII bytes, '#',
-  // '?' and the others not allowed in one) is sent as %XX; a '%' is sent as
-  // it is, so a path that holds an escape already is not escaped twice. Through a
+  // stand as it is in a request (controls, the space, non-ASCII bytes, '%',
+  // '#', '?' and the others not allowed in one) is sent as %XX: path is a
+  // plain name, and a '%' in it goes as "%25". Through a
   // proxy the absolute address and the Host header carry ":port" when port
   // is not 80 (and the "Host" value names no port itself). body may be
   // null; out_file may be null (the body is then read and counted but kept
@@ -91,13 +91,20 @@ class down_class {
   std::string out_path;                // app_path + out_file; empty when none
   // 0; 20011 when the server could not be resolved; EPROTO for a malformed
   // response (bad status or "Content-Length", more body than announced, an
-  // over-long header); else the errno of a failed open, write or close.
+  // over-long header); EFBIG for a body over max_body; else the errno of a
+  // failed open, write or close.
   int error = 0;
   // The errno of a failed open, write or close of the output file: a
   // failure here, not the server's (then also in error).
   int file_error = 0;
   int64_t content_length = -1;         // "Content-Length" value; -1 while unknown
   int64_t written = 0;                 // body bytes taken (written to the file when there is one)
+  // The most body bytes this download takes; -1 for no limit. A
+  // "Content-Length" above it is refused when the header ends, before the
+  // output file is opened; a body without one (sent until the server closes,
+  // or in chunks) is cut off when it grows past it, and the output file is
+  // removed. Either way error is EFBIG, and written never exceeds it.
+  int64_t max_body = -1;
   float last_activity = 0.0f;          // xtim.elapsed when made or when body data last came
 
  private:
@@ -149,6 +156,9 @@ class http_class {
   // limit is described in the log); after 1 or 2 the slot is free. While a
   // slot is busy the other arguments are not looked at.
   //
+  // max_body, when not -1, bounds the body (see down_class::max_body): a
+  // larger answer is a failure of the server, and nothing larger is written.
+  //
   // server is a bare host name or dotted address without a final "/"; dir
   // starts with "/". Slot outside 0..5, a server ending in "/" or a dir not
   // starting with "/" is a fatal alert.
@@ -159,7 +169,8 @@ class http_class {
   // rests for kRetryPause seconds: a call for the free slot within that time
   // starts nothing and returns 0, so a caller that retries at once neither
   // spins nor hammers the server.
-  int net_check(int slot, std::string server, std::string dir, const std::string& out_file);
+  int net_check(int slot, std::string server, std::string dir, const std::string& out_file,
+                int64_t max_body = -1);
 
   // Waits at most `seconds` until a download in one of the count slots
   // listed can move on: its connection is made or fails, the rest of its

@@ -10,6 +10,7 @@
 
 #include "engine/installer_state.h"
 #include "engine/record_scan.h"
+#include "engine/server_list.h"
 #include "engine/web_host.h"
 #include "files/archives.h"
 #include "files/http.h"
@@ -115,7 +116,7 @@ void about_decide(about_state& s) {
 void about_check_step(about_state& s, const std::string& list_file) {
   if (s.v.found || s.fetched) return;
   const bool slot_was_free = http.slots[kAboutListSlot] == nullptr;
-  const int result = http.net_check(kAboutListSlot, kMakerHost, "/serverlist9.txt", list_file);
+  const int result = http.net_check(kAboutListSlot, kMakerHost, "/serverlist9.txt", list_file, kServerListMaxBytes);
   if (result == 0) {
     if (slot_was_free) s.own_transfer[kAboutListSlot] = 1;
     return;

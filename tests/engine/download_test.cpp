@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -331,19 +333,43 @@ TEST_F(Streams, AFailedDownloadIsRetriedByItsOwnStreamOnly) {
   once.status = 503;
   once.times = 1;
   server->set_fault(request_of("Resources/f1"), once);
+  // Answers far longer than the archives, with a length, without one and in
+  // chunks: each such try fails, and nothing over the file's bound is
+  // written.
+  const TestHttpServer::Fault too_long[] = {TestHttpServer::Fault::long_body, TestHttpServer::Fault::unannounced,
+                                            TestHttpServer::Fault::chunked};
+  for (int k = 0; k < 3; ++k) {
+    TestHttpServer::FaultSpec big;
+    big.fault = too_long[k];
+    big.bytes = 16 << 20;
+    big.times = 1;
+    server->set_fault(request_of("Resources/f" + std::to_string(k + 2)), big);
+  }
   stg.stream_count = 2;
 
   ASSERT_TRUE(fetch_directory());
   ASSERT_TRUE(scan());
+  int64_t bound = 0;
+  for (int i = 0; i < 6; ++i)
+    bound = std::max(bound, archive_download_limit(current_version(index_of("Resources/f" + std::to_string(i)))));
+  ASSERT_LT(bound, 128 << 10);
+  int64_t most = 0;
+  on_call = [&] {
+    for (const auto& e : std::filesystem::directory_iterator(temp_path))
+      if (e.is_regular_file()) most = std::max<int64_t>(most, static_cast<int64_t>(e.file_size()));
+  };
   const float to_install = stg.kb_to_install;
   ASSERT_EQ(start_install(), 1);
   const RunStats stats = run_install();
   ASSERT_EQ(stats.result, 1);
+  EXPECT_EQ(stg.had_errors, 0);
   EXPECT_TRUE(stats.saw_failure);
-  EXPECT_EQ(server->count(request_of("Resources/f1")), 2);
-  for (int i : {0, 2, 3, 4, 5}) EXPECT_EQ(server->count(request_of("Resources/f" + std::to_string(i))), 1) << i;
+  EXPECT_LE(most, bound);
+  for (int i : {1, 2, 3, 4}) EXPECT_EQ(server->count(request_of("Resources/f" + std::to_string(i))), 2) << i;
+  for (int i : {0, 5}) EXPECT_EQ(server->count(request_of("Resources/f" + std::to_string(i))), 1) << i;
   EXPECT_FLOAT_EQ(stats.max_installed, to_install) << "nothing is counted twice";
   expect_release_on_disk(b, {});
+  EXPECT_EQ(occurrences(log_text(), "   GetOSErr   =" + std::to_string(EFBIG) + "\n"), 3) << log_text();
 }
 
 TEST_F(Streams, AResetDropsTransfersInFlightAndTheStreamArchives) {

@@ -4,6 +4,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -365,6 +366,56 @@ TEST_F(DirectoryFetchTest, AnswersThatAreNoUsableListEndTheSearchAfterBoundedTri
   ASSERT_GE(run_fast_frames([] { return stg.dir_status == 3 || stg.dir_status == 2; }), 0);
   EXPECT_EQ(stg.dir_status, 3);
   EXPECT_EQ(install_name, "v9");
+}
+
+TEST_F(DirectoryFetchTest, AListOrDirectoryArchiveOverItsBoundIsAFailedTryAndNothingLargerIsWritten) {
+  ASSERT_TRUE(write_file(www / "serverlist9.txt", kListHeader + "FINAL v9\nSERVER s.example.com\n/s/\nS\n"));
+  publish_directory("s/v9/");
+  TempDir logdir;
+  ASSERT_TRUE(logdir.ok());
+  LogCapture log(logdir / "log.txt");
+  using Fault = TestHttpServer::Fault;
+  struct Case {
+    const char* what;
+    std::string path;  // asked of the server
+    std::string file;  // where it is written
+    Fault fault;
+    long long bytes;
+    int64_t bound;
+  };
+  const Case cases[] = {
+      {"a list with a length", "/serverlist9.txt", "serverlist9.txt", Fault::long_body, kServerListMaxBytes + 1,
+       kServerListMaxBytes},
+      {"a list without one", "/serverlist9.txt", "serverlist9.txt", Fault::unannounced, 4 << 20,
+       kServerListMaxBytes},
+      {"a list in chunks", "/serverlist9.txt", "serverlist9.txt", Fault::chunked, 4 << 20, kServerListMaxBytes},
+      {"a directory with a length", "/s/v9/directory.txt.zip", "directory.txt.zip", Fault::long_body,
+       kDirectoryMaxBytes + 1, kDirectoryMaxBytes},
+      {"a directory without one", "/s/v9/directory.txt.zip", "directory.txt.zip", Fault::unannounced,
+       kDirectoryMaxBytes + (4 << 20), kDirectoryMaxBytes},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    new_search();
+    TestHttpServer::FaultSpec f;
+    f.fault = c.fault;
+    f.bytes = c.bytes;
+    f.times = 1;
+    server->set_fault(c.path, f);
+    int64_t most = 0;
+    ASSERT_GE(run_fast_frames([&] {
+      struct stat st{};
+      if (stat((tmp / c.file).c_str(), &st) == 0) most = std::max<int64_t>(most, st.st_size);
+      return stg.dir_status == 3 || stg.dir_status == 2;
+    }),
+              0);
+    // The next try took the good answer.
+    EXPECT_EQ(stg.dir_status, 3);
+    EXPECT_EQ(server->count(c.path), 2);
+    EXPECT_LE(most, c.bound);
+    EXPECT_EQ(sim_info.size(), 2u);
+  }
+  EXPECT_EQ(occurrences(log.text(), "   GetOSErr   =" + std::to_string(EFBIG) + "\n"), 5) << log.text();
 }
 
 TEST_F(DirectoryFetchTest, ADirectoryThatCannotBeHadEndsTheSearchAfterTriesOnOtherServers) {

@@ -381,6 +381,37 @@ TEST_F(WebUpdate, ARunStoppedHalfWayFinishesOnTheNextRun) {
   expect_all_current();
 }
 
+TEST_F(WebUpdate, NamesWithPercentSignsAndBytesThatEndAPathAreAskedForEscapedAndInstalled) {
+  const Files a = {{"Resources/keep.txt", blob(1, 500)}};
+  Files b = a;
+  // Each name, as it is sent: a '%' is part of the name, so "a%20b.txt"
+  // asks for its own archive, not for that of "a b.txt".
+  const std::map<std::string, std::string> sent = {
+      {"Resources/odd/50%off.txt", "50%25off.txt"}, {"Resources/odd/a%20b.txt", "a%2520b.txt"},
+      {"Resources/odd/a b.txt", "a%20b.txt"},       {"Resources/odd/a#b.txt", "a%23b.txt"},
+      {"Resources/odd/why?.txt", "why%3F.txt"},     {"Resources/odd/caf\xC3\xA9.txt", "caf%C3%A9.txt"}};
+  unsigned seed = 10;
+  for (const auto& [path, as_sent] : sent) b[path] = blob(++seed, 700);
+  builder.add_update(a, b);
+  publish();
+  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, a));
+
+  RunStats stats;
+  ASSERT_TRUE(road(stats));
+  EXPECT_EQ(stats.result, 1);
+  EXPECT_EQ(stg.had_errors, 0);
+  expect_release_on_disk(b, {});
+  const auto requests = server->requests();
+  for (const auto& [path, as_sent] : sent) {
+    const std::string tail = "/Halden/Resources/odd/" + as_sent + ".zip";
+    int asked = 0;
+    for (const auto& r : requests)
+      asked += r.target.size() > tail.size() && r.target.compare(r.target.size() - tail.size(), tail.size(), tail) == 0;
+    EXPECT_EQ(asked, 1) << path;
+  }
+  expect_all_current();
+}
+
 TEST_F(WebUpdate, AnArchiveThatCannotBeUnpackedEndsTheRunAndLeavesItsFileAlone) {
   Files a;
   Files b;

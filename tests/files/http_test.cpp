@@ -7,8 +7,10 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -158,10 +160,11 @@ class HttpTest : public ::testing::Test {
 
   // Calls net_check as the frame loop would until it answers; -1 when it
   // has not within the given real time (the frame timer does not move).
-  int run(int slot, const std::string& srv, const std::string& dir, const std::string& out, double seconds = 10.0) {
+  int run(int slot, const std::string& srv, const std::string& dir, const std::string& out, double seconds = 10.0,
+          int64_t max_body = -1) {
     const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
     for (;;) {
-      const int r = http.net_check(slot, srv, dir, out);
+      const int r = http.net_check(slot, srv, dir, out, max_body);
       if (r != 0) return r;
       if (Clock::now() > deadline) return -1;
       std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -216,12 +219,17 @@ TEST_F(HttpTest, SpacesInThePathAreSentAsPercent20) {
 }
 
 TEST_F(HttpTest, BytesThatCannotStandInARequestAreSentPercentEncoded) {
-  // '#' and '?' would end the path, and a non-ASCII byte may not appear
-  // raw at all; an escape the path holds already ("%20") goes as it is.
-  ASSERT_TRUE(write_file(tmp / "www/v9/a#b c\xC3\xA9?.txt", "odd name"));
+  // '#' and '?' would end the path, '%' would start an escape, and a
+  // non-ASCII byte may not appear raw at all. A path is a file's name: what
+  // looks like an escape in it ("%20") is part of the name.
+  ASSERT_TRUE(write_file(tmp / "www/v9/a#b%c\xC3\xA9?.txt", "odd name"));
+  ASSERT_TRUE(write_file(tmp / "www/v9/a%20b.txt", "not the space"));
+  ASSERT_TRUE(write_file(tmp / "www/v9/a b.txt", "the space"));
   const std::string out = tmp / "odd.txt";
-  EXPECT_EQ(run(0, "127.0.0.1", "/v9/a#b%20c\xC3\xA9?.txt", out), 1);
+  EXPECT_EQ(run(0, "127.0.0.1", "/v9/a#b%c\xC3\xA9?.txt", out), 1);
   EXPECT_EQ(read_file(out), "odd name");
+  EXPECT_EQ(run(0, "127.0.0.1", "/v9/a%20b.txt", out), 1);
+  EXPECT_EQ(read_file(out), "not the space");
 
   // Every other byte that is not allowed in a request target, controls and
   // DEL among them; the characters that may stand raw stay as they are.
@@ -232,9 +240,10 @@ TEST_F(HttpTest, BytesThatCannotStandInARequestAreSentPercentEncoded) {
   EXPECT_EQ(read_file(out2), "every byte");
 
   const auto reqs = server->requests();
-  ASSERT_EQ(reqs.size(), 2u);
-  EXPECT_EQ(reqs[0].target, "/v9/a%23b%20c%C3%A9%3F.txt");
-  EXPECT_EQ(reqs[1].target, "/v9/%22%3C%3E%5C%5E%60%7B%7C%7D%01%09%7F%20[x]~!$&'()*+,;=:@-._");
+  ASSERT_EQ(reqs.size(), 3u);
+  EXPECT_EQ(reqs[0].target, "/v9/a%23b%25c%C3%A9%3F.txt");
+  EXPECT_EQ(reqs[1].target, "/v9/a%2520b.txt");
+  EXPECT_EQ(reqs[2].target, "/v9/%22%3C%3E%5C%5E%60%7B%7C%7D%01%09%7F%20[x]~!$&'()*+,;=:@-._");
 }
 
 TEST_F(HttpTest, EmptyBodyCreatesAnEmptyFile) {
@@ -518,6 +527,46 @@ TEST_F(HttpTest, StalledServerFailsAfterTheInactivityLimit) {
   EXPECT_EQ(log().find("HTTP Error"), std::string::npos);  // no report for the limit
 }
 
+TEST_F(HttpTest, ABodyOverTheCallersLimitFailsAndNothingOverItIsWritten) {
+  constexpr int64_t kLimit = 100000;
+  ASSERT_TRUE(write_file(tmp / "www/fits.bin", random_bytes(kLimit, 5)));
+  EXPECT_EQ(run(2, "127.0.0.1", "/fits.bin", tmp / "fits.bin", 10.0, kLimit), 1) << "a body of the limit is taken";
+  EXPECT_EQ(read_file(tmp / "fits.bin").size(), static_cast<std::size_t>(kLimit));
+
+  for (const auto fault : {TestHttpServer::Fault::long_body, TestHttpServer::Fault::unannounced,
+                           TestHttpServer::Fault::chunked}) {
+    SCOPED_TRACE(static_cast<int>(fault));
+    TestHttpServer::FaultSpec f;
+    f.fault = fault;
+    f.bytes = 8 << 20;
+    server->set_fault("/big.bin", f);
+    const std::string out = tmp / "big.bin";
+    ASSERT_TRUE(write_file(out, "previous"));
+    xer.close();
+    xer.open(tmp / "log.txt", std::ios::out | std::ios::trunc);
+    xtim.elapsed += 2.0f;
+    int r = 0;
+    int64_t most = 0;
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while ((r = http.net_check(2, "127.0.0.1", "/big.bin", out, kLimit)) == 0 && Clock::now() < deadline) {
+      struct stat st{};
+      if (stat(out.c_str(), &st) == 0) most = std::max<int64_t>(most, st.st_size);
+      most = std::max(most, http.written(2));
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    EXPECT_EQ(r, 2);
+    EXPECT_LE(most, kLimit);
+    EXPECT_NE(log().find("   GetOSErr   =" + std::to_string(EFBIG) + "\n"), std::string::npos) << log();
+    EXPECT_EQ(http.local_error(2), 0) << "a failure of the server";
+    if (fault == TestHttpServer::Fault::long_body) {
+      // Refused with the header: the file there is not even opened.
+      EXPECT_EQ(read_file(out), "previous");
+    } else {
+      EXPECT_FALSE(exists_at_all(out)) << "nothing of an answer cut off is kept";
+    }
+  }
+}
+
 TEST_F(HttpTest, FailedSlotRestsBeforeTheNextDownload) {
   ASSERT_TRUE(write_file(tmp / "www/good.txt", "good"));
   const std::string out = tmp / "good.txt";
@@ -725,8 +774,9 @@ struct Parsed {
   int64_t written;
 };
 
-Parsed parse(const std::string& bytes, std::size_t piece) {
+Parsed parse(const std::string& bytes, std::size_t piece, int64_t max_body = -1) {
   down_class d;
+  d.max_body = max_body;
   for (std::size_t i = 0; i < bytes.size(); i += piece) {
     const std::string part = bytes.substr(i, piece);
     d.consume(part.data(), part.size());
@@ -817,6 +867,25 @@ TEST(HttpParseTest, BodyBeyondTheLengthIsRefused) {
   p = parse("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nabcdefgh", 1);
   EXPECT_EQ(p.error, EPROTO);
   EXPECT_EQ(p.written, 4);
+}
+
+TEST(HttpParseTest, ABodyOverTheLimitIsRefusedWhereverTheBytesAreSplit) {
+  for (std::size_t piece : {1, 3, 1000}) {
+    SCOPED_TRACE(piece);
+    Parsed p = parse("HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nhello world", piece, 10);
+    EXPECT_TRUE(p.headers_done);
+    EXPECT_EQ(p.error, EFBIG);
+    EXPECT_EQ(p.written, 0);
+    p = parse("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nhello worl", piece, 10);
+    EXPECT_EQ(p.error, 0);
+    EXPECT_EQ(p.written, 10);
+    // Without a length the body is counted up to the limit.
+    p = parse("HTTP/1.1 200 OK\r\n\r\nhello worl", piece, 10);
+    EXPECT_EQ(p.error, 0);
+    p = parse("HTTP/1.1 200 OK\r\n\r\nhello world", piece, 10);
+    EXPECT_EQ(p.error, EFBIG);
+    EXPECT_EQ(p.written, 10);
+  }
 }
 
 TEST(HttpParseTest, OverlongHeaderIsRefused) {

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -245,6 +246,32 @@ void TestHttpServer::serve(int fd) {
     const std::string body = "fault " + std::to_string(fault.status) + "\n";
     send_all(fd, "HTTP/1.1 " + std::to_string(fault.status) + " " + status_text(fault.status) +
                      "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+    finish();
+    return;
+  }
+
+  if (faulty && (fault.fault == Fault::long_body || fault.fault == Fault::unannounced ||
+                 fault.fault == Fault::chunked)) {
+    const bool chunked = fault.fault == Fault::chunked;
+    std::string head = "HTTP/1.1 200 OK\r\n";
+    if (fault.fault == Fault::long_body) head += "Content-Length: " + std::to_string(fault.bytes) + "\r\n";
+    if (chunked) head += "Transfer-Encoding: chunked\r\n";
+    bool ok = send_all(fd, head + "Connection: close\r\n\r\n");
+    // Until the client gives up (the sends then fail) or all is sent.
+    const std::string filler(64 * 1024, 'z');
+    for (long long left = fault.bytes; ok && left > 0 && running_;) {
+      const std::size_t n = static_cast<std::size_t>(std::min<long long>(left, static_cast<long long>(filler.size())));
+      char size_line[32];
+      snprintf(size_line, sizeof size_line, "%zx\r\n", n);
+      ok = (!chunked || send_all(fd, size_line)) && send_all(fd, filler.data(), n) && (!chunked || send_all(fd, "\r\n"));
+      left -= static_cast<long long>(n);
+    }
+    if (ok && chunked) send_all(fd, "0\r\n\r\n");
+    shutdown(fd, SHUT_WR);
+    for (int i = 0; i < 100 && running_; ++i) {
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, 20) > 0 && recv(fd, buf, sizeof buf, 0) <= 0) break;
+    }
     finish();
     return;
   }

@@ -31,6 +31,9 @@ class TestHttpServer {
     stall,        // announce the whole file, send `bytes` of it, then send nothing more
     slow,         // send the file in pieces of `bytes` with `delay_ms` between them
     refuse,       // close the connection without answering
+    long_body,    // answer 200 with a body of `bytes` filler bytes, announced
+    unannounced,  // the same without "Content-Length", ended by closing
+    chunked,      // the same in chunks ("Transfer-Encoding: chunked")
   };
 
   struct FaultSpec {
