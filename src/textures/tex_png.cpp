@@ -115,9 +115,9 @@ int read_png(png_structp png, png_infop info, png_job& job) {
   // this reader takes meets the layout's check below, whose message says
   // so, before any row is set up.
   png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
-  // Texts, colour profiles and suggested palettes are skipped unread: the
-  // pixels do not need them, and libpng would inflate and keep every one
-  // (a couple of megabytes of text chunks made gigabytes).
+  // Texts, colour profiles and suggested palettes are passed over, neither
+  // inflated nor kept: the pixels do not need them, and libpng would keep
+  // every one whole (two megabytes of text chunks inflated to gigabytes).
   static const png_byte kSkipped[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT";
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, 5);
 

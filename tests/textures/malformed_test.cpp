@@ -122,8 +122,8 @@ TEST(MalformedImages, ZeroNegativeAndHugeSizesOffsetsAndChains) {
   std::string reason;
   EXPECT_EQ(decode('p', with_chunk(png, "tEXt", "abcd", 0x7FFFFFF0).substr(0, 45), GL_RGBA, 1, &reason), -1);
   EXPECT_EQ(reason, "a chunk runs past the end of the file");
-  // A colour profile that says it inflates to 4 MB is skipped unread, as
-  // every profile is.
+  // A colour profile that says it inflates to 4 MB is passed over without
+  // being inflated, as every profile is.
   std::string icc(132, '\0');
   icc.replace(0, 4, "\x00\x3D\x09\x00", 4);
   for (auto [at, word] : {std::pair{12, "mntr"}, {16, "RGB "}, {20, "XYZ "}, {36, "acsp"}}) icc.replace(at, 4, word);
@@ -135,8 +135,7 @@ TEST(MalformedImages, ZeroNegativeAndHugeSizesOffsetsAndChains) {
   LogCapture log(dir / "log.txt");
   EXPECT_EQ(decode('p', with_chunk(png, "iCCP", profile, static_cast<std::uint32_t>(profile.size()))), 1);
   // So are texts and suggested palettes, however many and large: the
-  // pixels come out as without them (palette, transparency and gamma
-  // still read), and libpng has nothing to say.
+  // pixels come out as without them, and libpng has nothing to say.
   const std::string plain = noisy_png(9, 7, PNG_COLOR_TYPE_PALETTE, false);
   const std::string text(7800000, 'a');
   std::string deflated(compressBound(text.size()), '\0');
