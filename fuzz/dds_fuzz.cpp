@@ -2,8 +2,9 @@
 // The input is the file, in a heap block of exactly its size. When the
 // reader accepts it, every byte its descriptor claims is copied into a
 // buffer of exactly that size, which is then turned upside down with and
-// without the endpoint gamma, so AddressSanitizer catches any read or write
-// past the end of either.
+// without the endpoint gamma (or, for a DXT chain that cannot be turned in
+// place, decoded into a buffer of exactly the size it needs), so
+// AddressSanitizer catches any read or write past the end of any of them.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,6 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (n <= 0 || n > static_cast<std::int64_t>(size) - kDdsHeaderBytes) abort();
   std::vector<unsigned char> chain(pixels, pixels + n);
   colr.gamma_on = size & 1;
-  TEX_flip_y(desc, chain.data());
+  if (TEX_flip_y(desc, chain.data()) == -1) {
+    TEX_image_desc decoded = desc;
+    decoded.format = TEX_dxt_decoded_format(desc, chain.data());
+    std::vector<unsigned char> out(static_cast<std::size_t>(TEX_bytes_needed_for_image(decoded)));
+    TEX_decode_dxt_flipped(desc, chain.data(), decoded.format, out.data());
+  }
   return 0;
 }

@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <utility>
-#include <vector>
 
 #include "runtime/alert.h"
 #include "runtime/colr.h"
@@ -125,20 +124,28 @@ void swap_ranges(unsigned char* a, unsigned char* b, std::int64_t n) {
   for (std::int64_t i = 0; i < n; ++i) std::swap(a[i], b[i]);
 }
 
-// A level taller than one block row whose height is not a multiple of 4:
-// turned over, its pixel rows fall into other block rows than they were in,
-// which no reordering of blocks can give. It is decoded, turned over and
-// compressed again, as the DDS writer compresses.
-void flip_by_recompressing(int format, int width, int height, unsigned char* blocks) {
-  const int kind = format == GL_COMPRESSED_RGBA_S3TC_DXT3_EXT   ? squish::kDxt3
-                   : format == GL_COMPRESSED_RGBA_S3TC_DXT5_EXT ? squish::kDxt5
-                                                                : squish::kDxt1;
-  const int flags = kind | squish::kColourIterativeClusterFit;
-  const std::int64_t row = static_cast<std::int64_t>(width) * 4;
-  std::vector<unsigned char> rgba(static_cast<std::size_t>(row * height));
-  squish::DecompressImage(rgba.data(), width, height, blocks, flags);
-  for (int i = 0; i < height / 2; ++i) swap_ranges(&rgba[i * row], &rgba[(height - 1 - i) * row], row);
-  squish::CompressImage(rgba.data(), width, height, blocks, flags);
+// A level over 4 pixels high whose height is not a multiple of 4: turned
+// over, its pixel rows fall into other block rows than they were in, which
+// no reordering of blocks can give.
+bool turns_in_place(int height) { return height <= 4 || height % 4 == 0; }
+
+int squish_kind(int format) {
+  return format == GL_COMPRESSED_RGBA_S3TC_DXT3_EXT   ? squish::kDxt3
+         : format == GL_COMPRESSED_RGBA_S3TC_DXT5_EXT ? squish::kDxt5
+                                                      : squish::kDxt1;
+}
+
+int dxt_block_size(int format) {
+  switch (format) {
+    case GL_COMPRESSED_RGB_S3TC_DXT1_EXT:
+    case GL_COMPRESSED_RGBA_S3TC_DXT1_EXT:
+      return 8;
+    case GL_COMPRESSED_RGBA_S3TC_DXT3_EXT:
+    case GL_COMPRESSED_RGBA_S3TC_DXT5_EXT:
+      return 16;
+    default:
+      return 0;
+  }
 }
 
 }  // namespace
@@ -256,6 +263,7 @@ int TEX_flip_y(const TEX_image_desc& desc, unsigned char* data) {
       return 0;
   }
   if (desc.width < 1 || desc.height < 1 || desc.pad < 0 || !data) return 0;
+  if (block_size != 0 && !TEX_dxt_flips_in_place(desc)) return -1;
 
   TEX_image_desc level = desc;
   level.has_mipmaps = 0;
@@ -272,27 +280,16 @@ int TEX_flip_y(const TEX_image_desc& desc, unsigned char* data) {
       const int block_rows = (level.height + 3) / 4;
       const std::int64_t row_len = static_cast<std::int64_t>(per_row) * block_size;
       const int last_rows = level.height - 4 * (block_rows - 1);
-      if (level.height > 4 && level.height % 4 != 0) {
-        // The blocks are already in place: only the transparency scan and
-        // the gamma are left to do.
-        flip_by_recompressing(desc.format, level.width, level.height, data);
-        for (int k = 0; k < block_rows; ++k) {
-          found = flip_block_row(desc.format, data + k * row_len, level.width, found, 0,
-                                 k == block_rows - 1 ? last_rows : 4);
-        }
-      } else {
-        const int flip_rows = level.height < 4 ? level.height : 4;
-        for (int k = 0; k < (block_rows + 1) / 2; ++k) {
-          const int j = block_rows - 1 - k;
-          unsigned char* top = data + k * row_len;
-          unsigned char* bottom = data + j * row_len;
-          found = flip_block_row(desc.format, top, level.width, found, flip_rows,
-                                 k == block_rows - 1 ? last_rows : 4);
-          if (j != k) {
-            found = flip_block_row(desc.format, bottom, level.width, found, flip_rows,
-                                   j == block_rows - 1 ? last_rows : 4);
-            swap_ranges(top, bottom, row_len);
-          }
+      const int flip_rows = level.height < 4 ? level.height : 4;
+      for (int k = 0; k < (block_rows + 1) / 2; ++k) {
+        const int j = block_rows - 1 - k;
+        unsigned char* top = data + k * row_len;
+        unsigned char* bottom = data + j * row_len;
+        found = flip_block_row(desc.format, top, level.width, found, flip_rows, k == block_rows - 1 ? last_rows : 4);
+        if (j != k) {
+          found = flip_block_row(desc.format, bottom, level.width, found, flip_rows,
+                                 j == block_rows - 1 ? last_rows : 4);
+          swap_ranges(top, bottom, row_len);
         }
       }
     }
@@ -302,4 +299,75 @@ int TEX_flip_y(const TEX_image_desc& desc, unsigned char* data) {
     data += bytes;
   }
   return found;
+}
+
+int TEX_dxt_flips_in_place(const TEX_image_desc& desc) {
+  if (!dxt_block_size(desc.format) || desc.width < 1 || desc.height < 1) return 1;
+  for (int h = desc.height;; h /= 2) {
+    if (!turns_in_place(h)) return 0;
+    if (!desc.has_mipmaps || h == 1) return 1;
+  }
+}
+
+int TEX_dxt_decoded_format(const TEX_image_desc& desc, const unsigned char* blocks) {
+  if (desc.format != GL_COMPRESSED_RGB_S3TC_DXT1_EXT && desc.format != GL_COMPRESSED_RGBA_S3TC_DXT1_EXT) {
+    return GL_RGBA;
+  }
+  TEX_image_desc level = desc;
+  level.has_mipmaps = 0;
+  for (;;) {
+    const int per_row = (level.width + 3) / 4;
+    const int block_rows = (level.height + 3) / 4;
+    for (int k = 0; k < block_rows; ++k) {
+      const int used_rows = level.height - 4 * k < 4 ? level.height - 4 * k : 4;
+      for (int i = 0; i < per_row; ++i) {
+        const int used_cols = level.width - 4 * i < 4 ? level.width - 4 * i : 4;
+        const auto* b = reinterpret_cast<const DXTColBlock*>(blocks + 8 * (static_cast<std::int64_t>(k) * per_row + i));
+        if (uses_transparent_index(*b, used_rows, used_cols)) return GL_RGBA;
+      }
+    }
+    if (!desc.has_mipmaps || (level.width == 1 && level.height == 1)) break;
+    blocks += TEX_bytes_needed_for_image(level);
+    if (level.width >= 2) level.width /= 2;
+    if (level.height >= 2) level.height /= 2;
+  }
+  return GL_RGB;
+}
+
+void TEX_decode_dxt_flipped(const TEX_image_desc& desc, const unsigned char* blocks, int format, unsigned char* out) {
+  const int block_size = dxt_block_size(desc.format);
+  if (!block_size || desc.width < 1 || desc.height < 1 || !blocks || !out) return;
+  const int kind = squish_kind(desc.format);
+  const int bpp = format == GL_RGBA ? 4 : 3;
+  const int colour_at = block_size - 8;
+  TEX_image_desc level = desc;
+  level.has_mipmaps = 0;
+  for (;;) {
+    const int per_row = (level.width + 3) / 4;
+    const int block_rows = (level.height + 3) / 4;
+    const std::int64_t out_row = static_cast<std::int64_t>(level.width) * bpp;
+    for (int k = 0; k < block_rows; ++k) {
+      for (int i = 0; i < per_row; ++i) {
+        unsigned char block[16];
+        std::memcpy(block, blocks + (static_cast<std::int64_t>(k) * per_row + i) * block_size,
+                    static_cast<std::size_t>(block_size));
+        if (colr.gamma_on) nv_gamma_correct(reinterpret_cast<DXTColBlock*>(block + colour_at), block_size == 16);
+        unsigned char rgba[16 * 4];
+        squish::Decompress(rgba, block, kind);
+        // Pixel row r of this block row is picture row 4k + r from the top,
+        // stored level.height - 1 - (4k + r) rows from the first.
+        for (int r = 0; r < 4 && 4 * k + r < level.height; ++r) {
+          unsigned char* d = out + (level.height - 1 - (4 * k + r)) * out_row + 4 * i * bpp;
+          for (int p = 0; p < 4 && 4 * i + p < level.width; ++p, d += bpp) {
+            std::memcpy(d, rgba + 4 * (4 * r + p), static_cast<std::size_t>(bpp));
+          }
+        }
+      }
+    }
+    if (!desc.has_mipmaps || (level.width == 1 && level.height == 1)) break;
+    blocks += TEX_bytes_needed_for_image(level);
+    out += out_row * level.height;
+    if (level.width >= 2) level.width /= 2;
+    if (level.height >= 2) level.height /= 2;
+  }
 }

@@ -31,11 +31,28 @@ struct DXT5AlphaBlock {
 // some DXT1 block uses the transparent index in three-colour mode, else 0.
 // Blocks of every block row (the middle one of an odd count too) have their
 // pixel rows reversed; in levels under 4 pixels high only the rows the
-// image uses are. A level over 4 pixels high whose height is not a multiple
-// of 4 is decoded, turned over and compressed again with libsquish, since
-// its rows change block rows. Only pixels inside the image count for the
-// transparency flag. An unknown or depth format is a fatal alert.
+// image uses are. Only pixels inside the image count for the transparency
+// flag. A DXT image that TEX_dxt_flips_in_place refuses is left as it is
+// and gives -1. An unknown or depth format is a fatal alert.
 int TEX_flip_y(const TEX_image_desc& desc, unsigned char* data);
+
+// 0 when desc is DXT and one of its levels is over 4 pixels high with a
+// height that is not a multiple of 4: turned over, that level's pixel rows
+// fall into other block rows, which no reordering of blocks gives. Such an
+// image is decoded instead (below); 1 for every other image.
+int TEX_dxt_flips_in_place(const TEX_image_desc& desc);
+
+// What a DXT image and its chain decode to: GL_RGBA for DXT3 and DXT5 and
+// for DXT1 when a block gives the transparent index to a pixel of the
+// image, else GL_RGB.
+int TEX_dxt_decoded_format(const TEX_image_desc& desc, const unsigned char* blocks);
+
+// Decodes a DXT image stored top-down (and its mip chain when desc says so)
+// into bottom-up rows of format (GL_RGB or GL_RGBA, pad 0), the endpoint
+// gamma applied first when the colour table asks for it, as TEX_flip_y does.
+// out holds TEX_bytes_needed_for_image of that format, width, height and
+// chain.
+void TEX_decode_dxt_flipped(const TEX_image_desc& desc, const unsigned char* blocks, int format, unsigned char* out);
 
 // Reverse the pixel rows of count whole blocks, with the endpoint gamma
 // correction when the colour table asks for it. The DXT1 routine returns

@@ -123,7 +123,9 @@ int load_any_into_scratch(std::string name, int filter, int* gl_format, int* has
     desc.pad = 0;
   } else {
     // Levels above the wanted resolution are skipped; the rest of the chain
-    // is copied and turned bottom-up.
+    // is copied and turned bottom-up. A DXT chain with a level that cannot
+    // be turned over block by block is decoded whole: the upload takes one
+    // format for every level.
     const unsigned char* src = dds;
     TEX_image_desc level = desc;
     level.has_mipmaps = 0;
@@ -139,10 +141,22 @@ int load_any_into_scratch(std::string name, int filter, int* gl_format, int* has
       xer << "Texture " << name << " cannot be used: its mip chain does not fit the texture sizes or the buffer.\n";
       return 0;
     }
-    std::memcpy(dest, src, static_cast<std::size_t>(bytes));
-    if (TEX_flip_y(level, dest) && level.format == GL_COMPRESSED_RGB_S3TC_DXT1_EXT) {
-      level.format = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
-      bpp = 4;
+    if (TEX_dxt_flips_in_place(level)) {
+      std::memcpy(dest, src, static_cast<std::size_t>(bytes));
+      if (TEX_flip_y(level, dest) == 1 && level.format == GL_COMPRESSED_RGB_S3TC_DXT1_EXT) {
+        level.format = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
+        bpp = 4;
+      }
+    } else {
+      TEX_image_desc decoded = level;
+      decoded.format = TEX_dxt_decoded_format(level, src);
+      if (TEX_bytes_needed_for_image(decoded) > kScratchBytes) {
+        xer << "Texture " << name << " cannot be used: its mip chain does not fit the buffer once decoded.\n";
+        return 0;
+      }
+      TEX_decode_dxt_flipped(level, src, decoded.format, dest);
+      level = decoded;
+      bpp = decoded.format == GL_RGBA ? 4 : 3;
     }
     desc = level;
   }

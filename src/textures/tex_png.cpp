@@ -108,7 +108,6 @@ bool chunks_inside_the_file(const unsigned char* bytes, std::int64_t size) {
 int read_png(png_structp png, png_infop info, png_job& job) {
   if (setjmp(png_jmpbuf(png))) return -1;
 
-  const auto file_size = static_cast<png_alloc_size_t>(job.end - job.cur);
   png_set_read_fn(png, &job, my_readbuf);
   png_set_sig_bytes(png, 8);
   job.cur += 8;
@@ -116,11 +115,11 @@ int read_png(png_structp png, png_infop info, png_job& job) {
   // this reader takes meets the layout's check below, whose message says
   // so, before any row is set up.
   png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
-  // A profile or text that libpng inflates from the file can be no longer
-  // than deflate's best ratio (1032 to 1) makes the file's bytes.
-  const png_alloc_size_t inflated = file_size * 1032;
-  const png_alloc_size_t chunk_max = png_get_chunk_malloc_max(png);
-  if (chunk_max == 0 || inflated < chunk_max) png_set_chunk_malloc_max(png, inflated);
+  // Texts, colour profiles and suggested palettes are passed over, neither
+  // inflated nor kept: the pixels do not need them, and libpng would keep
+  // every one whole (two megabytes of text chunks inflated to gigabytes).
+  static const png_byte kSkipped[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT";
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, 5);
 
   png_read_info(png, info);
   png_uint_32 width = 0;

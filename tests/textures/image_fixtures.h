@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "textures/image_ops.h"
@@ -125,6 +126,36 @@ inline std::vector<unsigned char> flipped_rows(const std::vector<unsigned char>&
   const std::size_t row = static_cast<std::size_t>(width) * 4;
   for (int y = 0; y < height; ++y) std::memcpy(&out[y * row], &rgba[(height - 1 - y) * row], row);
   return out;
+}
+
+// Each level of a chain compressed with libsquish from a noisy picture
+// (alpha below 128 in places when transparent), stored top-down.
+struct chain {
+  std::vector<unsigned char> bytes;
+  std::vector<std::pair<int, int>> sizes;
+};
+
+inline chain compress_chain(int format, int w, int h, bool mips, bool transparent) {
+  chain c;
+  unsigned seed = 7;
+  for (;;) {
+    std::vector<unsigned char> px(static_cast<std::size_t>(w) * h * 4);
+    for (std::size_t i = 0; i < px.size(); ++i) {
+      seed = seed * 1103515245u + 12345u;
+      if (i % 4 == 3) {
+        px[i] = transparent && (i / 4) % 7 == 0 ? 0 : 255;
+      } else {
+        px[i] = static_cast<unsigned char>(i * 3 + (seed >> 28));
+      }
+    }
+    std::vector<unsigned char> out(squish::GetStorageRequirements(w, h, squish_flags(format)));
+    squish::CompressImage(px.data(), w, h, out.data(), squish_flags(format));
+    c.bytes.insert(c.bytes.end(), out.begin(), out.end());
+    c.sizes.emplace_back(w, h);
+    if (!mips || (w == 1 && h == 1)) return c;
+    w = w > 1 ? w / 2 : 1;
+    h = h > 1 ? h / 2 : 1;
+  }
 }
 
 }  // namespace fixture

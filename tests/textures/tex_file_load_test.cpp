@@ -134,6 +134,33 @@ TEST_F(FileLoad, DdsLevelsSkippedCopiedAndFlipped) {
   EXPECT_EQ((std::vector<int>{a.result, a.format, a.bpp}), (std::vector<int>{1, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 4}));
   write_file(dir / "flat.dds", fixture::make_dds("DXT1", 0x4, 4, 4, 0xA1007, 0x1008, 8));
   EXPECT_EQ(load(dir / "flat.dds", tex_rgb).result, 0);
+
+  // A detailed 12 x 10 DXT5 chain (its 10 and 5 rows high levels cannot be
+  // turned over block by block) is decoded whole, every level exact.
+  const fixture::chain c = fixture::compress_chain(GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 12, 10, true, true);
+  std::string odd = fixture::make_dds("DXT5", 0x4, 12, 10, 0xA1007, 0x401008, c.bytes.size());
+  std::memcpy(&odd[128], c.bytes.data(), c.bytes.size());
+  write_file(dir / "odd.dds", odd);
+  const loaded o = load(dir / "odd.dds", tex_rgba | tex_no_pow2, 4);
+  EXPECT_EQ((std::vector<int>{o.result, o.format, o.mips, o.bpp, o.tx, o.ty}),
+            (std::vector<int>{1, GL_RGBA, 1, 4, 12, 10}));
+  std::size_t at = 0, out_at = 0;
+  for (auto [w, h] : c.sizes) {
+    const std::vector<unsigned char> got(scratch_array_temp + out_at, scratch_array_temp + out_at + w * h * 4);
+    EXPECT_EQ(got, fixture::flipped_rows(fixture::decode_dxt(&c.bytes[at], w, h, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT), w, h))
+        << w << "x" << h;
+    at += squish::GetStorageRequirements(w, h, squish::kDxt5);
+    out_at += static_cast<std::size_t>(w) * h * 4;
+  }
+  // Decoded, a full-size 2048 x 2046 DXT1 chain fits the buffer as RGB; a
+  // DXT5 one would need 22 MB as RGBA and is not used.
+  TEX_image_desc big = {GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 2048, 2046, 0, 1};
+  write_file(dir / "big1.dds", fixture::make_dds("DXT1", 0x4, 2048, 2046, 0xA1007, 0x401008, TEX_bytes_needed_for_image(big)));
+  big.format = GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
+  write_file(dir / "big5.dds", fixture::make_dds("DXT5", 0x4, 2048, 2046, 0xA1007, 0x401008, TEX_bytes_needed_for_image(big)));
+  const loaded b1 = load(dir / "big1.dds", tex_rgb | tex_no_pow2);
+  EXPECT_EQ((std::vector<int>{b1.result, b1.format, b1.bpp, b1.tx, b1.ty}), (std::vector<int>{1, GL_RGB, 3, 2048, 2046}));
+  EXPECT_EQ(load(dir / "big5.dds", tex_rgba | tex_no_pow2, 4).result, 0);
 }
 
 TEST_F(FileLoad, AsynchronousRegistrationWorkAndFinish) {

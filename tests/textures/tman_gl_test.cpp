@@ -11,8 +11,10 @@
 
 #include "runtime/debug.h"
 #include "support/live_window.h"
+#include "support/temp_dir.h"
 #include "support/x_server.h"
 #include "textures/builtin_images.h"
+#include "textures/image_fixtures.h"
 #include "textures/ogl_extensions.h"
 #include "textures/tman.h"
 #include "ui/colr.h"
@@ -381,6 +383,22 @@ TEST_F(TmanGL, UploadRulesMipmapsClampAndTheFallback) {
   v.pixels = scratch_array;
   EXPECT_EQ(t.load_texture_ogl(&v, 1), 705);
   EXPECT_EQ(level_param(705, 0, GL_TEXTURE_WIDTH), 96);
+
+  // A DXT file whose chain the loader decoded (levels 10 and 5 rows high)
+  // uploads as one uncompressed chain, each level as decoded.
+  TempDir dir;
+  const int dxt5 = GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
+  const fixture::chain c = fixture::compress_chain(dxt5, 12, 10, true, true);
+  std::string dds = fixture::make_dds("DXT5", 0x4, 12, 10, 0xA1007, 0x401008, c.bytes.size());
+  std::memcpy(&dds[128], c.bytes.data(), c.bytes.size());
+  write_file(dir / "odd.dds", dds);
+  colr.gamma_on = 0;
+  EXPECT_EQ(t.load_texture(tex_fail_fatal, 706, tex_rgba | tex_no_pow2 | tex_mipmap, tex_load_now, dir / "odd.dds"), 706);
+  colr.gamma_on = 1;
+  EXPECT_EQ(level_param(706, 0, GL_TEXTURE_COMPRESSED), GL_FALSE);
+  EXPECT_EQ(level_param(706, 2, GL_TEXTURE_HEIGHT), 2);
+  EXPECT_EQ(level_param(706, 3, GL_TEXTURE_WIDTH), 1);
+  EXPECT_EQ(texels(706, GL_RGBA, 12 * 10 * 4), fixture::flipped_rows(fixture::decode_dxt(c.bytes.data(), 12, 10, dxt5), 12, 10));
 
   // Compressed pixels without the compressed upload entry point: nothing is
   // sent, nothing breaks.
