@@ -74,15 +74,6 @@ int handed_out = 0;
 // own removed name, and be deleted.
 std::unordered_set<std::string> table_paths;
 
-// The path of a file of the table below the install folder, in lower case.
-std::string lower_local_name(const std::string& table_path) {
-  std::string name = table_path;
-  trim_dest_folder(name);
-  for (char& c : name)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return name;
-}
-
 }  // namespace
 
 void checksum_task::do_it() {
@@ -175,36 +166,25 @@ int checksum_directory(int& queued, float& fraction) {
 }
 
 void settle_shared_files() {
-  // The removed files found on disk, by their path below the install folder
-  // in lower case: only a file of the same name apart from letter case can
-  // be found at the same place.
+  // A file of the table found at another file's own path is not taken by
+  // the scan (see table_paths), so two files of the table can be found at
+  // one place only when both were found by repairing letter case. The
+  // removed ones found so, by the path found:
   std::unordered_map<std::string, std::vector<int>> removed;
-  std::vector<bool> length_seen;
   const int count = static_cast<int>(sim_info.size());
   for (int i = 0; i < count; ++i) {
     const file_version_struct& v = current_version(i);
-    if (v.sig_want != kSigGone || v.sig_have.empty() || v.sig_have == kSigNone) continue;
-    if (!want_this_f(i, static_cast<int>(sim_info[static_cast<std::size_t>(i)].versions.size()) - 1)) continue;
-    const std::string key = lower_local_name(v.path);
-    if (length_seen.size() <= key.size()) length_seen.resize(key.size() + 1, false);
-    length_seen[key.size()] = true;
-    removed[key].push_back(i);
+    if (!v.found_path.empty() && v.sig_want == kSigGone && v.sig_have != kSigNone) removed[v.found_path].push_back(i);
   }
   if (removed.empty()) return;
   for (int i = 0; i < count; ++i) {
     const file_version_struct& kept = current_version(i);
-    if (kept.sig_want == kSigGone) continue;
-    const std::size_t slash = kept.path.find('/');
-    const std::size_t length = slash == std::string::npos ? kept.path.size() : kept.path.size() - slash - 1;
-    if (length >= length_seen.size() || !length_seen[length]) continue;
-    const auto same_name = removed.find(lower_local_name(kept.path));
-    if (same_name == removed.end()) continue;
-    if (!want_this_f(i, static_cast<int>(sim_info[static_cast<std::size_t>(i)].versions.size()) - 1)) continue;
-    const std::string place = local_path_of(kept);
-    for (const int r : same_name->second) {
+    if (kept.found_path.empty() || kept.sig_want == kSigGone) continue;
+    const auto same = removed.find(kept.found_path);
+    if (same == removed.end()) continue;
+    // The file is the kept one's: the removed name has none.
+    for (const int r : same->second) {
       file_version_struct& gone = current_version(r);
-      if (local_path_of(gone) != place) continue;
-      // The file is the kept one's: the removed name has none.
       gone.sig_have = kSigNone;
       gone.found_path.clear();
       gone.is_current = 0;
