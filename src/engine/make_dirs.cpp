@@ -199,7 +199,8 @@ int make_dirs() {
     if (!v.do_install || (!v.sig_have.empty() && v.sig_have != kSigNone)) continue;
     const std::string local = local_path_of(v);
     if (made.count(folder_part(local)) != 0 || !is_real_folder(local)) continue;
-    clearing.remove_marked(local + "/");
+    // A release that also puts files into that folder keeps it.
+    if (folders.count(local) == 0) clearing.remove_marked(local + "/");
     if (is_real_folder(local))
       give_up(v, "the folder of that name holds files that are not part of the release");
   }
