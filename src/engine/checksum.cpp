@@ -166,17 +166,18 @@ int checksum_directory(int& queued, float& fraction) {
 }
 
 void settle_shared_files() {
-  // A file of the table found at another file's own path is not taken by
-  // the scan (see table_paths), so two files of the table can be found at
-  // one place only when both were found by repairing letter case. The
-  // removed ones found so, by the path found:
+  // The removed files found on disk, by where they were found.
   std::unordered_map<std::string, std::vector<int>> removed;
   const int count = static_cast<int>(sim_info.size());
   for (int i = 0; i < count; ++i) {
     const file_version_struct& v = current_version(i);
-    if (!v.found_path.empty() && v.sig_want == kSigGone && v.sig_have != kSigNone) removed[v.found_path].push_back(i);
+    if (v.sig_want != kSigGone || v.sig_have.empty() || v.sig_have == kSigNone) continue;
+    if (!want_this_f(i, static_cast<int>(sim_info[static_cast<std::size_t>(i)].versions.size()) - 1)) continue;
+    removed[local_path_of(v)].push_back(i);
   }
   if (removed.empty()) return;
+  // Only a file found by repairing its letter case can be found at the
+  // place of another file of the table.
   for (int i = 0; i < count; ++i) {
     const file_version_struct& kept = current_version(i);
     if (kept.found_path.empty() || kept.sig_want == kSigGone) continue;
