@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "engine/install_filter.h"
 #include "engine/installer_state.h"
@@ -173,10 +175,39 @@ int checksum_directory(int& queued, float& fraction) {
   if (queued >= total && checksum_workers->count_total_tasks() == 0) {
     delete checksum_workers;
     checksum_workers = nullptr;
+    settle_shared_files();
     xer << " End of MD5 at " << seconds_now() << "\n";
     return 1;
   }
   return 0;
+}
+
+void settle_shared_files() {
+  // The removed files found on disk, by where they were found.
+  std::unordered_map<std::string, std::vector<int>> removed;
+  const int count = static_cast<int>(sim_info.size());
+  for (int i = 0; i < count; ++i) {
+    const file_version_struct& v = current_version(i);
+    if (v.sig_want != kSigGone || v.sig_have.empty() || v.sig_have == kSigNone) continue;
+    if (!want_this_f(i, static_cast<int>(sim_info[static_cast<std::size_t>(i)].versions.size()) - 1)) continue;
+    removed[local_path_of(v)].push_back(i);
+  }
+  if (removed.empty()) return;
+  // Only a file found by repairing its letter case can be found at the
+  // place of another file of the table.
+  for (int i = 0; i < count; ++i) {
+    const file_version_struct& kept = current_version(i);
+    if (kept.found_path.empty() || kept.sig_want == kSigGone) continue;
+    const auto same = removed.find(kept.found_path);
+    if (same == removed.end()) continue;
+    // The file is the kept one's: the removed name has none.
+    for (const int r : same->second) {
+      file_version_struct& gone = current_version(r);
+      gone.sig_have = kSigNone;
+      gone.found_path.clear();
+      gone.is_current = 0;
+    }
+  }
 }
 
 void checksum_directory_kill() {

@@ -47,6 +47,14 @@ extern UTL_worker_threads* checksum_workers;
 // in flight are then collected first.
 int checksum_directory(int& queued, float& fraction);
 
+// Run by the scan when it completes: a file that the release removes (its
+// current version "GONE") is not counted as on disk where the scan found
+// the file that a kept or new file of the table found by repairing its
+// letter case, as when a release renames a file only in letter case. So the
+// removal never deletes the file that another entry counts as its own.
+// Costs a pass over the table, with a string for each removed file found.
+void settle_shared_files();
+
 // Stops a running scan: the tasks in flight give up their files at once
 // (the entries of the files they had not finished are left "NONE" or as
 // they were); waits for them, deletes them and the pool. Nothing when no

@@ -85,5 +85,13 @@ void delete_files() {
     }
   }
 
+  // A folder that a file to install goes into stays, though the deletions
+  // emptied it: the copies from the disc come after them.
+  if (!folders.empty()) {
+    for (std::size_t i = 0; i < sim_info.size(); ++i) {
+      const file_version_struct& v = sim_info[i].versions.back();
+      if (v.do_install) folders.erase(folder_part(local_path_of(v)));
+    }
+  }
   remove_empty_folders(folders, dest_dir_path);
 }

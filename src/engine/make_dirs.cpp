@@ -1,14 +1,20 @@
 #include "engine/make_dirs.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <set>
+#include <unordered_set>
 #include <vector>
 
+#include "engine/delete_files.h"
 #include "engine/install_filter.h"
 #include "engine/installer_state.h"
+#include "files/find_path.h"
+#include "files/folder_list.h"
 #include "files/io_utils.h"
 #include "files/temp_folder.h"
 #include "runtime/alert.h"
@@ -30,6 +36,81 @@ int make_one(const std::string& path) {
   make_dir_error(path, code);
   return code;
 }
+
+bool is_folder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A folder itself, not a link to one.
+bool is_real_folder(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// path lies below folder (which ends in '/').
+bool inside(const std::string& path, const std::string& folder) {
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0;
+}
+
+// A file to install that cannot be put in place without removing what is
+// not the release's: it is left as it is, an error of the run, which goes
+// on with the other files.
+void give_up(file_version_struct& v, const std::string& why) {
+  v.do_install = 0;
+  v.is_current = 0;
+  stg.had_errors = 1;
+  xer << "Did not install " << local_path_of(v) << ": " << why << ". What is there stays.\n";
+}
+
+// Deletes, ahead of the other deletions of the run, the files marked for
+// deletion that stand where a file or a folder of the release is to go.
+class place_clearing {
+ public:
+  // Deletes the marked file whose local path is place or, when place ends
+  // in '/', every marked file below it, then the folders below place that
+  // this leaves empty, and place itself when it is then empty. A deleted
+  // file is marked absent and no more to delete.
+  void remove_marked(const std::string& place) {
+    if (!listed_) {
+      listed_ = true;
+      for (int i = 0; i < static_cast<int>(sim_info.size()); ++i)
+        if (current_version(i).do_delete) marked_.push_back(i);
+    }
+    const bool folder = !place.empty() && place.back() == '/';
+    std::set<std::string> emptied;
+    for (const int i : marked_) {
+      file_version_struct& v = current_version(i);
+      if (!v.do_delete) continue;
+      const std::string local = local_path_of(v);
+      if (folder ? !inside(local, place) : local != place) continue;
+      stg.file_action = action_deleting;
+      const int code = delete_file(local);
+      const bool gone = code == 0 || code == ENOENT;
+      if (stg.log_actions || !gone) xer << "DELETING  file " << local << ", with result=" << code << ".\n";
+      if (!gone) {
+        stg.had_errors = 1;
+        continue;  // the deletion of the run tries again
+      }
+      v.do_delete = 0;
+      v.is_current = 0;
+      v.sig_have = kSigNone;
+      if (folder) add_folder_chain(emptied, local, place);
+    }
+    if (!folder) return;
+    remove_empty_folders(emptied, place);
+    std::vector<std::string> names;
+    std::vector<int> types;
+    if (opensave_getitems(place, 0, names, types) == 0) {
+      const int code = delete_file(place);
+      if (stg.log_actions) xer << "cleanup: DELETING  file " << place << ", with result=" << code << ".\n";
+    }
+  }
+
+ private:
+  bool listed_ = false;
+  std::vector<int> marked_;  // files marked for deletion, by index
+};
 
 }  // namespace
 
@@ -91,8 +172,37 @@ int make_dirs() {
       folders.insert(name);
     }
   }
+  place_clearing clearing;
+  std::unordered_set<std::string> made;  // folders this call made: nothing stood in them
   for (const std::string& folder : folders) {
-    if (const int code = make_one(folder)) return code;
+    int code = make_folder(folder);
+    if (code == EEXIST && !is_folder(folder)) {
+      // A file stands where the release puts a folder: a file the release
+      // removes goes now, before anything is put into the folder. One that
+      // stays (the user's) fails the folders below it.
+      clearing.remove_marked(folder);
+      code = make_folder(folder);
+    }
+    if (code == 0) made.insert(folder + "/");
+    if (show_make_dir_err(code)) {
+      make_dir_error(folder, code);
+      return code;
+    }
+  }
+
+  // A folder where the release puts a file: what the release removes from
+  // it goes now, and the folder with it once it is empty. Only a file the
+  // scan did not find can have a folder in its place, and none in a folder
+  // made just now.
+  for (int i = 0; i < count; ++i) {
+    file_version_struct& v = current_version(i);
+    if (!v.do_install || (!v.sig_have.empty() && v.sig_have != kSigNone)) continue;
+    const std::string local = local_path_of(v);
+    if (made.count(folder_part(local)) != 0 || !is_real_folder(local)) continue;
+    // A release that also puts files into that folder keeps it.
+    if (folders.count(local) == 0) clearing.remove_marked(local + "/");
+    if (is_real_folder(local))
+      give_up(v, "the folder of that name holds files that are not part of the release");
   }
 
   // Temporary files that a run stopped part-way (killed, or the power gone)
@@ -106,6 +216,12 @@ int make_dirs() {
     xer << "Removed " << removed << " temporary files that an earlier run left in " << dest_dir_path << ".\n";
 
   // The working folders: a failure is shown but the installation goes on.
-  for (const char* folder : kFixedFolders) make_one(dest_dir_path + folder);
+  // They are made in the spelling of a folder that is there in another
+  // letter case, as the scan finds the files in it.
+  for (const char* folder : kFixedFolders) {
+    std::string path = dest_dir_path + folder;
+    repair_case(path);
+    make_one(path);
+  }
   return 0;
 }

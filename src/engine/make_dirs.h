@@ -16,6 +16,17 @@
 // that an earlier run left beside the files it was replacing (the form of
 // temp_beside_suffix) are removed from the folders of every file of the
 // table.
+// The folders of the files are made where the scan found them (local_path_of)
+// and the working folders in the spelling of a folder that is there in
+// another letter case, so that no second folder appears beside it.
+// Where a release turns a file into a folder, or a folder into a file, what
+// it removes from that place goes first: a file marked for deletion that
+// stands where a folder is to be made, or the files marked for deletion in a
+// folder that stands where a file is to go, with the folders this empties
+// and that folder itself. A deleted file is marked absent and not deleted
+// again. When such a folder still holds something else (the user's), the
+// file to install is not installed (do_install 0), a line goes to the log and
+// stg.had_errors is set: an error of the run, which goes on.
 int make_dirs();
 
 // Shows the folder-creation alert for path with the result code.

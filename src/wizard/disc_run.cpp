@@ -195,6 +195,10 @@ int disc_run_frame(const disc_flow& flow, wizard_screen& ws) {
   if (!*flow.running) {
     f = 0;
     xer << "Starting install at " << static_cast<double>(xtim_class::microsecs()) * 1e-06 << "\n";
+    // A file that could not be deleted, or one that something of the
+    // user's keeps from its place, is an error of the run, which goes on;
+    // the finish screen tells of it.
+    stg.had_errors = 0;
     if (!choose_files()) {
       ws.next_screen = flow.before_run;
       return 1;
@@ -205,9 +209,6 @@ int disc_run_frame(const disc_flow& flow, wizard_screen& ws) {
       return 1;
     }
     listed_by_new_install = flow.new_copy && register_new_corvane();
-    // A file that could not be deleted is an error of the run, which goes
-    // on; the finish screen tells of it.
-    stg.had_errors = 0;
     delete_files();
     *flow.running = 1;
     num_install_errors = 0;

@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -382,6 +383,117 @@ TEST_F(WebUpdateFaults, FilesStoredInAnotherLetterCaseAreTheOnesReplacedAndDelet
   for (const char* path : {"Resources/target.txt", "Resources/Plugins", "Resources/plugins/p.txt"})
     EXPECT_FALSE(exists_at_all(local(path))) << path;
   expect_all_current();
+}
+
+}  // namespace
+
+namespace {
+
+// The names in folder (sorted, names beginning with '.' left out).
+std::vector<std::string> names_of(const std::string& folder) {
+  std::vector<std::string> names;
+  std::vector<int> types;
+  opensave_getitems(folder, 0, names, types);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+using Names = std::vector<std::string>;
+
+TEST_F(WebUpdateFaults, NewFilesAndTheWorkingFoldersGoIntoAFolderSpelledOtherwiseThanTheDirectory) {
+  a = {{"Resources/a.txt", "old a"}};
+  b = {{"Resources/a.txt", "new a"}, {"Resources/new.txt", "new"}, {"Resources/sub/deep.txt", "deep"},
+       {"Output/logbooks/first.txt", "first"}};
+  builder.add_update(a, b);
+  publish();
+  // The copy spells its folders in lower case.
+  ASSERT_TRUE(write_file(local("resources/a.txt"), "old a"));
+  ASSERT_TRUE(std::filesystem::create_directories(local("output")));
+  ASSERT_TRUE(std::filesystem::create_directories(local("Airfoils")));
+  RunStats stats;
+  ASSERT_TRUE(road(stats));
+  EXPECT_EQ(stats.result, 1);
+  EXPECT_EQ(stg.had_errors, 0);
+  // No second folder beside the one that is there.
+  EXPECT_EQ(names_of(dest_dir_path), (Names{"Airfoils", "output", "resources"}));
+  EXPECT_EQ(names_of(local("resources/")), (Names{"a.txt", "new.txt", "preferences", "sub"}));
+  EXPECT_EQ(names_of(local("output/")), (Names{"FMS plans", "logbooks", "movies", "situations"}));
+  EXPECT_EQ(read_file(local("resources/a.txt")), "new a");
+  EXPECT_EQ(read_file(local("resources/sub/deep.txt")), "deep");
+  EXPECT_EQ(read_file(local("output/logbooks/first.txt")), "first");
+  // The next run finds every file and fetches nothing again.
+  const int asked = server->count(request_of("Resources/new.txt"));
+  expect_all_current();
+  ASSERT_TRUE(start_install() == 1);
+  EXPECT_EQ(run_install().result, 1);
+  EXPECT_EQ(server->count(request_of("Resources/new.txt")), asked);
+  EXPECT_EQ(names_of(dest_dir_path), (Names{"Airfoils", "output", "resources"}));
+}
+
+TEST_F(WebUpdateFaults, ARenameThatOnlyChangesLetterCaseKeepsTheFile) {
+  // Readme.txt becomes README.txt with the same bytes; Notes.txt becomes
+  // NOTES.txt and changes; the copy spells both in lower case.
+  builder.add("Readme.txt", "read me");
+  builder.add_gone("Readme.txt");
+  builder.add("README.txt", "read me");
+  builder.add("Notes.txt", "notes 1");
+  builder.add_gone("Notes.txt");
+  builder.add("NOTES.txt", "notes 1");
+  builder.add("NOTES.txt", "notes 2");
+  publish();
+  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, {{"readme.txt", "read me"}, {"notes.txt", "notes 1"}}));
+  RunStats stats;
+  ASSERT_TRUE(road(stats));
+  EXPECT_EQ(stats.result, 1);
+  EXPECT_EQ(stg.had_errors, 0);
+  EXPECT_EQ(read_file(local("readme.txt")), "read me");
+  EXPECT_EQ(read_file(local("notes.txt")), "notes 2");
+  EXPECT_EQ(names_of(dest_dir_path),
+            (Names{"Airfoils", "Instructions", "Output", "Resources", "notes.txt", "readme.txt"}));
+  expect_all_current();
+}
+
+TEST_F(WebUpdateFaults, AFolderThatBecomesAFileOrAFileThatBecomesAFolderIsInstalledAndTheUsersFilesStay) {
+  // thing/ becomes a file, listed after the files it held; stuff/ becomes a
+  // file listed before them; blob becomes a folder; mine/ becomes a file,
+  // but holds a file of the user's as well.
+  for (const char* name : {"thing/a.txt", "thing/b.txt", "mine/x.txt"}) {
+    builder.add(std::string("Resources/") + name, name);
+    builder.add_gone(std::string("Resources/") + name);
+  }
+  builder.add("Resources/thing", "thing is a file now");
+  builder.add("Resources/stuff", "stuff is a file now");
+  builder.add("Resources/stuff/deeper/c.txt", "c");
+  builder.add_gone("Resources/stuff/deeper/c.txt");
+  builder.add("Resources/blob", "blob");
+  builder.add_gone("Resources/blob");
+  builder.add("Resources/blob/inner.txt", "inner");
+  builder.add("Resources/mine", "mine is a file now");
+  publish();
+  ASSERT_TRUE(ReleaseBuilder::install(
+      dest_dir_path, {{"Resources/thing/a.txt", "thing/a.txt"}, {"Resources/thing/b.txt", "thing/b.txt"},
+                      {"Resources/stuff/deeper/c.txt", "c"}, {"Resources/blob", "blob"},
+                      {"Resources/mine/x.txt", "mine/x.txt"}, {"Resources/mine/user.txt", "the user's"}}));
+  RunStats stats;
+  ASSERT_TRUE(road(stats));
+  EXPECT_EQ(stats.result, 1);
+  EXPECT_EQ(stg.had_errors, 1) << "mine could not be installed";
+  EXPECT_EQ(read_file(local("Resources/thing")), "thing is a file now");
+  EXPECT_EQ(read_file(local("Resources/stuff")), "stuff is a file now");
+  EXPECT_EQ(read_file(local("Resources/blob/inner.txt")), "inner");
+  EXPECT_EQ(read_file(local("Resources/mine/user.txt")), "the user's");
+  EXPECT_FALSE(exists_at_all(local("Resources/mine/x.txt")));
+  EXPECT_NE(log_text().find("Did not install " + local("Resources/mine") + ": "), std::string::npos) << log_text();
+  // The next scan wants only mine, and the next run fails it the same way.
+  ASSERT_TRUE(scan());
+  EXPECT_EQ(stg.files_to_get, 1);
+  EXPECT_EQ(stg.files_to_delete, 0);
+  EXPECT_EQ(current_version(index_of("Resources/mine")).is_current, 0);
+  stg.had_errors = 0;
+  ASSERT_TRUE(start_install() == 1);
+  EXPECT_EQ(run_install().result, 1);
+  EXPECT_EQ(stg.had_errors, 1);
+  EXPECT_EQ(read_file(local("Resources/mine/user.txt")), "the user's");
 }
 
 }  // namespace

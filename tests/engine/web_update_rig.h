@@ -244,6 +244,7 @@ class UpdateRig : public ::testing::Test {
       }
     }
     EXPECT_EQ(stg.files_to_get, 0);
+    EXPECT_EQ(stg.files_to_delete, 0);
     EXPECT_EQ(stg.kb_to_install, 0.0f);
   }
 
