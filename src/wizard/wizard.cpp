@@ -138,17 +138,17 @@ screen_func wizard_last_screen() { return last; }
 void APP_update() {
   draw_backdrop();
   draw_panels();
-  // The program's first frame has no steps yet: its first screen fills
-  // them in, and they are drawn after it, so that the first frame shows the
-  // whole screen. They lie apart from all else the frame draws.
-  const bool steps_known = !step_names.empty();
-  if (steps_known) draw_steps();
   // A box that a screen opens (a question, the folder chooser) and that is
   // closed by Return or a corner is closed inside its own pass of the event
   // loop, which goes on to draw a frame. The screen that opened it is still
   // in the middle of its own frame and is not entered again: it would ask
   // again, or hand out more work, before it has its answer.
   static bool in_frame = false;
+  // The program's first frame has no steps yet: its first screen fills
+  // them in, and they are drawn after it, so that the first frame shows the
+  // whole screen. They lie apart from all else the frame draws.
+  const bool steps_later = step_names.empty() && !in_frame && g_wizard;
+  if (!steps_later) draw_steps();
   if (in_frame) return;
   struct frame_mark {
     frame_mark() { in_frame = true; }
@@ -166,7 +166,7 @@ void APP_update() {
   const screen_func current = g_wizard;
   const int r = current(current != last ? 1 : 0, ws);
   last = current;
-  if (!steps_known) draw_steps();
+  if (steps_later) draw_steps();
 
   OGL_string(kTextColour, kTitleX, kTitleY, ws.title, kTextWrap, charset_prop, 1);
   OGL_string(kTextColour, kBodyX, kBodyY, ws.body, kTextWrap, charset_prop, 0);
