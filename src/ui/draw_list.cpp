@@ -873,6 +873,14 @@ void OGL_frame_lists(int on) {
 
 int OGL_frame_lists_on() { return R.on ? 1 : 0; }
 
+void OGL_drop_recorded() {
+  if (!R.on) return;
+  R.prim = -1;
+  R.now.clear();
+  R.depth = 0;
+  R.base_moved = false;
+}
+
 int OGL_show_drawn() {
   if (!R.on) return 0;
   bool shown = present_pending();

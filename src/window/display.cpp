@@ -91,11 +91,15 @@ void MACIBM_init(int argc, const char* const* argv) {
   OGL_pix_specs(0);
   ogl_inited = 1;
   MACIBM_setupforlang();
+  // From here on drawing goes through the frame lists, the splash's too: it
+  // is drawn as the event loop's frames are (from arrays of vertices), so
+  // that the GL driver's shaders for it serve the first screen as well.
+  // The event loop draws a frame only when it shows something new.
+  OGL_frame_lists(1);
   MACIBM_show_init("Will init plugins.", nullptr);
   MACIBM_show_init("Starting application.", nullptr);
-  // From here on the event loop draws a frame only when it shows something
-  // new.
-  OGL_frame_lists(1);
+  // The splash is on the screen; the first frame starts afresh.
+  OGL_drop_recorded();
 }
 
 void MACIBM_show_init(const std::string& message, float* fraction) {

@@ -249,6 +249,24 @@ int MACIBM_make_context(int which) {
                                  CWBorderPixel | CWColormap | CWEventMask, &attributes);
   mnw.window[which] = w;
 
+  // The atoms of the properties below, asked for in one round trip; each
+  // one asked for by name afterwards comes from Xlib's cache.
+  static const char* const kAtomNames[] = {"UTF8_STRING",
+                                           "_NET_STARTUP_ID",
+                                           "_NET_WM_NAME",
+                                           "_NET_WM_WINDOW_TYPE",
+                                           "_NET_WM_WINDOW_TYPE_NORMAL",
+                                           "_NET_WM_ALLOWED_ACTIONS",
+                                           "_NET_WM_ACTION_CLOSE",
+                                           "_NET_WM_ACTION_FULLSCREEN",
+                                           "_NET_WM_ACTION_MOVE",
+                                           "WM_DELETE_WINDOW",
+                                           "_NET_WM_STATE",
+                                           "_NET_WM_STATE_FULLSCREEN"};
+  constexpr int kAtomCount = static_cast<int>(sizeof kAtomNames / sizeof kAtomNames[0]);
+  Atom interned[kAtomCount];
+  XInternAtoms(display, const_cast<char**>(kAtomNames), kAtomCount, False, interned);
+
   char name[] = "Halden";
   char* names[] = {name};
   XTextProperty text;

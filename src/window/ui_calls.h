@@ -33,6 +33,11 @@ void OGL_sbuff();
 // it is; turning them off draws what was recorded.
 void OGL_frame_lists(int on);
 
+// Forgets what was recorded since the last frame end: OGL_sbuff has put it
+// on the screen already (the start-up's splash), and the next frame starts
+// from nothing.
+void OGL_drop_recorded();
+
 // The end of the event loop's pass: the frame is drawn and swapped when it
 // differs from the one on the screen or a redraw is due (with frame lists;
 // without them it always is). With frame lists, a frame drawn in place of

@@ -68,9 +68,13 @@ void draw_backdrop() {
   OGL_2dquad(t_background, kWhite, 1.0f, 0, 0, 0, 0, 0, h, 0, t, w, h, s, t, w, 0, s, 0, 1, gl_alpha_none);
 }
 
-void draw_steps() {
+void draw_panels() {
   BTN_frame2(kPanelStyle, kStepPanel.x, kStepPanel.y, kStepPanel.w, kStepPanel.h, "");
   BTN_frame2(kPanelStyle, kScreenPanel.x, kScreenPanel.y, kScreenPanel.w, kScreenPanel.h, "");
+}
+
+// The flow's steps and the beta note.
+void draw_steps() {
   const std::size_t n = step_names.size();
   for (std::size_t i = 0; i < n; ++i) {
     const bool current = i < step_funcs.size() && step_funcs[i] == g_wizard;
@@ -133,13 +137,18 @@ screen_func wizard_last_screen() { return last; }
 
 void APP_update() {
   draw_backdrop();
-  draw_steps();
+  draw_panels();
   // A box that a screen opens (a question, the folder chooser) and that is
   // closed by Return or a corner is closed inside its own pass of the event
   // loop, which goes on to draw a frame. The screen that opened it is still
   // in the middle of its own frame and is not entered again: it would ask
   // again, or hand out more work, before it has its answer.
   static bool in_frame = false;
+  // The program's first frame has no steps yet: its first screen fills
+  // them in, and they are drawn after it, so that the first frame shows the
+  // whole screen. They lie apart from all else the frame draws.
+  const bool steps_later = step_names.empty() && !in_frame && g_wizard;
+  if (!steps_later) draw_steps();
   if (in_frame) return;
   struct frame_mark {
     frame_mark() { in_frame = true; }
@@ -157,6 +166,7 @@ void APP_update() {
   const screen_func current = g_wizard;
   const int r = current(current != last ? 1 : 0, ws);
   last = current;
+  if (steps_later) draw_steps();
 
   OGL_string(kTextColour, kTitleX, kTitleY, ws.title, kTextWrap, charset_prop, 1);
   OGL_string(kTextColour, kBodyX, kBodyY, ws.body, kTextWrap, charset_prop, 0);

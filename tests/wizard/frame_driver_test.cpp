@@ -73,6 +73,15 @@ int screen_b(int first_frame, wizard_screen& ws) {
   ws.title = "Screen B";
   return 0;
 }
+// A flow's first screen: it fills in the flow's steps in its first frame.
+int screen_with_steps(int first_frame, wizard_screen& ws) {
+  if (first_frame) {
+    const flow_step steps[] = {{"Begin", screen_with_steps}, {"Second", screen_b}};
+    set_steps(steps, 2);
+  }
+  fill(ws);
+  return 0;
+}
 void count_kill() { ++kills; }
 int questions = 0, quit_answer = 0;
 int ask_quit() {
@@ -137,6 +146,18 @@ class FrameDriver : public ::testing::Test {
 }  // namespace
 
 TEST_F(FrameDriver, FirstFramesResultsAndTheButtonBar) {
+  // The program's first frame already shows the steps that its first
+  // screen fills in then.
+  step_names.clear();
+  step_funcs.clear();
+  g_wizard = screen_with_steps;
+  passes(1);
+  EXPECT_TRUE(shows(view::step(0, "Begin", true)));
+  EXPECT_TRUE(shows(view::step(1, "Second", false)));
+  const flow_step steps[] = {{"First", screen_a}, {"Second", screen_b}, {"Third", nullptr}};
+  set_steps(steps, 3);
+  g_wizard = screen_a;
+
   plan.title = "Screen A";
   passes(3);
   EXPECT_EQ(first_frames_a, (std::vector<int>{1, 0, 0})) << "first only after a change of screen";
