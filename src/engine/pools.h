@@ -7,3 +7,9 @@
 // threads are joined. Called by the orderly shutdown before anything the
 // tasks use goes away. Main thread only.
 void stop_engine_pools();
+
+// The number of threads of an unpack pool (the web update's, the disc
+// install's): twice the processors this process may run on. Unpacking
+// waits on the file system, so twice as many threads keep the processors
+// busy.
+int unpack_pool_threads();
