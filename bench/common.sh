@@ -221,7 +221,8 @@ same_as_release() {
 # bench/PROGRAM.cpp) against the library of commit REV, in a folder of its
 # own under /tmp that is kept for later runs (only what changed is built
 # again); sets old to that build folder. The tree of REV comes from git
-# archive; its own tests are not built.
+# archive; its own tests are not built. The programs see
+# CORVANE_BENCH_OLD_TREE defined, for what that tree names otherwise.
 old_build() {
   old_rev=$1
   shift
@@ -240,7 +241,8 @@ old_build() {
     launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
   fi
   # shellcheck disable=SC2086
-  cmake -S "$old_src" -B "$old_src/build" -G Ninja -DCORVANE_TESTS=OFF $launcher > /dev/null
+  cmake -S "$old_src" -B "$old_src/build" -G Ninja -DCORVANE_TESTS=OFF -DCMAKE_CXX_FLAGS=-DCORVANE_BENCH_OLD_TREE \
+    $launcher > /dev/null
   for p in "$@"; do
     cmake --build "$old_src/build" --target "bench_$p" -- -j3 > "$old_src/build-$p.log" 2>&1 ||
       { cat "$old_src/build-$p.log" >&2; echo "the build of bench_$p at $old_rev failed" >&2; exit 2; }

@@ -56,19 +56,55 @@ const char* err_file() {
   return f ? f : "";
 }
 
-// A zip archive opened for the zip library. The library reads the
-// catalogue and the entries' headers a few bytes at a time: those reads
-// are served from a block of the file read ahead. An entry's data is read
-// from the open file in runs of its own (RawEntryData).
-struct ZipArchiveFile {
-  static constexpr std::size_t kBlock = 4096;
+// The block of the zip archive a thread reads, made once per thread and
+// kept for its next archives; owner is the archive whose bytes it holds.
+struct ZipBlock {
+  static constexpr std::size_t kSize = 64 * 1024;
+  std::unique_ptr<unsigned char[]> data{new unsigned char[kSize]};
+  const void* owner = nullptr;
+};
 
+ZipBlock& thread_block() {
+  thread_local ZipBlock block;
+  return block;
+}
+
+// A zip archive opened for the zip library, on one thread. The library
+// reads the catalogue and the entries' headers a few bytes at a time: those
+// reads are served from a block of the file read ahead, placed so that it
+// ends no later than the file, where the catalogue lies (a small archive
+// is read whole at once). An entry's data is taken from the block when it
+// lies there, else read from the open file in runs of its own
+// (RawEntryData).
+struct ZipArchiveFile {
   int fd = -1;
   std::uint64_t size = 0;
   std::uint64_t pos = 0;
-  std::uint64_t block_at = 0;   // where the block lies in the file
-  std::size_t block_len = 0;    // bytes in the block
-  unsigned char block[kBlock];
+  std::uint64_t block_at = 0;  // where the block lies in the file
+  std::size_t block_len = 0;   // bytes in the block
+  ZipBlock* block = &thread_block();
+
+  // The block's bytes at [at, at + n) of the file, or null when the block
+  // does not hold them all.
+  const unsigned char* in_block(std::uint64_t at, std::uint64_t n) const {
+    if (block->owner != this || at < block_at || at - block_at > block_len || n > block_len - (at - block_at))
+      return nullptr;
+    return block->data.get() + (at - block_at);
+  }
+
+  // Reads the block that holds position at (below size). False when the
+  // read fails.
+  bool load_block(std::uint64_t at) {
+    block_at = std::min<std::uint64_t>(at, size - std::min<std::uint64_t>(size, ZipBlock::kSize));
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(ZipBlock::kSize, size - block_at));
+    block->owner = this;
+    ssize_t got;
+    do {
+      got = pread(fd, block->data.get(), want, static_cast<off_t>(block_at));
+    } while (got < 0 && errno == EINTR);
+    block_len = got > 0 ? static_cast<std::size_t>(got) : 0;
+    return block_len > at - block_at;
+  }
 };
 
 voidpf ZCALLBACK archive_open(voidpf opaque, const void* filename, int mode) {
@@ -84,7 +120,7 @@ voidpf ZCALLBACK archive_open(voidpf opaque, const void* filename, int mode) {
   auto* f = new ZipArchiveFile;
   f->fd = fd;
   f->size = static_cast<std::uint64_t>(st.st_size);
-  *static_cast<ZipArchiveFile**>(opaque) = f;
+  if (opaque) *static_cast<ZipArchiveFile**>(opaque) = f;
   return f;
 }
 
@@ -94,28 +130,25 @@ uLong ZCALLBACK archive_read(voidpf, voidpf stream, void* buf, uLong size) {
   std::size_t done = 0;
   while (done < size && f->pos < f->size) {
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, f->size - f->pos));
-    if (f->pos >= f->block_at && f->pos < f->block_at + f->block_len) {
+    if (f->in_block(f->pos, 1)) {
       const std::size_t n = std::min<std::size_t>(want, static_cast<std::size_t>(f->block_at + f->block_len - f->pos));
-      std::memcpy(out + done, f->block + (f->pos - f->block_at), n);
+      std::memcpy(out + done, f->in_block(f->pos, n), n);
       done += n;
       f->pos += n;
       continue;
     }
+    if (want < ZipBlock::kSize) {
+      if (!f->load_block(f->pos)) break;
+      continue;
+    }
     // A read as large as a block goes straight to the caller.
-    const bool direct = want >= ZipArchiveFile::kBlock;
     ssize_t got;
     do {
-      got = direct ? pread(f->fd, out + done, want, static_cast<off_t>(f->pos))
-                   : pread(f->fd, f->block, ZipArchiveFile::kBlock, static_cast<off_t>(f->pos));
+      got = pread(f->fd, out + done, want, static_cast<off_t>(f->pos));
     } while (got < 0 && errno == EINTR);
     if (got <= 0) break;
-    if (direct) {
-      done += static_cast<std::size_t>(got);
-      f->pos += static_cast<std::uint64_t>(got);
-    } else {
-      f->block_at = f->pos;
-      f->block_len = static_cast<std::size_t>(got);
-    }
+    done += static_cast<std::size_t>(got);
+    f->pos += static_cast<std::uint64_t>(got);
   }
   return static_cast<uLong>(done);
 }
@@ -137,15 +170,17 @@ long ZCALLBACK archive_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) 
 int ZCALLBACK archive_close(voidpf opaque, voidpf stream) {
   auto* f = static_cast<ZipArchiveFile*>(stream);
   close(f->fd);
+  if (f->block->owner == f) f->block->owner = nullptr;
   delete f;
-  *static_cast<ZipArchiveFile**>(opaque) = nullptr;
+  if (opaque) *static_cast<ZipArchiveFile**>(opaque) = nullptr;
   return 0;
 }
 
 int ZCALLBACK archive_error(voidpf, voidpf) { return 0; }
 
 // Opens path for the zip library through a ZipArchiveFile, which *archive
-// then names until unzClose. Null when the file cannot be opened.
+// (when archive is not null) then names until unzClose. Null when the file
+// cannot be opened.
 unzFile open_zip(const std::string& path, ZipArchiveFile** archive) {
   zlib_filefunc64_def io{};
   io.zopen64_file = archive_open;
@@ -159,8 +194,9 @@ unzFile open_zip(const std::string& path, ZipArchiveFile** archive) {
   return unzOpen2_64(path.c_str(), &io);
 }
 
-// The compressed bytes of the zip's current entry, opened raw, read from
-// the archive in runs into the unpacking's buffer buf of buf_size bytes.
+// The compressed bytes of the zip's current entry, opened raw: taken from
+// the archive's block when they lie there, else read from the archive in
+// runs into the unpacking's buffer buf of buf_size bytes.
 class RawEntryData {
  public:
   RawEntryData(unzFile uf, const ZipArchiveFile* archive, std::uint64_t compressed, unsigned char* buf,
@@ -170,6 +206,7 @@ class RawEntryData {
     // Entries whose data would lie beyond the end of the file are refused
     // before they are read; the cut here only keeps reads inside the file.
     if (archive && at < archive->size) {
+      archive_ = archive;
       fd_ = archive->fd;
       at_ = at;
       left_ = std::min<std::uint64_t>(compressed, archive->size - at);
@@ -181,6 +218,13 @@ class RawEntryData {
   // short). The run before must have been used up.
   bool next(const unsigned char** data, std::size_t* len) {
     if (left_ == 0) return false;
+    if (const unsigned char* held = archive_->in_block(at_, left_)) {
+      *data = held;
+      *len = static_cast<std::size_t>(left_);
+      at_ += left_;
+      left_ = 0;
+      return true;
+    }
     const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left_, buf_size_));
     ssize_t got;
     do {
@@ -200,6 +244,7 @@ class RawEntryData {
  private:
   unsigned char* buf_;
   std::size_t buf_size_;
+  const ZipArchiveFile* archive_ = nullptr;
   int fd_ = -1;
   std::uint64_t at_ = 0;
   std::uint64_t left_ = 0;
@@ -919,6 +964,8 @@ p7z_reader::~p7z_reader() {
   if (in_.file) std::fclose(in_.file);
   if (old_locale_) uselocale(old_locale_);
 }
+
+unzFile open_zip_for_reading(const std::string& path) { return open_zip(path, nullptr); }
 
 int read_zip_entry(unzFile uf, unz_file_info64* info, std::string* name) {
   // The name's length first, then the name at its full length.

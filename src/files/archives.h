@@ -66,6 +66,12 @@ int zip_to_file(const std::string& archive, const std::string& out_dir, std::str
 int p7z_to_file(const std::string& archive, const std::string& out_dir, std::string* name,
                 int use_name, unpack_check* check = nullptr);
 
+// Opens the zip archive path (no app_path) for the zip library as
+// zip_to_file reads one: with pread, its catalogue from one block read
+// ahead. Null when it cannot be opened. Used and closed (unzClose) on the
+// thread that opened it.
+unzFile open_zip_for_reading(const std::string& path);
+
 // Reads the information and the whole name of the zip's current entry (a
 // stored NUL ends the name). 0 or the zip library's code.
 int read_zip_entry(unzFile uf, unz_file_info64* info, std::string* name);
