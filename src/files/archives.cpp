@@ -14,15 +14,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
 #include <ctime>
+#include <future>
 #include <memory>
-#include <mutex>
 #include <system_error>
-#include <thread>
 
 #include "files/io_utils.h"
 #include "files/md5.h"
@@ -36,7 +33,7 @@ const char kThisFile[] = "archives.cpp";
 
 // A file packed into a new archive goes to the zip library in pieces of
 // this size.
-constexpr std::size_t kChunk = 1 << 20;
+constexpr std::int64_t kChunk = 1 << 20;
 
 // Read buffer of the 7z reader's input.
 constexpr std::size_t kReadBuffer = 256 * 1024;
@@ -56,51 +53,60 @@ const char* err_file() {
   return f ? f : "";
 }
 
-// The block of the zip archive a thread reads, made once per thread and
-// kept for its next archives; owner is the archive whose bytes it holds.
-struct ZipBlock {
-  static constexpr std::size_t kSize = 64 * 1024;
-  std::unique_ptr<unsigned char[]> data{new unsigned char[kSize]};
-  const void* owner = nullptr;
+// Unpacked bytes go through the unpacking thread's ring, two halves of
+// kPiece bytes (see unzip_file). Compressed bytes are read in runs of
+// kRawRun bytes; the catalogue and headers of a zip from a block of kBlock.
+constexpr std::size_t kPiece = 256 * 1024;
+constexpr std::size_t kRing = 2 * kPiece;
+constexpr std::size_t kRawRun = 256 * 1024;
+constexpr std::size_t kBlock = 64 * 1024;
+
+// What an unpacking thread keeps for its next archives: its buffers, made
+// once and never zero-filled, and which archive's bytes its block holds.
+struct ThreadBuffers {
+  std::unique_ptr<char[]> ring{new char[kRing]};
+  std::unique_ptr<unsigned char[]> raw{new unsigned char[kRawRun]};
+  std::unique_ptr<unsigned char[]> block{new unsigned char[kBlock]};
+  const void* block_owner = nullptr;
 };
 
-ZipBlock& thread_block() {
-  thread_local ZipBlock block;
-  return block;
+ThreadBuffers& thread_buffers() {
+  thread_local ThreadBuffers buffers;
+  return buffers;
 }
 
 // A zip archive opened for the zip library, on one thread. The library
 // reads the catalogue and the entries' headers a few bytes at a time: those
-// reads are served from a block of the file read ahead, placed so that it
-// ends no later than the file, where the catalogue lies (a small archive
+// reads are served from the thread's block, read ahead and placed so that
+// it ends no later than the file, where the catalogue lies (a small archive
 // is read whole at once). An entry's data is taken from the block when it
-// lies there, else read from the open file in runs of its own
-// (RawEntryData).
+// lies there, else read in runs of its own (EntryInflater).
 struct ZipArchiveFile {
   int fd = -1;
   std::uint64_t size = 0;
   std::uint64_t pos = 0;
   std::uint64_t block_at = 0;  // where the block lies in the file
   std::size_t block_len = 0;   // bytes in the block
-  ZipBlock* block = &thread_block();
+  ThreadBuffers* thread = &thread_buffers();
 
   // The block's bytes at [at, at + n) of the file, or null when the block
   // does not hold them all.
   const unsigned char* in_block(std::uint64_t at, std::uint64_t n) const {
-    if (block->owner != this || at < block_at || at - block_at > block_len || n > block_len - (at - block_at))
+    if (thread->block_owner != this || at < block_at || at - block_at > block_len ||
+        n > block_len - (at - block_at))
       return nullptr;
-    return block->data.get() + (at - block_at);
+    return thread->block.get() + (at - block_at);
   }
 
-  // Reads the block that holds position at (below size). False when the
-  // read fails.
+  // Reads the block that holds position at (below size). False when that
+  // fails.
   bool load_block(std::uint64_t at) {
-    block_at = std::min<std::uint64_t>(at, size - std::min<std::uint64_t>(size, ZipBlock::kSize));
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(ZipBlock::kSize, size - block_at));
-    block->owner = this;
+    block_at = std::min<std::uint64_t>(at, size - std::min<std::uint64_t>(size, kBlock));
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, size - block_at));
+    thread->block_owner = this;
     ssize_t got;
     do {
-      got = pread(fd, block->data.get(), want, static_cast<off_t>(block_at));
+      got = pread(fd, thread->block.get(), want, static_cast<off_t>(block_at));
     } while (got < 0 && errno == EINTR);
     block_len = got > 0 ? static_cast<std::size_t>(got) : 0;
     return block_len > at - block_at;
@@ -135,20 +141,9 @@ uLong ZCALLBACK archive_read(voidpf, voidpf stream, void* buf, uLong size) {
       std::memcpy(out + done, f->in_block(f->pos, n), n);
       done += n;
       f->pos += n;
-      continue;
+    } else if (!f->load_block(f->pos)) {
+      break;
     }
-    if (want < ZipBlock::kSize) {
-      if (!f->load_block(f->pos)) break;
-      continue;
-    }
-    // A read as large as a block goes straight to the caller.
-    ssize_t got;
-    do {
-      got = pread(f->fd, out + done, want, static_cast<off_t>(f->pos));
-    } while (got < 0 && errno == EINTR);
-    if (got <= 0) break;
-    done += static_cast<std::size_t>(got);
-    f->pos += static_cast<std::uint64_t>(got);
   }
   return static_cast<uLong>(done);
 }
@@ -170,7 +165,7 @@ long ZCALLBACK archive_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin) 
 int ZCALLBACK archive_close(voidpf opaque, voidpf stream) {
   auto* f = static_cast<ZipArchiveFile*>(stream);
   close(f->fd);
-  if (f->block->owner == f) f->block->owner = nullptr;
+  if (f->thread->block_owner == f) f->thread->block_owner = nullptr;
   delete f;
   if (opaque) *static_cast<ZipArchiveFile**>(opaque) = nullptr;
   return 0;
@@ -194,64 +189,9 @@ unzFile open_zip(const std::string& path, ZipArchiveFile** archive) {
   return unzOpen2_64(path.c_str(), &io);
 }
 
-// The compressed bytes of the zip's current entry, opened raw: taken from
-// the archive's block when they lie there, else read from the archive in
-// runs into the unpacking's buffer buf of buf_size bytes.
-class RawEntryData {
- public:
-  RawEntryData(unzFile uf, const ZipArchiveFile* archive, std::uint64_t compressed, unsigned char* buf,
-               std::size_t buf_size)
-      : buf_(buf), buf_size_(buf_size) {
-    const std::uint64_t at = unzGetCurrentFileZStreamPos64(uf);
-    // Entries whose data would lie beyond the end of the file are refused
-    // before they are read; the cut here only keeps reads inside the file.
-    if (archive && at < archive->size) {
-      archive_ = archive;
-      fd_ = archive->fd;
-      at_ = at;
-      left_ = std::min<std::uint64_t>(compressed, archive->size - at);
-    }
-  }
-
-  // The next run of compressed bytes: false at the end of the entry's data
-  // (or when the archive cannot be read further: the entry comes out
-  // short). The run before must have been used up.
-  bool next(const unsigned char** data, std::size_t* len) {
-    if (left_ == 0) return false;
-    if (const unsigned char* held = archive_->in_block(at_, left_)) {
-      *data = held;
-      *len = static_cast<std::size_t>(left_);
-      at_ += left_;
-      left_ = 0;
-      return true;
-    }
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left_, buf_size_));
-    ssize_t got;
-    do {
-      got = pread(fd_, buf_, want, static_cast<off_t>(at_));
-    } while (got < 0 && errno == EINTR);
-    if (got <= 0) {
-      left_ = 0;
-      return false;
-    }
-    *data = buf_;
-    *len = static_cast<std::size_t>(got);
-    at_ += static_cast<std::uint64_t>(got);
-    left_ -= static_cast<std::uint64_t>(got);
-    return true;
-  }
-
- private:
-  unsigned char* buf_;
-  std::size_t buf_size_;
-  const ZipArchiveFile* archive_ = nullptr;
-  int fd_ = -1;
-  std::uint64_t at_ = 0;
-  std::uint64_t left_ = 0;
-};
-
-// Turns a zip entry's raw data into its bytes (stored or deflated), at most
-// the entry's size of them.
+// Turns the raw data of the zip's current entry (stored or deflated) into
+// its bytes, at most the entry's size of them. One per thread, kept for its
+// next entries.
 class EntryInflater {
  public:
   EntryInflater() { ready_ = inflateInit2(&z_, -MAX_WBITS) == Z_OK; }
@@ -261,11 +201,16 @@ class EntryInflater {
   EntryInflater(const EntryInflater&) = delete;
   EntryInflater& operator=(const EntryInflater&) = delete;
 
-  // Starts an entry of the given method (0 stored, 8 deflated) and size.
-  void start(RawEntryData* in, int method, std::uint64_t size) {
-    in_ = in;
+  // Starts the current entry of archive, of the given method (0 stored, 8
+  // deflated).
+  void start(unzFile uf, const ZipArchiveFile* archive, const unz_file_info64& info, int method) {
+    archive_ = archive;
     method_ = method;
-    rest_ = size;
+    rest_ = info.uncompressed_size;
+    at_ = unzGetCurrentFileZStreamPos64(uf);
+    // Entries whose data would lie beyond the end of the file are refused
+    // before they are read; the cut here only keeps reads inside the file.
+    left_ = archive && at_ < archive->size ? std::min<std::uint64_t>(info.compressed_size, archive->size - at_) : 0;
     failed_ = !ready_ || inflateReset(&z_) != Z_OK;
     input_ended_ = false;
     stream_ended_ = false;
@@ -280,16 +225,7 @@ class EntryInflater {
     if (len > rest_) len = static_cast<std::size_t>(rest_);
     std::size_t done = 0;
     while (done < len && !stream_ended_) {
-      if (z_.avail_in == 0 && !input_ended_) {
-        const unsigned char* data = nullptr;
-        std::size_t n = 0;
-        if (in_->next(&data, &n)) {
-          z_.next_in = const_cast<Bytef*>(data);
-          z_.avail_in = static_cast<uInt>(n);
-        } else {
-          input_ended_ = true;
-        }
-      }
+      if (z_.avail_in == 0 && !input_ended_) input_ended_ = !next_input();
       if (method_ != Z_DEFLATED) {
         if (z_.avail_in == 0) break;
         const std::size_t n = std::min<std::size_t>(len - done, z_.avail_in);
@@ -320,11 +256,41 @@ class EntryInflater {
     return static_cast<long>(done);
   }
 
-
  private:
+  // Gives the inflater the next run of compressed bytes: from the block
+  // when they lie there, else read into the thread's buffer. False at the
+  // end of the entry's data (or when the archive cannot be read further:
+  // the entry comes out short).
+  bool next_input() {
+    if (left_ == 0) return false;
+    const unsigned char* data = archive_->in_block(at_, left_);
+    std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left_, kRawRun));
+    if (data) {
+      n = static_cast<std::size_t>(left_);
+    } else {
+      ssize_t got;
+      do {
+        got = pread(archive_->fd, archive_->thread->raw.get(), n, static_cast<off_t>(at_));
+      } while (got < 0 && errno == EINTR);
+      if (got <= 0) {
+        left_ = 0;
+        return false;
+      }
+      data = archive_->thread->raw.get();
+      n = static_cast<std::size_t>(got);
+    }
+    z_.next_in = const_cast<Bytef*>(data);
+    z_.avail_in = static_cast<uInt>(n);
+    at_ += n;
+    left_ -= n;
+    return true;
+  }
+
   z_stream z_{};
   bool ready_ = false;
-  RawEntryData* in_ = nullptr;
+  const ZipArchiveFile* archive_ = nullptr;
+  std::uint64_t at_ = 0;    // where the compressed bytes not yet read lie
+  std::uint64_t left_ = 0;  // how many there are
   int method_ = 0;
   std::uint64_t rest_ = 0;
   bool input_ended_ = false;
@@ -440,31 +406,6 @@ void log_refusal(const char* what, const std::string& entry, const std::string& 
       << target << ".\n";
 }
 
-// Unpacked bytes go through the unpacking thread's ring of kRingPieces
-// pieces of kPiece bytes. A zip entry smaller than the ring is inflated into
-// it whole, then hashed and written in one piece on the unpacking thread
-// itself. A larger checked entry is hashed and written piece by piece on a
-// helper thread, the writer, while the next pieces are inflated: its
-// signature then costs next to no time.
-constexpr std::size_t kPiece = 128 * 1024;
-constexpr std::size_t kRingPieces = 4;
-constexpr std::size_t kRing = kPiece * kRingPieces;
-// Compressed bytes are read in runs of this size.
-constexpr std::size_t kRawRun = 256 * 1024;
-
-// What an unpacking thread keeps for its next archives: its buffers (made
-// once, never zero-filled) and its inflater.
-struct ThreadBuffers {
-  std::unique_ptr<char[]> ring{new char[kRing]};
-  std::unique_ptr<unsigned char[]> raw{new unsigned char[kRawRun]};
-  EntryInflater inflater;
-};
-
-ThreadBuffers& thread_buffers() {
-  thread_local ThreadBuffers buffers;
-  return buffers;
-}
-
 // The hexadecimal text of a finished signature.
 std::string md5_text(const MD5_CTX& md5) {
   static const char kHex[] = "0123456789abcdef";
@@ -476,19 +417,14 @@ std::string md5_text(const MD5_CTX& md5) {
   return text;
 }
 
-void log_zip_failure(int err, const std::string& target) {
-  xer << "Zip to file failed with error " << err << ". file = " << err_file() << " line = " << sErrLine.load()
-      << ". inFile=" << target << ".\n";
-}
-
 // One zip entry on its way from the archive to its target: its bytes are
 // hashed (the CRC-32, and the signature with a check) and written into a
 // temporary file beside the target, made with the first piece. A piece is
 // hashed before it is written, so that what was hashed is what was read
-// when writing fails. take() runs on the unpacking thread or on the writer.
+// when writing fails. Pieces are taken one at a time, on the unpacking
+// thread or on a helper.
 struct EntryOut {
   std::string target;
-  std::uint32_t want_crc = 0;
   bool sum = false;  // take the signature
   uLong crc = 0;
   MD5_CTX md5;
@@ -497,15 +433,8 @@ struct EntryOut {
   bool made = false;  // making the temporary file was tried
   int err = 0;        // the first failure in making or writing the file, and its step
   int step = 0;
-  std::atomic<bool> failed{false};  // err is set: no more pieces are wanted
 
   EntryOut() { MD5Init(&md5); }
-
-  void fail(int at, int code) {
-    err = code;
-    step = at;
-    failed.store(true, std::memory_order_release);
-  }
 
   void take(const char* data, std::size_t n, bool write) {
     if (err) return;
@@ -517,118 +446,26 @@ struct EntryOut {
     if (!write) return;
     if (!made) {
       made = true;
-      if (const int e = out.create(target)) return fail(11, e);
+      if ((err = out.create(target)) != 0) step = 11;
     }
-    if (n > 0) {
-      if (const int e = out.write(data, n)) fail(13, e);
-    }
+    if (!err && n > 0 && (err = out.write(data, n)) != 0) step = 13;
   }
 };
-
-// Hashes and writes the pieces of one large entry on a helper thread while
-// the unpacking inflates the next ones into the other pieces of the ring;
-// the unpacking waits only when the writer is a whole ring behind. Where the
-// system cannot start the thread (logged), running() is false and the
-// caller takes its pieces itself.
-class RingWriter {
- public:
-  RingWriter(EntryOut* entry, char* ring) : entry_(entry), ring_(ring) {
-    try {
-      thread_ = std::thread(&RingWriter::run, this);
-    } catch (const std::system_error& e) {
-      xer << "Unpacking goes on without its writer thread, which could not be started: " << e.what() << ".\n";
-    }
-  }
-  // Everything handed over is taken first.
-  ~RingWriter() {
-    if (!thread_.joinable()) return;
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      quit_ = true;
-    }
-    wake_writer_.notify_one();
-    thread_.join();
-  }
-  RingWriter(const RingWriter&) = delete;
-  RingWriter& operator=(const RingWriter&) = delete;
-
-  bool running() const { return thread_.joinable(); }
-
-  // The next piece to fill (kPiece bytes); waits until the writer is done
-  // with it.
-  char* piece() {
-    std::unique_lock<std::mutex> hold(lock_);
-    wake_caller_.wait(hold, [this] { return in_ - out_ < kRingPieces; });
-    return ring_ + (in_ % kRingPieces) * kPiece;
-  }
-
-  // Hands over the first n bytes of piece(); write: write them too.
-  void add(std::size_t n, bool write) {
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      items_[in_ % kRingPieces] = {n, write};
-      ++in_;
-    }
-    wake_writer_.notify_one();
-  }
-
- private:
-  struct Item {
-    std::size_t len;
-    bool write;
-  };
-
-  void run() {
-    std::unique_lock<std::mutex> hold(lock_);
-    for (;;) {
-      wake_writer_.wait(hold, [this] { return in_ != out_ || quit_; });
-      if (in_ == out_) return;
-      const Item item = items_[out_ % kRingPieces];
-      const char* data = ring_ + (out_ % kRingPieces) * kPiece;
-      hold.unlock();
-      entry_->take(data, item.len, item.write);
-      hold.lock();
-      ++out_;
-      wake_caller_.notify_one();
-    }
-  }
-
-  EntryOut* entry_;
-  char* ring_;
-  std::mutex lock_;
-  std::condition_variable wake_writer_;
-  std::condition_variable wake_caller_;
-  Item items_[kRingPieces] = {};
-  std::uint64_t in_ = 0;   // pieces handed over
-  std::uint64_t out_ = 0;  // pieces taken
-  bool quit_ = false;
-  std::thread thread_;
-};
-
-// Puts what was found of an entry into the check.
-void record_found(unpack_check* check, EntryOut& e, std::int64_t declared) {
-  if (!check) return;
-  MD5Final(&e.md5);
-  check->found_md5 = md5_text(e.md5);
-  check->found_bytes = declared >= 0 ? declared : e.summed;
-}
 
 // Unpacks the zip's current entry into target through a temporary file
 // that replaces target only once the entry was read in full, its CRC-32
-// found right and, with a check, its size and signature found right. The
-// raw data is inflated here (the zip library only finds where it lies).
-// Of the failures of one entry, what fails in writing it counts first (the
-// inflating stops there, so it found nothing wrong before), then what the
-// inflating found, then the CRC-32, then the signature, then setting the
-// mode and times, closing the file and putting it in place.
+// found right and, with a check, its size and signature found right (what
+// was found goes into the check). Of its failures, what fails in writing
+// counts first (the inflating stops there), then what the inflating found,
+// then the CRC-32, the signature, the mode and times, closing, placing.
+// An entry that fits the ring is inflated into it whole, then hashed and
+// written in one piece on this thread.
 int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& info, const ZipArchiveFile* archive,
                unpack_check* check) {
   EntryOut e;
   e.target = target;
-  e.want_crc = static_cast<std::uint32_t>(info.crc);
   e.sum = check != nullptr;
-  std::int64_t declared = -1;
-
+  std::int64_t declared = -1;  // the size the entry gives, when that alone refuses it
   int err = 0;
   int step = 0;
   int method = 0;
@@ -657,20 +494,20 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
   }
 
   if (!err) {
-    ThreadBuffers& b = thread_buffers();
-    RawEntryData raw(uf, archive, info.compressed_size, b.raw.get(), kRawRun);
-    b.inflater.start(&raw, method, info.uncompressed_size);
-    std::unique_ptr<RingWriter> writer;
-    if (check && info.uncompressed_size > kRing) {
-      writer.reset(new RingWriter(&e, b.ring.get()));
-      if (!writer->running()) writer.reset();
-    }
+    thread_local EntryInflater inflater;
+    inflater.start(uf, archive, info, method);
+    char* const ring = thread_buffers().ring.get();
+    // A large checked entry is taken half by half, each half on a helper
+    // thread, the writer, while the next half is inflated; where the system
+    // cannot start one (logged), on this thread.
+    bool helper = check && info.uncompressed_size > kRing;
+    std::future<void> taking;  // the half before
     // The first piece is taken even when empty: it makes the file.
     std::uint64_t total = 0;
-    for (bool first = true; !e.failed.load(std::memory_order_acquire); first = false) {
-      char* piece = writer ? writer->piece() : b.ring.get();
-      const long n = b.inflater.read(piece, writer ? kPiece : kRing);
-      if (n == 0 && !first) break;
+    for (std::uint64_t piece = 0;; ++piece) {
+      char* const into = helper ? ring + (piece & 1) * kPiece : ring;
+      const long n = inflater.read(into, helper ? kPiece : kRing);
+      if (n == 0 && piece > 0) break;
       if (n < 0 || (total += static_cast<unsigned long>(n)) > info.uncompressed_size) {
         err = err_zip_read;
         step = 12;
@@ -682,14 +519,19 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
         err = err_too_large;  // the bytes beyond are neither taken nor written
         step = 19;
       }
-      if (writer) {
-        writer->add(take, !err);
-      } else {
-        e.take(piece, take, !err);
+      const bool write = !err;
+      if (taking.valid()) taking.get();
+      if (e.err) break;  // writing failed: nothing more is wanted
+      try {
+        if (helper) taking = std::async(std::launch::async, [&e, into, take, write] { e.take(into, take, write); });
+      } catch (const std::system_error& x) {
+        xer << "Unpacking goes on without its writer thread, which could not be started: " << x.what() << ".\n";
+        helper = false;
       }
-      if (err || n == 0) break;
+      if (!helper) e.take(into, take, write);
+      if (err || n == 0 || (!helper && e.err)) break;
     }
-    writer.reset();
+    if (taking.valid()) taking.get();
     if (!err && !e.err && total != info.uncompressed_size) {
       err = err_zip_read;
       step = 14;
@@ -703,49 +545,43 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
     }
   }
 
-  // Finishing: the mode and times are set after the last write (which would
-  // change them), then the file is closed and the hashes compared.
+  if (check) {
+    MD5Final(&e.md5);
+    check->found_md5 = md5_text(e.md5);
+    check->found_bytes = declared >= 0 ? declared : e.summed;
+  }
   if (e.err) {
     err = e.err;
     step = e.step;
   } else if (!err) {
+    // Mode and times go after the last write. MS-DOS tools leave the Unix
+    // mode (the upper half) 0: the file then keeps its creation mode, as
+    // when the permission bits are 0. A file system without permission
+    // bits does not make the entry fail.
     int mode_err = 0;
-    int close_err = 0;
     if (info.external_fa != 0) {
-      // The upper half holds the Unix mode; MS-DOS tools leave it 0, and
-      // the file then keeps the mode its creation gave it, as it does when
-      // the permission bits are all 0 (a file nobody could read). A file
-      // system without permission bits does not make the entry fail.
       const unsigned long mode = (info.external_fa >> 16) & 0777;
       if (mode != 0) fchmod(e.out.fd(), static_cast<mode_t>(mode));
       if (set_entry_time(e.out.fd(), info.tmu_date) != 0) mode_err = -1;
     }
-    if (!mode_err) close_err = e.out.close_checked();
-    if (e.crc != e.want_crc) {
+    const int close_err = mode_err ? 0 : e.out.close_checked();
+    if (e.crc != static_cast<uLong>(static_cast<std::uint32_t>(info.crc))) {
       err = UNZ_CRCERROR;
       step = 15;
-    } else if (check && !check->want_md5.empty()) {
-      MD5_CTX copy = e.md5;
-      MD5Final(&copy);
-      if (md5_text(copy) != check->want_md5) {
-        err = err_wrong_signature;
-        step = 26;
-      }
-    }
-    if (!err && mode_err) {
-      err = mode_err;
-      step = 16;
-    } else if (!err && close_err) {
-      err = close_err;
-      step = 17;
-    } else if (!err && (err = e.out.rename_over()) != 0) {
+    } else if (check && !check->want_md5.empty() && check->found_md5 != check->want_md5) {
+      err = err_wrong_signature;
+      step = 26;
+    } else if (mode_err || close_err) {
+      err = mode_err ? mode_err : close_err;
+      step = mode_err ? 16 : 17;
+    } else if ((err = e.out.rename_over()) != 0) {
       step = 18;
     }
   }
-  record_found(check, e, declared);
   if (err) {
     fail_at(step, err);
-    log_zip_failure(err, target);
+    xer << "Zip to file failed with error " << err << ". file = " << err_file() << " line = " << sErrLine.load()
+        << ". inFile=" << target << ".\n";
   }
   return err;  // the temporary file, if any, goes with e
 }
@@ -810,62 +646,27 @@ locale_t utf8_locale() {
   return utf8;
 }
 
-// Follows one file of a 7z archive for an unpack_check: counts its bytes,
-// tells when there are too many, and takes their signature as they go by.
-// The 7z decoder is several times slower than the signature, so taking it
-// on a thread of its own would gain little.
-class EntryChecker {
- public:
-  explicit EntryChecker(unpack_check* check) : check_(check) { MD5Init(&md5_); }
-
-  // Takes the next n bytes. err_too_large once more bytes came than the
-  // file may have (the bytes beyond are not taken), else 0.
-  int add(const char* data, std::size_t n) {
-    if (!check_) return 0;
-    std::int64_t take = static_cast<std::int64_t>(n);
-    int err = 0;
-    if (check_->max_bytes >= 0 && taken_ + take > check_->max_bytes) {
-      take = check_->max_bytes - taken_;
-      err = err_too_large;
-    }
-    MD5UpdateWide(&md5_, reinterpret_cast<const unsigned char*>(data), take);
-    taken_ += take;
-    return err;
-  }
-
-  // The file's size as its archive gives it, when that alone refuses it.
-  void set_found(std::int64_t bytes) { declared_ = bytes; }
-
-  // Records the size and the signature of what was taken in the check
-  // (also after a failure). err_wrong_signature when the signature is not
-  // the one wanted, else 0.
-  int record() {
-    if (!check_) return 0;
-    MD5Final(&md5_);
-    check_->found_md5 = md5_text(md5_);
-    check_->found_bytes = declared_ >= 0 ? declared_ : taken_;
-    return !check_->want_md5.empty() && check_->found_md5 != check_->want_md5 ? err_wrong_signature : 0;
-  }
-
- private:
-  unpack_check* check_;
-  MD5_CTX md5_;
-  std::int64_t taken_ = 0;
-  std::int64_t declared_ = -1;
-};
-
 // Writes the 7z reader's current file to target through a temporary file
 // that replaces target only once all of its data came out without error
 // (the reader checks the CRC-32 at its end) and, with a check, its size and
-// signature were found right. An existing target's permission bits are
-// kept, as when it is overwritten in place.
-int write_7z_file(struct archive* a, struct archive_entry* e, const std::string& target, char* buf,
-                  unpack_check* check) {
-  EntryChecker checker(check);
+// signature were found right (what was found goes into the check). An
+// existing target's permission bits are kept, as when it is overwritten in
+// place. The signature is taken here: the 7z decoder is several times
+// slower than it, so a thread of its own would gain little.
+int write_7z_file(struct archive* a, struct archive_entry* e, const std::string& target, unpack_check* check) {
+  MD5_CTX md5;
+  MD5Init(&md5);
+  std::int64_t taken = 0;  // bytes hashed
+  auto record = [&](std::int64_t found) {
+    if (!check) return 0;
+    MD5Final(&md5);
+    check->found_md5 = md5_text(md5);
+    check->found_bytes = found;
+    return !check->want_md5.empty() && check->found_md5 != check->want_md5 ? err_wrong_signature : 0;
+  };
   if (check && check->max_bytes >= 0 && archive_entry_size_is_set(e) &&
       archive_entry_size(e) > check->max_bytes) {
-    checker.set_found(archive_entry_size(e));
-    checker.record();
+    record(archive_entry_size(e));
     return err_too_large;
   }
   PendingFile out;
@@ -874,6 +675,7 @@ int write_7z_file(struct archive* a, struct archive_entry* e, const std::string&
   struct stat st;
   if (lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) fchmod(out.fd(), st.st_mode & 0777);
 
+  char* const buf = thread_buffers().ring.get();
   std::int64_t total = 0;
   for (;;) {
     const ssize_t n = archive_read_data(a, buf, kRing);
@@ -883,8 +685,16 @@ int write_7z_file(struct archive* a, struct archive_entry* e, const std::string&
       break;
     }
     total += n;
-    err = checker.add(buf, static_cast<std::size_t>(n));
-    if (err) break;
+    if (check) {
+      std::int64_t take = n;
+      if (check->max_bytes >= 0 && taken + take > check->max_bytes) {
+        take = check->max_bytes - taken;  // the bytes beyond are not taken
+        err = err_too_large;
+      }
+      MD5UpdateWide(&md5, reinterpret_cast<const unsigned char*>(buf), take);
+      taken += take;
+      if (err) break;
+    }
     if (out.write(buf, static_cast<std::size_t>(n)) != 0) {
       err = err_zip_write;
       break;
@@ -893,7 +703,7 @@ int write_7z_file(struct archive* a, struct archive_entry* e, const std::string&
   if (!err && archive_entry_size_is_set(e) && total != archive_entry_size(e)) err = err_zip_read;
   // A wrong signature counts before a failed close.
   const int close_err = err ? 0 : out.close_checked();
-  const int sig_err = checker.record();
+  const int sig_err = record(taken);
   if (!err) err = sig_err;
   if (err) return err;
   if (close_err != 0) return err_zip_write;
@@ -1107,7 +917,7 @@ int p7z_to_file(const std::string& archive_path, const std::string& out_dir, std
       break;
     }
     if (name) *name = target;
-    code = write_7z_file(a, e, target, thread_buffers().ring.get(), check);
+    code = write_7z_file(a, e, target, check);
   }
   return code;
 }
@@ -1135,14 +945,10 @@ int file_to_zip(const std::string& source, const std::string& zip_file) {
       if (stat(full_source.c_str(), &st) == 0) {
         struct tm t {};
         const time_t when = st.st_mtime;
-        if (localtime_r(&when, &t)) {
-          zi.tmz_date.tm_sec = static_cast<uInt>(t.tm_sec);
-          zi.tmz_date.tm_min = static_cast<uInt>(t.tm_min);
-          zi.tmz_date.tm_hour = static_cast<uInt>(t.tm_hour);
-          zi.tmz_date.tm_mday = static_cast<uInt>(t.tm_mday);
-          zi.tmz_date.tm_mon = static_cast<uInt>(t.tm_mon);
-          zi.tmz_date.tm_year = static_cast<uInt>(t.tm_year + 1900);
-        }
+        if (localtime_r(&when, &t))
+          zi.tmz_date = tm_zip{static_cast<uInt>(t.tm_sec),  static_cast<uInt>(t.tm_min),
+                               static_cast<uInt>(t.tm_hour), static_cast<uInt>(t.tm_mday),
+                               static_cast<uInt>(t.tm_mon),  static_cast<uInt>(t.tm_year + 1900)};
         zi.external_fa = static_cast<uLong>(st.st_mode) << 16;
       }
       const std::int64_t size = data.end - data.start;
@@ -1152,9 +958,7 @@ int file_to_zip(const std::string& source, const std::string& zip_file) {
                                   Z_DEFLATED, Z_DEFAULT_COMPRESSION, zip64);
       if (err != ZIP_OK) fail_at(32, err);
       for (std::int64_t at = 0; err == ZIP_OK && at < size;) {
-        const std::int64_t piece = size - at < static_cast<std::int64_t>(kChunk)
-                                       ? size - at
-                                       : static_cast<std::int64_t>(kChunk);
+        const std::int64_t piece = std::min<std::int64_t>(size - at, kChunk);
         err = zipWriteInFileInZip(zf, data.start + at, static_cast<unsigned>(piece));
         if (err != ZIP_OK) fail_at(33, err);
         at += piece;
