@@ -1,5 +1,7 @@
 #include "engine/pools.h"
 
+#include <algorithm>
+
 #include "engine/checksum.h"
 #include "engine/disc_install.h"
 #include "engine/download.h"
@@ -11,4 +13,7 @@ void stop_engine_pools() {
   grab_files_kill();
 }
 
-int unpack_pool_threads() { return 2 * UTL_count_usable_processors(); }
+int unpack_pool_threads() {
+  const int usable = UTL_count_usable_processors();
+  return std::max(usable, std::min(2 * usable, UTL_count_processors()));
+}
