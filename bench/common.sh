@@ -249,3 +249,14 @@ old_build() {
   done
   old="$old_src/build"
 }
+
+# pair_ratios A_LIST B_LIST: the ratio a/b of each pair of the two lists of
+# numbers (same length, in the same order) in millionths, one a line (whole
+# numbers, for median).
+pair_ratios() {
+  # shellcheck disable=SC2086
+  printf '%s\n' $1 > "${TMPDIR:-/tmp}/pair-a.$$"
+  # shellcheck disable=SC2086
+  printf '%s\n' $2 | paste -d ' ' "${TMPDIR:-/tmp}/pair-a.$$" - | awk '{ printf "%.0f\n", 1e6 * $1 / $2 }'
+  rm -f "${TMPDIR:-/tmp}/pair-a.$$"
+}

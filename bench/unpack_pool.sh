@@ -5,7 +5,7 @@
 # directory wants) with the same program built against the code of an
 # earlier revision, on each file system given.
 #
-#   bench/unpack_pool.sh [-b BUILD_DIR] [-n RUNS] [-w WORK_DIR] [-r REV] [-o "FOLDER..."]
+#   bench/unpack_pool.sh [-b BUILD_DIR] [-n RUNS] [-w WORK_DIR] [-r REV] [-o "FOLDER..."] [-N NICE]
 #
 # BUILD_DIR holds bench_unpack_pool (default: build/ of the source tree). The
 # earlier build (REV, default f46ec93: before the unpacking was rewritten)
@@ -17,7 +17,10 @@
 # WORK_DIR, on the disk; the file system of each is printed), RUNS pairs
 # (default 7, at least 7) alternate the two builds, the one that goes first
 # changing from pair to pair, each into a fresh output folder made there;
-# every output is compared with the files. The medians count.
+# every output is compared with the files. The medians count. Both run at
+# the nice value NICE (default 5, that of the pools' threads, which the
+# earlier revisions left at the caller's), so that on a machine busy with
+# other work neither gets a larger share of it; -N 0 runs them as started.
 set -eu
 
 . "$(dirname "$0")/common.sh"
@@ -25,14 +28,16 @@ runs=7
 work=/tmp/corvane-unpack-pool-bench
 rev=f46ec93
 folders=""
-while getopts b:n:w:r:o: opt; do
+level=5
+while getopts b:n:w:r:o:N: opt; do
   case $opt in
     b) build=$OPTARG ;;
     n) runs=$OPTARG ;;
     w) work=$OPTARG ;;
     r) rev=$OPTARG ;;
     o) folders=$OPTARG ;;
-    *) echo "usage: $0 [-b BUILD_DIR] [-n RUNS] [-w WORK_DIR] [-r REV] [-o \"FOLDER...\"]" >&2; exit 2 ;;
+    N) level=$OPTARG ;;
+    *) echo "usage: $0 [-b BUILD_DIR] [-n RUNS] [-w WORK_DIR] [-r REV] [-o \"FOLDER...\"] [-N NICE]" >&2; exit 2 ;;
   esac
 done
 [ "$runs" -ge 7 ] || runs=7
@@ -91,7 +96,7 @@ unpack_once() {
   mkdir -p "$out"
   (cd "$work/src" && find . -type d) | (cd "$out" && xargs mkdir -p)
   sync
-  line=$("$1" "$work/list" "$work/zips" "$out") || { echo "$1 FAILED: $line" >&2; exit 1; }
+  line=$(nice -n "$level" "$1" "$work/list" "$work/zips" "$out") || { echo "$1 FAILED: $line" >&2; exit 1; }
   diff -r -q "$out" "$work/src" > /dev/null || { echo "THE OUTPUT OF $1 DIFFERS FROM THE FILES" >&2; exit 1; }
   echo "$line" | sed -n 's/.*total_ns=\([0-9]*\).*/\1/p'
 }
@@ -117,11 +122,12 @@ for parent in $folders; do
   rm -rf "$out"
   out=""
   # shellcheck disable=SC2086
-  awk -v n="$(median $news)" -v o="$(median $olds)" -v runs="$runs" -v parent="$parent" -v fs="$fs" -v rev="$rev" \
-      'BEGIN {
+  # shellcheck disable=SC2046
+  awk -v n="$(median $news)" -v o="$(median $olds)" -v r="$(median $(pair_ratios "$news" "$olds"))" -v runs="$runs" \
+      -v parent="$parent" -v fs="$fs" -v rev="$rev" 'BEGIN {
     printf "1,000 single-file archives of 4-52 KiB into %s (%s), medians of %d alternating pairs, every output checked\n", parent, fs, runs
     printf "  now:  %8.3f s\n", n / 1e9
     printf "  %s: %8.3f s\n", rev, o / 1e9
-    printf "  ratio now/%s: %.3f (target at most 0.9)\n", rev, n / o
+    printf "  ratio now/%s: %.3f (target at most 0.9); median of the pairs\047 ratios: %.3f\n", rev, n / o, r / 1e6
   }'
 done
