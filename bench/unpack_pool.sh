@@ -17,7 +17,9 @@
 # WORK_DIR, on the disk; the file system of each is printed), RUNS pairs
 # (default 7, at least 7) alternate the two builds, the one that goes first
 # changing from pair to pair, each into a fresh output folder made there;
-# every output is compared with the files. The medians count. Both run at
+# every output is compared with the files and all are removed only once
+# the pairs are done there, so that no run's file system pays for the
+# removal of the one before. The medians count. Both run at
 # the nice value NICE (default 5, that of the pools' threads, which the
 # earlier revisions left at the caller's), so that on a machine busy with
 # other work neither gets a larger share of it; -N 0 runs them as started.
@@ -85,14 +87,15 @@ fi
 # The archives are read from the page cache.
 cat "$work/zips"/*/* > /dev/null
 
-out=""
-trap 'set +e; [ -z "$out" ] || rm -rf "$out"' EXIT
+outs=""
+trap 'set +e; [ -z "$outs" ] || rm -rf "$outs"' EXIT
 trap 'exit 1' INT TERM
 
-# Runs PROGRAM once into a fresh $out; prints its time in nanoseconds.
-# Ends the benchmark when it fails or its output differs from the files.
+# Runs PROGRAM once into the fresh folder $outs/NAME; prints its time in
+# nanoseconds. Ends the benchmark when it fails or its output differs from
+# the files.
 unpack_once() {
-  rm -rf "$out"
+  out="$outs/$2"
   mkdir -p "$out"
   (cd "$work/src" && find . -type d) | (cd "$out" && xargs mkdir -p)
   sync
@@ -103,24 +106,24 @@ unpack_once() {
 
 for parent in $folders; do
   mkdir -p "$parent"
-  out=$(mktemp -d "$parent/corvane-unpack-pool-XXXXXX")
+  outs=$(mktemp -d "$parent/corvane-unpack-pool-XXXXXX")
   fs=$(stat -f -c %T "$parent")
   news=""
   olds=""
   i=0
   while [ "$i" -lt "$runs" ]; do
     if [ $((i % 2)) -eq 0 ]; then
-      n=$(unpack_once "$new_prog"); o=$(unpack_once "$old_prog")
+      n=$(unpack_once "$new_prog" "now-$i"); o=$(unpack_once "$old_prog" "old-$i")
     else
-      o=$(unpack_once "$old_prog"); n=$(unpack_once "$new_prog")
+      o=$(unpack_once "$old_prog" "old-$i"); n=$(unpack_once "$new_prog" "now-$i")
     fi
     echo "  $parent ($fs) pair $((i + 1)): now $(awk -v t="$n" 'BEGIN { printf "%.3f s", t / 1e9 }'), $rev $(awk -v t="$o" 'BEGIN { printf "%.3f s", t / 1e9 }')"
     news="$news $n"
     olds="$olds $o"
     i=$((i + 1))
   done
-  rm -rf "$out"
-  out=""
+  rm -rf "$outs"
+  outs=""
   # shellcheck disable=SC2086
   # shellcheck disable=SC2046
   awk -v n="$(median $news)" -v o="$(median $olds)" -v r="$(median $(pair_ratios "$news" "$olds"))" -v runs="$runs" \
