@@ -15,11 +15,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
-#include <future>
 #include <memory>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 #include "files/io_utils.h"
 #include "files/md5.h"
@@ -31,15 +33,9 @@ namespace {
 
 const char kThisFile[] = "archives.cpp";
 
-// A file packed into a new archive goes to the zip library in pieces of
-// this size.
-constexpr std::int64_t kChunk = 1 << 20;
-
-// Read buffer of the 7z reader's input.
-constexpr std::size_t kReadBuffer = 256 * 1024;
-
-// The longest link text a symbolic link can hold.
-constexpr std::uint64_t kMaxLinkText = PATH_MAX - 1;
+constexpr std::int64_t kChunk = 1 << 20;            // a packed file goes to the zip library in such pieces
+constexpr std::size_t kReadBuffer = 256 * 1024;      // read buffer of the 7z reader's input
+constexpr std::uint64_t kMaxLinkText = PATH_MAX - 1;  // the longest text a symbolic link can hold
 
 // Records where the failing step was and hands back its code.
 int fail_at(int step, int code) {
@@ -53,9 +49,8 @@ const char* err_file() {
   return f ? f : "";
 }
 
-// Unpacked bytes go through the unpacking thread's ring, two halves of
-// kPiece bytes (see unzip_file). Compressed bytes are read in runs of
-// kRawRun bytes; the catalogue and headers of a zip from a block of kBlock.
+// Unpacked bytes go through the thread's ring of two pieces (unzip_file);
+// compressed ones are read in runs, a zip's catalogue from a block.
 constexpr std::size_t kPiece = 256 * 1024;
 constexpr std::size_t kRing = 2 * kPiece;
 constexpr std::size_t kRawRun = 256 * 1024;
@@ -75,12 +70,10 @@ ThreadBuffers& thread_buffers() {
   return buffers;
 }
 
-// A zip archive opened for the zip library, on one thread. The library
-// reads the catalogue and the entries' headers a few bytes at a time: those
-// reads are served from the thread's block, read ahead and placed so that
-// it ends no later than the file, where the catalogue lies (a small archive
-// is read whole at once). An entry's data is taken from the block when it
-// lies there, else read in runs of its own (EntryInflater).
+// A zip archive opened for the zip library, on one thread. Its reads (of
+// a few bytes at a time) are served from the thread's block, read ahead to
+// end no later than the file, where the catalogue lies: a small archive is
+// read whole at once, its entry's data then taken from there too.
 struct ZipArchiveFile {
   int fd = -1;
   std::uint64_t size = 0;
@@ -177,15 +170,8 @@ int ZCALLBACK archive_error(voidpf, voidpf) { return 0; }
 // (when archive is not null) then names until unzClose. Null when the file
 // cannot be opened.
 unzFile open_zip(const std::string& path, ZipArchiveFile** archive) {
-  zlib_filefunc64_def io{};
-  io.zopen64_file = archive_open;
-  io.zread_file = archive_read;
-  io.zwrite_file = archive_write;
-  io.ztell64_file = archive_tell;
-  io.zseek64_file = archive_seek;
-  io.zclose_file = archive_close;
-  io.zerror_file = archive_error;
-  io.opaque = archive;
+  zlib_filefunc64_def io = {archive_open, archive_read,  archive_write, archive_tell,
+                            archive_seek, archive_close, archive_error, archive};
   return unzOpen2_64(path.c_str(), &io);
 }
 
@@ -195,14 +181,8 @@ unzFile open_zip(const std::string& path, ZipArchiveFile** archive) {
 class EntryInflater {
  public:
   EntryInflater() { ready_ = inflateInit2(&z_, -MAX_WBITS) == Z_OK; }
-  ~EntryInflater() {
-    if (ready_) inflateEnd(&z_);
-  }
-  EntryInflater(const EntryInflater&) = delete;
-  EntryInflater& operator=(const EntryInflater&) = delete;
-
-  // Starts the current entry of archive, of the given method (0 stored, 8
-  // deflated).
+  ~EntryInflater() { if (ready_) inflateEnd(&z_); }
+  // Starts the current entry of archive; method 0 stored, 8 deflated.
   void start(unzFile uf, const ZipArchiveFile* archive, const unz_file_info64& info, int method) {
     archive_ = archive;
     method_ = method;
@@ -356,17 +336,9 @@ class PathGuard {
 bool link_text_stays_inside(const std::string& rel, const std::string& text) {
   if (text.empty()) return true;  // creating the link fails on its own
   if (text[0] == '/' || text.find('\0') != std::string::npos) return false;
-  long depth = 0;
-  {
-    std::size_t at = 0;
-    for (;;) {
-      const std::size_t next = rel.find('/', at);
-      if (next == std::string::npos) break;
-      const std::size_t len = next - at;
-      if (len > 0 && !(len == 1 && rel[at] == '.')) ++depth;
-      at = next + 1;
-    }
-  }
+  long depth = 0;  // of the link's folder below the output folder
+  for (std::size_t at = 0, next; (next = rel.find('/', at)) != std::string::npos; at = next + 1)
+    if (next > at && !(next - at == 1 && rel[at] == '.')) ++depth;
   bool named = false;
   std::size_t at = 0;
   while (at <= text.size()) {
@@ -406,23 +378,10 @@ void log_refusal(const char* what, const std::string& entry, const std::string& 
       << target << ".\n";
 }
 
-// The hexadecimal text of a finished signature.
-std::string md5_text(const MD5_CTX& md5) {
-  static const char kHex[] = "0123456789abcdef";
-  std::string text(32, '0');
-  for (int i = 0; i < 16; ++i) {
-    text[2 * i] = kHex[md5.digest[i] >> 4];
-    text[2 * i + 1] = kHex[md5.digest[i] & 15];
-  }
-  return text;
-}
-
-// One zip entry on its way from the archive to its target: its bytes are
-// hashed (the CRC-32, and the signature with a check) and written into a
-// temporary file beside the target, made with the first piece. A piece is
-// hashed before it is written, so that what was hashed is what was read
-// when writing fails. Pieces are taken one at a time, on the unpacking
-// thread or on a helper.
+// One zip entry on its way to its target: its pieces are taken one at a
+// time, hashed (CRC-32, and the signature with a check) and then written
+// (so that what was hashed is what was read when writing fails) into a
+// temporary file beside the target, made with the first piece.
 struct EntryOut {
   std::string target;
   bool sum = false;  // take the signature
@@ -452,6 +411,67 @@ struct EntryOut {
   }
 };
 
+// Takes the pieces of one large entry on a helper thread, the writer, while
+// the caller inflates the next piece into the other half of the ring. One
+// piece is in hand at a time: hand() and wait() wait until it is taken.
+// Where the system cannot start the thread (logged), ok() is false.
+class EntryWriter {
+ public:
+  explicit EntryWriter(EntryOut* e) : e_(e) {
+    try {
+      thread_ = std::thread(&EntryWriter::run, this);
+    } catch (const std::system_error& x) {
+      xer << "Unpacking goes on without its writer thread, which could not be started: " << x.what() << ".\n";
+    }
+  }
+  ~EntryWriter() {
+    if (!ok()) return;
+    hand(nullptr, 0, false);  // what was handed over is taken first
+    thread_.join();
+  }
+  bool ok() const { return thread_.joinable(); }
+
+  // Hands over n bytes at data (write: write them too); null data ends the
+  // thread.
+  void hand(const char* data, std::size_t n, bool write) {
+    wait();
+    std::lock_guard<std::mutex> hold(lock_);
+    data_ = data;
+    len_ = n;
+    write_ = write;
+    busy_ = true;
+    changed_.notify_all();
+  }
+
+  void wait() {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [this] { return !busy_; });
+  }
+
+ private:
+  void run() {
+    std::unique_lock<std::mutex> hold(lock_);
+    for (;;) {
+      changed_.wait(hold, [this] { return busy_; });
+      if (!data_) return;
+      hold.unlock();
+      e_->take(data_, len_, write_);
+      hold.lock();
+      busy_ = false;
+      changed_.notify_all();
+    }
+  }
+
+  EntryOut* e_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  const char* data_ = nullptr;
+  std::size_t len_ = 0;
+  bool write_ = false;
+  bool busy_ = false;
+  std::thread thread_;
+};
+
 // Unpacks the zip's current entry into target through a temporary file
 // that replaces target only once the entry was read in full, its CRC-32
 // found right and, with a check, its size and signature found right (what
@@ -468,16 +488,20 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
   std::int64_t declared = -1;  // the size the entry gives, when that alone refuses it
   int err = 0;
   int step = 0;
+  auto failed = [&](int at, int code) {
+    step = at;
+    err = code;
+  };
   int method = 0;
   int level = 0;
   bool opened = false;
+  int r = UNZ_OK;
   if (check && check->max_bytes >= 0 && info.uncompressed_size > static_cast<std::uint64_t>(check->max_bytes)) {
     // The entry says so itself: nothing needs to be read or written.
     declared = static_cast<std::int64_t>(info.uncompressed_size);
-    err = err_too_large;
-    step = 19;
-  } else if ((err = unzOpenCurrentFile2(uf, &method, &level, 1)) != UNZ_OK) {
-    step = 10;
+    failed(19, err_too_large);
+  } else if ((r = unzOpenCurrentFile2(uf, &method, &level, 1)) != UNZ_OK) {
+    failed(10, r);
   } else {
     opened = true;
     // Data said to start at or run past the end of the archive is damaged,
@@ -485,11 +509,9 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
     const std::uint64_t at = unzGetCurrentFileZStreamPos64(uf);
     const std::uint64_t size = archive ? archive->size : 0;
     if (method != 0 && method != Z_DEFLATED) {
-      err = UNZ_BADZIPFILE;
-      step = 10;
+      failed(10, UNZ_BADZIPFILE);
     } else if (at >= size || info.compressed_size > size - at) {
-      err = UNZ_BADZIPFILE;
-      step = 27;
+      failed(27, UNZ_BADZIPFILE);
     }
   }
 
@@ -497,62 +519,50 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
     thread_local EntryInflater inflater;
     inflater.start(uf, archive, info, method);
     char* const ring = thread_buffers().ring.get();
-    // A large checked entry is taken half by half, each half on a helper
-    // thread, the writer, while the next half is inflated; where the system
-    // cannot start one (logged), on this thread.
-    bool helper = check && info.uncompressed_size > kRing;
-    std::future<void> taking;  // the half before
+    // A larger checked entry is taken half by half by the writer while the
+    // next half is inflated.
+    std::unique_ptr<EntryWriter> writer;
+    if (check && info.uncompressed_size > kRing) writer.reset(new EntryWriter(&e));
+    if (writer && !writer->ok()) writer.reset();
     // The first piece is taken even when empty: it makes the file.
     std::uint64_t total = 0;
     for (std::uint64_t piece = 0;; ++piece) {
-      char* const into = helper ? ring + (piece & 1) * kPiece : ring;
-      const long n = inflater.read(into, helper ? kPiece : kRing);
+      char* const into = writer ? ring + (piece & 1) * kPiece : ring;
+      const long n = inflater.read(into, writer ? kPiece : kRing);
       if (n == 0 && piece > 0) break;
       if (n < 0 || (total += static_cast<unsigned long>(n)) > info.uncompressed_size) {
-        err = err_zip_read;
-        step = 12;
+        failed(12, err_zip_read);
         break;
       }
       std::size_t take = static_cast<std::size_t>(n);
       if (check && check->max_bytes >= 0 && total > static_cast<std::uint64_t>(check->max_bytes)) {
         take -= static_cast<std::size_t>(total - static_cast<std::uint64_t>(check->max_bytes));
-        err = err_too_large;  // the bytes beyond are neither taken nor written
-        step = 19;
+        failed(19, err_too_large);  // the bytes beyond are neither taken nor written
       }
-      const bool write = !err;
-      if (taking.valid()) taking.get();
-      if (e.err) break;  // writing failed: nothing more is wanted
-      try {
-        if (helper) taking = std::async(std::launch::async, [&e, into, take, write] { e.take(into, take, write); });
-      } catch (const std::system_error& x) {
-        xer << "Unpacking goes on without its writer thread, which could not be started: " << x.what() << ".\n";
-        helper = false;
+      if (writer) writer->wait();  // the piece before is taken
+      if (e.err) break;              // writing failed: nothing more is wanted
+      if (writer) {
+        writer->hand(into, take, !err);
+      } else {
+        e.take(into, take, !err);
       }
-      if (!helper) e.take(into, take, write);
-      if (err || n == 0 || (!helper && e.err)) break;
+      if (err || n == 0 || (!writer && e.err)) break;
     }
-    if (taking.valid()) taking.get();
-    if (!err && !e.err && total != info.uncompressed_size) {
-      err = err_zip_read;
-      step = 14;
-    }
+    writer.reset();
+    if (!err && !e.err && total != info.uncompressed_size) failed(14, err_zip_read);
   }
   if (opened) {
     const int closed = unzCloseCurrentFile(uf);
-    if (!err && closed != UNZ_OK) {
-      err = closed;
-      step = 15;
-    }
+    if (!err && closed != UNZ_OK) failed(15, closed);
   }
 
   if (check) {
     MD5Final(&e.md5);
-    check->found_md5 = md5_text(e.md5);
+    check->found_md5 = MD5Text(e.md5);
     check->found_bytes = declared >= 0 ? declared : e.summed;
   }
   if (e.err) {
-    err = e.err;
-    step = e.step;
+    failed(e.step, e.err);
   } else if (!err) {
     // Mode and times go after the last write. MS-DOS tools leave the Unix
     // mode (the upper half) 0: the file then keeps its creation mode, as
@@ -566,16 +576,13 @@ int unzip_file(unzFile uf, const std::string& target, const unz_file_info64& inf
     }
     const int close_err = mode_err ? 0 : e.out.close_checked();
     if (e.crc != static_cast<uLong>(static_cast<std::uint32_t>(info.crc))) {
-      err = UNZ_CRCERROR;
-      step = 15;
+      failed(15, UNZ_CRCERROR);
     } else if (check && !check->want_md5.empty() && check->found_md5 != check->want_md5) {
-      err = err_wrong_signature;
-      step = 26;
+      failed(26, err_wrong_signature);
     } else if (mode_err || close_err) {
-      err = mode_err ? mode_err : close_err;
-      step = mode_err ? 16 : 17;
-    } else if ((err = e.out.rename_over()) != 0) {
-      step = 18;
+      failed(mode_err ? 16 : 17, mode_err ? mode_err : close_err);
+    } else if ((r = e.out.rename_over()) != 0) {
+      failed(18, r);
     }
   }
   if (err) {
@@ -650,9 +657,8 @@ locale_t utf8_locale() {
 // that replaces target only once all of its data came out without error
 // (the reader checks the CRC-32 at its end) and, with a check, its size and
 // signature were found right (what was found goes into the check). An
-// existing target's permission bits are kept, as when it is overwritten in
-// place. The signature is taken here: the 7z decoder is several times
-// slower than it, so a thread of its own would gain little.
+// existing target's permission bits are kept. The signature is taken here:
+// the 7z decoder is far slower, so a thread of its own would gain little.
 int write_7z_file(struct archive* a, struct archive_entry* e, const std::string& target, unpack_check* check) {
   MD5_CTX md5;
   MD5Init(&md5);
@@ -660,7 +666,7 @@ int write_7z_file(struct archive* a, struct archive_entry* e, const std::string&
   auto record = [&](std::int64_t found) {
     if (!check) return 0;
     MD5Final(&md5);
-    check->found_md5 = md5_text(md5);
+    check->found_md5 = MD5Text(md5);
     check->found_bytes = found;
     return !check->want_md5.empty() && check->found_md5 != check->want_md5 ? err_wrong_signature : 0;
   };
