@@ -10,7 +10,9 @@
 # quarters of its size) and 2,000 small files of 4 to 52 KiB (about 56 MiB)
 # in 20 folders, zipped with zip. Each program then unpacks it RUNS times
 # (default 5, at least 5) into a fresh folder, alternating, and the one that
-# goes first changes from run to run; the medians count.
+# goes first changes from run to run; the medians count. A reference, with
+# no target: the installer's own archives each hold one file, and
+# bench/unpack_pool.sh measures those.
 set -eu
 
 . "$(dirname "$0")/common.sh"
