@@ -216,3 +216,47 @@ same_as_release() {
   diff -r "$run/$1/Resources/bench" "$work/src/Resources/bench" > /dev/null ||
     { echo "THE UPDATED COPY DIFFERS FROM THE RELEASE" >&2; exit 1; }
 }
+
+# old_build REV PROGRAM...: builds each bench program (from this tree's
+# bench/PROGRAM.cpp) against the library of commit REV, in a folder of its
+# own under /tmp that is kept for later runs (only what changed is built
+# again); sets old to that build folder. The tree of REV comes from git
+# archive; its own tests are not built. The programs see
+# CORVANE_BENCH_OLD_TREE defined, for what that tree names otherwise.
+old_build() {
+  old_rev=$1
+  shift
+  old_src="/tmp/corvane-bench-old-$old_rev"
+  if [ ! -f "$old_src/.unpacked" ]; then
+    rm -rf "$old_src"
+    mkdir -p "$old_src"
+    git -C "$here" archive "$old_rev" | tar -x -C "$old_src"
+    touch "$old_src/.unpacked"
+  fi
+  for p in "$@"; do
+    cmp -s "$here/bench/$p.cpp" "$old_src/bench/$p.cpp" || cp "$here/bench/$p.cpp" "$old_src/bench/$p.cpp"
+  done
+  launcher=""
+  if command -v ccache > /dev/null; then
+    launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
+  fi
+  # shellcheck disable=SC2086
+  cmake -S "$old_src" -B "$old_src/build" -G Ninja -DCORVANE_TESTS=OFF -DCMAKE_CXX_FLAGS=-DCORVANE_BENCH_OLD_TREE \
+    $launcher > /dev/null
+  for p in "$@"; do
+    cmake --build "$old_src/build" --target "bench_$p" -- -j3 > "$old_src/build-$p.log" 2>&1 ||
+      { cat "$old_src/build-$p.log" >&2; echo "the build of bench_$p at $old_rev failed" >&2; exit 2; }
+  done
+  old="$old_src/build"
+}
+
+# pair_ratios A_LIST B_LIST: the ratio a/b of each pair of the two lists of
+# numbers (same length, in the same order) in millionths, one a line (whole
+# numbers, for median).
+pair_ratios() {
+  # shellcheck disable=SC2086
+  printf '%s\n' $1 > "${TMPDIR:-/tmp}/pair-a.$$"
+  # shellcheck disable=SC2086
+  printf '%s\n' $2 | paste -d ' ' "${TMPDIR:-/tmp}/pair-a.$$" - | awk '{ printf "%.0f\n", 1e6 * $1 / $2 }'
+  rm -f "${TMPDIR:-/tmp}/pair-a.$$"
+}

@@ -10,7 +10,9 @@
 # quarters of its size) and 2,000 small files of 4 to 52 KiB (about 56 MiB)
 # in 20 folders, zipped with zip. Each program then unpacks it RUNS times
 # (default 5, at least 5) into a fresh folder, alternating, and the one that
-# goes first changes from run to run; the medians count.
+# goes first changes from run to run; the medians count. A reference, with
+# no target: the installer's own archives each hold one file, and
+# bench/unpack_pool.sh measures those.
 set -eu
 
 . "$(dirname "$0")/common.sh"
@@ -119,7 +121,7 @@ awk -v size="$size" -v unpacked="$unpacked" -v ours="$(median $ours)" -v unz="$(
   printf "bench_unzip: %8.3f s  %8.1f MiB/s\n", ours / 1e9, mib / (ours / 1e9)
   printf "unzip:       %8.3f s  %8.1f MiB/s\n", unz / 1e9, mib / (unz / 1e9)
   printf "bsdtar:      %8.3f s  %8.1f MiB/s\n", tar / 1e9, mib / (tar / 1e9)
-  printf "ratio our_time/bsdtar_time: %.3f (target at most 1.0)\n", ours / tar
+  printf "ratio our_time/bsdtar_time: %.3f\n", ours / tar
   printf "ratio our_time/unzip_time:  %.3f\n", ours / unz
   printf "peak memory of bench_unzip: %.1f MiB\n", peak / 1024
 }'

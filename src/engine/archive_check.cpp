@@ -36,7 +36,7 @@ bool same_ignoring_ascii_case(const std::string& a, const std::string& b) {
 // file (not a folder, not a link). 0, or the code of a failure to read the
 // archive's catalogue.
 int list_zip(const std::string& archive, std::vector<std::string>& names, std::vector<bool>& is_plain) {
-  unzFile uf = unzOpen64((app_path + archive).c_str());
+  unzFile uf = open_zip_for_reading(app_path + archive);
   if (!uf) return err_zip_open;
   int err = unzGoToFirstFile(uf);
   while (err == UNZ_OK) {

@@ -13,6 +13,7 @@
 #include "engine/download.h"
 #include "engine/install_filter.h"
 #include "engine/installer_state.h"
+#include "engine/pools.h"
 #include "engine/record_scan.h"
 #include "engine/ui_calls.h"
 #include "files/archives.h"
@@ -358,7 +359,7 @@ std::string suffix_for_file(int file) {
 
 int install_files(int& next_file, int disk) {
   if (!copy_pool) copy_pool = new UTL_worker_threads(1, kMaxTasksInFlight);
-  if (!unzip_pool) unzip_pool = new UTL_worker_threads(UTL_count_usable_processors(), kMaxTasksInFlight);
+  if (!unzip_pool) unzip_pool = new UTL_worker_threads(unpack_pool_threads(), kMaxTasksInFlight);
 
   const int count = static_cast<int>(sim_info.size());
   if (next_file < 0) next_file = 0;

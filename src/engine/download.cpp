@@ -15,6 +15,7 @@
 #include "engine/delete_files.h"
 #include "engine/install_filter.h"
 #include "engine/installer_state.h"
+#include "engine/pools.h"
 #include "engine/server_list.h"
 #include "engine/ui_calls.h"
 #include "files/archives.h"
@@ -183,7 +184,7 @@ void drain_unpack_pool(bool quiet) {
 // being unpacked: the stream then holds the archive and tries again in its
 // next step.
 bool hand_to_unpack_pool(int s, int i, const std::string& archive, const std::string& local) {
-  if (!web_unzip_pool) web_unzip_pool = new UTL_worker_threads(UTL_count_usable_processors(), web_unpacks_max);
+  if (!web_unzip_pool) web_unzip_pool = new UTL_worker_threads(unpack_pool_threads(), web_unpacks_max);
   if (!web_unzip_pool->has_free_slot() || unpacking(i)) {
     stream_holds_archive[s] = true;
     return false;

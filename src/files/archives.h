@@ -29,8 +29,8 @@ struct archive;
 // (the installer's archives hold one). Writing stops as soon as more than
 // max_bytes came out (err_too_large); a file whose bytes do not have the
 // signature want_md5 is not put in place (err_wrong_signature). Either way
-// any earlier file of that name stays as it was. The signatures are taken
-// on a helper thread of the unpacking, while it inflates.
+// any earlier file of that name stays as it was. A large zip entry is
+// hashed and written on a helper thread of the unpacking, while it inflates.
 struct unpack_check {
   std::string want_md5;         // 32 lower-case hexadecimal digits; empty: not compared
   std::int64_t max_bytes = -1;  // the most bytes the file may have; negative: no limit
@@ -51,9 +51,7 @@ struct unpack_check {
 // gives 20001. Entries stored or deflated are unpacked; any other method,
 // and data said to run past the end of the archive, give the zip library's
 // UNZ_BADZIPFILE. With check not null every file
-// entry is checked as unpack_check says, and the files are written and put
-// in place (in the archive's order) by helper threads while the next
-// entries are inflated.
+// entry is checked as unpack_check says.
 int zip_to_file(const std::string& archive, const std::string& out_dir, std::string* name,
                 int use_name, unpack_check* check = nullptr);
 
@@ -67,6 +65,12 @@ int zip_to_file(const std::string& archive, const std::string& out_dir, std::str
 // log line. With check not null every file is checked as unpack_check says.
 int p7z_to_file(const std::string& archive, const std::string& out_dir, std::string* name,
                 int use_name, unpack_check* check = nullptr);
+
+// Opens the zip archive path (no app_path) for the zip library as
+// zip_to_file reads one: with pread, its catalogue from one block read
+// ahead. Null when it cannot be opened. Used and closed (unzClose) on the
+// thread that opened it.
+unzFile open_zip_for_reading(const std::string& path);
 
 // Reads the information and the whole name of the zip's current entry (a
 // stored NUL ends the name). 0 or the zip library's code.

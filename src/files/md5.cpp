@@ -310,13 +310,16 @@ int calc_file_md5(const std::string& path, std::string& signature, std::string* 
   close(fd);
   if (total != static_cast<std::int64_t>(st.st_size)) return err_file_open;
   MD5Final(&context);
+  signature = MD5Text(context);
+  return 0;
+}
 
+std::string MD5Text(const MD5_CTX& context) {
   static const char hex[] = "0123456789abcdef";
-  char text[32];
+  std::string text(32, '0');
   for (int i = 0; i < 16; ++i) {
     text[2 * i] = hex[context.digest[i] >> 4];
     text[2 * i + 1] = hex[context.digest[i] & 15];
   }
-  signature.assign(text, sizeof text);
-  return 0;
+  return text;
 }

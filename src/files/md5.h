@@ -21,6 +21,8 @@ void MD5Update(MD5_CTX* context, const unsigned char* data, unsigned short lengt
 void MD5UpdateWide(MD5_CTX* context, const unsigned char* data, std::int64_t length);
 // Pads the message, appends its length and writes the digest into the context.
 void MD5Final(MD5_CTX* context);
+// The finished digest of the context as 32 lower-case hexadecimal digits.
+std::string MD5Text(const MD5_CTX& context);
 // Compresses one 64-byte block (16 little-endian words) into state.
 void Transform(std::uint32_t state[4], const unsigned char block[64]);
 
