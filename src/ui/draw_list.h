@@ -84,6 +84,11 @@ void DL_clear(const float rgba[4]);
 // window/ui_calls.h.
 int OGL_frame_lists_on();
 
+// What is being recorded shows an animation of the frame timer (the
+// colours it animates, the blink value): a frame that changed and answers
+// no input is drawn at most 30 times a second, else at most 15 times.
+void DL_animated();
+
 // Whether the projection maps vertex x and y to GL window pixels (the 2-D
 // projection over the whole window), as changed parts of a frame are found
 // by where they land. Set by the viewport.
