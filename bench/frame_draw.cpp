@@ -142,7 +142,12 @@ int main(int argc, char** argv) {
   double list = 1e9, whole = 1e9, straight = 1e9, unchanged = 1e9;
   for (int round = 0; round < 2; ++round) {
     OGL_frame_lists(1);
-    list = std::min(list, per_frame(frames, [](int f) { draw_wizard_frame(f); }));
+    // The pointer moves each frame, so that each changed frame is drawn at
+    // once, as one that answers input is, not at the pace of progress.
+    list = std::min(list, per_frame(frames, [](int f) {
+      mnw.mouse_x = static_cast<float>(-1 - f % 2);
+      draw_wizard_frame(f);
+    }));
     whole = std::min(whole, per_frame(frames, [](int f) {
       draw_wizard_frame(f);
       OGL_buffers_lost();

@@ -17,7 +17,6 @@
 #include "engine/installer_state.h"
 #include "engine/pools.h"
 #include "engine/server_list.h"
-#include "engine/ui_calls.h"
 #include "files/archives.h"
 #include "files/folder_list.h"
 #include "files/http.h"
@@ -441,8 +440,6 @@ bool wait_for_streams(double seconds) {
   }
   const int unpacks = unpacks_in_flight();
   if (n == 0 && unpacks == 0) return false;
-  // The time the engine would wait draws the interface's frame.
-  OGL_draw_while_waiting();
   if (n == 0) {
     // Only unpackings are left to wait for: the first to come back is taken
     // back at once.

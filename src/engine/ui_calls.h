@@ -1,6 +1,5 @@
 // What the install engine asks of the interface above it: a question to the
-// user, the browser, and the drawing of a frame while the engine waits.
-// Defined in src/ui, whose headers include this one.
+// user and the browser. Defined in src/ui, whose headers include this one.
 #pragma once
 
 #include <string>
@@ -28,8 +27,3 @@ int BTN_question_box(int window, const question_text* texts, int text_count, con
 // Asks the platform to open address in the user's browser. On this platform
 // it does nothing and returns at once.
 void go_to_URL(const std::string& address);
-
-// The engine is about to wait for its transfers: a frame recorded but not
-// yet drawn is drawn now, so that the drawing does not hold up the work.
-// Does nothing without a window.
-void OGL_draw_while_waiting();

@@ -360,6 +360,8 @@ int tman_class::load_texture_ogl(tex_load_vars* v, int io_result) {
       glDeleteTextures(1, &gl_name);
       forget_bound(ref);
     }
+    // Whatever the record showed, it now shows the fallback or nothing.
+    ++changes;
     // The record shows the blank fallback, or nothing at all when the
     // fallback itself is not loaded.
     const bool have_blank = static_cast<int>(ref_dat.size()) > t_blank_gray &&

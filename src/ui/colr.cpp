@@ -137,6 +137,7 @@ int colr_class::gl_colour(int index, float alpha, int monochrome, float alpha_fa
 }
 
 void OGL_setcolor(int colour, float alpha) {
+  if (colour >= 79 && colour <= 84) DL_animated();
   float c[4];
   if (colr.gl_colour(colour, alpha, OGL_monochrome, OGL_alpha_factor, c))
     DL_colour4(c[0], c[1], c[2], c[3]);

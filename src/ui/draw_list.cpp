@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -66,11 +67,13 @@ struct frame_list {
   std::vector<command> commands;
   std::vector<vertex> vertices;
   bool transformed = false;  // holds a matrix step, a light or an offset
+  bool animated = false;     // shows what the frame timer animates
 
   void clear() {
     commands.clear();
     vertices.clear();
     transformed = false;
+    animated = false;
   }
   bool same(const frame_list& o) const {
     return commands.size() == o.commands.size() && vertices.size() == o.vertices.size() &&
@@ -114,6 +117,12 @@ constexpr int kTile = 32;
 // whole.
 constexpr std::size_t kMostParts = 8;
 
+// The shortest time between two frames drawn that answer nobody: those that
+// show an animation of the frame timer, and those that show the progress of
+// work.
+constexpr std::chrono::steady_clock::duration kAnimationGap = std::chrono::microseconds(1000000 / 30);
+constexpr std::chrono::steady_clock::duration kProgressGap = std::chrono::microseconds(1000000 / 15);
+
 struct pixel_box {
   int x0, y0, x1, y1;  // inclusive; empty when x1 < x0 or y1 < y0
   bool empty() const { return x1 < x0 || y1 < y0; }
@@ -144,13 +153,9 @@ struct recorder_state {
   std::vector<pixel_box> pending;
   int pending_wind = 0;
   bool copies = false;  // the driver was seen to copy rectangles to the screen
-  // A frame that differs from the one on the screen but is not drawn yet:
-  // it is drawn while the program waits for its work (OGL_draw_while_waiting),
-  // or before the event loop waits, at the latest at the next frame end.
-  frame_list waiting;
-  bool waiting_valid = false;
-  bool waiting_forced = false;      // it shows the whole window
-  long long waiting_textures = 0;   // the texture manager's change count when it was recorded
+  // Pacing: when the last frame was drawn, and where the pointer was then.
+  std::chrono::steady_clock::time_point drawn_at;
+  float drawn_mouse_x = 0, drawn_mouse_y = 0;
 
   // The attributes and state that recorded vertices and runs take.
   float s = 0, t = 0;
@@ -516,39 +521,6 @@ bool draw_frame(frame_list& list, bool forced, long long textures) {
   return drawn;
 }
 
-// The waiting frame can be drawn now: the projection is still that of the
-// whole window, and the textures are those it was recorded with.
-bool waiting_drawable() {
-  return R.waiting_valid && R.window_pixels && tman.changes == R.waiting_textures;
-}
-
-// Drops a waiting frame that was not drawn: the frame on the screen stays
-// until the next one, which shows the whole window if this one would have.
-void drop_waiting() {
-  if (!R.waiting_valid) return;
-  if (R.waiting_forced) R.redraw = std::max(R.redraw, 1);
-  R.waiting_valid = false;
-  R.waiting.clear();
-}
-
-// Draws the waiting frame when it can be drawn now. True when it was put on
-// the screen at once.
-bool draw_waiting() {
-  if (!waiting_drawable()) return false;
-  R.waiting_valid = false;
-  return draw_frame(R.waiting, R.waiting_forced, R.waiting_textures);
-}
-
-// Before drawing that does not wait its turn: what was drawn in place goes
-// on the screen, and the waiting frame is drawn and goes there too (or is
-// dropped, when it can no longer be drawn).
-void settle_waiting() {
-  present_pending();
-  draw_waiting();
-  drop_waiting();
-  present_pending();
-}
-
 // --- Recording ---
 
 void record_operation(int kind, float a, float b = 0, float c = 0, float d = 0) {
@@ -850,11 +822,15 @@ void DL_clear(const float rgba[4]) {
 
 // --- Frames ---
 
+void DL_animated() {
+  if (R.on) R.now.animated = true;
+}
+
 void OGL_frame_lists(int on) {
   if ((on != 0) == R.on) return;
   if (!on) {
     DL_abandon();
-    settle_waiting();
+    present_pending();
     submit(R.now);
     R.on = false;
     R.now.clear();
@@ -881,13 +857,7 @@ void OGL_drop_recorded() {
   R.base_moved = false;
 }
 
-int OGL_show_drawn() {
-  if (!R.on) return 0;
-  bool shown = present_pending();
-  if (draw_waiting()) return 1;
-  if (present_pending()) shown = true;
-  return shown ? 1 : 0;
-}
+int OGL_show_drawn() { return R.on && present_pending() ? 1 : 0; }
 
 void OGL_redraw(int frames) { R.redraw = std::max(R.redraw, frames); }
 
@@ -903,7 +873,7 @@ bool DL_window_projection() { return R.window_pixels; }
 void DL_flush() {
   if (!R.on) return;
   DL_abandon();
-  settle_waiting();
+  present_pending();
   submit(R.now);
   R.back_valid = false;
 }
@@ -914,41 +884,33 @@ int OGL_end_frame() {
     return 1;
   }
   DL_abandon();
-  // What the last frame drew in place goes on the screen first; a frame no
-  // wait drew is drawn now.
+  // What the last frame drew in place goes on the screen first.
   const bool presented = present_pending();
-  bool drawn = draw_waiting();
-  // One that can no longer be drawn gives way to this frame, drawn now, so
-  // that every frame end draws a frame when frames keep changing.
-  const bool gave_way = R.waiting_valid;
-  drop_waiting();
+  bool drawn = false;
   const long long textures = tman.changes;
   const bool changed = !R.shown_valid || textures != R.shown_textures || !R.now.same(R.shown);
   const bool forced = R.redraw > 0;
   if (R.redraw > 0) --R.redraw;
-  if (changed || forced) {
+  // A frame that answers nobody waits for its turn: it is drawn by the
+  // first frame end at least kAnimationGap (it shows an animation) or
+  // kProgressGap (the progress of work) after the last frame drawn, with
+  // what it shows by then. Frames that answer input or the X server (a
+  // redraw is due, the pointer moved) are drawn at once.
+  const auto now = std::chrono::steady_clock::now();
+  const bool answers =
+      forced || !R.shown_valid || mnw.mouse_x != R.drawn_mouse_x || mnw.mouse_y != R.drawn_mouse_y;
+  const bool due = answers || now - R.drawn_at >= (R.now.animated ? kAnimationGap : kProgressGap);
+  if ((changed && due) || forced) {
+    R.drawn_at = now;
+    R.drawn_mouse_x = mnw.mouse_x;
+    R.drawn_mouse_y = mnw.mouse_y;
     white_colour();
-    if (R.copies && R.window_pixels && !gave_way) {
-      // Drawn while the program waits for its work, before the event loop
-      // waits for input, or at the next frame end, whichever comes first.
-      std::swap(R.now, R.waiting);
-      R.waiting_valid = true;
-      R.waiting_forced = forced;
-      R.waiting_textures = textures;
-    } else {
-      drawn = draw_frame(R.now, forced, textures) || drawn;
-    }
+    drawn = draw_frame(R.now, forced, textures);
   }
   R.now.clear();
   R.depth = 0;
   R.base_moved = false;
   return drawn || presented ? 1 : 0;
-}
-
-void OGL_draw_while_waiting() {
-  if (!R.on || !has_gl()) return;
-  present_pending();
-  draw_waiting();
 }
 
 void OGL_sbuff() {
@@ -962,7 +924,7 @@ void OGL_sbuff() {
   // Shown at once, in the middle of a frame: the frame's end draws the
   // whole frame again.
   DL_abandon();
-  settle_waiting();
+  present_pending();
   submit(R.now);
   show(whole_window());
   R.shown_valid = R.back_valid = false;

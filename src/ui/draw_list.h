@@ -17,7 +17,8 @@
 //     and, only when they differ or a redraw was asked for, submits it to
 //     GL in batches (one draw per run of the same state and primitive) and
 //     swaps. A frame equal to the one on the screen costs no GL call and no
-//     swap.
+//     swap; a changed frame that answers no input waits for its turn (at
+//     most 30 frames a second of an animation, 15 of the progress of work).
 // The list keeps its memory from frame to frame.
 //
 // Main thread only, like GL.
@@ -83,6 +84,11 @@ void DL_clear(const float rgba[4]);
 // OGL_frame_lists, OGL_end_frame, OGL_show_drawn, OGL_redraw and OGL_buffers_lost:
 // window/ui_calls.h.
 int OGL_frame_lists_on();
+
+// What is being recorded shows an animation of the frame timer (the
+// colours it animates, the blink value): a frame that changed and answers
+// no input is drawn at most 30 times a second, else at most 15 times.
+void DL_animated();
 
 // Whether the projection maps vertex x and y to GL window pixels (the 2-D
 // projection over the whole window), as changed parts of a frame are found

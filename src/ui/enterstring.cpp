@@ -8,6 +8,7 @@
 #include "runtime/globals.h"
 #include "ui/alert.h"
 #include "ui/colr.h"
+#include "ui/draw_list.h"
 #include "ui/draw.h"
 #include "ui/focus.h"
 #include "ui/font.h"
@@ -108,10 +109,12 @@ void OGLE_DrawString(OGLE_Rec*, const char* start, const char* end, float, float
 }
 
 void OGLE_DrawSelection(OGLE_Rec*, float* r) {
-  if (r[2] == r[0])
+  if (r[2] == r[0]) {
+    DL_animated();  // the caret pulses
     OGL_line(45, colr.blink, r[0], r[1], r[0], r[3]);
-  else
+  } else {
     OGL_fillrect(8, 1.0f, r[0], r[1], r[2] - r[0], r[3] - r[1]);
+  }
 }
 
 const char* OGLE_WordBreak(OGLE_Rec*, const char* start, const char* end) {

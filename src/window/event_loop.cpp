@@ -169,7 +169,6 @@ int LIN_handleevt(XEvent* ev) {
       if (ev->xconfigure.width != window_width || ev->xconfigure.height != window_height) OGL_buffers_lost();
       window_width = ev->xconfigure.width;
       window_height = ev->xconfigure.height;
-      MACIBM_window_configured(ev->xconfigure.window, ev->xconfigure.height);
       break;
     default:
       break;
@@ -278,9 +277,8 @@ void MACIBM_event_proc() {
                                      std::chrono::steady_clock::now() - last_wait_end)
                                      .count());
       };
-      // The last frame is drawn, if it is not yet, and goes on the screen
-      // before the pass waits; in a pass that leaves no time to wait, the
-      // engine's own waits and the frame ends draw it and put it there.
+      // The last frame goes on the screen before the pass waits; in a pass
+      // that leaves no time to wait, the frame end puts it there.
       if (spent() < full && OGL_show_drawn()) ++xtim.frame_count;
       timeval wait{0, std::clamp(full - spent(), 0L, full)};
       select(fd + 1, &readable, nullptr, nullptr, &wait);

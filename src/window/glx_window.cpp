@@ -8,11 +8,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "runtime/globals.h"
 #include "runtime/threads.h"
@@ -30,77 +28,6 @@ Display* dpy() { return static_cast<Display*>(mnw.display); }
 // The driver's copy of a back-buffer rectangle to the screen, when it has one.
 typedef void (*copy_sub_buffer_fn)(Display*, GLXDrawable, int, int, int, int);
 copy_sub_buffer_fn copy_sub_buffer = nullptr;
-
-// Small rectangles of the main window go to the screen as image requests of
-// the program's own: the driver's copy waits for the X server to have put
-// up each one (a round trip in every frame), while these are only queued and
-// the server takes them as the program goes on. They are sent only when the
-// window's pixels are laid out as the GL reads them back: 32 bits, 8 to a
-// colour, red highest, in this machine's byte order.
-struct pixel_sender {
-  bool usable = false;
-  GC gc = nullptr;
-  Visual* visual = nullptr;
-  int depth = 0;
-  int window_height = 0;                  // as the server last told it
-  std::vector<std::uint32_t> read, rows;  // as read (lowest row first), and as sent
-};
-pixel_sender sender;
-
-// Larger rectangles go by the driver's shared-memory copy.
-constexpr long kMostSentPixels = 96L * 1024L;
-
-bool same_layout_as_gl(Display* display, const XVisualInfo& v) {
-  const std::uint32_t probe = 1;
-  unsigned char first = 0;
-  memcpy(&first, &probe, 1);
-  if (first != 1 || ImageByteOrder(display) != LSBFirst) return false;
-  if (v.c_class != TrueColor || v.red_mask != 0xFF0000 || v.green_mask != 0xFF00 || v.blue_mask != 0xFF) return false;
-  if (v.depth != 24 && v.depth != 32) return false;
-  int count = 0;
-  XPixmapFormatValues* formats = XListPixmapFormats(display, &count);
-  bool ok = false;
-  for (int i = 0; i < count; ++i)
-    if (formats[i].depth == v.depth) ok = formats[i].bits_per_pixel == 32;
-  if (formats) XFree(formats);
-  return ok;
-}
-
-void start_sender(Display* display, Window w, const XVisualInfo& v) {
-  sender.usable = same_layout_as_gl(display, v);
-  if (!sender.usable) return;
-  sender.gc = XCreateGC(display, w, 0, nullptr);
-  sender.visual = v.visual;
-  sender.depth = v.depth;
-  sender.window_height = mnw.y_res;
-  sender.usable = sender.gc != nullptr;
-}
-
-// Sends rectangle (x, y, w, h) of the main window's back buffer, in GL
-// window pixels, to the window. False when it is not sent this way.
-bool send_pixels(int x, int y, int w, int h) {
-  if (!sender.usable || w <= 0 || h <= 0 || static_cast<long>(w) * h > kMostSentPixels) return false;
-  const Window window = static_cast<Window>(mnw.window[0]);
-  if (glXGetCurrentDrawable() != window) return false;
-  const std::size_t width = static_cast<std::size_t>(w), pixels = width * static_cast<std::size_t>(h);
-  sender.read.resize(pixels);
-  sender.rows.resize(pixels);
-  glReadPixels(x, y, w, h, GL_BGRA, GL_UNSIGNED_BYTE, sender.read.data());
-  // The GL gives the lowest row first; the X server takes the top row first.
-  for (std::size_t r = 0; r < static_cast<std::size_t>(h); ++r)
-    memcpy(&sender.rows[r * width], &sender.read[(static_cast<std::size_t>(h) - 1 - r) * width], width * 4);
-  XImage* image = XCreateImage(dpy(), sender.visual, static_cast<unsigned>(sender.depth), ZPixmap, 0,
-                               reinterpret_cast<char*>(sender.rows.data()), static_cast<unsigned>(w),
-                               static_cast<unsigned>(h), 32, w * 4);
-  if (!image) return false;
-  XPutImage(dpy(), window, sender.gc, image, 0, 0, x, sender.window_height - y - h, static_cast<unsigned>(w),
-            static_cast<unsigned>(h));
-  image->data = nullptr;  // the rows stay ours
-  XDestroyImage(image);
-  // On its way now: the program may wait for input next.
-  XFlush(dpy());
-  return true;
-}
 
 // Opens the connection on first use. Without a display nothing of this
 // program can be shown: one line says so and the run ends.
@@ -335,8 +262,6 @@ int MACIBM_make_context(int which) {
                           ? reinterpret_cast<copy_sub_buffer_fn>(
                                 glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")))
                           : nullptr;
-    // Without the driver's copy the back buffer is not kept between frames.
-    if (copy_sub_buffer) start_sender(display, w, *visual);
   }
   // A new context has no texture bound.
   if (which == 1) tman.reset_bind();
@@ -423,8 +348,6 @@ void MACIBM_nuke_context(int which) {
   if (!mnw.display) return;
   if (which == 0) {
     mouse_help_end();
-    if (sender.gc) XFreeGC(dpy(), sender.gc);
-    sender = pixel_sender{};
   }
   if (mnw.context[which]) {
     if (glXGetCurrentContext() == static_cast<GLXContext>(mnw.context[which])) glXMakeCurrent(dpy(), None, nullptr);
@@ -441,11 +364,6 @@ void MACIBM_swap_buffers(int which) {
 
 int MACIBM_copy_sub_buffer(int which, int x, int y, int w, int h) {
   if (!mnw.display || !mnw.window[which] || !copy_sub_buffer) return 0;
-  if (which == 0 && send_pixels(x, y, w, h)) return 1;
   copy_sub_buffer(dpy(), static_cast<GLXDrawable>(mnw.window[which]), x, y, w, h);
   return 1;
-}
-
-void MACIBM_window_configured(unsigned long window, int height) {
-  if (window == mnw.window[0] && window != 0) sender.window_height = height;
 }

@@ -48,9 +48,6 @@ void MACIBM_swap_buffers(int which);
 // pixels. 0, and nothing done, when the GL driver cannot.
 int MACIBM_copy_sub_buffer(int which, int x, int y, int w, int h);
 
-// The server told the new size of a window (its ConfigureNotify).
-void MACIBM_window_configured(unsigned long window, int height);
-
 // The visual attributes of one anti-aliasing attempt (level 0 none, 1 to 4
 // for 2 to 16 samples; other levels leave the base list as it is). Fills 15
 // ints.

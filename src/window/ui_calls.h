@@ -40,16 +40,17 @@ void OGL_drop_recorded();
 
 // The end of the event loop's pass: the frame is drawn and swapped when it
 // differs from the one on the screen or a redraw is due (with frame lists;
-// without them it always is). With frame lists, a frame drawn in place of
-// the frame on the screen is drawn while the engine waits for its work
-// (OGL_draw_while_waiting), by OGL_show_drawn, or at the latest at the next
-// frame end; what it drew is put on the screen at the frame end after that,
-// or by OGL_show_drawn before then, while the GL driver draws it. Returns 1
-// when it put a frame on the screen.
+// without them it always is). With frame lists, a changed frame that answers
+// no input (no redraw due, the pointer not moved) waits for its turn: it is
+// drawn at most 30 times a second when it shows an animation, at most 15
+// times a second otherwise (the progress of work), and then with what it
+// shows by then. What is drawn in place of the frame on the screen is put
+// there at the next frame end, or by OGL_show_drawn before then, while the
+// GL driver draws it. Returns 1 when it put a frame on the screen.
 int OGL_end_frame();
 
-// Draws the frame the last frame end left to draw and puts it on the screen
-// now, before the event loop waits; 1 when a frame went there.
+// Puts what the last frame end drew in place on the screen now, before the
+// event loop waits; 1 when there was any.
 int OGL_show_drawn();
 
 // The next `frames` frame ends draw and swap even when nothing changed: the

@@ -165,6 +165,8 @@ void APP_update() {
   wizard_screen ws;
   const screen_func current = g_wizard;
   const int r = current(current != last ? 1 : 0, ws);
+  // A new screen is shown at once, not at the pace of a screen's progress.
+  if (current != last) OGL_redraw(1);
   last = current;
   if (steps_later) draw_steps();
 

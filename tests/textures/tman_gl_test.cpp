@@ -310,16 +310,21 @@ TEST_F(TmanGL, UnloadForgetsTheBindSoAReloadLandsInItsOwnTexture) {
   load_rgba(t, 600, 4, 4, 0x77);
   ASSERT_TRUE(glIsTexture(600));
   EXPECT_EQ(texels(600, GL_RGBA, 64), std::vector<unsigned char>(64, 0x77));
-  // A reload of the same size and format refills the texture in place.
+  // A reload of the same size and format refills the texture in place; a
+  // picture that shows it has changed.
+  long long changes = t.changes;
   load_rgba(t, 600, 4, 4, 0x99);
+  EXPECT_GT(t.changes, changes);
   EXPECT_EQ(texels(600, GL_RGBA, 64), std::vector<unsigned char>(64, 0x99));
   EXPECT_EQ(t.loaded_texes(), 1);
   EXPECT_EQ(t.total_texes(), 1);
   // Loaded again under a name whose image is missing, the record lets its
   // texture go: it is no longer counted, and its GL texture is deleted.
+  changes = t.changes;
   EXPECT_EQ(t.load_texture(tex_fail_quiet, 600, tex_rgba, tex_load_now, "missing.png"), 0);
   EXPECT_EQ(t.loaded_texes(), 0);
   EXPECT_FALSE(glIsTexture(600));
+  EXPECT_GT(t.changes, changes) << "a picture that showed the texture has changed";
   t.unload_texture(600);
   EXPECT_EQ(t.loaded_texes(), 0);
   EXPECT_EQ(t.total_texes(), 0);

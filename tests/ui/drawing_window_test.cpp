@@ -5,8 +5,11 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "engine/ui_calls.h"
@@ -22,6 +25,9 @@
 #include "ui/frames.h"
 #include "ui/widgets.h"
 #include "window/mnw.h"
+
+// After gtest, whose own None it would otherwise replace.
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -387,23 +393,47 @@ void draw_scene(int step) {
   OGL_fillrect(69, 0.4f, 600, 60.0f + 3.0f * step, 80, 40);
 }
 
+// The backdrop's texture with other pixels (its rows upside down), or again
+// its own.
+void replace_backdrop(bool other) {
+  if (!other) {
+    TEX_load_builtin_images();
+    return;
+  }
+  const builtin_image& b = kBackgroundImage;
+  const std::size_t row = static_cast<std::size_t>(b.width) * b.bytes_per_pixel, stride = 1024 * b.bytes_per_pixel;
+  for (int r = 0; r < b.height; ++r)
+    std::memcpy(scratch_array + static_cast<std::size_t>(r) * stride,
+                g_tex_background + static_cast<std::size_t>(b.height - 1 - r) * row, row);
+  scratch_dx = 1024;
+  scratch_dy = b.height;
+  tman.load_texture(tex_fail_fatal, b.ref, b.filter, tex_load_now, "scratch_array:hardwired textures");
+}
+
 }  // namespace
 
 TEST_F(DrawingWindow, FramesFromTheListHaveThePixelsOfFramesDrawnStraight) {
-  // The frames drawn straight to GL, one after another.
+  // The frames drawn straight to GL, one after another, and the last one
+  // again with the backdrop's texture replaced.
   std::vector<std::vector<unsigned char>> straight;
   for (int step = 0; step < 4; ++step) {
     draw_scene(step);
     straight.push_back(read_back(0, 0, kW, kH));
   }
+  replace_backdrop(true);
+  draw_scene(3);
+  straight.push_back(read_back(0, 0, kW, kH));
+  replace_backdrop(false);
+  ASSERT_NE(straight[4], straight[3]);
+
   // The same frames through the list: the first whole, the others only
-  // where they changed; the window shows each as it was drawn straight. A
-  // changed frame is drawn later: before the event loop waits (step 1),
-  // while the engine waits (2), or else at the next frame end (3); what it
-  // drew in place reaches the screen at the frame end after that.
+  // where they changed; the window shows each as it was drawn straight.
   OGL_frame_lists(1);
   struct lists_off {
-    ~lists_off() { OGL_frame_lists(0); }
+    ~lists_off() {
+      OGL_frame_lists(0);
+      replace_backdrop(false);
+    }
   } off;
   auto screen_differs_from = [&](int step) {
     const Screenshot shot = Screenshot::grab(x_.display());
@@ -417,41 +447,92 @@ TEST_F(DrawingWindow, FramesFromTheListHaveThePixelsOfFramesDrawnStraight) {
       }
     return differ;
   };
-  for (int step = 0; step < 4; ++step) {
+  // A changed frame that answers no input waits until 1/15 s after the last
+  // frame drawn, and is drawn by the first frame end after that. Every frame
+  // end may have drawn (a slow machine comes later), so a frame is sure to
+  // be due 70 ms after the last one.
+  using clock = std::chrono::steady_clock;
+  clock::time_point last_end;
+  auto end_frame = [&] {
+    const int shown = OGL_end_frame();
+    last_end = clock::now();
+    return shown;
+  };
+  auto paced = [&](int step) {
     draw_scene(step);
-    EXPECT_EQ(OGL_end_frame(), step == 0 ? 1 : 0) << step;
-    if (step == 1) {
-      EXPECT_EQ(OGL_show_drawn(), 1);
-    }
-    if (step == 2) OGL_draw_while_waiting();
-    if (step == 3) {
+    int shown = end_frame();
+    std::this_thread::sleep_until(last_end + std::chrono::milliseconds(70));
+    draw_scene(step);
+    shown += end_frame();
+    return shown;
+  };
+  for (int step = 0; step < 4; ++step) {
+    if (step == 0) {
+      const auto before = clock::now();
       draw_scene(step);
-      EXPECT_EQ(OGL_end_frame(), 0) << step;
+      EXPECT_EQ(end_frame(), 1);
+      OGL_show_drawn();
+      EXPECT_EQ(screen_differs_from(step), 0) << "step " << step;
+      // The next frame changed, but not in answer to input: unless the
+      // machine was slower than 1/15 s, it is not drawn yet.
+      draw_scene(1);
+      const int shown = end_frame();
+      if (clock::now() - before < std::chrono::milliseconds(60)) {
+        EXPECT_EQ(shown, 0);
+        EXPECT_EQ(OGL_show_drawn(), 0) << "nothing drawn, nothing to show";
+        EXPECT_EQ(screen_differs_from(step), 0) << "the frame on the screen stays";
+      }
+      continue;
     }
-    if (step >= 2) {
+    if (step == 2) {
+      // The window's size changes and comes back: the buffers are made
+      // anew, so the frames after each change are drawn whole, and at once.
+      const Window w = static_cast<Window>(mnw.window[0]);
+      XResizeWindow(x_.display(), w, kW, kH - 100);
+      XSync(x_.display(), False);
+      OGL_buffers_lost();
+      draw_scene(1);
+      end_frame();
+      XResizeWindow(x_.display(), w, kW, kH);
+      XSync(x_.display(), False);
+      OGL_buffers_lost();
       draw_scene(step);
-      EXPECT_EQ(OGL_end_frame(), 1) << step;
+      end_frame();
+    } else if (step == 3) {
+      // What was drawn in place goes on the screen at the next frame end
+      // (here the second end of the pair, or the one after it).
+      const int shown = paced(step);
+      draw_scene(step);
+      EXPECT_EQ(shown + end_frame(), 1);
+    } else {
+      paced(step);
     }
+    // ... or before the loop waits.
+    OGL_show_drawn();
     EXPECT_EQ(screen_differs_from(step), 0) << "step " << step;
     EXPECT_TRUE(read_back(0, 0, kW, kH) == straight[static_cast<std::size_t>(step)])
         << "the back buffer keeps the frame, step " << step;
   }
-  // A frame that waits while the textures change is not drawn any more;
-  // frames that keep changing so are still drawn and shown, though no wait
-  // comes between them.
-  int shown = 0;
-  for (int i = 0; i < 4; ++i) {
-    draw_scene(2 + i % 2);
-    ++tman.changes;
-    shown += OGL_end_frame();
-  }
-  EXPECT_GE(shown, 1);
-  draw_scene(3);
-  OGL_end_frame();
+  // The backdrop's texture replaced while a changed frame waits for its
+  // turn: the frame drawn then shows the new texture everywhere, and so does
+  // the same frame once more, though its list is the same.
+  draw_scene(2);
+  end_frame();
+  replace_backdrop(true);
+  paced(3);
   OGL_show_drawn();
+  EXPECT_EQ(screen_differs_from(4), 0) << "texture replaced while a frame waits";
+  replace_backdrop(false);
+  paced(3);
+  OGL_show_drawn();
+  EXPECT_EQ(screen_differs_from(3), 0) << "texture replaced under the same frame";
+  // Frames that keep changing without input are still drawn, at their pace.
+  int shown = 0;
+  for (int i = 0; i < 4; ++i) shown += paced(2 + i % 2) + OGL_show_drawn();
+  EXPECT_GE(shown, 4);
   EXPECT_EQ(screen_differs_from(3), 0);
   // The same frame again is not drawn.
   draw_scene(3);
-  EXPECT_EQ(OGL_end_frame(), 0);
+  EXPECT_EQ(end_frame(), 0);
   EXPECT_EQ(OGL_show_drawn(), 0);
 }
