@@ -5,6 +5,7 @@
 #include <sys/select.h>
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,6 +30,10 @@ namespace {
 
 constexpr long kFrameWaitUs = 16000;   // a pass waits this long for input
 constexpr long kAlertWaitUs = 160000;  // ... while the alert box is up
+
+// The pointer position while the pointer is outside the window: far from
+// every widget.
+constexpr float kPointerAway = -1.0e6f;
 
 // When the last wait for input ended.
 std::chrono::steady_clock::time_point last_wait_end;
@@ -57,6 +62,35 @@ bool is_close_request(const XClientMessageEvent& m) {
 }
 
 Bool LIN_handlewin(Display*, XEvent*, XPointer) { return True; }
+
+bool is_key(const XEvent& e) { return e.type == KeyPress || e.type == KeyRelease; }
+
+// Whether a key event waits in the queue, read or not yet read; the
+// predicate sees every queued event and takes none.
+Bool note_key(Display*, XEvent* e, XPointer found) {
+  if (is_key(*e)) *reinterpret_cast<bool*>(found) = true;
+  return False;
+}
+
+bool key_queued(Display* display) {
+  bool found = false;
+  XEvent unused;
+  XCheckIfEvent(display, &unused, note_key, reinterpret_cast<XPointer>(&found));
+  return found;
+}
+
+// The program's count of frames put on the screen, published on the main
+// window at the end of each pass that put one there: a whole frame, drawn
+// after the pass read its events, that tests can wait for.
+void publish_frame_count(Display* display) {
+  const Window w = static_cast<Window>(mnw.window[0]);
+  if (w == 0) return;
+  static Atom property = XInternAtom(display, "_CORVANE_FRAME_COUNT", False);
+  const long count = xtim.frame_count;
+  XChangeProperty(display, w, property, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&count), 1);
+  XFlush(display);
+}
 
 // The name of the key's unshifted keysym; null when it has none.
 const char* key_name(XKeyEvent& key) {
@@ -199,6 +233,12 @@ int LIN_handleevt(XEvent* ev) {
       else
         mnw.release = 1;
       break;
+    case LeaveNotify:
+      // The pointer left the window (not for a window of its own): it is
+      // over nothing of the program's, so nothing shows it hovering.
+      if (ev->xcrossing.detail == NotifyInferior) break;
+      mnw.mouse_x = mnw.mouse_y = kPointerAway;
+      break;
     case MotionNotify: {
       Window root = 0, child = 0;
       int root_x = 0, root_y = 0, px = 0, py = 0;
@@ -246,6 +286,7 @@ int LIN_handleevt(XEvent* ev) {
 void MACIBM_event_proc() {
   static int win_started = 0;
   xtim.profile_chart("init", 0);
+  const int frames_at_start = xtim.frame_count;
 
   return_hit = escape_hit = delete_hit = 0;
   mnw.click = 0;
@@ -291,8 +332,13 @@ void MACIBM_event_proc() {
     }
     last_wait_end = std::chrono::steady_clock::now();
     XEvent event;
-    while (XCheckIfEvent(display, &event, LIN_handlewin, reinterpret_cast<XPointer>(mnw.window[0])))
+    while (XCheckIfEvent(display, &event, LIN_handlewin, reinterpret_cast<XPointer>(mnw.window[0]))) {
       LIN_handleevt(&event);
+      // Keys typed after a click go where the click put the focus: the pass
+      // ends its taking at the release, and the widgets of this frame take
+      // the click before the next pass hands out the keys.
+      if (event.type == ButtonRelease && event.xbutton.button <= 3 && key_queued(display)) break;
+    }
   }
   xtim.profile_chart("event", 0);
   xtim.profile_chart("netlist", 0);
@@ -326,6 +372,9 @@ void MACIBM_event_proc() {
 
   // The frame is drawn and swapped only when it shows something new.
   if (!qtim.mov_per_frame() && OGL_end_frame()) ++xtim.frame_count;
+  if (xtim.frame_count != frames_at_start) {
+    if (Display* display = dpy()) publish_frame_count(display);
+  }
   xtim.profile_chart("sbuff", 0);
   xtim.profile_chart("oglwork", 0);
   xtim.profile_chart("finish", 1);
