@@ -79,16 +79,20 @@ bool key_queued(Display* display) {
   return found;
 }
 
-// The program's count of frames put on the screen, published on the main
-// window at the end of each pass that put one there: a whole frame, drawn
-// after the pass read its events, that tests can wait for.
+// The server's time of the last key or button event read.
+Time last_input_time = 0;
+
+// The program's count of frames put on the screen and the server's time of
+// the last key or button event it read, published on the main window at
+// the end of each pass that put a frame there: a whole frame, drawn after
+// the pass read its events, that tests can wait for.
 void publish_frame_count(Display* display) {
   const Window w = static_cast<Window>(mnw.window[0]);
   if (w == 0) return;
   static Atom property = XInternAtom(display, "_CORVANE_FRAME_COUNT", False);
-  const long count = xtim.frame_count;
+  const long values[2] = {xtim.frame_count, static_cast<long>(last_input_time)};
   XChangeProperty(display, w, property, XA_CARDINAL, 32, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(&count), 1);
+                  reinterpret_cast<const unsigned char*>(values), 2);
   XFlush(display);
 }
 
@@ -186,6 +190,7 @@ int LIN_handleevt(XEvent* ev) {
     case KeyRelease:
     case ButtonPress:
     case ButtonRelease:
+      last_input_time = ev->type == KeyPress || ev->type == KeyRelease ? ev->xkey.time : ev->xbutton.time;
       // Input is answered by a frame even when it changes nothing on the
       // screen: the frame of this pass, and that of the next, in which the
       // widgets show what they made of it.

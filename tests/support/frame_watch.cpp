@@ -1,11 +1,17 @@
 #include "support/frame_watch.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+
+#include <chrono>
+#include <cstdint>
+#include <thread>
 
 FrameWatch::FrameWatch(Display* display, unsigned long window) : display_(display), window_(window) {
   XWindowAttributes attributes;
   if (!display_ || window_ == 0 || !XGetWindowAttributes(display_, window_, &attributes)) return;
   property_ = XInternAtom(display_, "_CORVANE_FRAME_COUNT", False);
+  clock_ = XInternAtom(display_, "_CORVANE_TEST_CLOCK", False);
   // The test's own choice of events on the window stays; property changes
   // are added to it while the watch lives.
   old_mask_ = attributes.your_event_mask;
@@ -18,6 +24,7 @@ FrameWatch::FrameWatch(Display* display, unsigned long window) : display_(displa
 FrameWatch::~FrameWatch() {
   if (!watching_) return;
   XSelectInput(display_, window_, old_mask_);
+  XDeleteProperty(display_, window_, clock_);
   XSync(display_, False);
   // Events still queued for the watch go with it.
   XEvent e;
@@ -28,11 +35,40 @@ FrameWatch::~FrameWatch() {
 void FrameWatch::read_events() {
   XEvent e;
   while (XCheckTypedWindowEvent(display_, window_, PropertyNotify, &e)) {
+    if (e.xproperty.atom == clock_) clock_time_ = e.xproperty.time;
     // An event carries the serial of the last of our requests that the
     // server had taken when it made the event.
     if (e.xproperty.atom == property_ && e.xproperty.state == PropertyNewValue && e.xproperty.serial >= mark_serial_)
       ++frames_;
   }
+}
+
+unsigned long FrameWatch::server_time() {
+  const long zero = 0;
+  XChangeProperty(display_, window_, clock_, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&zero), 1);
+  // The change's event comes before the answer to the round trip.
+  XSync(display_, False);
+  read_events();
+  return clock_time_;
+}
+
+bool FrameWatch::published(long* frames, unsigned long* input_time) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display_, window_, property_, 0, 2, False, XA_CARDINAL, &type, &format, &count, &after,
+                         &data) != Success)
+    return false;
+  const bool ok = data && format == 32 && count == 2;
+  if (ok) {
+    const long* values = reinterpret_cast<const long*>(data);
+    *frames = values[0];
+    *input_time = static_cast<unsigned long>(values[1]);
+  }
+  if (data) XFree(data);
+  return ok;
 }
 
 void FrameWatch::mark() {
@@ -67,13 +103,25 @@ int FrameWatch::count() {
 
 bool FrameWatch::taken(const std::function<void()>& input, int timeout_ms) {
   if (!watching_) return false;
-  read_events();
+  // Every event read before now has a time up to this one; the server's
+  // clock (in milliseconds) moves on before the input comes, so every
+  // event of the input has a later time.
+  const unsigned long before = server_time();
+  std::this_thread::sleep_for(std::chrono::milliseconds(3));
   input();
-  // Frames count from the input's last event on: those the program
-  // finished after the server had taken it, whether or not they came in
-  // while the input was being given. The input ends with a round trip, so
-  // its last event is the request before the one the round trip answered.
-  mark_serial_ = LastKnownRequestProcessed(display_) - 1;
-  frames_ = 0;
-  return wait(2, timeout_ms);
+  mark();
+  long first_frames = -1;
+  return wait_until(
+      [&] {
+        long frames = 0;
+        unsigned long input_time = 0;
+        if (!published(&frames, &input_time)) return false;
+        if (first_frames < 0) {
+          // Times wrap around after 49 days.
+          if (static_cast<std::int32_t>(static_cast<std::uint32_t>(input_time - before)) > 0) first_frames = frames;
+          return false;
+        }
+        return frames > first_frames;
+      },
+      timeout_ms);
 }
