@@ -338,6 +338,12 @@ void MACIBM_event_proc() {
     last_wait_end = std::chrono::steady_clock::now();
     XEvent event;
     while (XCheckIfEvent(display, &event, LIN_handlewin, reinterpret_cast<XPointer>(mnw.window[0]))) {
+      // A click after a click is a click of its own: a press waits for a
+      // pass without a release, which it would otherwise take back.
+      if (event.type == ButtonPress && event.xbutton.button <= 3 && (mnw.release || release_pending)) {
+        XPutBackEvent(display, &event);
+        break;
+      }
       LIN_handleevt(&event);
       // Keys typed after a click go where the click put the focus: the pass
       // ends its taking at the release, and the widgets of this frame take

@@ -2,6 +2,7 @@
 // private X server, with input given through XTEST: what reaches the window
 // state, sub-windows, the tooltip and the idle cursor.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -101,6 +102,27 @@ TEST_F(EventLoop, AQuickClickHoldsTheButtonForItsOwnPassOnly) {
   ASSERT_TRUE(window_.pass_until([] { return mnw.release == 1; }, 1000));
   EXPECT_EQ(mnw.down, 0) << "and the next pass lets it go: nothing keeps dragging";
   window_.pass();
+  EXPECT_EQ(mnw.down, 0);
+
+  // Two quick clicks before the program looks are two clicks, the second a
+  // double click, and neither release is lost. (The first comes longer
+  // than a double click's time after the click above.)
+  usleep(400 * 1000);
+  button_down(d_);
+  button_up(d_);
+  button_down(d_);
+  button_up(d_);
+  int clicks = 0, releases = 0, doubles = 0;
+  EXPECT_TRUE(window_.pass_until(
+      [&] {
+        clicks += mnw.click;
+        releases += mnw.release;
+        doubles += mnw.double_click;
+        return releases == 2;
+      },
+      2000));
+  EXPECT_EQ(clicks, 2);
+  EXPECT_EQ(doubles, 1);
   EXPECT_EQ(mnw.down, 0);
 }
 
