@@ -86,10 +86,13 @@ Time last_input_time = 0;
 // the last key or button event it read, published on the main window at
 // the end of each pass that put a frame there: a whole frame, drawn after
 // the pass read its events, that tests can wait for.
+Atom frame_property = None;
+
 void publish_frame_count(Display* display) {
   const Window w = static_cast<Window>(mnw.window[0]);
   if (w == 0) return;
-  static Atom property = XInternAtom(display, "_CORVANE_FRAME_COUNT", False);
+  if (frame_property == None) frame_property = XInternAtom(display, "_CORVANE_FRAME_COUNT", False);
+  const Atom property = frame_property;
   const long values[2] = {xtim.frame_count, static_cast<long>(last_input_time)};
   XChangeProperty(display, w, property, XA_CARDINAL, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(values), 2);
@@ -162,6 +165,8 @@ void report_texture_failures() {
 }
 
 }  // namespace
+
+void MACIBM_main_window_made() { frame_property = None; }
 
 int MACIBM_take_close_request() {
   const int r = close_requested;

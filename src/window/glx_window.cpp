@@ -248,6 +248,7 @@ int MACIBM_make_context(int which) {
                                  0, visual->depth, InputOutput, visual->visual,
                                  CWBorderPixel | CWColormap | CWEventMask, &attributes);
   mnw.window[which] = w;
+  if (which == 0) MACIBM_main_window_made();
 
   char name[] = "Halden";
   char* names[] = {name};

@@ -306,9 +306,13 @@ TEST_F(WebUpdateWindow, PathOptionSkipsTheChoiceAndBackDuringTheScanStartsAfresh
   ASSERT_TRUE(sees({view::title("Search for Updates"), scanning}));
   const std::map<std::string, listed_size> sizes = current_sizes(builder.directory_text());
   const float download_kb = sizes.at("Resources/a.txt").archive_kb + sizes.at("Resources/huge.dat").archive_kb;
+  // The scan of the large file is work that a busy machine serves slowly
+  // (its threads run at a lower priority than other programs'): it is
+  // given longer than a screen that only has to be drawn.
   ASSERT_TRUE(sees({view::title("Check Disk Space"),
                     view::body("You are about to download " + size_string(download_kb) +
-                               " of compressed data to update to v910.")}));
+                               " of compressed data to update to v910.")},
+                   3 * kProgramTimeoutMs));
 
   // Back to the search, and Quit while it scans.
   click(clicks::back);
@@ -524,7 +528,8 @@ TEST_F(WebUpdateWindow, TheSampleRunBringsItsOlderCopyToTheSampleRelease) {
         copy = named("Older copy:");
         return !copy.empty() || !run.running();
       },
-      kProgramTimeoutMs);
+      // Making the sample release is work that a busy machine serves slowly.
+      3 * kProgramTimeoutMs);
   ASSERT_FALSE(copy.empty()) << run.out() << run.err();
   ASSERT_EQ(copy.rfind(folder, 0), 0u) << copy;
   // The sample's servers have names that no name server knows, so that
