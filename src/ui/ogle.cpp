@@ -231,6 +231,11 @@ void OGLE_RevealSelection(OGLE_Rec* rec) {
   float nx = nx0, ny = ny0;
   if (cx < V.l) nx = cx - L.l;
   if (cx > V.r) nx = cx - L.l - (V.r - V.l);
+  // No room is left on the right of the caret's line while part of it is
+  // out of sight on the left: a line that fits again after an edit is
+  // shown from its start. The caret stays in sight.
+  const float line_width = measure(rec, t, start_of(rec, line, t.len), start_of(rec, line + 1, t.len));
+  nx = std::min(nx, std::max(0.0f, line_width - (V.r - V.l)));
   if (cy < V.b) ny = cy - L.b;
   if (cy > V.t) ny = cy - L.b - (V.t - V.b);
   if (nx != nx0 || ny != ny0) {

@@ -5,6 +5,7 @@
 #include <sys/select.h>
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 
 #include <algorithm>
 #include <chrono>
@@ -29,6 +30,10 @@ namespace {
 
 constexpr long kFrameWaitUs = 16000;   // a pass waits this long for input
 constexpr long kAlertWaitUs = 160000;  // ... while the alert box is up
+
+// The pointer position while the pointer is outside the window: far from
+// every widget.
+constexpr float kPointerAway = -1.0e6f;
 
 // When the last wait for input ended.
 std::chrono::steady_clock::time_point last_wait_end;
@@ -57,6 +62,42 @@ bool is_close_request(const XClientMessageEvent& m) {
 }
 
 Bool LIN_handlewin(Display*, XEvent*, XPointer) { return True; }
+
+bool is_key(const XEvent& e) { return e.type == KeyPress || e.type == KeyRelease; }
+
+// Whether a key event waits in the queue, read or not yet read; the
+// predicate sees every queued event and takes none.
+Bool note_key(Display*, XEvent* e, XPointer found) {
+  if (is_key(*e)) *reinterpret_cast<bool*>(found) = true;
+  return False;
+}
+
+bool key_queued(Display* display) {
+  bool found = false;
+  XEvent unused;
+  XCheckIfEvent(display, &unused, note_key, reinterpret_cast<XPointer>(&found));
+  return found;
+}
+
+// The server's time of the last key or button event read.
+Time last_input_time = 0;
+
+// The program's count of frames put on the screen and the server's time of
+// the last key or button event it read, published on the main window at
+// the end of each pass that put a frame there: a whole frame, drawn after
+// the pass read its events, that tests can wait for.
+Atom frame_property = None;
+
+void publish_frame_count(Display* display) {
+  const Window w = static_cast<Window>(mnw.window[0]);
+  if (w == 0) return;
+  if (frame_property == None) frame_property = XInternAtom(display, "_CORVANE_FRAME_COUNT", False);
+  const Atom property = frame_property;
+  const long values[2] = {xtim.frame_count, static_cast<long>(last_input_time)};
+  XChangeProperty(display, w, property, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(values), 2);
+  XFlush(display);
+}
 
 // The name of the key's unshifted keysym; null when it has none.
 const char* key_name(XKeyEvent& key) {
@@ -125,6 +166,8 @@ void report_texture_failures() {
 
 }  // namespace
 
+void MACIBM_main_window_made() { frame_property = None; }
+
 int MACIBM_take_close_request() {
   const int r = close_requested;
   close_requested = 0;
@@ -152,6 +195,7 @@ int LIN_handleevt(XEvent* ev) {
     case KeyRelease:
     case ButtonPress:
     case ButtonRelease:
+      last_input_time = ev->type == KeyPress || ev->type == KeyRelease ? ev->xkey.time : ev->xbutton.time;
       // Input is answered by a frame even when it changes nothing on the
       // screen: the frame of this pass, and that of the next, in which the
       // widgets show what they made of it.
@@ -197,6 +241,12 @@ int LIN_handleevt(XEvent* ev) {
         release_pending = 1;
       else
         mnw.release = 1;
+      break;
+    case LeaveNotify:
+      // The pointer left the window (not for a window of its own): it is
+      // over nothing of the program's, so nothing shows it hovering.
+      if (ev->xcrossing.detail == NotifyInferior) break;
+      mnw.mouse_x = mnw.mouse_y = kPointerAway;
       break;
     case MotionNotify: {
       Window root = 0, child = 0;
@@ -245,6 +295,7 @@ int LIN_handleevt(XEvent* ev) {
 void MACIBM_event_proc() {
   static int win_started = 0;
   xtim.profile_chart("init", 0);
+  const int frames_at_start = xtim.frame_count;
 
   return_hit = escape_hit = delete_hit = 0;
   mnw.click = 0;
@@ -289,8 +340,19 @@ void MACIBM_event_proc() {
     }
     last_wait_end = std::chrono::steady_clock::now();
     XEvent event;
-    while (XCheckIfEvent(display, &event, LIN_handlewin, reinterpret_cast<XPointer>(mnw.window[0])))
+    while (XCheckIfEvent(display, &event, LIN_handlewin, reinterpret_cast<XPointer>(mnw.window[0]))) {
+      // A click after a click is a click of its own: a press waits for a
+      // pass without a release, which it would otherwise take back.
+      if (event.type == ButtonPress && event.xbutton.button <= 3 && (mnw.release || release_pending)) {
+        XPutBackEvent(display, &event);
+        break;
+      }
       LIN_handleevt(&event);
+      // Keys typed after a click go where the click put the focus: the pass
+      // ends its taking at the release, and the widgets of this frame take
+      // the click before the next pass hands out the keys.
+      if (event.type == ButtonRelease && event.xbutton.button <= 3 && key_queued(display)) break;
+    }
   }
   xtim.profile_chart("event", 0);
   xtim.profile_chart("netlist", 0);
@@ -324,6 +386,9 @@ void MACIBM_event_proc() {
 
   // The frame is drawn and swapped only when it shows something new.
   if (!qtim.mov_per_frame() && OGL_end_frame()) ++xtim.frame_count;
+  if (xtim.frame_count != frames_at_start) {
+    if (Display* display = dpy()) publish_frame_count(display);
+  }
   xtim.profile_chart("sbuff", 0);
   xtim.profile_chart("oglwork", 0);
   xtim.profile_chart("finish", 1);

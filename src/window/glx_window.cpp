@@ -170,11 +170,12 @@ int MACIBM_make_context(int which) {
   attributes.colormap = XCreateColormap(display, root, visual->visual, AllocNone);
   attributes.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                           ButtonMotionMask | VisibilityChangeMask | StructureNotifyMask | SubstructureNotifyMask |
-                          ExposureMask | FocusChangeMask;
+                          ExposureMask | FocusChangeMask | LeaveWindowMask;
   const Window w = XCreateWindow(display, root, x, 0, static_cast<unsigned>(mnw.x_res), static_cast<unsigned>(mnw.y_res),
                                  0, visual->depth, InputOutput, visual->visual,
                                  CWBorderPixel | CWColormap | CWEventMask, &attributes);
   mnw.window[which] = w;
+  if (which == 0) MACIBM_main_window_made();
 
   // The atoms of the properties below, asked for in one round trip; each
   // one asked for by name afterwards comes from Xlib's cache.

@@ -83,6 +83,11 @@ void APP_handlemenu(int id);
 // up is not kept: the box is answered first.
 int MACIBM_take_close_request();
 
+// The main window was made anew (on a connection that may be to another
+// server): the event loop looks up the name of the property in which it
+// publishes its frames again.
+void MACIBM_main_window_made();
+
 // Turns one X event into the window state and key calls.
 typedef union _XEvent XEvent;
 int LIN_handleevt(XEvent* event);

@@ -1,39 +1,78 @@
 #include "support/frame_watch.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
-#include <X11/extensions/Xdamage.h>
 
-FrameWatch::FrameWatch(Display* display, unsigned long window) : display_(display) {
-  int error_base = 0;
-  if (!display_ || window == 0 || !XDamageQueryExtension(display_, &event_base_, &error_base)) return;
-  // One event per drawing request: its last rectangle has `more` clear.
-  damage_ = XDamageCreate(display_, window, XDamageReportRawRectangles);
+#include <chrono>
+#include <cstdint>
+#include <thread>
+
+FrameWatch::FrameWatch(Display* display, unsigned long window) : display_(display), window_(window) {
+  XWindowAttributes attributes;
+  if (!display_ || window_ == 0 || !XGetWindowAttributes(display_, window_, &attributes)) return;
+  property_ = XInternAtom(display_, "_CORVANE_FRAME_COUNT", False);
+  clock_ = XInternAtom(display_, "_CORVANE_TEST_CLOCK", False);
+  // The test's own choice of events on the window stays; property changes
+  // are added to it while the watch lives.
+  old_mask_ = attributes.your_event_mask;
+  XSelectInput(display_, window_, old_mask_ | PropertyChangeMask);
   XSync(display_, False);
+  watching_ = true;
   mark();
 }
 
 FrameWatch::~FrameWatch() {
-  if (!damage_) return;
-  XDamageDestroy(display_, damage_);
+  if (!watching_) return;
+  XSelectInput(display_, window_, old_mask_);
+  XDeleteProperty(display_, window_, clock_);
   XSync(display_, False);
   // Events still queued for the watch go with it.
   XEvent e;
-  while (XCheckTypedEvent(display_, event_base_ + XDamageNotify, &e)) {
+  while (XCheckTypedWindowEvent(display_, window_, PropertyNotify, &e)) {
   }
 }
 
 void FrameWatch::read_events() {
   XEvent e;
-  while (XCheckTypedEvent(display_, event_base_ + XDamageNotify, &e)) {
-    const auto& d = reinterpret_cast<const XDamageNotifyEvent&>(e);
+  while (XCheckTypedWindowEvent(display_, window_, PropertyNotify, &e)) {
+    if (e.xproperty.atom == clock_) clock_time_ = e.xproperty.time;
     // An event carries the serial of the last of our requests that the
     // server had taken when it made the event.
-    if (d.damage == damage_ && !d.more && d.serial >= mark_serial_) ++frames_;
+    if (e.xproperty.atom == property_ && e.xproperty.state == PropertyNewValue && e.xproperty.serial >= mark_serial_)
+      ++frames_;
   }
 }
 
+unsigned long FrameWatch::server_time() {
+  const long zero = 0;
+  XChangeProperty(display_, window_, clock_, XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&zero), 1);
+  // The change's event comes before the answer to the round trip.
+  XSync(display_, False);
+  read_events();
+  return clock_time_;
+}
+
+bool FrameWatch::published(long* frames, unsigned long* input_time) {
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(display_, window_, property_, 0, 2, False, XA_CARDINAL, &type, &format, &count, &after,
+                         &data) != Success)
+    return false;
+  const bool ok = data && format == 32 && count == 2;
+  if (ok) {
+    const long* values = reinterpret_cast<const long*>(data);
+    *frames = values[0];
+    *input_time = static_cast<unsigned long>(values[1]);
+  }
+  if (data) XFree(data);
+  return ok;
+}
+
 void FrameWatch::mark() {
-  if (!damage_) return;
+  if (!watching_) return;
   read_events();
   // The server's events carry the last request of ours that it had taken
   // when it made them: from the answer to this round trip on, every frame
@@ -45,7 +84,7 @@ void FrameWatch::mark() {
 }
 
 bool FrameWatch::wait(int frames, int timeout_ms) {
-  if (!damage_) return false;
+  if (!watching_) return false;
   return wait_until(
       [&] {
         XSync(display_, False);
@@ -56,21 +95,33 @@ bool FrameWatch::wait(int frames, int timeout_ms) {
 }
 
 int FrameWatch::count() {
-  if (!damage_) return 0;
+  if (!watching_) return 0;
   XSync(display_, False);
   read_events();
   return frames_;
 }
 
 bool FrameWatch::taken(const std::function<void()>& input, int timeout_ms) {
-  if (!damage_) return false;
-  read_events();
+  if (!watching_) return false;
+  // Every event read before now has a time up to this one; the server's
+  // clock (in milliseconds) moves on before the input comes, so every
+  // event of the input has a later time.
+  const unsigned long before = server_time();
+  std::this_thread::sleep_for(std::chrono::milliseconds(3));
   input();
-  // Frames count from the input's last event on: those the server drew
-  // after it had taken it, whether or not they came in while the input was
-  // being given. Each event of the input ends with a round trip, so the
-  // event is the request before the one the round trip had answered.
-  mark_serial_ = LastKnownRequestProcessed(display_) - 1;
-  frames_ = 0;
-  return wait(2, timeout_ms);
+  mark();
+  long first_frames = -1;
+  return wait_until(
+      [&] {
+        long frames = 0;
+        unsigned long input_time = 0;
+        if (!published(&frames, &input_time)) return false;
+        if (first_frames < 0) {
+          // Times wrap around after 49 days.
+          if (static_cast<std::int32_t>(static_cast<std::uint32_t>(input_time - before)) > 0) first_frames = frames;
+          return false;
+        }
+        return frames > first_frames;
+      },
+      timeout_ms);
 }

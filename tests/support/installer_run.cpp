@@ -36,6 +36,10 @@ bool place_executable(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+namespace {
+const InstallerRun* newest_run = nullptr;
+}  // namespace
+
 InstallerRun::InstallerRun(const XServer* x, Options options) : dir_(options.base) {
   if (!dir_.ok()) return;
   mkdir((dir_ / "app").c_str(), 0755);
@@ -105,10 +109,23 @@ InstallerRun::InstallerRun(const XServer* x, Options options) : dir_(options.bas
   close(out);
   close(err);
   close(in);
+  if (pid_ > 0) newest_run = this;
 }
 
+std::string InstallerRun::keep_logs_in;
+
+const InstallerRun* InstallerRun::current() { return newest_run; }
+
 InstallerRun::~InstallerRun() {
+  if (newest_run == this) newest_run = nullptr;
   if (running()) kill();
+  keep_log();
+}
+
+void InstallerRun::keep_log() const {
+  if (keep_logs_in.empty() || pid_ <= 0) return;
+  const std::string log = read_file(log_path());
+  if (!log.empty()) write_file(keep_logs_in + "Corvane Installer Log.txt", log);
 }
 
 std::string InstallerRun::log() const { return read_file(log_path()); }

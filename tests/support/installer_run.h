@@ -60,6 +60,15 @@ class InstallerRun {
   // folder, which a killed program cannot.
   void kill();
 
+  // When not empty: the folder that keeps the log of a run that ends
+  // (it is copied there before the run's folder goes). The failure report
+  // of the tests sets it once a test has failed.
+  static std::string keep_logs_in;
+  // Copies the log as it is now into keep_logs_in.
+  void keep_log() const;
+  // The newest run that is still there (null when none is).
+  static const InstallerRun* current();
+
  private:
   TempDir dir_;
   pid_t pid_ = -1;

@@ -37,8 +37,8 @@ class WizardWindowTest : public ::testing::Test {
   void list_copies(const std::vector<std::string>& folders);
 
   // Waits until the screen shows all the texts; a failure names the first
-  // that is missing (and, with CORVANE_TEST_SHOTS naming a folder, leaves
-  // a picture of the screen there, named after the test).
+  // that is missing (and, as every failure, leaves a picture of the screen:
+  // failure_shot.cpp).
   bool sees(const std::vector<screen_text>& texts, int timeout_ms = kProgramTimeoutMs);
   // The screen shows the text now.
   bool shows_now(const screen_text& t);

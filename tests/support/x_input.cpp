@@ -50,15 +50,32 @@ void click_at(Display* display, int x, int y, int hold_ms, int button) {
 
 namespace {
 
-void key(Display* display, const std::string& keysym, bool down) {
+KeyCode code_of(Display* display, const std::string& keysym) {
   const KeySym sym = XStringToKeysym(keysym.c_str());
-  const KeyCode code = sym == NoSymbol ? 0 : XKeysymToKeycode(display, sym);
+  return sym == NoSymbol ? 0 : XKeysymToKeycode(display, sym);
+}
+
+void key(Display* display, const std::string& keysym, bool down) {
+  const KeyCode code = code_of(display, keysym);
   if (code == 0) return;
   XTestFakeKeyEvent(display, code, down ? True : False, CurrentTime);
   XSync(display, False);
 }
 
 }  // namespace
+
+void click_and_keys_at_once(Display* display, int x, int y, const std::vector<std::string>& keysyms) {
+  pointer_to(display, x, y);
+  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  for (const std::string& k : keysyms) {
+    const KeyCode code = code_of(display, k);
+    if (code == 0) continue;
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+  }
+  XSync(display, False);
+}
 
 void key_down(Display* display, const std::string& keysym) { key(display, keysym, true); }
 void key_up(Display* display, const std::string& keysym) { key(display, keysym, false); }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 typedef struct _XDisplay Display;
 
@@ -29,3 +30,8 @@ void key_down(Display* display, const std::string& keysym);
 void key_up(Display* display, const std::string& keysym);
 // Press and release.
 void key_tap(Display* display, const std::string& keysym, int hold_ms = 30);
+
+// A click at (x, y) and then keys (pressed and released in turn), given in
+// one burst with a single round trip at its end, as a fast user's click and
+// typing reach a slow program: all in one pass of its event loop.
+void click_and_keys_at_once(Display* display, int x, int y, const std::vector<std::string>& keysyms);

@@ -62,6 +62,10 @@ void keep_gl_driver_loaded() {
       nullptr);
 }
 
+namespace {
+const XServer* newest_server = nullptr;
+}  // namespace
+
 XServer::XServer(int width, int height, std::vector<std::string> extra_args) : width_(width), height_(height) {
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return;
@@ -104,9 +108,13 @@ XServer::XServer(int width, int height, std::vector<std::string> extra_args) : w
   name_ = ":" + number;
   XSetErrorHandler(note_x_error);
   display_ = XOpenDisplay(name_.c_str());
+  if (display_) newest_server = this;
 }
 
+const XServer* XServer::current() { return newest_server; }
+
 XServer::~XServer() {
+  if (newest_server == this) newest_server = nullptr;
   keep_gl_driver_loaded();
   if (display_) XCloseDisplay(display_);
   if (pid_ <= 0) return;

@@ -38,6 +38,10 @@ class XServer {
   int height() const { return height_; }
   pid_t pid() const { return pid_; }
 
+  // The server of the test that runs now: the newest that is still there
+  // (null when none is); a failing test's screenshot comes from it.
+  static const XServer* current();
+
  private:
   int width_, height_;
   pid_t pid_ = -1;

@@ -14,6 +14,7 @@
 #include "support/frame_watch.h"
 #include "support/installer_run.h"
 #include "support/program_output.h"
+#include "support/screen_text.h"
 #include "support/temp_dir.h"
 #include "support/wait.h"
 #include "support/x_input.h"
@@ -168,6 +169,25 @@ TEST(EditingWindow, StringFieldsTakeOnlyTextAndTabMovesTheFocus) {
   ASSERT_TRUE(out.next("focus=2"));
   type(d, "p");
   ASSERT_TRUE(out.next("second=[p]"));
+  // A text longer than the field scrolls it; once Backspace has made it
+  // fit again, the field shows it from its start.
+  const std::string long_text = "p the quick brown fox jumps over the lazy dog and more";
+  type(d, long_text.substr(1));
+  ASSERT_TRUE(out.next("second=[" + long_text + "]"));
+  const std::string fits = long_text.substr(0, 7);
+  for (std::size_t i = fits.size(); i < long_text.size(); ++i) key_tap(d, "BackSpace");
+  ASSERT_TRUE(out.next("second=[" + fits + "]"));
+  screen_text shown;
+  shown.x = kSecondX;
+  shown.y = kSecondY;
+  shown.text = fits;
+  shown.colour = 45;
+  shown.whole = false;  // the caret follows the text
+  const click_point origin = clicks::box_origin(wind_file_dialog);
+  shown.ox = static_cast<float>(origin.x);
+  shown.oy = static_cast<float>(origin.y);
+  std::string why;
+  EXPECT_TRUE(wait_for_text(d, shown, kProgramTimeoutMs, &why)) << why;
   chord(d, "Shift_L", "Tab");
   ASSERT_TRUE(out.next("focus=1"));
   type(d, "w");

@@ -10,6 +10,7 @@
 #include "runtime/xtim.h"
 #include "support/click_table.h"
 #include "support/live_window.h"
+#include "support/wait.h"
 #include "support/x_input.h"
 #include "support/x_observe.h"
 #include "support/x_server.h"
@@ -101,6 +102,23 @@ TEST_F(EventLoop, AQuickClickHoldsTheButtonForItsOwnPassOnly) {
   ASSERT_TRUE(window_.pass_until([] { return mnw.release == 1; }, 1000));
   EXPECT_EQ(mnw.down, 0) << "and the next pass lets it go: nothing keeps dragging";
   window_.pass();
+  EXPECT_EQ(mnw.down, 0);
+
+  // Two quick clicks before the program looks are two clicks, and neither
+  // release is lost.
+  button_down(d_);
+  button_up(d_);
+  button_down(d_);
+  button_up(d_);
+  int clicks = 0, releases = 0;
+  EXPECT_TRUE(window_.pass_until(
+      [&] {
+        clicks += mnw.click;
+        releases += mnw.release;
+        return releases == 2;
+      },
+      kProgramTimeoutMs));
+  EXPECT_EQ(clicks, 2);
   EXPECT_EQ(mnw.down, 0);
 }
 

@@ -331,6 +331,8 @@ TEST_F(FrameDriver, AStaticScreenDrawsOnlyWhenItChangesOrIsExposed) {
 
   // The pointer over Next: its hover look is drawn, once.
   const rgb plain = pixel(clicks::next.x, 600 - clicks::next.y);
+  const click_point beside{clicks::next.x - 12, 600 - clicks::next.y};
+  const rgb beside_plain = pixel(beside.x, beside.y);
   frames.mark();
   pointer_to(d, clicks::next.x, clicks::next.y);
   ASSERT_TRUE(window_.pass_until([&] { return frames.count() >= 1; }, 5000));
@@ -338,10 +340,25 @@ TEST_F(FrameDriver, AStaticScreenDrawsOnlyWhenItChangesOrIsExposed) {
   passes(10);
   EXPECT_EQ(frames.count(), 1);
 
+
   // A changed text.
   frames.mark();
   plan.title = "Screen A again";
   passes(10);
   EXPECT_EQ(frames.count(), 1);
   EXPECT_TRUE(shows(view::title("Screen A again")));
+
+  // The pointer leaves the window for another one that comes up under it
+  // (one pixel, on the button's centre): the button loses its hover look.
+  ASSERT_FALSE(pixel(beside.x, beside.y) == beside_plain) << "the hover look reaches beside the centre";
+  XSetWindowAttributes above{};
+  above.override_redirect = True;
+  const Window other = XCreateWindow(d, DefaultRootWindow(d), clicks::next.x, clicks::next.y, 1, 1, 0,
+                                     CopyFromParent, InputOutput, CopyFromParent, CWOverrideRedirect, &above);
+  XMapRaised(d, other);
+  XSync(d, False);
+  EXPECT_TRUE(window_.pass_until([&] { return pixel(beside.x, beside.y) == beside_plain; }, 5000))
+      << "the hover look stays after the pointer left";
+  XDestroyWindow(d, other);
+  XSync(d, False);
 }

@@ -57,7 +57,11 @@ std::vector<std::string> installer_args(const std::string& installer, Mode mode,
   } else {
     args.push_back(mode == Mode::demo ? "--demo" : "--disc");
   }
+  // The port as the installer keeps it twice: the number its downloads use
+  // and the text its Options window shows and edits, which becomes the
+  // number again when the window is used.
   args.push_back("--pref:_proxy_host=127.0.0.1");
+  args.push_back("--pref:_proxy_port=" + std::to_string(port));
   args.push_back("--pref:_proxy_port_int=" + std::to_string(port));
   return args;
 }
