@@ -229,6 +229,7 @@ int LIN_handleevt(XEvent* ev) {
       if (button == 4) ++mnw.wheel;
       if (button == 5) --mnw.wheel;
       if (button > 3) break;
+      MACIBM_load_mxy(ev->xbutton.window, ev->xbutton.x, ev->xbutton.y);
       // A press after a release of the same pass: the button is down again.
       mnw.release = 0;
       mnw.click = 1;
@@ -248,15 +249,12 @@ int LIN_handleevt(XEvent* ev) {
       if (ev->xcrossing.detail == NotifyInferior) break;
       mnw.mouse_x = mnw.mouse_y = kPointerAway;
       break;
-    case MotionNotify: {
-      Window root = 0, child = 0;
-      int root_x = 0, root_y = 0, px = 0, py = 0;
-      unsigned mask = 0;
-      const Window main_window = static_cast<Window>(mnw.window[0]);
-      if (XQueryPointer(dpy(), main_window, &root, &child, &root_x, &root_y, &px, &py, &mask))
-        MACIBM_load_mxy(main_window, px, py);
+    case MotionNotify:
+      // The position the event tells of, not where the pointer is by the
+      // time a slow pass reads it: a click read late lands where it was
+      // given.
+      MACIBM_load_mxy(ev->xmotion.window, ev->xmotion.x, ev->xmotion.y);
       break;
-    }
     case VisibilityNotify:
       MACIBM_startwind(mnw.cur_wind, 0);
       break;
@@ -341,9 +339,12 @@ void MACIBM_event_proc() {
     last_wait_end = std::chrono::steady_clock::now();
     XEvent event;
     while (XCheckIfEvent(display, &event, LIN_handlewin, reinterpret_cast<XPointer>(mnw.window[0]))) {
-      // A click after a click is a click of its own: a press waits for a
-      // pass without a release, which it would otherwise take back.
-      if (event.type == ButtonPress && event.xbutton.button <= 3 && (mnw.release || release_pending)) {
+      // A click after a click is a click of its own, and a release is seen
+      // where it happened: a press, and the pointer's moves, wait for a
+      // pass without a release, which they would otherwise take back or
+      // move away from.
+      const bool pointer = event.type == MotionNotify || (event.type == ButtonPress && event.xbutton.button <= 3);
+      if (pointer && (mnw.release || release_pending)) {
         XPutBackEvent(display, &event);
         break;
       }

@@ -104,22 +104,32 @@ TEST_F(EventLoop, AQuickClickHoldsTheButtonForItsOwnPassOnly) {
   window_.pass();
   EXPECT_EQ(mnw.down, 0);
 
-  // Two quick clicks before the program looks are two clicks, and neither
+  // Two quick clicks at two places before the program looks are two
+  // clicks, each seen with its release where it was given, and neither
   // release is lost.
   button_down(d_);
   button_up(d_);
+  pointer_to(d_, 500, 400);
   button_down(d_);
   button_up(d_);
   int clicks = 0, releases = 0;
+  std::vector<float> click_x, release_x;
   EXPECT_TRUE(window_.pass_until(
       [&] {
         clicks += mnw.click;
         releases += mnw.release;
+        if (mnw.click) click_x.push_back(mnw.mouse_x);
+        if (mnw.release) release_x.push_back(mnw.mouse_x);
         return releases == 2;
       },
       kProgramTimeoutMs));
   EXPECT_EQ(clicks, 2);
   EXPECT_EQ(mnw.down, 0);
+  ASSERT_EQ(click_x.size(), 2u);
+  ASSERT_EQ(release_x.size(), 2u);
+  EXPECT_LT(click_x[0], click_x[1]) << "the first click is seen where it was given, not where the pointer went";
+  EXPECT_EQ(click_x[0], release_x[0]);
+  EXPECT_EQ(click_x[1], release_x[1]);
 }
 
 TEST_F(EventLoop, KeysReachTheWindowStateAndModifiersStayApart) {
