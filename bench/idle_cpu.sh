@@ -3,7 +3,7 @@
 # (every thread, Mesa's llvmpipe at its default thread count) and the X
 # server together, read from /proc over SECONDS.
 #
-#   bench/idle_cpu.sh [-b BUILD_DIR] [-n RUNS] [-s SECONDS]
+#   bench/idle_cpu.sh [-b BUILD_DIR] [-n RUNS] [-s SECONDS] [-c CPUS]
 #
 # Screens: the web update's welcome, the web demo's welcome (--demo), the
 # disc welcome without a disc (--disc), and the options window opened from
@@ -12,20 +12,28 @@
 # (800x600x24) and the installer from a copy of its own in a temporary
 # folder with a temporary HOME, waits for its first frame and a second more,
 # and then measures over SECONDS (default 10, at least 10). RUNS rounds over
-# the screens (default 5, at least 5); medians.
+# the screens (default 5, at least 5); medians. With -c the whole run (the X
+# server too) may use only the first CPUS processors, as on a smaller
+# machine; Mesa's llvmpipe starts one thread per processor it may use, and
+# each frame it draws wakes them all.
 set -eu
 
 . "$(dirname "$0")/common.sh"
 runs=5
 seconds=10
-while getopts b:n:s: opt; do
+cpus=
+while getopts b:n:s:c: opt; do
   case $opt in
     b) build=$OPTARG ;;
     n) runs=$OPTARG ;;
     s) seconds=$OPTARG ;;
-    *) echo "usage: $0 [-b BUILD_DIR] [-n RUNS] [-s SECONDS]" >&2; exit 2 ;;
+    c) cpus=$OPTARG ;;
+    *) echo "usage: $0 [-b BUILD_DIR] [-n RUNS] [-s SECONDS] [-c CPUS]" >&2; exit 2 ;;
   esac
 done
+if [ -n "$cpus" ] && [ -z "${IDLE_CPU_PINNED:-}" ]; then
+  IDLE_CPU_PINNED=1 exec taskset -c "0-$((cpus - 1))" "$0" "$@"
+fi
 [ "$runs" -ge 5 ] || runs=5
 [ "$seconds" -ge 10 ] || seconds=10
 
@@ -94,8 +102,8 @@ while [ "$i" -lt "$runs" ]; do
   i=$((i + 1))
 done
 
-printf 'idle on a static screen over %d s, medians of %d runs (Xvfb, llvmpipe at its default thread count)\n' \
-  "$seconds" "$runs"
+printf 'idle on a static screen over %d s, medians of %d runs (Xvfb, llvmpipe at its default thread count, %s processors)\n' \
+  "$seconds" "$runs" "$(nproc)"
 printf '%-22s %9s %9s %9s\n' screen program server together
 worst=0
 for name in welcome demo disc field; do

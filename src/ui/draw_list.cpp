@@ -120,8 +120,11 @@ constexpr std::size_t kMostParts = 8;
 // The shortest time between two frames drawn that answer nobody: those that
 // show an animation of the frame timer, and those that show the progress of
 // work.
-constexpr std::chrono::steady_clock::duration kAnimationGap = std::chrono::microseconds(1000000 / 30);
+constexpr std::chrono::steady_clock::duration kAnimationGap = std::chrono::microseconds(1000000 / 20);
 constexpr std::chrono::steady_clock::duration kProgressGap = std::chrono::microseconds(1000000 / 15);
+// How long a pass may wait for input after a frame end that found nothing
+// new: a worker's news or a timer is seen this late at most.
+constexpr long kQuietWaitUs = 50000;
 
 struct pixel_box {
   int x0, y0, x1, y1;  // inclusive; empty when x1 < x0 or y1 < y0
@@ -156,6 +159,7 @@ struct recorder_state {
   // Pacing: when the last frame was drawn, and where the pointer was then.
   std::chrono::steady_clock::time_point drawn_at;
   float drawn_mouse_x = 0, drawn_mouse_y = 0;
+  long quiet_wait_us = 0;  // what the last frame end allows the next pass to wait
 
   // The attributes and state that recorded vertices and runs take.
   float s = 0, t = 0;
@@ -859,6 +863,8 @@ void OGL_drop_recorded() {
 
 int OGL_show_drawn() { return R.on && present_pending() ? 1 : 0; }
 
+long OGL_quiet_wait_us() { return R.on ? R.quiet_wait_us : 0; }
+
 void OGL_redraw(int frames) { R.redraw = std::max(R.redraw, frames); }
 
 void OGL_buffers_lost() {
@@ -899,13 +905,24 @@ int OGL_end_frame() {
   const auto now = std::chrono::steady_clock::now();
   const bool answers =
       forced || !R.shown_valid || mnw.mouse_x != R.drawn_mouse_x || mnw.mouse_y != R.drawn_mouse_y;
-  const bool due = answers || now - R.drawn_at >= (R.now.animated ? kAnimationGap : kProgressGap);
+  const bool animated = R.now.animated;
+  const bool due = answers || now - R.drawn_at >= (animated ? kAnimationGap : kProgressGap);
   if ((changed && due) || forced) {
     R.drawn_at = now;
     R.drawn_mouse_x = mnw.mouse_x;
     R.drawn_mouse_y = mnw.mouse_y;
     white_colour();
     drawn = draw_frame(R.now, forced, textures);
+  }
+  if (forced) {
+    R.quiet_wait_us = 0;
+  } else if (!changed) {
+    R.quiet_wait_us = kQuietWaitUs;
+  } else if (animated) {
+    const auto left = R.drawn_at + kAnimationGap - now;
+    R.quiet_wait_us = std::max(0L, static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(left).count()));
+  } else {
+    R.quiet_wait_us = 0;
   }
   R.now.clear();
   R.depth = 0;

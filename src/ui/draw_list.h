@@ -18,7 +18,7 @@
 //     GL in batches (one draw per run of the same state and primitive) and
 //     swaps. A frame equal to the one on the screen costs no GL call and no
 //     swap; a changed frame that answers no input waits for its turn (at
-//     most 30 frames a second of an animation, 15 of the progress of work).
+//     most 20 frames a second of an animation, 15 of the progress of work).
 // The list keeps its memory from frame to frame.
 //
 // Main thread only, like GL.
@@ -87,7 +87,7 @@ int OGL_frame_lists_on();
 
 // What is being recorded shows an animation of the frame timer (the
 // colours it animates, the blink value): a frame that changed and answers
-// no input is drawn at most 30 times a second, else at most 15 times.
+// no input is drawn at most 20 times a second, else at most 15 times.
 void DL_animated();
 
 // Whether the projection maps vertex x and y to GL window pixels (the 2-D

@@ -37,6 +37,12 @@ constexpr float kPointerAway = -1.0e6f;
 
 // When the last wait for input ended.
 std::chrono::steady_clock::time_point last_wait_end;
+// The last pass was quiet: it took no input, nothing was held down, and its
+// own work was short; the next may wait as long as its frame end allows.
+bool last_pass_quiet = false;
+// A pass whose own work took longer than this did work that goes on (the
+// downloads' share of the frame): the next comes as soon as ever.
+constexpr long kQuietWorkUs = 8000;
 
 // A release that came in the same pass as its press: it takes effect on the
 // next pass, so that the pass of a quick click still sees the button down.
@@ -310,6 +316,7 @@ void MACIBM_event_proc() {
   xtim.profile_chart("startwin", 0);
 
   // Without a display (headless runs) there are no events to wait for.
+  bool took_input = false;
   if (Display* display = dpy()) {
     // Events Xlib has already read wake no select: only wait while none is queued.
     if (XPending(display) == 0) {
@@ -320,7 +327,10 @@ void MACIBM_event_proc() {
       // The wait paces the frames: it counts from the end of the last one,
       // so a frame whose own work took that long (the install screen's
       // share for the downloads) is not held back on top of it.
-      const long full = mnw.cur_wind == 994 ? kAlertWaitUs : kFrameWaitUs;
+      long full = mnw.cur_wind == 994 ? kAlertWaitUs : kFrameWaitUs;
+      // A screen that shows nothing new, or only an animation, is not looked
+      // at again before input comes or its animation is due.
+      if (last_pass_quiet) full = std::max(full, OGL_quiet_wait_us());
       const auto spent = [&] {
         return static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
                                      std::chrono::steady_clock::now() - last_wait_end)
@@ -339,6 +349,7 @@ void MACIBM_event_proc() {
     last_wait_end = std::chrono::steady_clock::now();
     XEvent event;
     while (XCheckIfEvent(display, &event, LIN_handlewin, reinterpret_cast<XPointer>(mnw.window[0]))) {
+      took_input = true;
       // A click after a click is a click of its own, and a release is seen
       // where it happened: a press, and the pointer's moves, wait for a
       // pass without a release, which they would otherwise take back or
@@ -390,6 +401,9 @@ void MACIBM_event_proc() {
   if (xtim.frame_count != frames_at_start) {
     if (Display* display = dpy()) publish_frame_count(display);
   }
+  const auto work = std::chrono::steady_clock::now() - last_wait_end;
+  last_pass_quiet = !took_input && !mnw.down && !keys.any_pressed() &&
+                    work < std::chrono::microseconds(kQuietWorkUs);
   xtim.profile_chart("sbuff", 0);
   xtim.profile_chart("oglwork", 0);
   xtim.profile_chart("finish", 1);

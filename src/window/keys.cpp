@@ -184,6 +184,12 @@ void keys_class::run_repeat_keys() {
     if (b.pressed) cmnd.press_always(b.cmnd_index);
 }
 
+bool keys_class::any_pressed() const {
+  for (const key_binding& b : bindings)
+    if (b.pressed) return true;
+  return false;
+}
+
 void keys_class::keys_io(int direction) {
   if (direction != 0 || default_command_count == 0) return;
   bindings.resize(1, key_binding{0, 0, 0, 0});

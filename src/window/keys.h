@@ -110,6 +110,8 @@ class keys_class {
   void execute_key_cmnd(int vkey, int flags);
   // Once per frame: held bindings repeat their command.
   void run_repeat_keys();
+  // Whether a key that repeats its command every frame is held down.
+  bool any_pressed() const;
   // Direction 0 resets the bindings to the defaults; anything else does
   // nothing (nothing is saved).
   void keys_io(int direction);

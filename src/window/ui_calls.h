@@ -42,7 +42,7 @@ void OGL_drop_recorded();
 // differs from the one on the screen or a redraw is due (with frame lists;
 // without them it always is). With frame lists, a changed frame that answers
 // no input (no redraw due, the pointer not moved) waits for its turn: it is
-// drawn at most 30 times a second when it shows an animation, at most 15
+// drawn at most 20 times a second when it shows an animation, at most 15
 // times a second otherwise (the progress of work), and then with what it
 // shows by then. What is drawn in place of the frame on the screen is put
 // there at the next frame end, or by OGL_show_drawn before then, while the
@@ -52,6 +52,13 @@ int OGL_end_frame();
 // Puts what the last frame end drew in place on the screen now, before the
 // event loop waits; 1 when there was any.
 int OGL_show_drawn();
+
+// How long the pass after the last frame end may wait for input when that
+// pass has nothing else to do: 0 when the frame showed the progress of work
+// or answered a redraw (the pass waits as long as ever), the time until its
+// animation is due again when it showed only an animation, and longer when
+// it showed nothing new.
+long OGL_quiet_wait_us();
 
 // The next `frames` frame ends draw and swap even when nothing changed: the
 // X server asked for the picture, or input came that must be seen taken.
