@@ -526,6 +526,12 @@ int http_class::wait_ready(const int* slot_list, int count, double seconds) {
   return r > 0 ? 1 : 0;
 }
 
+bool http_class::any_active() const {
+  for (const auto& slot : slots)
+    if (slot) return true;
+  return false;
+}
+
 float http_class::rest_left(int slot) const {
   if (slot < 0 || slot >= kSlots || slots[slot] || !failed_[slot]) return 0.0f;
   const float since = xtim.elapsed - failed_at_[slot];

@@ -184,6 +184,8 @@ class http_class {
   // timer, that it still rests before net_check starts another download
   // (see net_check); 0 when a download may start now or the slot is busy.
   float rest_left(int slot) const;
+  // Whether any slot holds a download.
+  bool any_active() const;
 
   // Drops the slot's download, if any, and frees the slot (no report, no
   // retry pause).

@@ -1,5 +1,7 @@
 #include "runtime/worker_pool.h"
 
+#include <atomic>
+
 #include "runtime/alert.h"
 #include "runtime/exceptions.h"
 #include "runtime/threads.h"
@@ -14,7 +16,17 @@ void* run_task(void* task) {
   return nullptr;
 }
 
+// Tasks in flight in every pool of the process.
+std::atomic<long> tasks_everywhere{0};
+
 }  // namespace
+
+bool UTL_worker_threads::any_in_flight() { return tasks_everywhere.load(std::memory_order_relaxed) > 0; }
+
+void UTL_worker_threads::count(long change) {
+  in_flight = static_cast<std::size_t>(static_cast<long>(in_flight) + change);
+  tasks_everywhere.fetch_add(change, std::memory_order_relaxed);
+}
 
 UTL_worker_threads::UTL_worker_threads(int n_threads, int max_tasks_in_flight)
     : max_tasks(max_tasks_in_flight < 1 ? 1 : static_cast<std::size_t>(max_tasks_in_flight)) {
@@ -32,6 +44,8 @@ UTL_worker_threads::~UTL_worker_threads() {
   for (std::size_t i = 0; i < threads.size(); ++i) UTL_thread_join(&threads[i], &join_handles[i]);
   UTL_message_queue_destroy(work_queue);
   UTL_message_queue_destroy(done_queue);
+  // Tasks not collected are no longer in flight anywhere.
+  count(-static_cast<long>(in_flight));
 }
 
 void UTL_worker_threads::close_work_queue() {
@@ -46,20 +60,20 @@ void UTL_worker_threads::enqueue_task(UTL_work_task* task) {
   // Behind the stop messages the task would never run, and whoever waits
   // for it would wait for good.
   if (closed) MACIBM_alert(0, "A task was handed to a worker pool that takes no more.", "", "", "", t_exit);
-  ++in_flight;
+  count(1);
   UTL_message_queue_write(work_queue, task);
 }
 
 UTL_work_task* UTL_worker_threads::check_retired_tasks() {
   UTL_work_task* task = static_cast<UTL_work_task*>(UTL_message_queue_read(done_queue, 0));
-  if (task) --in_flight;
+  if (task) count(-1);
   return task;
 }
 
 UTL_work_task* UTL_worker_threads::check_retired_tasks(int timeout_ms) {
   if (in_flight < 1) return nullptr;
   UTL_work_task* task = static_cast<UTL_work_task*>(UTL_message_queue_read(done_queue, timeout_ms < 0 ? 0 : timeout_ms));
-  if (task) --in_flight;
+  if (task) count(-1);
   return task;
 }
 
@@ -68,7 +82,7 @@ UTL_work_task* UTL_worker_threads::wait_retired_tasks() {
   for (;;) {
     UTL_work_task* task = static_cast<UTL_work_task*>(UTL_message_queue_read(done_queue, kWaitSliceMs));
     if (task) {
-      --in_flight;
+      count(-1);
       return task;
     }
     // A task whose thread died never comes back: its failure, waiting for

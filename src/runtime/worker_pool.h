@@ -62,8 +62,11 @@ class UTL_worker_threads {
   UTL_work_task* wait_retired_tasks();
   // Tasks enqueued and not yet collected: waiting, running or finished.
   std::size_t count_total_tasks() const { return in_flight; }
+  // Whether any pool of the process has a task in flight.
+  static bool any_in_flight();
 
  private:
+  void count(long change);  // of the tasks in flight, here and everywhere
   static void* thread_func(void* pool);
 
   UTL_message_queue* work_queue = nullptr;  // tasks waiting for a thread; null stops one thread

@@ -12,9 +12,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "files/http.h"
 #include "runtime/alert.h"
 #include "runtime/exceptions.h"
 #include "runtime/globals.h"
+#include "runtime/worker_pool.h"
 #include "runtime/xtim.h"
 #include "textures/tman.h"
 #include "window/keys.h"
@@ -37,8 +39,9 @@ constexpr float kPointerAway = -1.0e6f;
 
 // When the last wait for input ended.
 std::chrono::steady_clock::time_point last_wait_end;
-// The last pass was quiet: it took no input, nothing was held down, and its
-// own work was short; the next may wait as long as its frame end allows.
+// The last pass was quiet: it took no input, nothing was held down, no
+// worker or download was at work, and its own work was short; the next may
+// wait as long as its frame end allows.
 bool last_pass_quiet = false;
 // A pass whose own work took longer than this did work that goes on (the
 // downloads' share of the frame): the next comes as soon as ever.
@@ -402,8 +405,8 @@ void MACIBM_event_proc() {
     if (Display* display = dpy()) publish_frame_count(display);
   }
   const auto work = std::chrono::steady_clock::now() - last_wait_end;
-  last_pass_quiet = !took_input && !mnw.down && !keys.any_pressed() &&
-                    work < std::chrono::microseconds(kQuietWorkUs);
+  last_pass_quiet = !took_input && !mnw.down && !keys.any_pressed() && !UTL_worker_threads::any_in_flight() &&
+                    !http.any_active() && work < std::chrono::microseconds(kQuietWorkUs);
   xtim.profile_chart("sbuff", 0);
   xtim.profile_chart("oglwork", 0);
   xtim.profile_chart("finish", 1);
