@@ -149,11 +149,11 @@ struct recorder_state {
   std::vector<pixel_box> parts, open_parts;  // the rectangles drawn again (room kept between frames)
   int redraw = 0;                // frame ends that show a frame whatever
   long long shown_textures = 0;  // the texture manager's change count when drawn
-  // Rectangles drawn in place that are not on the screen yet, and the window
-  // they go to: they are put there at the next frame end (or before
-  // anything else is drawn), by when the GL driver has finished drawing
-  // them while the program went on with its work.
-  std::vector<pixel_box> pending;
+  // What the last frame drew in place and is not on the screen yet (empty
+  // when nothing), and the window it goes to: it is put there at the next
+  // frame end (or before anything else is drawn), by when the GL driver has
+  // finished drawing it while the program went on with its work.
+  pixel_box pending{0, 0, -1, -1};
   int pending_wind = 0;
   bool copies = false;  // the driver was seen to copy rectangles to the screen
   // Pacing: when the last frame was drawn, and where the pointer was then.
@@ -463,16 +463,16 @@ bool show(const pixel_box& box) {
   return copied;
 }
 
-// Puts the rectangles drawn in place by the last frame on the screen, each
-// on its own (their bounding box can be many times their size). True when
-// there were any.
+// Puts what the last frame drew in place on the screen: one rectangle, the
+// bounding box of its changed parts, so that the X server shows the whole
+// frame at once and never half of it. True when there was any.
 bool present_pending() {
   if (R.pending.empty()) return false;
+  const pixel_box box = R.pending;
+  R.pending = pixel_box{0, 0, -1, -1};
   xtim.profile_chart("sb1", 0);
-  for (const pixel_box& box : R.pending)
-    MACIBM_copy_sub_buffer(R.pending_wind, box.x0, box.y0, box.x1 - box.x0 + 1, box.y1 - box.y0 + 1);
+  MACIBM_copy_sub_buffer(R.pending_wind, box.x0, box.y0, box.x1 - box.x0 + 1, box.y1 - box.y0 + 1);
   xtim.profile_chart("sb2", 0);
-  R.pending.clear();
   return has_gl();
 }
 
@@ -507,10 +507,7 @@ bool draw_frame(frame_list& list, bool forced, long long textures) {
   bool drawn = false;
   if (R.copies && !shown_part.empty()) {
     if (has_gl()) glFlush();
-    if (in_place && !forced)
-      R.pending.assign(parts.begin(), parts.end());
-    else
-      R.pending.assign(1, shown_part);
+    R.pending = shown_part;
     R.pending_wind = mnw.swap_wind;
     R.back_valid = true;
   } else {
@@ -868,7 +865,7 @@ long OGL_quiet_wait_us() { return R.on ? R.quiet_wait_us : 0; }
 void OGL_redraw(int frames) { R.redraw = std::max(R.redraw, frames); }
 
 void OGL_buffers_lost() {
-  R.pending.clear();
+  R.pending = pixel_box{0, 0, -1, -1};
   R.back_valid = false;
   R.redraw = std::max(R.redraw, 1);
 }
