@@ -119,8 +119,10 @@ constexpr std::size_t kMostParts = 8;
 
 // The shortest time between two frames drawn that answer nobody: those that
 // show an animation of the frame timer, and those that show the progress of
-// work.
-constexpr std::chrono::steady_clock::duration kAnimationGap = std::chrono::microseconds(1000000 / 20);
+// work. The frame timer's pulse (sin 20t) has a period of 2 pi / 20 s; a
+// fifth of it (62.8 ms, 15.9 frames a second) shows every period as the same
+// five steps when frames keep that cadence.
+constexpr std::chrono::steady_clock::duration kAnimationGap = std::chrono::microseconds(62832);
 constexpr std::chrono::steady_clock::duration kProgressGap = std::chrono::microseconds(1000000 / 15);
 // How long a pass may wait for input after a frame end that found nothing
 // new: a worker's news or a timer is seen this late at most.
@@ -905,7 +907,10 @@ int OGL_end_frame() {
   const bool animated = R.now.animated;
   const bool due = answers || now - R.drawn_at >= (animated ? kAnimationGap : kProgressGap);
   if ((changed && due) || forced) {
-    R.drawn_at = now;
+    // An animation keeps its cadence: the next one is due a gap after this
+    // one was due, unless this frame came late by a whole gap or answers.
+    const auto was_due = R.drawn_at + kAnimationGap;
+    R.drawn_at = (!answers && animated && now - was_due < kAnimationGap) ? was_due : now;
     R.drawn_mouse_x = mnw.mouse_x;
     R.drawn_mouse_y = mnw.mouse_y;
     white_colour();

@@ -87,7 +87,8 @@ int OGL_frame_lists_on();
 
 // What is being recorded shows an animation of the frame timer (the
 // colours it animates, the blink value): a frame that changed and answers
-// no input is drawn at most 20 times a second, else at most 15 times.
+// no input is drawn at most once every 62.8 ms (a fifth of the pulse's
+// period), else at most 15 times a second.
 void DL_animated();
 
 // Whether the projection maps vertex x and y to GL window pixels (the 2-D

@@ -535,4 +535,25 @@ TEST_F(DrawingWindow, FramesFromTheListHaveThePixelsOfFramesDrawnStraight) {
   draw_scene(3);
   EXPECT_EQ(end_frame(), 0);
   EXPECT_EQ(OGL_show_drawn(), 0);
+
+  // Frames that show an animation are drawn at most once a fifth of the
+  // pulse's period, counted from when each was due; after a stall longer
+  // than that the next one is drawn at once, and the count starts there
+  // instead of catching up in a burst.
+  const auto gap = std::chrono::microseconds(62832);
+  auto animated = [&](int step) {
+    draw_scene(step);
+    DL_animated();
+    return end_frame() + OGL_show_drawn();
+  };
+  const auto run_start = clock::now();
+  shown = 0;
+  for (int i = 0; clock::now() - run_start < std::chrono::milliseconds(600); ++i) shown += animated(2 + i % 2);
+  EXPECT_GE(shown, 1);
+  EXPECT_LE(shown, 1 + (clock::now() - run_start) / gap);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const auto late = clock::now();
+  shown = 0;
+  for (int i = 0; clock::now() - late < std::chrono::milliseconds(50); ++i) shown += animated(i % 2 ? 2 : 1);
+  EXPECT_EQ(shown, 1) << "a late frame is drawn at once, and once";
 }
