@@ -133,7 +133,7 @@ void xtim_class::xtim_update() {
   my_ = mnw.mouse_y;
 
   // Pulsing highlight colours.
-  const float a = 0.3f * std::sin(20.0f * t) + 0.7f;
+  const float a = 0.3f * std::sin(kPulseRate * t) + 0.7f;
   colr.assign(79, a, a, a);
   colr.assign(80, a, 0.5f * a, 0.0f);
   colr.assign(81, a, 0.3f * a, 0.3f * a);

@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <string>
 
+// The pulse of the highlight colours and the blink value: sin(kPulseRate * t).
+constexpr float kPulseRate = 20.0f;
+constexpr double kPulsePeriodSeconds = 2.0 * 3.14159265358979323846 / kPulseRate;
+
 class xtim_class {
  public:
   xtim_class();

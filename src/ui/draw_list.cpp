@@ -119,10 +119,11 @@ constexpr std::size_t kMostParts = 8;
 
 // The shortest time between two frames drawn that answer nobody: those that
 // show an animation of the frame timer, and those that show the progress of
-// work. The frame timer's pulse (sin 20t) has a period of 2 pi / 20 s; a
-// fifth of it (62.8 ms, 15.9 frames a second) shows every period as the same
-// five steps when frames keep that cadence.
-constexpr std::chrono::steady_clock::duration kAnimationGap = std::chrono::microseconds(62832);
+// work. A fifth of the frame timer's pulse period (62.8 ms, 15.9 frames a
+// second) shows every period as the same five steps when frames keep that
+// cadence.
+constexpr std::chrono::steady_clock::duration kAnimationGap =
+    std::chrono::microseconds(static_cast<long long>(kPulsePeriodSeconds / 5 * 1e6 + 0.5));
 constexpr std::chrono::steady_clock::duration kProgressGap = std::chrono::microseconds(1000000 / 15);
 // How long a pass may wait for input after a frame end that found nothing
 // new: a worker's news or a timer is seen this late at most.

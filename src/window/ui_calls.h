@@ -43,10 +43,11 @@ void OGL_drop_recorded();
 // without them it always is). With frame lists, a changed frame that answers
 // no input (no redraw due, the pointer not moved) waits for its turn: it is
 // drawn at most once every 62.8 ms (a fifth of the pulse's period) when it
-// shows an animation, at most 15 times a second otherwise (the progress of work), and then with what it
-// shows by then. What is drawn in place of the frame on the screen is put
-// there at the next frame end, or by OGL_show_drawn before then, while the
-// GL driver draws it. Returns 1 when it put a frame on the screen.
+// shows an animation, at most 15 times a second otherwise (the progress of
+// work), and then with what it shows by then. What is drawn in place of
+// the frame on the screen is put there at the next frame end, or by
+// OGL_show_drawn before then, while the GL driver draws it. Returns 1 when
+// it put a frame on the screen.
 int OGL_end_frame();
 
 // Puts what the last frame end drew in place on the screen now, before the
