@@ -29,6 +29,7 @@ struct mnw_struct {
   int sec_mon_inuse;
   int sec_mon_open;
   int cur_wind;         // id of the current window; -1 before the first frame
+  int view_count;       // changes of what is shown: a window made current, a new screen of the wizard
   int modal;            // 1 while a modal sub-window is current
   float wind_x, wind_y; // origin of the current window in layout units
   float wind_w, wind_h; // size of the current window in layout units

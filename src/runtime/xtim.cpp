@@ -16,7 +16,6 @@ namespace {
 constexpr float kTriggerPeriod[9] = {10.0f, 5.0f, 2.0f, 1.0f, 0.5f, 0.2f, 0.1f, 0.05f, 0.025f};
 constexpr float kMinPeriod = 0.0010000999f;
 constexpr float kMaxPeriod = 0.05263158f;
-constexpr float kClickWindow = 0.25f;
 
 // A monotonic clock, so that a change of the wall clock neither stalls nor
 // fires the time-outs and rates that are built on it.
@@ -115,9 +114,9 @@ void xtim_class::xtim_update() {
 
   // Mouse timing.
   const float last_click = mnw.last_click_time;
-  mnw.held = (mnw.down && last_click + kClickWindow < t) ? 1 : 0;
-  mnw.double_click = (mnw.click && t < last_click + kClickWindow) ? 1 : 0;
-  mnw.quick_click = (mnw.release && t < last_click + kClickWindow) ? 1 : 0;
+  mnw.held = (mnw.down && last_click + kDoubleClickSeconds < t) ? 1 : 0;
+  mnw.double_click = (mnw.click && t < last_click + kDoubleClickSeconds) ? 1 : 0;
+  mnw.quick_click = (mnw.release && t < last_click + kDoubleClickSeconds) ? 1 : 0;
   if (mnw.click) {
     mnw.last_move_time = t;
     mnw.down = 1;

@@ -10,6 +10,10 @@
 constexpr float kPulseRate = 20.0f;
 constexpr double kPulsePeriodSeconds = 2.0 * 3.14159265358979323846 / kPulseRate;
 
+// A click this soon after the last one makes a double click; a release this
+// soon after its click a quick click; a button held longer is held.
+constexpr float kDoubleClickSeconds = 0.25f;
+
 class xtim_class {
  public:
   xtim_class();

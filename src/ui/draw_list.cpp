@@ -163,6 +163,10 @@ struct recorder_state {
   std::chrono::steady_clock::time_point drawn_at;
   float drawn_mouse_x = 0, drawn_mouse_y = 0;
   long quiet_wait_us = 0;  // what the last frame end allows the next pass to wait
+  // A box closed while a frame was being drawn under it: what is recorded
+  // until a whole frame begins is that frame's rest, which no frame end
+  // shows.
+  bool broken = false;
 
   // The attributes and state that recorded vertices and runs take.
   float s = 0, t = 0;
@@ -815,8 +819,12 @@ void DL_clear(const float rgba[4]) {
     glClear(GL_COLOR_BUFFER_BIT);
     return;
   }
-  // A clear of the whole window hides everything drawn before it.
-  if (!R.state.scissor_on && R.depth == 0 && !R.base_moved && R.prim < 0) R.now.clear();
+  // A clear of the whole window hides everything drawn before it: a whole
+  // frame begins.
+  if (!R.state.scissor_on && R.depth == 0 && !R.base_moved && R.prim < 0) {
+    R.now.clear();
+    R.broken = false;
+  }
   command c{};
   c.kind = k_clear;
   c.state = R.state;
@@ -859,6 +867,11 @@ void OGL_drop_recorded() {
   R.now.clear();
   R.depth = 0;
   R.base_moved = false;
+  R.broken = false;
+}
+
+void OGL_frame_broken() {
+  if (R.on) R.broken = true;
 }
 
 int OGL_show_drawn() { return R.on && present_pending() ? 1 : 0; }
@@ -892,6 +905,16 @@ int OGL_end_frame() {
   DL_abandon();
   // What the last frame drew in place goes on the screen first.
   const bool presented = present_pending();
+  if (R.broken) {
+    // The rest of a frame that a box broke off: the whole frame that comes
+    // next is drawn at once instead.
+    R.now.clear();
+    R.depth = 0;
+    R.base_moved = false;
+    R.redraw = std::max(R.redraw, 1);
+    R.quiet_wait_us = 0;
+    return presented ? 1 : 0;
+  }
   bool drawn = false;
   const long long textures = tman.changes;
   const bool changed = !R.shown_valid || textures != R.shown_textures || !R.now.same(R.shown);

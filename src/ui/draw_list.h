@@ -18,7 +18,8 @@
 //     GL in batches (one draw per run of the same state and primitive) and
 //     swaps. A frame equal to the one on the screen costs no GL call and no
 //     swap; a changed frame that answers no input waits for its turn (at
-//     most 20 frames a second of an animation, 15 of the progress of work).
+//     most one frame every 62.8 ms of an animation, 15 a second of the
+//     progress of work).
 // The list keeps its memory from frame to frame.
 //
 // Main thread only, like GL.

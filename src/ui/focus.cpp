@@ -1,5 +1,8 @@
 #include "ui/focus.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "ui/widget_parts.h"
 #include "window/mnw.h"
 
@@ -97,6 +100,13 @@ int BTN_dispatch_to_focus(int ch, int vkey, int flags) {
   f.id_slot[at] = focus_id;
   *f.ctr_slot = at + 1;
   return 1;
+}
+
+int BTN_focus_room() {
+  if (mnw.cur_wind == wind_alert || focus_id == 0) return INT_MAX;
+  for (const focus_info_t& f : focus_ring)
+    if (f.id == focus_id) return std::max(0, f.slot_count - *f.ctr_slot);
+  return INT_MAX;
 }
 
 void BTN_unfocus_any() { focus_id = 0; }

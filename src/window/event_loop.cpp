@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -90,6 +91,37 @@ bool key_queued(Display* display) {
 
 // The server's time of the last key or button event read.
 Time last_input_time = 0;
+
+// A double click answers only what its user saw. A press that comes within
+// the double-click time of the one before it, when that one changed what is
+// shown (a box opened or closed, the wizard went to another screen: what
+// its pass, and what ran on it before the next pass, made of it), was aimed
+// at what the first click answered: neither it nor its release is taken. A
+// click after that time acts, and so does a double click on what stays.
+bool pressed_before = false;
+Time last_press_time = 0;
+int view_at_last_press = 0, view_after_last_press = 0;
+bool last_press_acting = false;  // the pass that read the last press, until the next begins
+unsigned ignored_button = 0;     // the button whose press was not taken, until its release
+
+// What the last press changed is known when the next pass begins.
+void settle_last_press() {
+  if (!last_press_acting) return;
+  last_press_acting = false;
+  view_after_last_press = mnw.view_count;
+}
+
+bool aimed_at_an_older_view(const XButtonEvent& press) {
+  settle_last_press();
+  const auto since = static_cast<std::uint32_t>(press.time - last_press_time);  // the server's clock wraps
+  const bool quick = pressed_before && since < static_cast<std::uint32_t>(kDoubleClickSeconds * 1000.0f);
+  const bool older = quick && view_after_last_press != view_at_last_press;
+  pressed_before = true;
+  last_press_time = press.time;
+  view_at_last_press = mnw.view_count;
+  last_press_acting = true;
+  return older;
+}
 
 // The program's count of frames put on the screen and the server's time of
 // the last key or button event it read, published on the main window at
@@ -238,6 +270,10 @@ int LIN_handleevt(XEvent* ev) {
       if (button == 4) ++mnw.wheel;
       if (button == 5) --mnw.wheel;
       if (button > 3) break;
+      if (aimed_at_an_older_view(ev->xbutton)) {
+        ignored_button = button;
+        break;
+      }
       MACIBM_load_mxy(ev->xbutton.window, ev->xbutton.x, ev->xbutton.y);
       // A press after a release of the same pass: the button is down again.
       mnw.release = 0;
@@ -247,6 +283,10 @@ int LIN_handleevt(XEvent* ev) {
     }
     case ButtonRelease:
       if (ev->xbutton.button > 3) break;
+      if (ev->xbutton.button == ignored_button) {
+        ignored_button = 0;
+        break;
+      }
       if (mnw.click)
         release_pending = 1;
       else
@@ -350,8 +390,19 @@ void MACIBM_event_proc() {
       ++xtim.frame_count;
     }
     last_wait_end = std::chrono::steady_clock::now();
+    settle_last_press();
     XEvent event;
+    bool took_key = false;
     while (XCheckIfEvent(display, &event, LIN_handlewin, reinterpret_cast<XPointer>(mnw.window[0]))) {
+      // Keys that the focused field has no room for wait, in order, for the
+      // next pass: its widget empties the queue in this pass's frame. A
+      // pass takes at least one key, so that a queue nobody empties holds
+      // up nothing.
+      if (is_key(event) && took_key && BTN_focus_room() == 0) {
+        XPutBackEvent(display, &event);
+        break;
+      }
+      took_key = took_key || is_key(event);
       took_input = true;
       // A click after a click is a click of its own, and a release is seen
       // where it happened: a press, and the pointer's moves, wait for a

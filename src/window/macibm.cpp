@@ -59,6 +59,12 @@ float wind_origin(float outer, float inner, float scale) {
 }
 
 void MACIBM_startwind(int window, int /*flag*/) {
+  if (window != mnw.cur_wind) {
+    // The user is shown something else; leaving a box, the frame that
+    // opened it goes on below it and is drawn whole before it is shown.
+    ++mnw.view_count;
+    if (mnw.modal) OGL_frame_broken();
+  }
   plot_init_lights = 1;
   mouse_help_per_wind(window);
   OGL_viewport(2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1.0f, 0);

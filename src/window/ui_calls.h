@@ -34,9 +34,17 @@ void OGL_sbuff();
 void OGL_frame_lists(int on);
 
 // Forgets what was recorded since the last frame end: OGL_sbuff has put it
-// on the screen already (the start-up's splash), and the next frame starts
-// from nothing.
+// on the screen already (the start-up's splash), or a whole frame begins
+// here (the wizard's, which may follow a frame that a box broke off), and
+// the next frame starts from nothing.
 void OGL_drop_recorded();
+
+// A box closed: the frame that was being drawn when it opened goes on, and
+// what is recorded from here until a whole frame begins (a clear of the
+// whole window, or OGL_drop_recorded) is only its rest. No frame end shows
+// it; the whole frame that follows is drawn at once. So the first frame on
+// the screen after a box is the complete screen below it.
+void OGL_frame_broken();
 
 // The end of the event loop's pass: the frame is drawn and swapped when it
 // differs from the one on the screen or a redraw is due (with frame lists;
@@ -152,6 +160,11 @@ void BTN_begin_focus_ring();
 // 16 release) to the focused field. Returns 1 when the key moved the focus or
 // was queued, 0 when the caller should handle it.
 int BTN_dispatch_to_focus(int ch, int vkey, int flags);
+
+// How many more key events the focused field's queue takes before its
+// widget empties it in the next frame; INT_MAX when no field would queue a
+// key (none has the focus, or an alert is up).
+int BTN_focus_room();
 
 // Draws the two close boxes in the top corners of the current window (the
 // pressed look when pressed) and returns 1 when this frame's click hit one.

@@ -136,14 +136,16 @@ screen_func last = nullptr;
 screen_func wizard_last_screen() { return last; }
 
 void APP_update() {
-  draw_backdrop();
-  draw_panels();
   // A box that a screen opens (a question, the folder chooser) and that is
   // closed by Return or a corner is closed inside its own pass of the event
   // loop, which goes on to draw a frame. The screen that opened it is still
   // in the middle of its own frame and is not entered again: it would ask
-  // again, or hand out more work, before it has its answer.
+  // again, or hand out more work, before it has its answer. Neither frame
+  // is shown (OGL_frame_broken): the next one, which begins here, is.
   static bool in_frame = false;
+  if (!in_frame) OGL_drop_recorded();
+  draw_backdrop();
+  draw_panels();
   // The program's first frame has no steps yet: its first screen fills
   // them in, and they are drawn after it, so that the first frame shows the
   // whole screen. They lie apart from all else the frame draws.
@@ -195,5 +197,8 @@ void APP_update() {
 
   // The screen's own advance comes last and wins over a click of this frame.
   if (r && ws.next_screen) g_wizard = ws.next_screen;
-  if (g_wizard != current) folder_scan_leave(current);
+  if (g_wizard != current) {
+    folder_scan_leave(current);
+    ++mnw.view_count;
+  }
 }

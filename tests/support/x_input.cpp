@@ -64,10 +64,7 @@ void key(Display* display, const std::string& keysym, bool down) {
 
 }  // namespace
 
-void click_and_keys_at_once(Display* display, int x, int y, const std::vector<std::string>& keysyms) {
-  pointer_to(display, x, y);
-  XTestFakeButtonEvent(display, 1, True, CurrentTime);
-  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+void keys_at_once(Display* display, const std::vector<std::string>& keysyms) {
   for (const std::string& k : keysyms) {
     const KeyCode code = code_of(display, k);
     if (code == 0) continue;
@@ -75,6 +72,13 @@ void click_and_keys_at_once(Display* display, int x, int y, const std::vector<st
     XTestFakeKeyEvent(display, code, False, CurrentTime);
   }
   XSync(display, False);
+}
+
+void click_and_keys_at_once(Display* display, int x, int y, const std::vector<std::string>& keysyms) {
+  pointer_to(display, x, y);
+  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  keys_at_once(display, keysyms);
 }
 
 void key_down(Display* display, const std::string& keysym) { key(display, keysym, true); }

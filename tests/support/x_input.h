@@ -35,3 +35,6 @@ void key_tap(Display* display, const std::string& keysym, int hold_ms = 30);
 // one burst with a single round trip at its end, as a fast user's click and
 // typing reach a slow program: all in one pass of its event loop.
 void click_and_keys_at_once(Display* display, int x, int y, const std::vector<std::string>& keysyms);
+// Keys (pressed and released in turn) in one such burst: a paste, or a
+// fast typist on a slow program.
+void keys_at_once(Display* display, const std::vector<std::string>& keysyms);

@@ -56,7 +56,7 @@ int run_fields() {
     OGL_plot_back_col();
     BTN_fillwin(1, 21);
     BTN_enterstring(kFirstX, kFirstY, &first, 20, "First:", kFieldW, 0);
-    BTN_enterstring(kSecondX, kSecondY, &second, 65, "Second:", kFieldW, 0);
+    BTN_enterstring(kSecondX, kSecondY, &second, 255, "Second:", kFieldW, 0);
     BTN_int_range(kNumberX, kNumberY, &streams, 1, 1, 4, "Streams:");
     BTN_textlist(kListX, kListY, &os, "Macintosh-Windows-Linux", "System:");
 
