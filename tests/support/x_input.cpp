@@ -74,6 +74,15 @@ void keys_at_once(Display* display, const std::vector<std::string>& keysyms) {
   XSync(display, False);
 }
 
+void double_click_at(Display* display, int x, int y) {
+  pointer_to(display, x, y);
+  for (int i = 0; i < 2; ++i) {
+    XTestFakeButtonEvent(display, 1, True, CurrentTime);
+    XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  }
+  XSync(display, False);
+}
+
 void click_and_keys_at_once(Display* display, int x, int y, const std::vector<std::string>& keysyms) {
   pointer_to(display, x, y);
   XTestFakeButtonEvent(display, 1, True, CurrentTime);

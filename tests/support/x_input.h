@@ -31,6 +31,9 @@ void key_up(Display* display, const std::string& keysym);
 // Press and release.
 void key_tap(Display* display, const std::string& keysym, int hold_ms = 30);
 
+// Two clicks at (x, y) given at once: a double click, as fast as one comes.
+void double_click_at(Display* display, int x, int y);
+
 // A click at (x, y) and then keys (pressed and released in turn), given in
 // one burst with a single round trip at its end, as a fast user's click and
 // typing reach a slow program: all in one pass of its event loop.

@@ -176,11 +176,7 @@ TEST_F(EventLoop, ASubWindowIsCentredTakesClicksInItsOwnUnitsAndClosesFromItsCor
   // A double click whose first click brings up another box: the second
   // click, and its release, are not the new box's.
   const click_point alert_corner = clicks::in_box(wind_alert, 5, 245);
-  point_at(alert_corner.x, alert_corner.y);
-  for (int i = 0; i < 2; ++i) {
-    button_down(d_);
-    button_up(d_);
-  }
+  double_click_at(d_, alert_corner.x, alert_corner.y);
   ASSERT_TRUE(window_.pass_until([] { return mnw.click == 1; }));
   MACIBM_startwind(wind_alert, 0);
   key_tap(d_, "a");
