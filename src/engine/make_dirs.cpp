@@ -217,10 +217,12 @@ int make_dirs() {
 
   // The working folders: a failure is shown but the installation goes on.
   // They are made in the spelling of a folder that is there in another
-  // letter case, as the scan finds the files in it.
+  // letter case, as the scan finds the files in it; a file of that name in
+  // another case is not one, and stays beside the folder made.
   for (const char* folder : kFixedFolders) {
-    std::string path = dest_dir_path + folder;
+    std::string path = dest_dir_path + folder + "/";
     repair_case(path);
+    path.pop_back();
     make_one(path);
   }
   return 0;
