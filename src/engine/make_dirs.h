@@ -27,7 +27,9 @@
 // and that folder itself. A deleted file is marked absent and not deleted
 // again. When such a folder still holds something else (the user's), the
 // file to install is not installed (do_install 0), a line goes to the log and
-// stg.had_errors is set: an error of the run, which goes on.
+// stg.had_errors is set: an error of the run, which goes on. Likewise a file
+// that stays where a folder of the release goes (the user's) keeps its
+// place: no file below it is installed, each with a log line naming it.
 int make_dirs();
 
 // Shows the folder-creation alert for path with the result code.
