@@ -385,6 +385,25 @@ TEST_F(WebUpdateFaults, FilesStoredInAnotherLetterCaseAreTheOnesReplacedAndDelet
   expect_all_current();
 }
 
+TEST_F(WebUpdateFaults, APathListedTwiceOnceRemovedKeepsItsFileRunAfterRun) {
+  b = {{"Resources/twice.txt", "kept"}, {"Resources/zz.txt", "listed after it"}};
+  builder.add_update(b, b);
+  publish();
+  // The directory lists twice.txt again after zz.txt: its old version, then removed.
+  const std::string text = builder.directory_text() + "FILE 0 0 0 1 1 " + ReleaseBuilder::md5_of("kept") +
+                           " Resources/twice.txt\nFILE 0 0 0 0 0 GONE Resources/twice.txt\n";
+  ASSERT_TRUE(write_file(work / "twice/directory.txt", text));
+  ASSERT_EQ(file_to_zip(work / "twice/directory.txt", www / "corvane/v910/directory.txt.zip"), 0);
+  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, b));
+  for (int run = 1; run <= 3; ++run) {
+    RunStats stats;
+    ASSERT_TRUE(road(stats));
+    EXPECT_EQ(stats.result + stg.had_errors, 1);
+    EXPECT_EQ(read_file(local("Resources/twice.txt")), "kept") << "run " << run;
+  }
+  EXPECT_EQ(server->count(request_of("Resources/twice.txt")), 0);
+}
+
 }  // namespace
 
 namespace {
