@@ -587,9 +587,8 @@ TEST_F(DiscInstall, DiscWhoseFoldersDifferInCaseFromTheDirectory) {
 
 TEST_F(DiscInstall, AFolderThatBecomesAFileAndAFileThatBecomesAFolderAreInstalled) {
   // thing/ becomes a file; blob becomes a folder; the only file of solo/
-  // is replaced by another; a file of the user's stands where the release
-  // puts the folder yours/; the copy spells its resources folder in lower
-  // case.
+  // is replaced by another; the copy spells its resources folder in lower
+  // case, and holds a file of the user's where the release puts yours/.
   builder.add("Resources/thing/a.txt", "a", 0, 0);
   builder.add_gone("Resources/thing/a.txt", 0, 0);
   add("Resources/thing", "thing is a file now", 0);
@@ -617,8 +616,7 @@ TEST_F(DiscInstall, AFolderThatBecomesAFileAndAFileThatBecomesAFolderAreInstalle
   EXPECT_EQ(stg.had_errors, 1) << "yours/new.txt has no place";
   EXPECT_EQ(read_file(local("resources/yours")), "the user's");
   EXPECT_NE(log_text().find("Did not install " + local("resources/yours/new.txt") + ": the file " +
-                            local("resources/yours") + " "),
-            std::string::npos);
+                            local("resources/yours") + " "), std::string::npos);
   EXPECT_EQ(read_file(local("resources/thing")), "thing is a file now");
   EXPECT_EQ(read_file(local("resources/blob/inner.txt")), "inner");
   EXPECT_EQ(read_file(local("resources/solo/new.txt")), "new");

@@ -549,12 +549,11 @@ TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
   EXPECT_FALSE(exists_at_all(copy));
   EXPECT_EQ(read_file(list), "");
 
-  // Third run, into a folder that the user made meanwhile (with a file
-  // where the release puts a folder): "Cancel" on the error question, then
-  // on the stop question, stops it; the folder stays, but the line the run
-  // added to the list goes, and only that.
+  // Third run, into a folder that the user made meanwhile: "Cancel" on the
+  // error question, then on the stop question, stops it; the folder stays,
+  // but the line the run added to the list goes, and only that.
   ASSERT_TRUE(write_file(copy + "note.txt", "the user's"));
-  ASSERT_TRUE(write_file(copy + "Instructions", "the user's too"));
+  ASSERT_TRUE(write_file(copy + "Instructions", "the user's too"));  // where the release puts a folder
   ASSERT_TRUE(write_file(list, "/another/copy/\n"));
   click(clicks::next);
   failure_shown(nullptr);
