@@ -8,7 +8,7 @@
 //              file in every fourth folder;
 //       even:  4,000 files of 2 GiB / 4,000 bytes each (about 512 KiB);
 //       small: 100,000 files of 1 to 8 KiB in 100 folders.
-//   bench_checksum_scan scan DIR SUMS [POLL_MS]
+//   bench_checksum_scan scan DIR SUMS [POLL_MS [REMOVED]]
 //       builds the file table from SUMS (md5sum output for the files of DIR,
 //       paths relative to DIR) with each file's size in KB, as a directory
 //       gives it, scans DIR with checksum_directory called once per poll
@@ -18,9 +18,13 @@
 //       "scan_ns=<wall time of the scan> polls=<n> longest_poll_us=<x> ..."
 //       with the longest poll by the wall clock and by the thread's CPU time,
 //       the longest poll that the scheduler did not interrupt, and how many
-//       polls were interrupted or gave up the processor themselves. With
-//       SCAN_TRACE set in the environment every poll over 2 ms is described
-//       on standard error.
+//       polls were interrupted or gave up the processor themselves, and the
+//       last poll (the one that completes the scan) by both clocks. With
+//       REMOVED above 0, that many files spread evenly over the table are
+//       ones that the release removes (a history of the file's version and
+//       then "GONE") while they are still on disk: the scan must find each
+//       with its signature. With SCAN_TRACE set in the environment every
+//       poll over 2 ms is described on standard error.
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -136,7 +140,7 @@ double thread_cpu_us() {
   return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
 }
 
-int scan_tree(const std::string& dir, const std::string& sums_path, int poll_ms) {
+int scan_tree(const std::string& dir, const std::string& sums_path, int poll_ms, long long removed) {
   // md5sum lines: 32 hex digits, two blanks, the path ("./" first from find).
   std::ifstream sums(sums_path);
   std::string line;
@@ -156,6 +160,14 @@ int scan_tree(const std::string& dir, const std::string& sums_path, int poll_ms)
     std::fprintf(stderr, "no files in %s\n", sums_path.c_str());
     return 1;
   }
+  const long long total = static_cast<long long>(sim_info.size());
+  if (removed > total) removed = total;
+  for (long long i = 0; removed > 0 && i < total; ++i) {
+    if ((i + 1) * removed / total == i * removed / total) continue;
+    file_version_struct gone = sim_info[static_cast<std::size_t>(i)].versions.back();
+    gone.sig_want = kSigGone;
+    sim_info[static_cast<std::size_t>(i)].versions.push_back(gone);
+  }
   dest_dir_path = dir;
   stg.want_os = os_linux;
   // As the display start-up does: the thread layer and its idle workers.
@@ -166,7 +178,7 @@ int scan_tree(const std::string& dir, const std::string& sums_path, int poll_ms)
   int queued = 0;
   float fraction = 0;
   int polls = 0;
-  double longest_us = 0, total_poll_us = 0, first_us = 0, last_us = 0, longest_cpu_us = 0;
+  double longest_us = 0, total_poll_us = 0, first_us = 0, last_us = 0, longest_cpu_us = 0, last_cpu_us = 0;
   int longest_at = 0;
   // Polls that the scheduler interrupted, and the longest poll that it did
   // not; polls that gave up the processor themselves (waited on a lock).
@@ -196,6 +208,7 @@ int scan_tree(const std::string& dir, const std::string& sums_path, int poll_ms)
     total_poll_us += us;
     if (polls == 1) first_us = us;
     last_us = us;
+    last_cpu_us = cpu_us;
     if (us > longest_us) {
       longest_us = us;
       longest_at = polls;
@@ -206,20 +219,25 @@ int scan_tree(const std::string& dir, const std::string& sums_path, int poll_ms)
   }
   const auto scan_ns = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
 
+  // A removed file is found on disk with the signature of the version
+  // before its removal; every other file is current.
   int wrong = 0;
-  for (std::size_t i = 0; i < sim_info.size(); ++i)
-    if (!sim_info[i].versions.back().is_current) {
-      if (++wrong <= 5) std::fprintf(stderr, "not current: %s\n", sim_info[i].versions.back().path.c_str());
-    }
+  for (std::size_t i = 0; i < sim_info.size(); ++i) {
+    const std::vector<file_version_struct>& versions = sim_info[i].versions;
+    const file_version_struct& v = versions.back();
+    const bool right = v.sig_want == kSigGone ? v.sig_have == versions.front().sig_want : v.is_current == 1;
+    if (!right && ++wrong <= 5) std::fprintf(stderr, "not as on disk: %s\n", v.path.c_str());
+  }
   THREAD_shutdown();
   if (wrong) {
     std::fprintf(stderr, "%d of %zu files did not match md5sum\n", wrong, sim_info.size());
     return 1;
   }
   std::printf("scan_ns=%lld polls=%d longest_poll_us=%.0f (poll %d) longest_poll_cpu_us=%.0f first_poll_us=%.0f last_poll_us=%.0f "
-              "longest_unpreempted_poll_us=%.0f preempted_polls=%d waiting_polls=%d mean_poll_us=%.1f files=%zu\n",
+              "last_poll_cpu_us=%.0f longest_unpreempted_poll_us=%.0f preempted_polls=%d waiting_polls=%d "
+              "mean_poll_us=%.1f files=%zu removed=%lld\n",
               static_cast<long long>(scan_ns), polls, longest_us, longest_at, longest_cpu_us, first_us, last_us,
-              longest_whole_us, preempted, waited, total_poll_us / polls, sim_info.size());
+              last_cpu_us, longest_whole_us, preempted, waited, total_poll_us / polls, sim_info.size(), removed);
   return 0;
 }
 
@@ -231,11 +249,12 @@ int main(int argc, char** argv) {
     if (dir.back() != '/') dir += '/';
     return make_tree(dir, argv[3]);
   }
-  if ((argc == 4 || argc == 5) && std::string(argv[1]) == "scan") {
+  if (argc >= 4 && argc <= 6 && std::string(argv[1]) == "scan") {
     std::string dir = argv[2];
     if (dir.back() != '/') dir += '/';
-    return scan_tree(dir, argv[3], argc == 5 ? std::atoi(argv[4]) : 16);
+    return scan_tree(dir, argv[3], argc >= 5 ? std::atoi(argv[4]) : 16, argc == 6 ? std::atoll(argv[5]) : 0);
   }
-  std::fprintf(stderr, "usage: %s make DIR mixed|even|small | %s scan DIR SUMS [POLL_MS]\n", argv[0], argv[0]);
+  std::fprintf(stderr, "usage: %s make DIR mixed|even|small | %s scan DIR SUMS [POLL_MS [REMOVED]]\n", argv[0],
+               argv[0]);
   return 2;
 }

@@ -80,6 +80,11 @@ std::mutex table_paths_lock;
 std::unordered_set<std::string> table_paths;
 bool table_paths_made = false;
 
+// Set by a task that found a kept or new file of the table by repairing
+// its letter case (or the folders on its way): only then can a removed file
+// have been found at that file's place, and the scan's end settle it.
+std::atomic<bool> found_by_case{false};
+
 bool is_table_path(const std::string& path) {
   const std::lock_guard<std::mutex> hold(table_paths_lock);
   if (!table_paths_made) {
@@ -110,6 +115,7 @@ void checksum_task::do_it() {
       version.found_path.clear();
       version.sig_have = kSigNone;
     }
+    if (!version.found_path.empty() && version.sig_want != kSigGone) found_by_case.store(true);
     version.is_current = version.sig_have == version.sig_want ? 1 : 0;
   }
 }
@@ -147,6 +153,7 @@ int checksum_directory(int& queued, float& fraction) {
       const std::lock_guard<std::mutex> hold(table_paths_lock);
       table_paths_made = false;
     }
+    found_by_case = false;
     const int n = UTL_count_usable_processors();
     checksum_workers = new UTL_worker_threads(n, kTasksPerThread * n);
     xer << " Start of MD5 at " << seconds_now() << "\n";
@@ -175,7 +182,10 @@ int checksum_directory(int& queued, float& fraction) {
   if (queued >= total && checksum_workers->count_total_tasks() == 0) {
     delete checksum_workers;
     checksum_workers = nullptr;
-    settle_shared_files();
+    // Every task has come back through the pool: what they found is seen.
+    // Settling costs a pass over the table with a string for each removed
+    // file on disk, so it is made only when it can find something.
+    if (found_by_case.exchange(false)) settle_shared_files();
     xer << " End of MD5 at " << seconds_now() << "\n";
     return 1;
   }

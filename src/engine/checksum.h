@@ -47,7 +47,8 @@ extern UTL_worker_threads* checksum_workers;
 // in flight are then collected first.
 int checksum_directory(int& queued, float& fraction);
 
-// Run by the scan when it completes: a file that the release removes (its
+// Run by the scan when it completes, when one of its tasks found a kept or
+// new file by repairing its letter case: a file that the release removes (its
 // current version "GONE") is not counted as on disk where the scan found
 // the file that a kept or new file of the table found by repairing its
 // letter case, as when a release renames a file only in letter case. So the

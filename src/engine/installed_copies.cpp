@@ -61,6 +61,16 @@ std::vector<std::string> list_lines(const std::string& text) {
   return lines;
 }
 
+// A file system that refuses locks (some network and FUSE file systems do)
+// is told in the log once in a run; the list is then changed without one.
+void tell_no_lock(const std::string& path, int code) {
+  static bool told = false;
+  if (told) return;
+  told = true;
+  xer << "The list of installed copies " << path << " cannot be locked (" << error_str(code)
+      << "): it is changed without a lock.\n";
+}
+
 // An advisory lock (flock) on the list, held from the reading of the list
 // until a change to it is in place, so that installers running at once
 // change the list one after the other and none loses another's line. It is
@@ -80,6 +90,7 @@ class ListLock {
       do {
         locked = flock(fd, LOCK_EX);
       } while (locked != 0 && errno == EINTR);
+      if (locked != 0) tell_no_lock(path, errno);
       struct stat now;
       if (locked == 0 && fstat(fd, &status_) == 0 && stat(path.c_str(), &now) == 0 &&
           now.st_dev == status_.st_dev && now.st_ino == status_.st_ino) {

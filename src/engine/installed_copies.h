@@ -13,7 +13,8 @@ int path_is_to_a_sim();
 
 // Installers running at once change the list one after the other: each
 // change holds an advisory lock on the list from its reading until it is in
-// place.
+// place. Where the file system refuses the lock, the log says so once in a
+// run and the list is changed without it.
 
 // Appends dest_dir_path to the list unless a line equal to it is there.
 // True when this call added the line. Failures are logged; the run goes on.

@@ -174,19 +174,35 @@ int make_dirs() {
   }
   place_clearing clearing;
   std::unordered_set<std::string> made;  // folders this call made: nothing stood in them
+  std::vector<std::string> blocked;      // files that stay where a folder goes, each with a '/' added
   for (const std::string& folder : folders) {
+    const std::string as_folder = folder + "/";
+    if (std::any_of(blocked.begin(), blocked.end(), [&](const std::string& b) { return inside(as_folder, b); }))
+      continue;
     int code = make_folder(folder);
     if (code == EEXIST && !is_folder(folder)) {
       // A file stands where the release puts a folder: a file the release
       // removes goes now, before anything is put into the folder. One that
-      // stays (the user's) fails the folders below it.
+      // stays (the user's) keeps its place, and the files of the release
+      // below it are not installed.
       clearing.remove_marked(folder);
       code = make_folder(folder);
+      if (code == EEXIST && !is_folder(folder)) {
+        blocked.push_back(as_folder);
+        continue;
+      }
     }
-    if (code == 0) made.insert(folder + "/");
+    if (code == 0) made.insert(as_folder);
     if (show_make_dir_err(code)) {
       make_dir_error(folder, code);
       return code;
+    }
+  }
+  for (const std::string& place : blocked) {
+    for (int i = 0; i < count; ++i) {
+      file_version_struct& v = current_version(i);
+      if (v.do_install && inside(local_path_of(v), place))
+        give_up(v, "the file " + place.substr(0, place.size() - 1) + " stands where the release puts a folder");
     }
   }
 
@@ -217,10 +233,12 @@ int make_dirs() {
 
   // The working folders: a failure is shown but the installation goes on.
   // They are made in the spelling of a folder that is there in another
-  // letter case, as the scan finds the files in it.
+  // letter case, as the scan finds the files in it; a file of that name in
+  // another case is not one, and stays beside the folder made.
   for (const char* folder : kFixedFolders) {
-    std::string path = dest_dir_path + folder;
+    std::string path = dest_dir_path + folder + "/";
     repair_case(path);
+    path.pop_back();
     make_one(path);
   }
   return 0;

@@ -18,7 +18,8 @@
 // table.
 // The folders of the files are made where the scan found them (local_path_of)
 // and the working folders in the spelling of a folder that is there in
-// another letter case, so that no second folder appears beside it.
+// another letter case, so that no second folder appears beside it (a file so
+// named is no such folder: it stays, and the working folder is made).
 // Where a release turns a file into a folder, or a folder into a file, what
 // it removes from that place goes first: a file marked for deletion that
 // stands where a folder is to be made, or the files marked for deletion in a
@@ -26,7 +27,9 @@
 // and that folder itself. A deleted file is marked absent and not deleted
 // again. When such a folder still holds something else (the user's), the
 // file to install is not installed (do_install 0), a line goes to the log and
-// stg.had_errors is set: an error of the run, which goes on.
+// stg.had_errors is set: an error of the run, which goes on. Likewise a file
+// that stays where a folder of the release goes (the user's) keeps its
+// place: no file below it is installed, each with a log line naming it.
 int make_dirs();
 
 // Shows the folder-creation alert for path with the result code.

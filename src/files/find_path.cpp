@@ -10,15 +10,24 @@
 
 namespace {
 
+// The entry name of folder is a folder, or a link to one.
+bool entry_is_folder(const std::string& folder, const dirent* entry) {
+  if (entry->d_type == DT_DIR) return true;
+  if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) return false;
+  struct stat st;
+  return stat((folder + "/" + entry->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 // Looks through folder for an entry whose name equals the len characters at
-// name apart from letter case, and copies that entry's spelling over them.
-// name must be NUL-terminated at name[len].
-bool match_in_folder(const char* folder, char* name, std::size_t len) {
-  DIR* dir = opendir(folder);
+// name apart from letter case (with folder_only, an entry that is a folder),
+// and copies that entry's spelling over them. name must be NUL-terminated at
+// name[len].
+bool match_in_folder(const std::string& folder, char* name, std::size_t len, bool folder_only) {
+  DIR* dir = opendir(folder.c_str());
   if (!dir) return false;
   bool found = false;
   while (const dirent* entry = readdir(dir)) {
-    if (strcasecmp(entry->d_name, name) == 0) {
+    if (strcasecmp(entry->d_name, name) == 0 && (!folder_only || entry_is_folder(folder, entry))) {
       // Equal apart from case means equal length, so the path keeps its size.
       std::memcpy(name, entry->d_name, len);
       found = true;
@@ -55,9 +64,10 @@ void findPath(char* path) {
     path[end] = '\0';
     // A component that exists as written is kept, even where another entry
     // of the folder differs from it only in case; only a missing one is
-    // looked up without regard to case.
-    bool ok = lstat(path, &st) == 0;
-    if (!ok) ok = match_in_folder(folder.c_str(), path + pos, end - pos);
+    // looked up without regard to case. A component followed by '/' names a
+    // folder: a file of that name is no match for it.
+    bool ok = last ? lstat(path, &st) == 0 : stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+    if (!ok) ok = match_in_folder(folder, path + pos, end - pos, !last);
     path[end] = saved;
 
     if (last || !ok) return;

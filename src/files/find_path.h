@@ -6,8 +6,11 @@
 // Repairs the letter case of the NUL-terminated path (any length) in place,
 // component by component: a component that exists as written is kept, any
 // other is matched against the names in its folder without regard to case.
-// Stops at the first component that cannot be found, leaving the rest as it
-// was. The length of the path never changes.
+// A component followed by '/' (every one but the last, and the last of a
+// path that ends in '/') is taken only as a folder: a file of that name is
+// neither kept nor matched for it. Stops at the first component that cannot
+// be found, leaving the rest as it was. The length of the path never
+// changes.
 void findPath(char* path);
 
 // Repairs the letter case of path in place with findPath, when the file

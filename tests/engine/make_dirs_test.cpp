@@ -70,6 +70,7 @@ TEST_F(MakeDirs, MakesTheInstallFolderTheFoldersOfFilesToInstallAndTheWorkingFol
   add("Halden/top.txt", 1);
   add("Halden/skipped/f3", 0);
   add("Halden/windows only/f4", 1, os_windows);
+  ASSERT_TRUE(write_file(dest_dir_path + "output", "the user's, not the working folder"));
 
   ASSERT_EQ(run(), 0);
   EXPECT_EQ(alert_count(), 0);
@@ -78,6 +79,7 @@ TEST_F(MakeDirs, MakesTheInstallFolderTheFoldersOfFilesToInstallAndTheWorkingFol
   EXPECT_FALSE(exists_at_all(dest_dir_path + "skipped"));
   EXPECT_FALSE(exists_at_all(dest_dir_path + "windows only"));
   EXPECT_FALSE(exists_at_all(dest_dir_path + "top.txt"));
+  EXPECT_EQ(read_file(dest_dir_path + "output"), "the user's, not the working folder");
 
   // Again, with everything in place: nothing to do, nothing shown.
   ASSERT_EQ(run(), 0);
@@ -95,18 +97,17 @@ TEST_F(MakeDirs, AnInstallFolderThatCannotBeMadeStopsAtOnce) {
   EXPECT_NE(log_->text().find("An error occurred while creating new folders."), std::string::npos);
 }
 
-TEST_F(MakeDirs, AFileFolderThatCannotBeMadeStopsBeforeTheRest) {
+TEST_F(MakeDirs, AUsersFileWhereAFolderGoesStaysAndTheOtherFoldersAreMade) {
   dest_dir_path = dir_ / "Corvane 9/";
   ASSERT_TRUE(write_file(dest_dir_path + "b", "a file where a folder should be"));
   add("Halden/a/f1", 1);
   add("Halden/b/c/f2", 1);
   add("Halden/d/f3", 1);
-  EXPECT_EQ(run(), ENOTDIR);
-  EXPECT_EQ(alert_count(), 1);
-  EXPECT_NE(alerts_.find("Install Path:" + dest_dir_path + "b/c\n"), std::string::npos) << alerts_;
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(alert_count(), 0);
   EXPECT_TRUE(exists_at_all(dest_dir_path + "a"));
-  EXPECT_FALSE(exists_at_all(dest_dir_path + "d"));
-  EXPECT_FALSE(exists_at_all(dest_dir_path + "Output"));
+  EXPECT_TRUE(exists_at_all(dest_dir_path + "d"));
+  EXPECT_TRUE(exists_at_all(dest_dir_path + "Output"));
   EXPECT_EQ(read_file(dest_dir_path + "b"), "a file where a folder should be");
 }
 

@@ -385,6 +385,23 @@ TEST_F(WebUpdateFaults, FilesStoredInAnotherLetterCaseAreTheOnesReplacedAndDelet
   expect_all_current();
 }
 
+TEST_F(WebUpdateFaults, APathListedTwiceOnceRemovedKeepsItsFileRunAfterRun) {
+  b = {{"Resources/twice.txt", "kept"}, {"Resources/zz.txt", "listed after it"}};
+  builder.add_update(b, b);
+  publish();
+  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, b));
+  // twice.txt listed again after zz.txt: its version, then removed.
+  ASSERT_TRUE(write_file(work / "d/directory.txt", builder.directory_text() + "FILE 0 0 0 1 1 " +
+                         ReleaseBuilder::md5_of("kept") + " Resources/twice.txt\nFILE 0 0 0 0 0 GONE Resources/twice.txt\n"));
+  ASSERT_EQ(file_to_zip(work / "d/directory.txt", www / "corvane/v910/directory.txt.zip"), 0);
+  RunStats stats;
+  for (int run = 1; run <= 3; ++run) {
+    ASSERT_TRUE(road(stats) && stats.result == 1 && stg.had_errors == 0);
+    EXPECT_EQ(read_file(local("Resources/twice.txt")), "kept") << "run " << run;
+  }
+  EXPECT_EQ(server->count(request_of("Resources/twice.txt")), 0);
+}
+
 }  // namespace
 
 namespace {
@@ -456,7 +473,7 @@ TEST_F(WebUpdateFaults, ARenameThatOnlyChangesLetterCaseKeepsTheFile) {
 TEST_F(WebUpdateFaults, AFolderThatBecomesAFileOrAFileThatBecomesAFolderIsInstalledAndTheUsersFilesStay) {
   // thing/ becomes a file, listed after the files it held; stuff/ becomes a
   // file listed before them; blob becomes a folder; mine/ becomes a file,
-  // but holds a file of the user's as well.
+  // but holds a file of the user's as well, as yours/ is a file of the user's.
   for (const char* name : {"thing/a.txt", "thing/b.txt", "mine/x.txt"}) {
     builder.add(std::string("Resources/") + name, name);
     builder.add_gone(std::string("Resources/") + name);
@@ -469,11 +486,13 @@ TEST_F(WebUpdateFaults, AFolderThatBecomesAFileOrAFileThatBecomesAFolderIsInstal
   builder.add_gone("Resources/blob");
   builder.add("Resources/blob/inner.txt", "inner");
   builder.add("Resources/mine", "mine is a file now");
+  builder.add("Resources/yours/deep/new.txt", "no place for it");
   publish();
   ASSERT_TRUE(ReleaseBuilder::install(
       dest_dir_path, {{"Resources/thing/a.txt", "thing/a.txt"}, {"Resources/thing/b.txt", "thing/b.txt"},
                       {"Resources/stuff/deeper/c.txt", "c"}, {"Resources/blob", "blob"},
-                      {"Resources/mine/x.txt", "mine/x.txt"}, {"Resources/mine/user.txt", "the user's"}}));
+                      {"Resources/mine/x.txt", "mine/x.txt"}, {"Resources/mine/user.txt", "the user's"},
+                      {"Resources/yours", "the user's too"}}));
   RunStats stats;
   ASSERT_TRUE(road(stats));
   EXPECT_EQ(stats.result, 1);
@@ -484,9 +503,12 @@ TEST_F(WebUpdateFaults, AFolderThatBecomesAFileOrAFileThatBecomesAFolderIsInstal
   EXPECT_EQ(read_file(local("Resources/mine/user.txt")), "the user's");
   EXPECT_FALSE(exists_at_all(local("Resources/mine/x.txt")));
   EXPECT_NE(log_text().find("Did not install " + local("Resources/mine") + ": "), std::string::npos) << log_text();
-  // The next scan wants only mine, and the next run fails it the same way.
+  EXPECT_EQ(read_file(local("Resources/yours")), "the user's too");
+  EXPECT_NE(log_text().find("Did not install " + local("Resources/yours/deep/new.txt") + ": the file " +
+                            local("Resources/yours") + " "), std::string::npos);
+  // The next scan wants only mine and yours, and the next run fails them the same way.
   ASSERT_TRUE(scan());
-  EXPECT_EQ(stg.files_to_get, 1);
+  EXPECT_EQ(stg.files_to_get, 2);
   EXPECT_EQ(stg.files_to_delete, 0);
   EXPECT_EQ(current_version(index_of("Resources/mine")).is_current, 0);
   stg.had_errors = 0;

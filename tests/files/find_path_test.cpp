@@ -40,7 +40,7 @@ TEST_F(FindPathTest, StopsAtTheFirstMissingComponent) {
   // while the components in front of it are still repaired.
   EXPECT_EQ(repaired(dir / "Data/Missing/FILE.TXT"), dir / "data/Missing/FILE.TXT");
   EXPECT_EQ(repaired(dir / "X/Y"), dir / "X/Y");
-  EXPECT_EQ(repaired(dir / "data/FILE.TXT/more"), dir / "data/file.txt/more");
+  EXPECT_EQ(repaired(dir / "data/FILE.TXT/more"), dir / "data/FILE.TXT/more") << "a file is no folder";
 }
 
 TEST_F(FindPathTest, LeavesAnExistingPathAlone) {

@@ -466,6 +466,7 @@ TEST_F(DiscWindow, RepairsACopyChangesItsSceneryAndRunsIt) {
 // that found none.
 TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
   builder.add("Airfoils/wing.dat", "wing section", 0, 0);
+  builder.add("Instructions/manual.txt", "no place for it in the last two runs", 0, 0);
   builder.add("Resources/broken1.txt", "damaged on the disc", 0, 0);
   builder.add("Resources/a.txt", "alpha", 0, 0);
   builder.add("Resources/broken2.txt", "missing from the disc", 0, 0);
@@ -552,6 +553,7 @@ TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
   // error question, then on the stop question, stops it; the folder stays,
   // but the line the run added to the list goes, and only that.
   ASSERT_TRUE(write_file(copy + "note.txt", "the user's"));
+  ASSERT_TRUE(write_file(copy + "Instructions", "the user's too"));  // where the release puts a folder
   ASSERT_TRUE(write_file(list, "/another/copy/\n"));
   click(clicks::next);
   failure_shown(nullptr);
@@ -583,6 +585,7 @@ TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
   EXPECT_FALSE(shows_now(view::choice(0, "Run Corvane Now")));
   for (const char* path : {"Airfoils/wing.dat", "Resources/a.txt", "Resources/late.txt"})
     EXPECT_TRUE(exists_at_all(copy + path)) << path;
+  EXPECT_EQ(read_file(copy + "Instructions"), "the user's too");
   for (const char* path : {"Resources/broken1.txt", "Resources/broken2.txt"})
     EXPECT_FALSE(exists_at_all(copy + path)) << path;
   click(clicks::next_as_quit);

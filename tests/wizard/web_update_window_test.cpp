@@ -132,6 +132,8 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   builder.add_update(older, newer);
   publish();
   ASSERT_TRUE(ReleaseBuilder::install(copy, older));
+  ASSERT_EQ(rmdir((copy + "Output").c_str()), 0);
+  ASSERT_TRUE(write_file(copy + "output", "the user's notes, not the folder Output"));
   // The simulator: a stub that notes how it was started.
   ASSERT_TRUE(write_file(copy + "Corvane-i686", "#!/bin/sh\n{ echo \"args:$*\"; pwd; } > \"$0.started\"\n"));
   ASSERT_EQ(chmod((copy + "Corvane-i686").c_str(), 0755), 0);
@@ -199,6 +201,9 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   EXPECT_EQ(server->count("/corvane/v910/Halden/" + other_tile + ".zip"), 0);
   EXPECT_FALSE(exists_at_all(copy + "Resources/b.txt"));
   EXPECT_EQ(server->count("/corvane/v910/Halden/Airfoils/wing.dat.zip"), 0) << "an unchanged file is not fetched";
+  EXPECT_EQ(read_file(copy + "output"), "the user's notes, not the folder Output");
+  for (const char* folder : {"Output/FMS plans", "Output/logbooks", "Output/movies", "Output/situations"})
+    EXPECT_TRUE(exists_at_all(copy + folder)) << folder;
 
   // The simulator starts; the installer ends with 1.
   click(clicks::choice(0));
@@ -208,6 +213,7 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
       << read_file(copy + "Corvane-i686.started");
   const std::string log = run->log();
   EXPECT_NE(log.find("Launching: " + copy + "Corvane-i686 with \n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("An error occurred while creating new folders."), std::string::npos) << log;
   EXPECT_TRUE(exists_at_all(home / ".corvane/Corvane Installer.prf")) << "an orderly end before the start";
 }
 
