@@ -215,6 +215,27 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   EXPECT_NE(log.find("Launching: " + copy + "Corvane-i686 with \n"), std::string::npos) << log;
   EXPECT_EQ(log.find("An error occurred while creating new folders."), std::string::npos) << log;
   EXPECT_TRUE(exists_at_all(home / ".corvane/Corvane Installer.prf")) << "an orderly end before the start";
+
+  // A newer release puts a folder where the user keeps a file: the file
+  // stays, the rest of the release comes, and the finish tells of problems.
+  builder.add("Resources/yours/new.txt", "no place for it");
+  builder.add("Instructions/more.txt", "more to read");
+  publish();
+  ASSERT_TRUE(write_file(copy + "Resources/yours", "the user's own"));
+  run = start();
+  for (const char* title : {"Corvane 9 Web Updater", "Pick Destination", "Check Disk Space"}) {
+    ASSERT_TRUE(sees({view::title(title)}));
+    click(clicks::next);
+  }
+  ASSERT_TRUE(sees({view::title("Finshed Web Update"),
+                    view::body("There were problems updating Corvane.  You can try this updater again using a "
+                               "different server.")}));
+  EXPECT_EQ(read_file(copy + "Resources/yours"), "the user's own");
+  EXPECT_EQ(read_file(copy + "Instructions/more.txt"), "more to read");
+  EXPECT_NE(run->log().find("Did not install " + copy + "Resources/yours/new.txt: the file " + copy + "Resources/yours "),
+            std::string::npos) << run->log();
+  click(clicks::next_as_quit);
+  EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
 }
 
 // A file changed by the user brings the question, answered by a click; the
