@@ -64,7 +64,9 @@ void key(Display* display, const std::string& keysym, bool down) {
 
 }  // namespace
 
-void keys_at_once(Display* display, const std::vector<std::string>& keysyms) {
+void click_and_keys_at_once(Display* display, int x, int y, const std::vector<std::string>& keysyms, int clicks) {
+  if (clicks > 0) pointer_to(display, x, y);
+  for (int i = 0; i < 2 * clicks; ++i) XTestFakeButtonEvent(display, 1, i % 2 == 0, CurrentTime);
   for (const std::string& k : keysyms) {
     const KeyCode code = code_of(display, k);
     if (code == 0) continue;
@@ -72,22 +74,6 @@ void keys_at_once(Display* display, const std::vector<std::string>& keysyms) {
     XTestFakeKeyEvent(display, code, False, CurrentTime);
   }
   XSync(display, False);
-}
-
-void double_click_at(Display* display, int x, int y) {
-  pointer_to(display, x, y);
-  for (int i = 0; i < 2; ++i) {
-    XTestFakeButtonEvent(display, 1, True, CurrentTime);
-    XTestFakeButtonEvent(display, 1, False, CurrentTime);
-  }
-  XSync(display, False);
-}
-
-void click_and_keys_at_once(Display* display, int x, int y, const std::vector<std::string>& keysyms) {
-  pointer_to(display, x, y);
-  XTestFakeButtonEvent(display, 1, True, CurrentTime);
-  XTestFakeButtonEvent(display, 1, False, CurrentTime);
-  keys_at_once(display, keysyms);
 }
 
 void key_down(Display* display, const std::string& keysym) { key(display, keysym, true); }

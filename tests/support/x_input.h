@@ -31,13 +31,10 @@ void key_up(Display* display, const std::string& keysym);
 // Press and release.
 void key_tap(Display* display, const std::string& keysym, int hold_ms = 30);
 
-// Two clicks at (x, y) given at once: a double click, as fast as one comes.
-void double_click_at(Display* display, int x, int y);
-
 // A click at (x, y) and then keys (pressed and released in turn), given in
 // one burst with a single round trip at its end, as a fast user's click and
-// typing reach a slow program: all in one pass of its event loop.
-void click_and_keys_at_once(Display* display, int x, int y, const std::vector<std::string>& keysyms);
-// Keys (pressed and released in turn) in one such burst: a paste, or a
-// fast typist on a slow program.
-void keys_at_once(Display* display, const std::vector<std::string>& keysyms);
+// typing reach a slow program: all in one pass of its event loop. With
+// `clicks` 2, a double click as fast as one comes; with 0, keys alone (a
+// paste).
+void click_and_keys_at_once(Display* display, int x, int y, const std::vector<std::string>& keysyms,
+                            int clicks = 1);
