@@ -145,6 +145,7 @@ struct tile_grid {
 struct recorder_state {
   bool on = false;
   frame_list now, shown;     // the frame being recorded; the frame on the screen
+  frame_list set_aside;      // the frame being recorded, while an overlay is
   tile_grid now_tiles, shown_tiles;
   bool shown_valid = false;  // the screen shows `shown`
   bool back_valid = false;   // the back buffer holds `shown` (the driver copies rectangles to the screen)
@@ -954,6 +955,32 @@ int OGL_end_frame() {
   R.depth = 0;
   R.base_moved = false;
   return drawn || presented ? 1 : 0;
+}
+
+void OGL_overlay_begin() {
+  if (!R.on) return;
+  DL_abandon();
+  std::swap(R.now, R.set_aside);
+  R.now.clear();
+}
+
+void OGL_overlay_show() {
+  if (!R.on) {
+    OGL_sbuff();
+    return;
+  }
+  DL_abandon();
+  present_pending();
+  // Only over a frame that the screen shows and that can be drawn again:
+  // never over the part of a frame recorded so far.
+  if (R.shown_valid && tman.changes == R.shown_textures && has_gl()) {
+    if (!R.back_valid) submit(R.shown);
+    submit(R.now);
+    show(whole_window());
+    R.shown_valid = R.back_valid = false;
+  }
+  std::swap(R.now, R.set_aside);
+  R.set_aside.clear();
 }
 
 void OGL_sbuff() {

@@ -98,6 +98,14 @@ void DL_animated();
 void DL_window_projection(bool pixels);
 bool DL_window_projection();
 
+// A short look over the frame on the screen, shown at once in the middle of
+// a frame (a push button's pressed look): what is drawn between the two
+// calls goes on the screen over the last frame shown, whole, never over
+// the part of this frame recorded so far; then the recording goes on where
+// it was. Straight to GL, it is drawn over what was drawn and swapped.
+void OGL_overlay_begin();
+void OGL_overlay_show();
+
 // Draws what the frame has recorded so far into the back buffer, without a
 // swap (before reading pixels back).
 void DL_flush();

@@ -2,6 +2,7 @@
 // font; the field.
 #include "ui/enterstring.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -39,10 +40,20 @@ void OGLE_GetVisibleBounds(OGLE_Rec*, float* r) {
   r[3] = static_cast<float>(OGLE_y) - 2.0f + 11.0f;
 }
 
+float measure(const char* start, const char* end) {
+  float w = 0.0f;
+  for (const char* p = start; p < end; ++p) w += advance(*p);
+  return w;
+}
+
+// The field is one line: the engine lays the text out on a line as wide as
+// the field and the whole text, so that it never wraps, and scrolls it
+// sideways to keep the caret in sight.
 void OGLE_GetLogicalBounds(OGLE_Rec*, float* r) {
+  const float extra = std::max(1024.0f, OGLE_input ? measure(OGLE_input->data(), OGLE_input->data() + OGLE_input->size()) : 0.0f);
   r[0] = static_cast<float>(OGLE_x) - OGLE_dx;
   r[1] = static_cast<float>(OGLE_y) - 2.0f - OGLE_dy;
-  r[2] = static_cast<float>(OGLE_x + OGLE_entry_dx) - OGLE_dx + 1024.0f;
+  r[2] = static_cast<float>(OGLE_x + OGLE_entry_dx) - OGLE_dx + extra;
   r[3] = static_cast<float>(OGLE_y) - 2.0f + 11.0f - OGLE_dy;
 }
 
@@ -74,11 +85,7 @@ void OGLE_ReplaceTextFunc(OGLE_Rec*, int start, int end, const char* ts, const c
 
 float OGLE_GetLineHeight(OGLE_Rec*) { return 11.0f; }
 
-float OGLE_MeasureString(OGLE_Rec*, const char* start, const char* end) {
-  float w = 0.0f;
-  for (const char* p = start; p < end; ++p) w += advance(*p);
-  return w;
-}
+float OGLE_MeasureString(OGLE_Rec*, const char* start, const char* end) { return measure(start, end); }
 
 int OGLE_FitStringFwd(OGLE_Rec*, const char* start, const char* end, float width) {
   if (end <= start || width <= 0.0f) return 0;

@@ -109,6 +109,17 @@ int BTN_focus_room() {
   return INT_MAX;
 }
 
+int BTN_focus_unread() {
+  if (focus_id == 0) return 0;
+  for (const focus_info_t& f : focus_ring) {
+    if (f.id != focus_id) continue;
+    for (int i = 0; i < std::min(*f.ctr_slot, f.slot_count); ++i)
+      if (f.id_slot[i] == focus_id) return 1;
+    return 0;
+  }
+  return 0;
+}
+
 void BTN_unfocus_any() { focus_id = 0; }
 
 void BTN_focus_any() { focus_id = focus_ring.empty() ? 0 : focus_ring.front().id; }

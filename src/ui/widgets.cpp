@@ -5,6 +5,7 @@
 
 #include "runtime/globals.h"
 #include "ui/draw.h"
+#include "ui/draw_list.h"
 #include "ui/font.h"
 #include "ui/frames.h"
 #include "window/mnw.h"
@@ -118,10 +119,12 @@ int BTN_action(float x, float y, float w, int on, int style, std::string label, 
   if (!hit) return 0;
 
   if (!on && style != 0) {
-    // The pressed look goes on screen before the caller acts on the click.
+    // The pressed look goes on screen before the caller acts on the click,
+    // over the whole of what the user clicked on.
+    OGL_overlay_begin();
     BTN_frame1(3, x, y, w, 0);
     BTN_util_draw_label(x, y - 3.0f, 1, caption, 0);
-    OGL_sbuff();
+    OGL_overlay_show();
   }
   return 1;
 }

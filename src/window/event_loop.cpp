@@ -6,6 +6,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <chrono>
@@ -89,38 +90,52 @@ bool key_queued(Display* display) {
   return found;
 }
 
+// Return, Enter, Escape and Tab (Shift-Tab too): keys that no field takes,
+// which close a box or move the focus.
+bool leaves_the_field(XKeyEvent& key) {
+  const KeySym sym = XkbKeycodeToKeysym(key.display, static_cast<KeyCode>(key.keycode), 0, 0);
+  return sym == XK_Return || sym == XK_KP_Enter || sym == XK_Escape || sym == XK_Tab || sym == XK_ISO_Left_Tab;
+}
+
+bool waits_for_the_field(XEvent& e) {
+  if (is_key(e) && BTN_focus_room() == 0) return true;
+  const bool leaves = (e.type == ButtonPress && e.xbutton.button <= 3) || (e.type == KeyPress && leaves_the_field(e.xkey));
+  return leaves && BTN_focus_unread();
+}
+
 // The server's time of the last key or button event read.
 Time last_input_time = 0;
 
-// A double click answers only what its user saw. A press that comes within
-// the double-click time of the one before it, when that one changed what is
-// shown (a box opened or closed, the wizard went to another screen: what
-// its pass, and what ran on it before the next pass, made of it), was aimed
-// at what the first click answered: neither it nor its release is taken. A
-// click after that time acts, and so does a double click on what stays.
+// A run of quick clicks answers only what its user saw. After a press that
+// changed what is shown (a box opened or closed, the wizard went to another
+// screen: what its pass, and what ran on it before the next pass, made of
+// it), no press is taken until the presses have paused for the double-click
+// time: a double or triple click on a button that changes the view acts
+// once. A press not taken moves only the time, and its release, with no
+// button down, changes nothing. A click after the pause acts, and so does a
+// double click on what stays.
 bool pressed_before = false;
-Time last_press_time = 0;
-int view_at_last_press = 0, view_after_last_press = 0;
-bool last_press_acting = false;  // the pass that read the last press, until the next begins
-unsigned ignored_button = 0;     // the button whose press was not taken, until its release
+Time last_press_time = 0;  // of the last press, taken or not
+int view_at_taken = 0, view_after_taken = 0;  // around the last press taken
+bool taken_acting = false;  // the pass that took the last press, until the next begins
 
-// What the last press changed is known when the next pass begins.
+// What the last press taken changed is known when the next pass begins.
 void settle_last_press() {
-  if (!last_press_acting) return;
-  last_press_acting = false;
-  view_after_last_press = mnw.view_count;
+  if (!taken_acting) return;
+  taken_acting = false;
+  view_after_taken = mnw.view_count;
 }
 
 bool aimed_at_an_older_view(const XButtonEvent& press) {
   settle_last_press();
   const auto since = static_cast<std::uint32_t>(press.time - last_press_time);  // the server's clock wraps
   const bool quick = pressed_before && since < static_cast<std::uint32_t>(kDoubleClickSeconds * 1000.0f);
-  const bool older = quick && view_after_last_press != view_at_last_press;
   pressed_before = true;
   last_press_time = press.time;
-  view_at_last_press = mnw.view_count;
-  last_press_acting = true;
-  return older;
+  if (quick && view_after_taken != view_at_taken) return true;
+  view_at_taken = view_after_taken = mnw.view_count;
+  taken_acting = true;
+  return false;
 }
 
 // The program's count of frames put on the screen and the server's time of
@@ -270,10 +285,7 @@ int LIN_handleevt(XEvent* ev) {
       if (button == 4) ++mnw.wheel;
       if (button == 5) --mnw.wheel;
       if (button > 3) break;
-      if (aimed_at_an_older_view(ev->xbutton)) {
-        ignored_button = button;
-        break;
-      }
+      if (aimed_at_an_older_view(ev->xbutton)) break;
       MACIBM_load_mxy(ev->xbutton.window, ev->xbutton.x, ev->xbutton.y);
       // A press after a release of the same pass: the button is down again.
       mnw.release = 0;
@@ -283,10 +295,6 @@ int LIN_handleevt(XEvent* ev) {
     }
     case ButtonRelease:
       if (ev->xbutton.button > 3) break;
-      if (ev->xbutton.button == ignored_button) {
-        ignored_button = 0;
-        break;
-      }
       if (mnw.click)
         release_pending = 1;
       else
@@ -394,11 +402,15 @@ void MACIBM_event_proc() {
     XEvent event;
     bool took_key = false;
     while (XCheckIfEvent(display, &event, LIN_handlewin, reinterpret_cast<XPointer>(mnw.window[0]))) {
-      // Keys that the focused field has no room for wait, in order, for the
-      // next pass: its widget empties the queue in this pass's frame. A
-      // pass takes at least one key, so that a queue nobody empties holds
-      // up nothing.
-      if (is_key(event) && took_key && BTN_focus_room() == 0) {
+      // Typed keys reach their field before anything takes the keyboard
+      // from it. After a key, a pass stops taking events at a key the
+      // focused field has no room for, and at a press or a key that closes
+      // a box or moves the focus (Return, Enter, Escape, Tab) while the
+      // field holds keys it has not read: its widget reads them in this
+      // pass's frame, and the next pass takes the rest in order. A pass
+      // takes at least one key, so that a queue nobody empties holds up
+      // nothing.
+      if (took_key && waits_for_the_field(event)) {
         XPutBackEvent(display, &event);
         break;
       }

@@ -165,6 +165,8 @@ int BTN_dispatch_to_focus(int ch, int vkey, int flags);
 // widget empties it in the next frame; INT_MAX when no field would queue a
 // key (none has the focus, or an alert is up).
 int BTN_focus_room();
+// 1 while the focused field holds keys that its widget has not read yet.
+int BTN_focus_unread();
 
 // Draws the two close boxes in the top corners of the current window (the
 // pressed look when pressed) and returns 1 when this frame's click hit one.

@@ -67,11 +67,15 @@ void key(Display* display, const std::string& keysym, bool down) {
 void click_and_keys_at_once(Display* display, int x, int y, const std::vector<std::string>& keysyms, int clicks) {
   if (clicks > 0) pointer_to(display, x, y);
   for (int i = 0; i < 2 * clicks; ++i) XTestFakeButtonEvent(display, 1, i % 2 == 0, CurrentTime);
+  const KeyCode shift = code_of(display, "Shift_L");
   for (const std::string& k : keysyms) {
-    const KeyCode code = code_of(display, k);
+    const bool shifted = k.rfind("Shift+", 0) == 0;
+    const KeyCode code = code_of(display, shifted ? k.substr(6) : k);
     if (code == 0) continue;
+    if (shifted) XTestFakeKeyEvent(display, shift, True, CurrentTime);
     XTestFakeKeyEvent(display, code, True, CurrentTime);
     XTestFakeKeyEvent(display, code, False, CurrentTime);
+    if (shifted) XTestFakeKeyEvent(display, shift, False, CurrentTime);
   }
   XSync(display, False);
 }

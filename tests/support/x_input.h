@@ -34,7 +34,7 @@ void key_tap(Display* display, const std::string& keysym, int hold_ms = 30);
 // A click at (x, y) and then keys (pressed and released in turn), given in
 // one burst with a single round trip at its end, as a fast user's click and
 // typing reach a slow program: all in one pass of its event loop. With
-// `clicks` 2, a double click as fast as one comes; with 0, keys alone (a
-// paste).
+// `clicks` 2 or 3, a double or triple click as fast as one comes; with 0,
+// keys alone (a paste). A keysym "Shift+name" is that key with Shift held.
 void click_and_keys_at_once(Display* display, int x, int y, const std::vector<std::string>& keysyms,
                             int clicks = 1);

@@ -153,6 +153,25 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   click(clicks::next);
   ASSERT_TRUE(sees({picker, defaults, space_line}));
 
+  // A name far longer than its field shows its end while it is typed, and
+  // its start after Home; emptied again for the rules below.
+  std::string long_name;
+  for (int i = 0; i < 250; ++i) long_name += static_cast<char>('a' + i % 26);
+  std::vector<std::string> keys = {"End", "Shift+Home"};
+  for (char c : long_name) keys.push_back(std::string(1, c));
+  click(clicks::install_name_field);
+  click_and_keys_at_once(x.display(), 0, 0, keys, 0);
+  screen_text shown = view::install_name(long_name.substr(long_name.size() - 30));
+  shown.x += kInstallNameW;
+  shown.align = 2;
+  shown.whole = false;
+  ASSERT_TRUE(sees({shown}));
+  key_tap(x.display(), "Home");
+  shown = view::install_name(long_name.substr(0, 30));
+  shown.whole = false;
+  ASSERT_TRUE(sees({shown}));
+  click_and_keys_at_once(x.display(), 0, 0, {"End", "Shift+Home", "BackSpace"}, 0);
+
   // The name rules: empty, "..", a path, a folder that exists; Next greyed.
   const screen_text ask_name = view::body("Please pick a name for your Corvane 9 installation...");
   for (const char* refused : {"", "..", "a/b"}) {

@@ -36,6 +36,7 @@
 #include "support/x_server.h"
 #include "files/socket.h"
 #include "sample/sample_release.h"
+#include "runtime/xtim.h"
 #include "window/mnw.h"
 #include "wizard/disk_space.h"
 
@@ -95,12 +96,17 @@ class WebUpdateWindow : public WebWizardWindowTest {
     return texts;
   }
 
-  // A double click, as people give one by habit; back once the program has
-  // read both clicks (and the Shift key given after them).
-  void double_click(click_point p) {
+  // A triple click, as people give one by habit; back once the program has
+  // read the clicks (and the Shift key given after them). Before it and
+  // after it the double-click time passes, as a person pauses around a
+  // deliberate click.
+  void triple_click(click_point p) {
+    const auto pause = std::chrono::milliseconds(static_cast<int>(kDoubleClickSeconds * 1000) + 100);
     FrameWatch frames(x.display(), wait_for_window(x.display(), "Halden", kProgramTimeoutMs));
-    click_and_keys_at_once(x.display(), p.x, p.y, {}, 2);
+    std::this_thread::sleep_for(pause);
+    click_and_keys_at_once(x.display(), p.x, p.y, {}, 3);
     ASSERT_TRUE(frames.taken([&] { key_tap(x.display(), "Shift_L"); }));
+    std::this_thread::sleep_for(pause);
   }
 
   std::vector<ReleaseBuilder::Server> servers = {{"s1.example.com", "/corvane/", "s1|Test server one", true}};
@@ -146,11 +152,11 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   auto run = start();
   ASSERT_TRUE(wait_for_installer_window(x, kProgramTimeoutMs)) << run->err();
 
-  // Welcome, left with a double click on Next: one screen on.
+  // Welcome, left with a triple click on Next: one screen on.
   ASSERT_TRUE(sees(with_steps({view::title("Corvane 9 Web Updater"),
                     view::body("I will guide you through the process of updating your copy of Corvane 9 to the "
                                "latest version.")}, kSteps, 0)));
-  double_click(clicks::next);
+  triple_click(clicks::next);
 
   // Pick Destination: the one listed copy is chosen already.
   ASSERT_TRUE(sees(with_steps({view::title("Pick Destination"),
@@ -264,15 +270,48 @@ TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
   click(clicks::server_radio(0, 2));
   click(clicks::next);
 
-  // The questions about the changed files: the first answered by a double
-  // click on "overwrite", whose second click answers nothing; the others
-  // are asked, and kept.
+  // The questions about the changed files: the first answered by a triple
+  // click on "overwrite", whose later clicks answer nothing; the others are
+  // asked, and kept.
+  const auto asked = [&](const std::string& name) {
+    return "File: " + copy + "Resources/" + name[0] + ".txt  sig_want=" + ReleaseBuilder::md5_of(name + " 2") +
+           "  sig_have=" + ReleaseBuilder::md5_of(name + ", changed by the user");
+  };
   for (const std::string name : {"alpha", "bravo", "charlie"}) {
-    ASSERT_TRUE(run->wait_for_log("File: " + copy + "Resources/" + name[0] + ".txt  sig_want=" +
-                                  ReleaseBuilder::md5_of(name + " 2") + "  sig_have=" +
-                                  ReleaseBuilder::md5_of(name + ", changed by the user"), kProgramTimeoutMs)) << run->log();
+    ASSERT_TRUE(run->wait_for_log(asked(name), kProgramTimeoutMs)) << run->log();
     ASSERT_TRUE(view::wait_for_box(x.display(), wind_question, kProgramTimeoutMs));
-    name == "alpha" ? double_click(clicks::changed_overwrite()) : click(clicks::changed_keep());
+    if (name == "alpha") {
+      triple_click(clicks::changed_overwrite());
+    } else if (name == "charlie") {
+      click(clicks::changed_keep());
+    } else {
+      // "keep" pressed while the screen is looked at every few milliseconds,
+      // until the next question is up: every picture shows the other four
+      // buttons, the pressed look over the whole box.
+      std::vector<click_point> others = {clicks::changed_overwrite(), clicks::changed_overwrite_all(),
+                                         clicks::changed_keep_all(), clicks::changed_cancel()};
+      const Screenshot before = Screenshot::grab(x.display());
+      const auto buttons_shown = [&](const Screenshot& shot) {
+        for (const click_point& b : others)
+          for (int py = b.y - 6; py <= b.y + 6; ++py)
+            for (int px = b.x - 30; px <= b.x + 30; ++px)
+              if (!(shot.at(px, py) == before.at(px, py))) return false;
+        return true;
+      };
+      const click_point keep = clicks::changed_keep();
+      pointer_to(x.display(), keep.x, keep.y);
+      button_down(x.display());
+      int samples = 0, missing = 0;
+      for (auto settled = std::chrono::steady_clock::now() + std::chrono::milliseconds(kProgramTimeoutMs);
+           std::chrono::steady_clock::now() < settled; ++samples) {
+        if (!buttons_shown(Screenshot::grab(x.display()))) ++missing;
+        if (settled - std::chrono::steady_clock::now() > std::chrono::milliseconds(300) &&
+            run->log().find(asked("charlie")) != std::string::npos)
+          settled = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+      }
+      button_up(x.display());
+      EXPECT_EQ(missing, 0) << "of " << samples << " pictures";
+    }
   }
 
   // The text names the file as it is now asked for, from the other server,
@@ -483,7 +522,7 @@ TEST_F(WebUpdateWindow, OptionsAreEditedAndSavedAtExit) {
   click(clicks::options_os_list());
   click(clicks::options_os_item(1, 2));
   // The host field has the keyboard from the start.
-  view::type(x.display(), "proxy.example.net");
+  view::type(x.display(), "proxy");
   // The port field clicked and typed into at once, as a quick user does on
   // a slow machine: the keys go to the field the click chose, not to the
   // one that had the keyboard before it.
@@ -493,8 +532,6 @@ TEST_F(WebUpdateWindow, OptionsAreEditedAndSavedAtExit) {
   ASSERT_TRUE(run->wait_for_log("The proxy port \"80x\" is not a number from 1 to 65535: downloads go without the proxy.",
                                 kProgramTimeoutMs))
       << run->log();
-  key_tap(x.display(), "BackSpace");
-  view::type(x.display(), "80");
   screen_text os = view::title("Windows");
   const click_point o_prefs = clicks::box_origin(wind_prefs);
   os.x = 200;
@@ -506,6 +543,9 @@ TEST_F(WebUpdateWindow, OptionsAreEditedAndSavedAtExit) {
   os.oy = static_cast<float>(o_prefs.y);
   EXPECT_TRUE(sees({os}));
 
+  // The port mended, Shift-Tab back to the host, its whole name and Return,
+  // given at once as a pasted line reaches a slow program: each key lands
+  // in its field before the next field or Return takes the keyboard.
   // Return closes the box. Looked at every few milliseconds until it has
   // settled, the screen around the box (600 x 380 at 100, 110) shows the
   // box's frame, then the complete screen below it, and nothing between.
@@ -516,7 +556,10 @@ TEST_F(WebUpdateWindow, OptionsAreEditedAndSavedAtExit) {
     return true;
   };
   std::vector<Screenshot> seen = {Screenshot::grab(x.display())};
-  key_tap(x.display(), "Return");
+  std::vector<std::string> burst = {"BackSpace", "8", "0", "Shift+Tab"};
+  for (char c : std::string("proxy.example.net")) burst.push_back(c == '.' ? "period" : std::string(1, c));
+  burst.push_back("Return");
+  click_and_keys_at_once(x.display(), 0, 0, burst, 0);
   for (auto last = std::chrono::steady_clock::now();
        std::chrono::steady_clock::now() - last < std::chrono::milliseconds(seen.size() > 1 ? 300 : kProgramTimeoutMs);)
     if (Screenshot shot = Screenshot::grab(x.display()); !same_around_box(shot, seen.back())) {
