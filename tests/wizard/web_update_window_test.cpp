@@ -109,6 +109,22 @@ class WebUpdateWindow : public WebWizardWindowTest {
     std::this_thread::sleep_for(pause);
   }
 
+  // The pictures the screen shows from before `act` until it has settled
+  // (300 ms without a change), looked at every few milliseconds; each
+  // differs from the one before it where `same` looks.
+  template <class Act, class Same>
+  std::vector<Screenshot> pictures(Act act, Same same) {
+    std::vector<Screenshot> seen = {Screenshot::grab(x.display())};
+    act();
+    for (auto last = std::chrono::steady_clock::now(); std::chrono::steady_clock::now() - last <
+                                                        std::chrono::milliseconds(seen.size() > 1 ? 300 : kProgramTimeoutMs);)
+      if (Screenshot shot = Screenshot::grab(x.display()); !same(shot, seen.back())) {
+        seen.push_back(std::move(shot));
+        last = std::chrono::steady_clock::now();
+      }
+    return seen;
+  }
+
   std::vector<ReleaseBuilder::Server> servers = {{"s1.example.com", "/corvane/", "s1|Test server one", true}};
   std::string copy = work / "Corvane 9/";
 };
@@ -285,32 +301,26 @@ TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
     } else if (name == "charlie") {
       click(clicks::changed_keep());
     } else {
-      // "keep" pressed while the screen is looked at every few milliseconds,
-      // until the next question is up: every picture shows the other four
-      // buttons, the pressed look over the whole box.
-      std::vector<click_point> others = {clicks::changed_overwrite(), clicks::changed_overwrite_all(),
-                                         clicks::changed_keep_all(), clicks::changed_cancel()};
+      // "keep" pressed: every picture until the next question is up shows
+      // the other four buttons, the pressed look over the whole box.
       const Screenshot before = Screenshot::grab(x.display());
-      const auto buttons_shown = [&](const Screenshot& shot) {
-        for (const click_point& b : others)
-          for (int py = b.y - 6; py <= b.y + 6; ++py)
-            for (int px = b.x - 30; px <= b.x + 30; ++px)
-              if (!(shot.at(px, py) == before.at(px, py))) return false;
+      const auto same = [](const Screenshot& a, const Screenshot& b, click_point at, int dx, int dy) {
+        for (int py = at.y - dy; py <= at.y + dy; ++py)
+          for (int px = at.x - dx; px <= at.x + dx; ++px)
+            if (!(a.at(px, py) == b.at(px, py))) return false;
         return true;
       };
       const click_point keep = clicks::changed_keep();
       pointer_to(x.display(), keep.x, keep.y);
-      button_down(x.display());
-      int samples = 0, missing = 0;
-      for (auto settled = std::chrono::steady_clock::now() + std::chrono::milliseconds(kProgramTimeoutMs);
-           std::chrono::steady_clock::now() < settled; ++samples) {
-        if (!buttons_shown(Screenshot::grab(x.display()))) ++missing;
-        if (settled - std::chrono::steady_clock::now() > std::chrono::milliseconds(300) &&
-            run->log().find(asked("charlie")) != std::string::npos)
-          settled = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-      }
+      const auto seen = pictures([&] { button_down(x.display()); },
+                                 [&](const Screenshot& a, const Screenshot& b) { return same(a, b, {400, 300}, 400, 299); });
       button_up(x.display());
-      EXPECT_EQ(missing, 0) << "of " << samples << " pictures";
+      int missing = 0;
+      for (const Screenshot& shot : seen)
+        for (const click_point& b : {clicks::changed_overwrite(), clicks::changed_overwrite_all(),
+                                     clicks::changed_keep_all(), clicks::changed_cancel()})
+          if (!same(shot, before, b, 30, 6)) ++missing;
+      EXPECT_EQ(missing, 0) << "buttons missing in " << seen.size() << " pictures";
     }
   }
 
@@ -555,17 +565,10 @@ TEST_F(WebUpdateWindow, OptionsAreEditedAndSavedAtExit) {
         if ((px < 100 || px >= 700 || py < 110 || py >= 490) && !(a.at(px, py) == b.at(px, py))) return false;
     return true;
   };
-  std::vector<Screenshot> seen = {Screenshot::grab(x.display())};
   std::vector<std::string> burst = {"BackSpace", "8", "0", "Shift+Tab"};
   for (char c : std::string("proxy.example.net")) burst.push_back(c == '.' ? "period" : std::string(1, c));
   burst.push_back("Return");
-  click_and_keys_at_once(x.display(), 0, 0, burst, 0);
-  for (auto last = std::chrono::steady_clock::now();
-       std::chrono::steady_clock::now() - last < std::chrono::milliseconds(seen.size() > 1 ? 300 : kProgramTimeoutMs);)
-    if (Screenshot shot = Screenshot::grab(x.display()); !same_around_box(shot, seen.back())) {
-      seen.push_back(std::move(shot));
-      last = std::chrono::steady_clock::now();
-    }
+  const auto seen = pictures([&] { click_and_keys_at_once(x.display(), 0, 0, burst, 0); }, same_around_box);
 
   // Back on the welcome screen, which now notes the betas.
   screen_text note = view::step(6, "You have chosen to download Corvane 9 betas.  If you do not want this, choose "
