@@ -420,11 +420,14 @@ using Names = std::vector<std::string>;
 TEST_F(WebUpdateFaults, NewFilesAndTheWorkingFoldersGoIntoAFolderSpelledOtherwiseThanTheDirectory) {
   a = {{"Resources/a.txt", "old a"}};
   b = {{"Resources/a.txt", "new a"}, {"Resources/new.txt", "new"}, {"Resources/sub/deep.txt", "deep"},
-       {"Output/logbooks/first.txt", "first"}};
+       {"Output/logbooks/first.txt", "first"}, {"Resources/Notes", "file"}, {"Resources/Empty", "file"}};
   builder.add_update(a, b);
   publish();
-  // The copy spells its folders in lower case.
+  // The copy spells its folders in lower case; two of the user's folders
+  // are named like files of the release.
   ASSERT_TRUE(write_file(local("resources/a.txt"), "old a"));
+  ASSERT_TRUE(write_file(local("resources/notes/mine.txt"), "mine"));
+  ASSERT_TRUE(std::filesystem::create_directories(local("resources/empty")));
   ASSERT_TRUE(std::filesystem::create_directories(local("output")));
   ASSERT_TRUE(std::filesystem::create_directories(local("Airfoils")));
   RunStats stats;
@@ -433,7 +436,9 @@ TEST_F(WebUpdateFaults, NewFilesAndTheWorkingFoldersGoIntoAFolderSpelledOtherwis
   EXPECT_EQ(stg.had_errors, 0);
   // No second folder beside the one that is there.
   EXPECT_EQ(names_of(dest_dir_path), (Names{"Airfoils", "output", "resources"}));
-  EXPECT_EQ(names_of(local("resources/")), (Names{"a.txt", "new.txt", "preferences", "sub"}));
+  EXPECT_EQ(names_of(local("resources/")),
+            (Names{"Empty", "Notes", "a.txt", "empty", "new.txt", "notes", "preferences", "sub"}));
+  EXPECT_EQ(read_file(local("resources/Notes")) + read_file(local("resources/notes/mine.txt")), "filemine");
   EXPECT_EQ(names_of(local("output/")), (Names{"FMS plans", "logbooks", "movies", "situations"}));
   EXPECT_EQ(read_file(local("resources/a.txt")), "new a");
   EXPECT_EQ(read_file(local("resources/sub/deep.txt")), "deep");
