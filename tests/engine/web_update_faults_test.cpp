@@ -386,20 +386,26 @@ TEST_F(WebUpdateFaults, FilesStoredInAnotherLetterCaseAreTheOnesReplacedAndDelet
 }
 
 TEST_F(WebUpdateFaults, APathListedTwiceOnceRemovedKeepsItsFileRunAfterRun) {
-  b = {{"Resources/twice.txt", "kept"}, {"Resources/zz.txt", "listed after it"}};
+  b = {{"Resources/twice.txt", "kept"}, {"Resources/zz.txt", "listed after it"}, {"Resources/two.txt", "later"}};
   builder.add_update(b, b);
   publish();
-  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, b));
-  // twice.txt listed again after zz.txt: its version, then removed.
-  ASSERT_TRUE(write_file(work / "d/directory.txt", builder.directory_text() + "FILE 0 0 0 1 1 " +
-                         ReleaseBuilder::md5_of("kept") + " Resources/twice.txt\nFILE 0 0 0 0 0 GONE Resources/twice.txt\n"));
+  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, {{"Resources/twice.txt", "kept"}}));
+  // twice.txt listed again after zz.txt: its version, then removed; two.txt
+  // kept twice, first with another signature.
+  std::string text = builder.directory_text() + "FILE 0 0 0 1 1 " + ReleaseBuilder::md5_of("kept") +
+                     " Resources/twice.txt\nFILE 0 0 0 0 0 GONE Resources/twice.txt\n";
+  text.insert(text.find("FILE "), "FILE 0 0 0 1 1 " + ReleaseBuilder::md5_of("earlier") + " Resources/two.txt\n");
+  ASSERT_TRUE(write_file(work / "d/directory.txt", text));
   ASSERT_EQ(file_to_zip(work / "d/directory.txt", www / "corvane/v910/directory.txt.zip"), 0);
   RunStats stats;
   for (int run = 1; run <= 3; ++run) {
     ASSERT_TRUE(road(stats) && stats.result == 1 && stg.had_errors == 0);
-    EXPECT_EQ(read_file(local("Resources/twice.txt")), "kept") << "run " << run;
+    EXPECT_EQ(read_file(local("Resources/twice.txt")) + read_file(local("Resources/two.txt")), "keptlater") << run;
+    // Up to date from the second run: nothing to fetch or delete.
+    EXPECT_EQ(stg.files_to_get + stg.files_to_delete, run == 1 ? 2 : 0) << "run " << run;
   }
-  EXPECT_EQ(server->count(request_of("Resources/twice.txt")), 0);
+  EXPECT_EQ(server->count(request_of("Resources/twice.txt")) + server->count(request_of("Resources/two.txt")), 1);
+  EXPECT_EQ(log_text().find("File: "), std::string::npos) << "no question";
 }
 
 }  // namespace
