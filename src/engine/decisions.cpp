@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <unordered_set>
 #include <vector>
 
 #include "engine/install_filter.h"
@@ -43,25 +42,6 @@ bool wanted(int i) {
   return want_this_f(i, static_cast<int>(sim_info[static_cast<std::size_t>(i)].versions.size()) - 1) != 0;
 }
 
-// The local paths of the files that the release keeps, when it also removes
-// a file that is on disk (else none: only such a file could be deleted).
-// A release may list one path twice, removed in one record and kept in
-// another; the kept record wins. Both records of one path are scenery of
-// the same tile or neither, so the tile choice never parts them.
-std::unordered_set<std::string> kept_paths() {
-  std::unordered_set<std::string> kept;
-  const int count = static_cast<int>(sim_info.size());
-  int i = 0;
-  for (; i < count; ++i) {
-    const file_version_struct& cur = current_version(i);
-    if (cur.sig_want == kSigGone && cur.sig_have != kSigNone && wanted(i)) break;
-  }
-  if (i == count) return kept;
-  for (i = 0; i < count; ++i)
-    if (current_version(i).sig_want != kSigGone && wanted(i)) kept.insert(local_path_of(current_version(i)));
-  return kept;
-}
-
 }  // namespace
 
 int select_alert(std::string path, int is_delete) {
@@ -87,7 +67,6 @@ int choose_files() {
   std::vector<std::string> act_folders;   // answer 4: act on every changed file of these
   std::vector<std::string> keep_folders;  // answer 5: keep every changed file of these
 
-  const std::unordered_set<std::string> kept = kept_paths();
   const int count = static_cast<int>(sim_info.size());
   for (int i = 0; i < count; ++i) {
     file_history_struct& history = sim_info[static_cast<std::size_t>(i)];
@@ -97,8 +76,6 @@ int choose_files() {
     if (!wanted(i)) continue;
 
     const std::string local = local_path_of(cur);
-    // Removed here, kept by another record of the same path: left alone.
-    if (cur.sig_want == kSigGone && kept.count(local) != 0) continue;
 
     bool gone = cur.sig_want == kSigGone;
     const bool present = cur.sig_have != kSigNone;

@@ -19,9 +19,9 @@ enum {
 // version was changed by the user, who is asked what to do with it. Returns
 // 1 when every file is decided, 0 when the user cancelled the installation
 // (later files then keep their old flags and no progress mark is written).
-// A file that one record of the table removes while another keeps it (the
-// same local path listed twice) is left to the record that keeps it: the
-// removal neither deletes it nor asks about it. Run after the checksum scan.
+// A record that another record of the same local path takes precedence
+// over (want_this_f) is left alone: it neither installs, deletes nor asks
+// about that file. Run after the checksum scan.
 int choose_files();
 
 // Asks the user what to do with a changed local file (path, shown as is)

@@ -32,17 +32,46 @@ void set_install_filter(int want_sim, int want_global) {
   g_want_global = want_global;
 }
 
-int want_this_f(int file, int version) {
-  const file_version_struct& v =
-      sim_info[static_cast<std::size_t>(file)].versions[static_cast<std::size_t>(version)];
+namespace {
+
+// The filter and the operating system take the version.
+bool passes_filter(const file_version_struct& v) {
   if (v.is_global_scenery) {
-    if (!g_want_global) return 0;
+    if (!g_want_global) return false;
   } else if (!g_want_sim) {
-    return 0;
+    return false;
   }
-  if (v.platform == stg.want_os || v.platform == 0) return 1;
-  if (v.platform == 6) return stg.want_os == os_linux ? 1 : 0;
-  return 0;
+  if (v.platform == stg.want_os || v.platform == 0) return true;
+  if (v.platform == 6) return stg.want_os == os_linux;
+  return false;
+}
+
+// Of the histories that name one local path and pass the filter, the one
+// that counts is the last that keeps the file (a release may list a path
+// again, to remove it or with another signature), or the last of all when
+// each removes it. The others are not this installation's files: scanning,
+// deciding or counting them would fetch, ask about or delete the file of
+// the one that counts. A ring holds a few histories; the walk also stops
+// after as many steps as the table has histories.
+bool loses_its_path(int file) {
+  const int count = static_cast<int>(sim_info.size());
+  const bool keeps = current_version(file).sig_want != kSigGone;
+  int j = sim_info[static_cast<std::size_t>(file)].same_path;
+  for (int steps = 0; j >= 0 && j < count && j != file && steps < count; ++steps) {
+    const file_version_struct& other = current_version(j);
+    const bool other_keeps = other.sig_want != kSigGone;
+    if (passes_filter(other) && (other_keeps != keeps ? other_keeps : j > file)) return true;
+    j = sim_info[static_cast<std::size_t>(j)].same_path;
+  }
+  return false;
+}
+
+}  // namespace
+
+int want_this_f(int file, int version) {
+  const file_history_struct& history = sim_info[static_cast<std::size_t>(file)];
+  if (!passes_filter(history.versions[static_cast<std::size_t>(version)])) return 0;
+  return history.same_path >= 0 && loses_its_path(file) ? 0 : 1;
 }
 
 int is_global_scenery_f(const char* path) {

@@ -11,7 +11,9 @@ extern int g_want_global;
 void set_install_filter(int want_sim, int want_global);
 
 // 1 when version `version` of file `file` passes the filter and is for the
-// operating system being installed.
+// operating system being installed, and the file is the one that counts of
+// those that pass them and name the same local path (a path listed twice):
+// the last that keeps the file, or the last when each removes it.
 int want_this_f(int file, int version);
 
 // 1 when the path names a global scenery tile file.

@@ -27,6 +27,9 @@ constexpr std::size_t kMaxListBytes = 64 * 1024 * 1024;
 
 const char kListName[] = "corvane_install.txt";
 
+// The lock file beside the list: the list's name and this.
+const char kLockSuffix[] = ".lock";
+
 // The log line of a folder that cannot be registered; reading the list
 // without a preferences folder writes it too.
 const char kRegistrationFailed[] = "WARNING: registration of this halden folder failed!\n";
@@ -71,49 +74,47 @@ void tell_no_lock(const std::string& path, int code) {
       << "): it is changed without a lock.\n";
 }
 
-// An advisory lock (flock) on the list, held from the reading of the list
-// until a change to it is in place, so that installers running at once
-// change the list one after the other and none loses another's line. It is
-// taken on the file the list's path leads to. A rewrite puts a new file in
-// that place: a lock that was waited for on the file it replaced is given
-// up and taken again on the new one.
+// An advisory lock (flock) held from the reading of the list until a change
+// to it is in place, so that installers running at once change the list one
+// after the other, each in its turn however long the others go on, and none
+// loses another's line. A rewrite puts a new file in the list's place, so
+// the lock is taken on a file beside the list that is never renamed nor
+// deleted. It is opened for writing: some file systems (NFS) give an
+// exclusive lock only on such a file. Without the lock (a lock file that
+// cannot be made, a file system without locks) the log says so and the
+// caller goes on as before locks were taken.
 class ListLock {
  public:
-  // With create, a missing list is made (empty) to be locked. Without the
-  // lock (a list that cannot be opened, a file system without locks) the
-  // caller goes on as before locks were taken.
-  ListLock(const std::string& path, bool create) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0), 0644);
-      if (fd < 0) return;
-      int locked;
-      do {
-        locked = flock(fd, LOCK_EX);
-      } while (locked != 0 && errno == EINTR);
-      if (locked != 0) tell_no_lock(path, errno);
-      struct stat now;
-      if (locked == 0 && fstat(fd, &status_) == 0 && stat(path.c_str(), &now) == 0 &&
-          now.st_dev == status_.st_dev && now.st_ino == status_.st_ino) {
-        fd_ = fd;
-        return;
-      }
-      close(fd);
-      if (locked != 0) return;
+  explicit ListLock(const std::string& path) {
+    const std::string lock_path = path + kLockSuffix;
+    // O_NONBLOCK keeps a FIFO put in its place from stalling the open; the
+    // lock itself is waited for.
+    const int fd = open(lock_path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      tell_no_lock(path, errno);
+      return;
     }
+    int locked;
+    do {
+      locked = flock(fd, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+      tell_no_lock(path, errno);
+      close(fd);
+      return;
+    }
+    fd_ = fd;
   }
   ~ListLock() {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0) close(fd_);  // gives up the lock; nothing was written
   }
   ListLock(const ListLock&) = delete;
   ListLock& operator=(const ListLock&) = delete;
 
   bool held() const { return fd_ >= 0; }
-  // The locked list's status; only while held.
-  const struct stat& status() const { return status_; }
 
  private:
   int fd_ = -1;
-  struct stat status_ {};
 };
 
 // The file the list's path leads to: a list that is a link is rewritten
@@ -160,7 +161,7 @@ bool register_new_corvane() {
     return false;
   }
 
-  const ListLock lock(path, true);
+  const ListLock lock(path);
   std::string text;
   const bool readable = read_whole_file(path, text, kMaxListBytes) == 0;
   if (readable) {
@@ -202,7 +203,7 @@ void forget_corvane(const std::string& folder) {
   all_haldens.erase(std::remove(all_haldens.begin(), all_haldens.end(), folder), all_haldens.end());
   const std::string path = list_path();
   if (path.empty()) return;
-  const ListLock lock(path, false);
+  const ListLock lock(path);
   std::string text;
   if (read_whole_file(path, text, kMaxListBytes) != 0) return;
 
@@ -228,10 +229,7 @@ void forget_corvane(const std::string& folder) {
   const std::string target = list_target(path);
   struct stat st {};
   int err = 0;
-  if (lock.held())
-    st = lock.status();
-  else if (stat(target.c_str(), &st) != 0)
-    err = errno;
+  if (stat(target.c_str(), &st) != 0) err = errno;
   PendingFile list;
   if (err == 0) err = list.create(target);
   if (err == 0 && fchmod(list.fd(), st.st_mode & 07777) != 0) err = errno;
@@ -249,7 +247,9 @@ void remove_left_list_files() {
   // A rewrite holds the lock until its new list is in place: under the
   // lock, a new list beside the old one belongs to a run that ended before
   // it was done. Without a list there is nothing a run could be rewriting.
-  const ListLock lock(path, false);
+  struct stat list_st;
+  if (stat(path.c_str(), &list_st) != 0) return;
+  const ListLock lock(path);
   if (!lock.held()) return;
   const std::string target = list_target(path);
   const std::size_t slash = target.rfind('/');

@@ -11,10 +11,12 @@
 // "Output" and "Resources". 0 otherwise, also when it cannot be listed.
 int path_is_to_a_sim();
 
-// Installers running at once change the list one after the other: each
-// change holds an advisory lock on the list from its reading until it is in
-// place. Where the file system refuses the lock, the log says so once in a
-// run and the list is changed without it.
+// Installers running at once change the list one after the other, each in
+// its turn: each change holds an advisory lock from its reading of the list
+// until it is in place. The lock is taken on "corvane_install.txt.lock"
+// beside the list, a file that stays there. Where the file system refuses
+// the lock, the log says so once in a run and the list is changed without
+// it.
 
 // Appends dest_dir_path to the list unless a line equal to it is there.
 // True when this call added the line. Failures are logged; the run goes on.

@@ -77,6 +77,11 @@ struct file_version_struct {
 // version, the one wanted on disk. Never empty.
 struct file_history_struct {
   std::vector<file_version_struct> versions;
+  // The next history, in a ring, whose path names the same local path (the
+  // path listed again after others, or under another first folder); -1
+  // when no other does. Set by the directory reader; want_this_f lets one
+  // of them through.
+  int same_path = -1;
 };
 
 // The file table, in directory order.

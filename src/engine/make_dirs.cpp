@@ -234,12 +234,25 @@ int make_dirs() {
   // The working folders: a failure is shown but the installation goes on.
   // They are made in the spelling of a folder that is there in another
   // letter case, as the scan finds the files in it; a file of that name in
-  // another case is not one, and stays beside the folder made.
+  // another case is not one, and stays beside the folder made. A file of
+  // the user's named as one of them stays too: that folder and those below
+  // it are left out, with a line in the log, since nothing the user can do
+  // in an alert would make them.
+  std::vector<std::string> kept_files;  // each with a '/' added
   for (const char* folder : kFixedFolders) {
     std::string path = dest_dir_path + folder + "/";
     repair_case(path);
+    if (std::any_of(kept_files.begin(), kept_files.end(), [&](const std::string& f) { return inside(path, f); }))
+      continue;
     path.pop_back();
-    make_one(path);
+    const int code = make_folder(path);
+    if (code == EEXIST && !is_folder(path)) {
+      xer << "The file " << path << " stays where a working folder goes: it and the working folders below it "
+          << "are not made.\n";
+      kept_files.push_back(path + "/");
+    } else if (show_make_dir_err(code)) {
+      make_dir_error(path, code);
+    }
   }
   return 0;
 }

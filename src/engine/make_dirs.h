@@ -19,7 +19,10 @@
 // The folders of the files are made where the scan found them (local_path_of)
 // and the working folders in the spelling of a folder that is there in
 // another letter case, so that no second folder appears beside it (a file so
-// named is no such folder: it stays, and the working folder is made).
+// named is no such folder: it stays, and the working folder is made). A file
+// named exactly as a working folder stays as well: that folder and the ones
+// below it are left out with a line in the log naming the file, and no
+// alert.
 // Where a release turns a file into a folder, or a folder into a file, what
 // it removes from that place goes first: a file marked for deletion that
 // stands where a folder is to be made, or the files marked for deletion in a

@@ -19,15 +19,15 @@ bool entry_is_folder(const std::string& folder, const dirent* entry) {
 }
 
 // Looks through folder for an entry whose name equals the len characters at
-// name apart from letter case (with folder_only, an entry that is a folder),
-// and copies that entry's spelling over them. name must be NUL-terminated at
-// name[len].
-bool match_in_folder(const std::string& folder, char* name, std::size_t len, bool folder_only) {
+// name apart from letter case and that is a folder (with as_folder) or is
+// none (without), and copies that entry's spelling over them. name must be
+// NUL-terminated at name[len].
+bool match_in_folder(const std::string& folder, char* name, std::size_t len, bool as_folder) {
   DIR* dir = opendir(folder.c_str());
   if (!dir) return false;
   bool found = false;
   while (const dirent* entry = readdir(dir)) {
-    if (strcasecmp(entry->d_name, name) == 0 && (!folder_only || entry_is_folder(folder, entry))) {
+    if (strcasecmp(entry->d_name, name) == 0 && entry_is_folder(folder, entry) == as_folder) {
       // Equal apart from case means equal length, so the path keeps its size.
       std::memcpy(name, entry->d_name, len);
       found = true;
@@ -65,7 +65,9 @@ void findPath(char* path) {
     // A component that exists as written is kept, even where another entry
     // of the folder differs from it only in case; only a missing one is
     // looked up without regard to case. A component followed by '/' names a
-    // folder: a file of that name is no match for it.
+    // folder: a file of that name is no match for it. The last one of a path
+    // without a final '/' names a file: a folder is no match for it, so a
+    // file is put beside a folder of its name in another case, not in it.
     bool ok = last ? lstat(path, &st) == 0 : stat(path, &st) == 0 && S_ISDIR(st.st_mode);
     if (!ok) ok = match_in_folder(folder, path + pos, end - pos, !last);
     path[end] = saved;

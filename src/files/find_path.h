@@ -8,7 +8,10 @@
 // other is matched against the names in its folder without regard to case.
 // A component followed by '/' (every one but the last, and the last of a
 // path that ends in '/') is taken only as a folder: a file of that name is
-// neither kept nor matched for it. Stops at the first component that cannot
+// neither kept nor matched for it. The last component of a path without a
+// final '/' names a file: it matches only an entry that is no folder (a
+// file, or a link to no folder). So a folder is named with its '/' to be
+// repaired. Stops at the first component that cannot
 // be found, leaving the rest as it was. The length of the path never
 // changes.
 void findPath(char* path);

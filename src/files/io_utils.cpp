@@ -204,8 +204,10 @@ int show_make_dir_err(int code) { return code != 0 && code != EEXIST; }
 
 bool dir_exists(std::string path) {
   std::string full = app_path + path;
-  if (full.size() > 1 && full.back() == '/') full.pop_back();
+  // Repaired as a folder's path: with its final '/'.
+  if (!full.empty() && full.back() != '/') full += '/';
   repair_case(full);
+  if (full.size() > 1) full.pop_back();
   struct stat st;
   return stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }

@@ -169,6 +169,14 @@ int copy_file_recursive(const std::string& source, const std::string& destinatio
   // look at the entry, the listing and the copy alike.
   std::string full = app_path + source;
   repair_case(full);
+  // A folder is named without its '/': when no file answers to the name,
+  // it is repaired as a folder's.
+  struct stat st;
+  if (lstat(full.c_str(), &st) != 0) {
+    full = app_path + source + "/";
+    repair_case(full);
+    full.pop_back();
+  }
   return copy_tree(full, destination, on_path, true);
 }
 

@@ -109,13 +109,18 @@ TEST_F(MakeDirs, AUsersFileWhereAFolderGoesStaysAndTheOtherFoldersAreMade) {
   EXPECT_EQ(read_file(dest_dir_path + "b"), "a file where a folder should be");
 }
 
-TEST_F(MakeDirs, WorkingFoldersThatCannotBeMadeAreShownButDoNotFail) {
+TEST_F(MakeDirs, AUsersFileWhereAWorkingFolderGoesStaysWithALogLineAndNoAlert) {
   dest_dir_path = dir_ / "Corvane 9/";
   ASSERT_TRUE(write_file(dest_dir_path + "Output", "not a folder"));
+  ASSERT_TRUE(write_file(dest_dir_path + "Resources/preferences", "nor this"));
   EXPECT_EQ(run(), 0);
-  // "Output" exists (as a file), so only its four sub-folders fail.
-  EXPECT_EQ(alert_count(), 4);
-  EXPECT_TRUE(exists_at_all(dest_dir_path + "Resources/preferences"));
+  EXPECT_EQ(alert_count(), 0);
+  EXPECT_EQ(read_file(dest_dir_path + "Output"), "not a folder");
+  // One line for each file, naming it.
+  EXPECT_EQ(log_->text(), "The file " + dest_dir_path + "Output stays where a working folder goes: it and the "
+                          "working folders below it are not made.\nThe file " + dest_dir_path +
+                          "Resources/preferences stays where a working folder goes: it and the working folders "
+                          "below it are not made.\n");
 }
 
 }  // namespace

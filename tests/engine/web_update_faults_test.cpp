@@ -386,20 +386,26 @@ TEST_F(WebUpdateFaults, FilesStoredInAnotherLetterCaseAreTheOnesReplacedAndDelet
 }
 
 TEST_F(WebUpdateFaults, APathListedTwiceOnceRemovedKeepsItsFileRunAfterRun) {
-  b = {{"Resources/twice.txt", "kept"}, {"Resources/zz.txt", "listed after it"}};
+  b = {{"Resources/twice.txt", "kept"}, {"Resources/zz.txt", "listed after it"}, {"Resources/two.txt", "later"}};
   builder.add_update(b, b);
   publish();
-  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, b));
-  // twice.txt listed again after zz.txt: its version, then removed.
-  ASSERT_TRUE(write_file(work / "d/directory.txt", builder.directory_text() + "FILE 0 0 0 1 1 " +
-                         ReleaseBuilder::md5_of("kept") + " Resources/twice.txt\nFILE 0 0 0 0 0 GONE Resources/twice.txt\n"));
+  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, {{"Resources/twice.txt", "kept"}}));
+  // twice.txt listed again after zz.txt: its version, then removed; two.txt
+  // kept twice, first with another signature.
+  std::string text = builder.directory_text() + "FILE 0 0 0 1 1 " + ReleaseBuilder::md5_of("kept") +
+                     " Resources/twice.txt\nFILE 0 0 0 0 0 GONE Resources/twice.txt\n";
+  text.insert(text.find("FILE "), "FILE 0 0 0 1 1 " + ReleaseBuilder::md5_of("earlier") + " Resources/two.txt\n");
+  ASSERT_TRUE(write_file(work / "d/directory.txt", text));
   ASSERT_EQ(file_to_zip(work / "d/directory.txt", www / "corvane/v910/directory.txt.zip"), 0);
   RunStats stats;
   for (int run = 1; run <= 3; ++run) {
     ASSERT_TRUE(road(stats) && stats.result == 1 && stg.had_errors == 0);
-    EXPECT_EQ(read_file(local("Resources/twice.txt")), "kept") << "run " << run;
+    EXPECT_EQ(read_file(local("Resources/twice.txt")) + read_file(local("Resources/two.txt")), "keptlater") << run;
+    // Up to date from the second run: nothing to fetch or delete.
+    EXPECT_EQ(stg.files_to_get + stg.files_to_delete, run == 1 ? 2 : 0) << "run " << run;
   }
-  EXPECT_EQ(server->count(request_of("Resources/twice.txt")), 0);
+  EXPECT_EQ(server->count(request_of("Resources/twice.txt")) + server->count(request_of("Resources/two.txt")), 1);
+  EXPECT_EQ(log_text().find("File: "), std::string::npos) << "no question";
 }
 
 }  // namespace
@@ -420,11 +426,14 @@ using Names = std::vector<std::string>;
 TEST_F(WebUpdateFaults, NewFilesAndTheWorkingFoldersGoIntoAFolderSpelledOtherwiseThanTheDirectory) {
   a = {{"Resources/a.txt", "old a"}};
   b = {{"Resources/a.txt", "new a"}, {"Resources/new.txt", "new"}, {"Resources/sub/deep.txt", "deep"},
-       {"Output/logbooks/first.txt", "first"}};
+       {"Output/logbooks/first.txt", "first"}, {"Resources/Notes", "file"}, {"Resources/Empty", "file"}};
   builder.add_update(a, b);
   publish();
-  // The copy spells its folders in lower case.
+  // The copy spells its folders in lower case; two of the user's folders
+  // are named like files of the release.
   ASSERT_TRUE(write_file(local("resources/a.txt"), "old a"));
+  ASSERT_TRUE(write_file(local("resources/notes/mine.txt"), "mine"));
+  ASSERT_TRUE(std::filesystem::create_directories(local("resources/empty")));
   ASSERT_TRUE(std::filesystem::create_directories(local("output")));
   ASSERT_TRUE(std::filesystem::create_directories(local("Airfoils")));
   RunStats stats;
@@ -433,7 +442,9 @@ TEST_F(WebUpdateFaults, NewFilesAndTheWorkingFoldersGoIntoAFolderSpelledOtherwis
   EXPECT_EQ(stg.had_errors, 0);
   // No second folder beside the one that is there.
   EXPECT_EQ(names_of(dest_dir_path), (Names{"Airfoils", "output", "resources"}));
-  EXPECT_EQ(names_of(local("resources/")), (Names{"a.txt", "new.txt", "preferences", "sub"}));
+  EXPECT_EQ(names_of(local("resources/")),
+            (Names{"Empty", "Notes", "a.txt", "empty", "new.txt", "notes", "preferences", "sub"}));
+  EXPECT_EQ(read_file(local("resources/Notes")) + read_file(local("resources/notes/mine.txt")), "filemine");
   EXPECT_EQ(names_of(local("output/")), (Names{"FMS plans", "logbooks", "movies", "situations"}));
   EXPECT_EQ(read_file(local("resources/a.txt")), "new a");
   EXPECT_EQ(read_file(local("resources/sub/deep.txt")), "deep");

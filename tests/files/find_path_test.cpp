@@ -41,6 +41,7 @@ TEST_F(FindPathTest, StopsAtTheFirstMissingComponent) {
   EXPECT_EQ(repaired(dir / "Data/Missing/FILE.TXT"), dir / "data/Missing/FILE.TXT");
   EXPECT_EQ(repaired(dir / "X/Y"), dir / "X/Y");
   EXPECT_EQ(repaired(dir / "data/FILE.TXT/more"), dir / "data/FILE.TXT/more") << "a file is no folder";
+  EXPECT_EQ(repaired(dir / "DATA"), dir / "DATA") << "a folder is no file";
 }
 
 TEST_F(FindPathTest, LeavesAnExistingPathAlone) {

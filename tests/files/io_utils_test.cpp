@@ -167,6 +167,7 @@ TEST_F(FileApiTest, ExistenceTestsRepairLetterCase) {
   {
     CaseSensitivity cs(1);
     EXPECT_TRUE(dir_exists(dir / "AIRCRAFT/"));
+    EXPECT_TRUE(dir_exists(dir / "AIRCRAFT"));
     EXPECT_TRUE(file_exists(dir / "aircraft/C4.ACF"));
     EXPECT_FALSE(file_exists(dir / "aircraft/c5.acf"));
   }
