@@ -161,9 +161,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   click(clicks::install_name_field);
   click_and_keys_at_once(x.display(), 0, 0, keys, 0);
   screen_text end = view::install_name(name.substr(220)), start = view::install_name(name.substr(0, 30));
-  end.x += kInstallNameW;
-  end.align = 2;
-  end.whole = start.whole = false;
+  end.x += kInstallNameW, end.align = 2, end.whole = start.whole = false;
   ASSERT_TRUE(sees({end}));
   key_tap(x.display(), "Home");
   ASSERT_TRUE(sees({start}));
