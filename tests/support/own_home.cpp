@@ -47,8 +47,11 @@ const bool installed = [] {
   home.pop_back();  // as a login sets it, without the final "/"
   setenv("HOME", home.c_str(), 1);
   setenv(kMarker, home.c_str(), 1);
-  // Libraries that find the user's home through the password file rather
-  // than HOME (the GL driver's shader cache) are sent here as well.
+  // The GL driver keeps no shader cache for the tests (its cache thread
+  // would be at work while a test program ends), and libraries that find
+  // the user's home through the password file rather than HOME are sent
+  // here as well.
+  setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);
   setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
   setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
   setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
