@@ -50,7 +50,8 @@ float measure(const char* start, const char* end) {
 // the field and the whole text, so that it never wraps, and scrolls it
 // sideways to keep the caret in sight.
 void OGLE_GetLogicalBounds(OGLE_Rec*, float* r) {
-  const float extra = std::max(1024.0f, OGLE_input ? measure(OGLE_input->data(), OGLE_input->data() + OGLE_input->size()) : 0.0f);
+  const char* text = OGLE_input ? OGLE_input->data() : nullptr;
+  const float extra = std::max(1024.0f, text ? measure(text, text + OGLE_input->size()) : 0.0f);
   r[0] = static_cast<float>(OGLE_x) - OGLE_dx;
   r[1] = static_cast<float>(OGLE_y) - 2.0f - OGLE_dy;
   r[2] = static_cast<float>(OGLE_x + OGLE_entry_dx) - OGLE_dx + extra;

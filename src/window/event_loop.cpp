@@ -99,7 +99,8 @@ bool leaves_the_field(XKeyEvent& key) {
 
 bool waits_for_the_field(XEvent& e) {
   if (is_key(e) && BTN_focus_room() == 0) return true;
-  const bool leaves = (e.type == ButtonPress && e.xbutton.button <= 3) || (e.type == KeyPress && leaves_the_field(e.xkey));
+  const bool leaves =
+      (e.type == ButtonPress && e.xbutton.button <= 3) || (e.type == KeyPress && leaves_the_field(e.xkey));
   return leaves && BTN_focus_unread();
 }
 

@@ -118,16 +118,16 @@ class WebUpdateWindow : public WebWizardWindowTest {
 
   // The pictures the screen shows from before `act` until it has settled
   // (300 ms without a change), looked at every few milliseconds; each
-  // differs from the one before it where `same` looks.
-  template <class Act, class Same>
-  std::vector<Screenshot> pictures(Act act, Same same) {
+  // differs from the one before it where `alike` looks.
+  template <class Act, class Alike>
+  std::vector<Screenshot> pictures(Act act, Alike alike) {
     std::vector<Screenshot> seen = {Screenshot::grab(x.display())};
     act();
-    for (auto last = std::chrono::steady_clock::now(); std::chrono::steady_clock::now() - last <
-                                                        std::chrono::milliseconds(seen.size() > 1 ? 300 : kProgramTimeoutMs);)
-      if (Screenshot shot = Screenshot::grab(x.display()); !same(shot, seen.back())) {
+    using clock = std::chrono::steady_clock;
+    for (auto last = clock::now(); clock::now() - last < std::chrono::milliseconds(seen.size() > 1 ? 300 : kProgramTimeoutMs);)
+      if (Screenshot shot = Screenshot::grab(x.display()); !alike(shot, seen.back())) {
         seen.push_back(std::move(shot));
-        last = std::chrono::steady_clock::now();
+        last = clock::now();
       }
     return seen;
   }
