@@ -145,7 +145,7 @@ struct tile_grid {
 struct recorder_state {
   bool on = false;
   frame_list now, shown;     // the frame being recorded; the frame on the screen
-  frame_list set_aside;      // the frame being recorded, while an overlay is
+  frame_list set_aside;      // the frame being recorded, while an overlay is drawn
   tile_grid now_tiles, shown_tiles;
   bool shown_valid = false;  // the screen shows `shown`
   bool back_valid = false;   // the back buffer holds `shown` (the driver copies rectangles to the screen)
