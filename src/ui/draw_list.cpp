@@ -159,6 +159,9 @@ struct recorder_state {
   // finished drawing it while the program went on with its work.
   pixel_box pending{0, 0, -1, -1};
   int pending_wind = 0;
+  // The view (mnw.view_count) each frame was drawn for: the one waiting to
+  // go on the screen and the one the screen shows.
+  int pending_view = -1, screen_view = -1;
   bool copies = false;  // the driver was seen to copy rectangles to the screen
   // Pacing: when the last frame was drawn, and where the pointer was then.
   std::chrono::steady_clock::time_point drawn_at;
@@ -464,6 +467,7 @@ void white_colour() {
 bool show(const pixel_box& box) {
   white_colour();
   xtim.profile_chart("sb1", 0);
+  R.screen_view = mnw.view_count;
   const bool copied = !box.empty() && MACIBM_copy_sub_buffer(mnw.swap_wind, box.x0, box.y0, box.x1 - box.x0 + 1,
                                                               box.y1 - box.y0 + 1);
   if (!copied) MACIBM_swap_buffers(mnw.swap_wind);
@@ -478,6 +482,7 @@ bool present_pending() {
   if (R.pending.empty()) return false;
   const pixel_box box = R.pending;
   R.pending = pixel_box{0, 0, -1, -1};
+  R.screen_view = R.pending_view;
   xtim.profile_chart("sb1", 0);
   MACIBM_copy_sub_buffer(R.pending_wind, box.x0, box.y0, box.x1 - box.x0 + 1, box.y1 - box.y0 + 1);
   xtim.profile_chart("sb2", 0);
@@ -517,6 +522,7 @@ bool draw_frame(frame_list& list, bool forced, long long textures) {
     if (has_gl()) glFlush();
     R.pending = shown_part;
     R.pending_wind = mnw.swap_wind;
+    R.pending_view = mnw.view_count;
     R.back_valid = true;
   } else {
     drawn = !shown_part.empty() && has_gl();
@@ -875,6 +881,8 @@ void OGL_frame_broken() {
   if (R.on) R.broken = true;
 }
 
+int OGL_shown_view() { return R.screen_view; }
+
 int OGL_show_drawn() { return R.on && present_pending() ? 1 : 0; }
 
 long OGL_quiet_wait_us() { return R.on ? R.quiet_wait_us : 0; }
@@ -986,6 +994,7 @@ void OGL_overlay_show() {
 void OGL_sbuff() {
   if (!R.on) {
     white_colour();
+    R.screen_view = mnw.view_count;
     xtim.profile_chart("sb1", 0);
     MACIBM_swap_buffers(mnw.swap_wind);
     xtim.profile_chart("sb2", 0);

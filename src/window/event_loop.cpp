@@ -107,53 +107,84 @@ bool waits_for_the_field(XEvent& e) {
 // The server's time of the last key or button event read.
 Time last_input_time = 0;
 
-// A run of quick clicks answers only what its user saw. After a press that
-// changed what is shown (a box opened or closed, the wizard went to another
-// screen: what its pass, and what ran on it before the next pass, made of
-// it), no press is taken until the presses have paused for the double-click
-// time: a double or triple click on a button that changes the view acts
-// once. A press not taken moves only the time, and its release, with no
-// button down, changes nothing. A click after the pause acts, and so does a
-// double click on what stays.
-bool pressed_before = false;
-Time last_press_time = 0;  // of the last press, taken or not
-int view_at_taken = 0, view_after_taken = 0;  // around the last press taken
-bool taken_acting = false;  // the pass that took the last press, until the next begins
-
-// What the last press taken changed is known when the next pass begins.
-void settle_last_press() {
-  if (!taken_acting) return;
-  taken_acting = false;
-  view_after_taken = mnw.view_count;
-}
-
-bool aimed_at_an_older_view(const XButtonEvent& press) {
-  settle_last_press();
-  const auto since = static_cast<std::uint32_t>(press.time - last_press_time);  // the server's clock wraps
-  const bool quick = pressed_before && since < static_cast<std::uint32_t>(kDoubleClickSeconds * 1000.0f);
-  pressed_before = true;
-  last_press_time = press.time;
-  if (quick && view_after_taken != view_at_taken) return true;
-  view_at_taken = view_after_taken = mnw.view_count;
-  taken_acting = true;
-  return false;
-}
-
 // The program's count of frames put on the screen and the server's time of
-// the last key or button event it read, published on the main window at
-// the end of each pass that put a frame there: a whole frame, drawn after
-// the pass read its events, that tests can wait for.
+// the last key or button event it read, published on the main window right
+// after each frame goes on the screen: a whole frame, drawn after the pass
+// read its events, that tests can wait for.
 Atom frame_property = None;
 
-void publish_frame_count(Display* display) {
+// A press acts only on what its user saw. The server keeps the order of
+// the events it sends and of the requests it takes, so the change of the
+// frame property that follows a frame comes back (as a PropertyNotify)
+// behind every press given before that frame: the view (mnw.view_count)
+// of the newest frame published, the request that first published it, and
+// the newest view known to be on the screen.
+int view_published = -1;
+unsigned long view_published_request = 0;
+int view_on_screen = -1;
+
+// The last press, taken or not: its time (the server's, or its arrival's
+// for a press sent with no time of its own, as tools send them) and the
+// view it was aimed at; -1 once a key came after it. A press within the
+// double-click time of the one before is part of that press's run of
+// clicks and is aimed where the run is: a double or triple click on a
+// button that changes the view acts once, and the next press acts only
+// after the presses have paused. Any other press is aimed at the view on
+// the screen when it was given. A press is taken when it is aimed at the
+// current view. A press not taken never sets the button down, so its
+// release ends nothing.
+struct press_mark {
+  bool sent;
+  std::uint32_t time;
+  int view;
+};
+press_mark last_press{false, 0, -1};
+
+bool aimed_at_the_current_view(const XButtonEvent& press) {
+  const bool sent = press.time == CurrentTime;
+  const auto time = static_cast<std::uint32_t>(
+      sent ? std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                 .count()
+           : press.time);
+  // The clocks wrap around; an unsigned difference holds across.
+  const bool in_run = last_press.view >= 0 && last_press.sent == sent &&
+                      time - last_press.time < static_cast<std::uint32_t>(kDoubleClickSeconds * 1000.0f);
+  last_press = {sent, time, in_run ? last_press.view : view_on_screen};
+  return last_press.view == mnw.view_count;
+}
+
+void publish_frame(Display* display) {
   const Window w = static_cast<Window>(mnw.window[0]);
   if (w == 0) return;
   if (frame_property == None) frame_property = XInternAtom(display, "_CORVANE_FRAME_COUNT", False);
-  const Atom property = frame_property;
+  const int view = OGL_shown_view();
+  if (view != view_published) {
+    view_published = view;
+    view_published_request = NextRequest(display);
+  }
   const long values[2] = {xtim.frame_count, static_cast<long>(last_input_time)};
-  XChangeProperty(display, w, property, XA_CARDINAL, 32, PropModeReplace,
+  XChangeProperty(display, w, frame_property, XA_CARDINAL, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(values), 2);
   XFlush(display);
+}
+
+// Takes the property changes at the head of the queue; true when nothing
+// else is queued.
+bool only_property_changes(Display* display) {
+  XEvent e;
+  while (XPending(display) > 0) {
+    XPeekEvent(display, &e);
+    if (e.type != PropertyNotify) return false;
+    XNextEvent(display, &e);
+    LIN_handleevt(&e);
+  }
+  return true;
+}
+
+// A frame went on the screen.
+void frame_shown() {
+  ++xtim.frame_count;
+  if (Display* display = dpy()) publish_frame(display);
 }
 
 // The name of the key's unshifted keysym; null when it has none.
@@ -187,6 +218,7 @@ void handle_key(XKeyEvent& key, bool press) {
   }
   if (press) {
     if (is(name, "Super_L", "Super_R") || is(name, "Menu", "ISO_Level3_Shift")) return;
+    last_press.view = -1;  // the run of clicks is over
     mnw.key_down = 1;
     mnw.key_held = 1;
   } else {
@@ -223,7 +255,13 @@ void report_texture_failures() {
 
 }  // namespace
 
-void MACIBM_main_window_made() { frame_property = None; }
+void MACIBM_main_window_made() {
+  // A new window on a new connection: nothing of it was shown yet.
+  frame_property = None;
+  view_published = view_on_screen = -1;
+  view_published_request = 0;
+  last_press = {false, 0, -1};
+}
 
 int MACIBM_take_close_request() {
   const int r = close_requested;
@@ -286,7 +324,7 @@ int LIN_handleevt(XEvent* ev) {
       if (button == 4) ++mnw.wheel;
       if (button == 5) --mnw.wheel;
       if (button > 3) break;
-      if (aimed_at_an_older_view(ev->xbutton)) break;
+      if (!aimed_at_the_current_view(ev->xbutton)) break;
       MACIBM_load_mxy(ev->xbutton.window, ev->xbutton.x, ev->xbutton.y);
       // A press after a release of the same pass: the button is down again.
       mnw.release = 0;
@@ -315,6 +353,11 @@ int LIN_handleevt(XEvent* ev) {
       break;
     case VisibilityNotify:
       MACIBM_startwind(mnw.cur_wind, 0);
+      break;
+    case PropertyNotify:
+      if (ev->xproperty.atom == frame_property && ev->xproperty.window == static_cast<Window>(mnw.window[0]) &&
+          ev->xproperty.serial >= view_published_request)
+        view_on_screen = view_published;
       break;
     case DestroyNotify:
       MACIBM_startwind(0, 0);
@@ -351,7 +394,6 @@ int LIN_handleevt(XEvent* ev) {
 void MACIBM_event_proc() {
   static int win_started = 0;
   xtim.profile_chart("init", 0);
-  const int frames_at_start = xtim.frame_count;
 
   return_hit = escape_hit = delete_hit = 0;
   mnw.click = 0;
@@ -374,8 +416,6 @@ void MACIBM_event_proc() {
     if (XPending(display) == 0) {
       const int fd = ConnectionNumber(display);
       fd_set readable;
-      FD_ZERO(&readable);
-      FD_SET(fd, &readable);
       // The wait paces the frames: it counts from the end of the last one,
       // so a frame whose own work took that long (the install screen's
       // share for the downloads) is not held back on top of it.
@@ -390,16 +430,21 @@ void MACIBM_event_proc() {
       };
       // The last frame goes on the screen before the pass waits; in a pass
       // that leaves no time to wait, the frame end puts it there.
-      if (spent() < full && OGL_show_drawn()) ++xtim.frame_count;
-      timeval wait{0, std::clamp(full - spent(), 0L, full)};
-      select(fd + 1, &readable, nullptr, nullptr, &wait);
+      if (spent() < full && OGL_show_drawn()) frame_shown();
+      // The frame property coming back, as other property changes, is no
+      // input: it is taken in passing and the wait goes on.
+      do {
+        FD_ZERO(&readable);
+        FD_SET(fd, &readable);
+        timeval wait{0, std::clamp(full - spent(), 0L, full)};
+        if (select(fd + 1, &readable, nullptr, nullptr, &wait) <= 0) break;
+      } while (only_property_changes(display));
     } else if (OGL_show_drawn()) {
       // Events are waiting: the last frame goes on the screen before they
       // are taken, not a pass later.
-      ++xtim.frame_count;
+      frame_shown();
     }
     last_wait_end = std::chrono::steady_clock::now();
-    settle_last_press();
     XEvent event;
     bool took_key = false;
     while (XCheckIfEvent(display, &event, LIN_handlewin, reinterpret_cast<XPointer>(mnw.window[0]))) {
@@ -416,7 +461,7 @@ void MACIBM_event_proc() {
         break;
       }
       took_key = took_key || is_key(event);
-      took_input = true;
+      took_input = took_input || event.type != PropertyNotify;
       // A click after a click is a click of its own, and a release is seen
       // where it happened: a press, and the pointer's moves, wait for a
       // pass without a release, which they would otherwise take back or
@@ -464,10 +509,7 @@ void MACIBM_event_proc() {
   standard_gui();
 
   // The frame is drawn and swapped only when it shows something new.
-  if (!qtim.mov_per_frame() && OGL_end_frame()) ++xtim.frame_count;
-  if (xtim.frame_count != frames_at_start) {
-    if (Display* display = dpy()) publish_frame_count(display);
-  }
+  if (!qtim.mov_per_frame() && OGL_end_frame()) frame_shown();
   const auto work = std::chrono::steady_clock::now() - last_wait_end;
   last_pass_quiet = !took_input && !mnw.down && !keys.any_pressed() && !UTL_worker_threads::any_in_flight() &&
                     !http.any_active() && work < std::chrono::microseconds(kQuietWorkUs);

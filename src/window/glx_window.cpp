@@ -170,7 +170,7 @@ int MACIBM_make_context(int which) {
   attributes.colormap = XCreateColormap(display, root, visual->visual, AllocNone);
   attributes.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                           ButtonMotionMask | VisibilityChangeMask | StructureNotifyMask | SubstructureNotifyMask |
-                          ExposureMask | FocusChangeMask | LeaveWindowMask;
+                          ExposureMask | FocusChangeMask | LeaveWindowMask | PropertyChangeMask;
   const Window w = XCreateWindow(display, root, x, 0, static_cast<unsigned>(mnw.x_res), static_cast<unsigned>(mnw.y_res),
                                  0, visual->depth, InputOutput, visual->visual,
                                  CWBorderPixel | CWColormap | CWEventMask, &attributes);

@@ -39,11 +39,13 @@ void OGL_frame_lists(int on);
 // the next frame starts from nothing.
 void OGL_drop_recorded();
 
-// A box closed: the frame that was being drawn when it opened goes on, and
-// what is recorded from here until a whole frame begins (a clear of the
-// whole window, or OGL_drop_recorded) is only its rest. No frame end shows
-// it; the whole frame that follows is drawn at once. So the first frame on
-// the screen after a box is the complete screen below it.
+// A box closed, or the wizard went to another screen: what is recorded
+// from here until a whole frame begins (a clear of the whole window, or
+// OGL_drop_recorded) shows what is no longer current (the rest of the frame
+// that was being drawn when the box opened, or the screen left behind). No
+// frame end shows it; the whole frame that follows is drawn at once. So the
+// first frame on the screen after a box or a screen change is complete and
+// shows what is current.
 void OGL_frame_broken();
 
 // The end of the event loop's pass: the frame is drawn and swapped when it
@@ -61,6 +63,10 @@ int OGL_end_frame();
 // Puts what the last frame end drew in place on the screen now, before the
 // event loop waits; 1 when there was any.
 int OGL_show_drawn();
+
+// The view (mnw.view_count) of the frame on the screen, as it was when the
+// frame was drawn.
+int OGL_shown_view();
 
 // How long the pass after the last frame end may wait for input when that
 // pass has nothing else to do: 0 when the frame showed the progress of work

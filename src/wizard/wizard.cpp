@@ -199,6 +199,9 @@ void APP_update() {
   if (r && ws.next_screen) g_wizard = ws.next_screen;
   if (g_wizard != current) {
     folder_scan_leave(current);
+    // What this pass drew is the screen left behind: it is not shown as
+    // the new one, whose whole first frame comes next.
     ++mnw.view_count;
+    OGL_frame_broken();
   }
 }

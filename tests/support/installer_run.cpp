@@ -179,7 +179,8 @@ void InstallerRun::kill() {
 }
 
 bool wait_for_installer_window(const XServer& x, int timeout_ms) {
-  return wait_for_window(x.display(), "Halden", timeout_ms) != 0;
+  const unsigned long w = wait_for_window(x.display(), "Halden", timeout_ms);
+  return w != 0 && wait_until([&] { return has_property(x.display(), w, "_CORVANE_FRAME_COUNT"); }, timeout_ms);
 }
 
 int quit_by_button(InstallerRun& run, const XServer& x, int timeout_ms) {

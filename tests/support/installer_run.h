@@ -75,7 +75,8 @@ class InstallerRun {
   int status_ = -2;
 };
 
-// Waits until the program's window is on screen.
+// Waits until the program's window is on screen with its first frame: a
+// click from then on is given on what the program has shown.
 bool wait_for_installer_window(const XServer& x, int timeout_ms);
 
 // Ends a program that shows its window as a user does, with a click on the

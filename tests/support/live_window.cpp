@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "support/frame_watch.h"
 #include "support/wait.h"
 #include "support/x_server.h"
 #include "textures/builtin_images.h"
@@ -15,7 +16,7 @@
 #include "window/mnw.h"
 #include "wizard/wizard.h"
 
-LiveWindow::LiveWindow(const XServer& x) {
+LiveWindow::LiveWindow(const XServer& x) : x_(x) {
   if (!x.ok() || mnw.display) return;
   setenv("DISPLAY", x.name().c_str(), 1);
   // The window fills the test's screen.
@@ -63,4 +64,9 @@ bool LiveWindow::pass_until(const std::function<bool()>& condition, int timeout_
     if (condition()) return true;
   } while (!wait_expired(deadline));
   return false;
+}
+
+bool LiveWindow::pass_until_shown(int timeout_ms) {
+  FrameWatch frames(x_.display(), mnw.window[0]);
+  return pass_until([&] { return frames.count() > 0; }, timeout_ms);
 }

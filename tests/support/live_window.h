@@ -24,7 +24,11 @@ class LiveWindow {
   // Runs passes until `condition` holds after one; false when it still does
   // not after timeout_ms.
   bool pass_until(const std::function<bool()>& condition, int timeout_ms = 10000);
+  // Runs passes until a frame drawn from now on is on the screen, as the
+  // server tells: a click given after it is given on what it shows.
+  bool pass_until_shown(int timeout_ms = 10000);
 
  private:
   bool ok_ = false;
+  const XServer& x_;
 };
