@@ -108,6 +108,14 @@ class WebUpdateWindow : public WebWizardWindowTest {
     std::this_thread::sleep_for(pause);
   }
 
+  // A click that a tool sends to the window, as "xdotool click --window"
+  // does: a press and a release with no time of their own.
+  void sent_click(click_point p) {
+    pointer_to(x.display(), p.x, p.y);
+    const unsigned long w = wait_for_window(x.display(), "Halden", kProgramTimeoutMs);
+    ASSERT_EQ(std::system(("DISPLAY=" + x.name() + " xdotool click --window " + std::to_string(w) + " 1").c_str()), 0);
+  }
+
   // Whether two pictures agree within x0..x1, y0..y1.
   static bool same(const Screenshot& a, const Screenshot& b, int x0, int y0, int x1, int y1) {
     for (int py = y0; py <= y1; ++py)
@@ -251,9 +259,18 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   publish();
   ASSERT_TRUE(write_file(copy + "Resources/yours", "the user's own"));
   run = start();
-  for (const char* title : {"Corvane 9 Web Updater", "Pick Destination", "Check Disk Space"}) {
+  ASSERT_TRUE(sees({view::title("Corvane 9 Web Updater")}));
+  // Two clicks on Next given while the program is stalled (a busy machine):
+  // one screen on, the one its user saw. Then clicks that a tool sends, a
+  // second apart: each acts.
+  kill(run->pid(), SIGSTOP);
+  click(clicks::next);
+  click(clicks::next);
+  kill(run->pid(), SIGCONT);
+  for (const char* title : {"Pick Destination", "Check Disk Space"}) {
     ASSERT_TRUE(sees({view::title(title)}));
-    click(clicks::next);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    sent_click(clicks::next);
   }
   ASSERT_TRUE(sees({view::body("There were problems updating Corvane.  You can try this updater again using a "
                                "different server.")}));
@@ -289,9 +306,15 @@ TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
   click(clicks::next);
   ASSERT_TRUE(sees({view::title("Check Disk Space"), view::server(0, 2, "Broken server"),
                     view::server(1, 2, "Good server")}));
-  // The user picks the first server, which has no files.
+  // The user picks the first server, which has no files. Next, and a
+  // click where the question's "overwrite" comes, are given while the
+  // program is stalled: the question comes up, and only a click given on
+  // it answers it.
   click(clicks::server_radio(0, 2));
+  kill(run->pid(), SIGSTOP);
   click(clicks::next);
+  click(clicks::changed_overwrite());
+  kill(run->pid(), SIGCONT);
 
   // The questions about the changed files: the first answered by a triple
   // click on "overwrite", whose later clicks answer nothing; the others are
