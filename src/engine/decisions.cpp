@@ -69,8 +69,7 @@ int choose_files() {
 
   const int count = static_cast<int>(sim_info.size());
   for (int i = 0; i < count; ++i) {
-    file_history_struct& history = sim_info[static_cast<std::size_t>(i)];
-    file_version_struct& cur = history.versions.back();
+    file_version_struct& cur = current_version(i);
     cur.do_install = 0;
     cur.do_delete = 0;
     if (!wanted(i)) continue;
@@ -87,36 +86,29 @@ int choose_files() {
     }
 
     bool act = !(!present && gone) && !same;
-    if (present && !same) {
-      bool matched = false;
-      for (const file_version_struct& v : history.versions) {
-        if (v.sig_want == cur.sig_have) {
-          matched = true;
-          break;
-        }
-      }
-      if (!matched) {
-        // The local file is no released version: the user changed it.
-        const std::string folder = folder_part(local);
-        if (listed(act_folders, folder)) {
-          act = true;
-        } else if (listed(keep_folders, folder)) {
-          act = false;
-        } else {
-          xer << "File: " << local << "  sig_want=" << cur.sig_want << "  sig_have=" << cur.sig_have << "\n";
-          switch (select_alert(local, gone ? 1 : 0)) {
-            case answer_act: act = true; break;
-            case answer_keep: act = false; break;
-            case answer_act_folder:
-              act = true;
-              act_folders.push_back(folder);
-              break;
-            case answer_keep_folder:
-              act = false;
-              keep_folders.push_back(folder);
-              break;
-            default: return 0;
-          }
+    // A version that any record of the path lists is the release's, not
+    // a change of the user's.
+    if (present && !same && !release_lists(i, cur.sig_have)) {
+      // The local file is no released version: the user changed it.
+      const std::string folder = folder_part(local);
+      if (listed(act_folders, folder)) {
+        act = true;
+      } else if (listed(keep_folders, folder)) {
+        act = false;
+      } else {
+        xer << "File: " << local << "  sig_want=" << cur.sig_want << "  sig_have=" << cur.sig_have << "\n";
+        switch (select_alert(local, gone ? 1 : 0)) {
+          case answer_act: act = true; break;
+          case answer_keep: act = false; break;
+          case answer_act_folder:
+            act = true;
+            act_folders.push_back(folder);
+            break;
+          case answer_keep_folder:
+            act = false;
+            keep_folders.push_back(folder);
+            break;
+          default: return 0;
         }
       }
     }

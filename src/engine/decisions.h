@@ -15,8 +15,9 @@ enum {
 };
 
 // Sets do_install and do_delete of the current version of every file and
-// then every file's progress mark. A local file that matches no released
-// version was changed by the user, who is asked what to do with it. Returns
+// then every file's progress mark. A local file that matches no version
+// that a record of its local path lists was changed by the user, who is
+// asked what to do with it. Returns
 // 1 when every file is decided, 0 when the user cancelled the installation
 // (later files then keep their old flags and no progress mark is written).
 // A record that another record of the same local path takes precedence

@@ -99,6 +99,16 @@ std::string_view local_part(std::string_view path) {
   return path;
 }
 
+// Reads a path without its empty components ("//" as "/"), which name no
+// folder, so that both spellings name one local path. True when there were
+// any.
+bool drop_empty_components(std::string& path) {
+  const auto end = std::unique(path.begin(), path.end(), [](char a, char b) { return a == '/' && b == '/'; });
+  if (end == path.end()) return false;
+  path.erase(end, path.end());
+  return true;
+}
+
 // Names of releases that this installer never installs.
 bool name_is_dropped(const std::string& name) {
   return name.find("900 red terrain") != std::string::npos ||
@@ -143,7 +153,11 @@ int parse_directory(const char* data, const char* end, std::string* bad_path) {
       if (!name_is_dropped(name)) {
         v.sig_want = sig;
         v.path = prefix + name;
-        if (!path_stays_inside(v.path)) {
+        const bool inside = path_stays_inside(v.path);
+        // Both spellings of a path name one file; the server is asked for
+        // its archive under the one the directory gives.
+        if (inside && drop_empty_components(v.path)) v.listed_path = prefix + name;
+        if (!inside) {
           // Such a record would make the installer write or delete outside
           // the install folder; it does not count as a kept record.
           xer << "Skipped a directory entry whose path leaves the install folder: \"" << v.path << "\"\n";
@@ -185,8 +199,8 @@ int parse_directory(const char* data, const char* end, std::string* bad_path) {
     skip_white(p, end);
   }
 
-  // Histories that name one local path are linked in rings (want_this_f
-  // lets one of each through), with an open-addressed table of their
+  // Histories that name one local path are linked in rings (one of each
+  // counts, settle_same_paths), with an open-addressed table of their
   // indexes by the hash of that path: each path is hashed where it was read
   // and only paths of equal hash are compared, which keeps this to a few
   // per cent of the reading (a hash map of the paths took a third more).
@@ -210,6 +224,7 @@ int parse_directory(const char* data, const char* end, std::string* bad_path) {
       break;
     }
   }
+  settle_same_paths();
 
   // What the directory offers, judged by the current version of each file,
   // whatever its platform and even when it removes the file.

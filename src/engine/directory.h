@@ -32,7 +32,8 @@ enum {
 // local path (below dest_dir_path) would be longer than its file system
 // allows, as a whole or in one name, are skipped with a log line, and so
 // are records without a name under a prefix that ends in "/" (they name no
-// file). Sizes below 0 are read as 0. On directory_path_no_file the
+// file). A path is read without empty components ("//" as "/"), so its two
+// spellings name one file. Sizes below 0 are read as 0. On directory_path_no_file the
 // offending path is stored in *bad_path (when not null), reading stops and
 // sim_info is left empty.
 int parse_directory(const char* data, const char* end, std::string* bad_path);

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstddef>
 #include <cstring>
+#include <vector>
 
 #include "engine/installer_state.h"
 #include "runtime/globals.h"
@@ -25,15 +26,6 @@ bool tile_chosen(const file_version_struct& v) {
   return tile_in_grid(v) && stg.tile_want[v.lon_col][v.lat_row] != 0;
 }
 
-}  // namespace
-
-void set_install_filter(int want_sim, int want_global) {
-  g_want_sim = want_sim;
-  g_want_global = want_global;
-}
-
-namespace {
-
 // The filter and the operating system take the version.
 bool passes_filter(const file_version_struct& v) {
   if (v.is_global_scenery) {
@@ -46,32 +38,78 @@ bool passes_filter(const file_version_struct& v) {
   return false;
 }
 
+// Calls visit(j) for file and for every other history that names its local
+// path, each once: the ring of same_path links, followed until it comes
+// back to file (or, were it broken, for as many steps as the table has
+// histories).
+template <class Visit>
+void walk_path(int file, Visit visit) {
+  const int count = static_cast<int>(sim_info.size());
+  for (int j = file, steps = 0; j >= 0 && j < count && steps < count; ++steps) {
+    visit(j);
+    j = sim_info[static_cast<std::size_t>(j)].same_path;
+    if (j == file) break;
+  }
+}
+
+// Of two histories of one local path, a counts rather than b: a keeps the
+// file and b removes it, or both do the same and a is listed later.
+bool counts_before(int a, int b) {
+  const bool a_keeps = current_version(a).sig_want != kSigGone;
+  const bool b_keeps = current_version(b).sig_want != kSigGone;
+  return a_keeps != b_keeps ? a_keeps : a > b;
+}
+
+}  // namespace
+
 // Of the histories that name one local path and pass the filter, the one
 // that counts is the last that keeps the file (a release may list a path
 // again, to remove it or with another signature), or the last of all when
 // each removes it. The others are not this installation's files: scanning,
 // deciding or counting them would fetch, ask about or delete the file of
-// the one that counts. A ring holds a few histories; the walk also stops
-// after as many steps as the table has histories.
-bool loses_its_path(int file) {
-  const int count = static_cast<int>(sim_info.size());
-  const bool keeps = current_version(file).sig_want != kSigGone;
-  int j = sim_info[static_cast<std::size_t>(file)].same_path;
-  for (int steps = 0; j >= 0 && j < count && j != file && steps < count; ++steps) {
-    const file_version_struct& other = current_version(j);
-    const bool other_keeps = other.sig_want != kSigGone;
-    if (passes_filter(other) && (other_keeps != keeps ? other_keeps : j > file)) return true;
-    j = sim_info[static_cast<std::size_t>(j)].same_path;
+// the one that counts. One walk of each ring finds that history, a second
+// marks the others, so a path listed many times costs what as many paths
+// cost.
+void settle_same_paths() {
+  const std::size_t count = sim_info.size();
+  std::vector<char> seen(count, 0);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (sim_info[i].same_path < 0) sim_info[i].another_counts = 0;
+    if (sim_info[i].same_path < 0 || seen[i]) continue;
+    int best = -1;
+    walk_path(static_cast<int>(i), [&](int j) {
+      seen[static_cast<std::size_t>(j)] = 1;
+      if (passes_filter(current_version(j)) && (best < 0 || counts_before(j, best))) best = j;
+    });
+    walk_path(static_cast<int>(i), [&](int j) {
+      sim_info[static_cast<std::size_t>(j)].another_counts = best >= 0 && best != j && counts_before(best, j) ? 1 : 0;
+    });
   }
-  return false;
 }
 
-}  // namespace
+void set_install_filter(int want_sim, int want_global) {
+  g_want_sim = want_sim;
+  g_want_global = want_global;
+  settle_same_paths();
+}
+
+void set_want_os(int os) {
+  stg.want_os = os;
+  settle_same_paths();
+}
 
 int want_this_f(int file, int version) {
   const file_history_struct& history = sim_info[static_cast<std::size_t>(file)];
-  if (!passes_filter(history.versions[static_cast<std::size_t>(version)])) return 0;
-  return history.same_path >= 0 && loses_its_path(file) ? 0 : 1;
+  return passes_filter(history.versions[static_cast<std::size_t>(version)]) && !history.another_counts ? 1 : 0;
+}
+
+bool release_lists(int file, const std::string& sig) {
+  bool listed = false;
+  walk_path(file, [&](int j) {
+    for (const file_version_struct& v : sim_info[static_cast<std::size_t>(j)].versions)
+      if (v.sig_want == sig) listed = true;
+  });
+  return listed;
 }
 
 int is_global_scenery_f(const char* path) {
@@ -130,7 +168,10 @@ void scenery_from_install() {
     for (int r = 0; r < kTileRows; ++r) stg.tile_want[c][r] = 0;
   for (const file_history_struct& h : sim_info) {
     const file_version_struct& v = h.versions.back();
-    if (v.is_global_scenery && v.sig_have != kSigNone && tile_in_grid(v))
+    // Only a file the scan found on disk: a record it never looked at (one
+    // the filter refuses, or not the one that counts of its path) has no
+    // signature at all.
+    if (v.is_global_scenery && !v.sig_have.empty() && v.sig_have != kSigNone && tile_in_grid(v))
       stg.tile_want[v.lon_col][v.lat_row] = 1;
   }
 }

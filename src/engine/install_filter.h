@@ -8,13 +8,27 @@
 extern int g_want_sim;
 extern int g_want_global;
 
+// Sets the filter, or the operating system (stg.want_os), and decides anew
+// which file of each local path counts (settle_same_paths). Called on the
+// main thread while no scan runs: the scan's tasks read what they set.
 void set_install_filter(int want_sim, int want_global);
+void set_want_os(int os);
+
+// Decides, for every local path that several files of sim_info name (a
+// path listed again), the one that counts of those that pass the filter and
+// the operating system: the last that keeps the file, or the last when
+// each removes it. The directory reader and the two setters above call it.
+void settle_same_paths();
 
 // 1 when version `version` of file `file` passes the filter and is for the
-// operating system being installed, and the file is the one that counts of
-// those that pass them and name the same local path (a path listed twice):
-// the last that keeps the file, or the last when each removes it.
+// operating system being installed, and no other file of its local path
+// counts instead (settle_same_paths). Safe from the scan's worker threads.
 int want_this_f(int file, int version);
+
+// sig is the signature of a version that some file of file's local path
+// lists, in any of its versions: a release version, not a change of the
+// user's.
+bool release_lists(int file, const std::string& sig);
 
 // 1 when the path names a global scenery tile file.
 int is_global_scenery_f(const char* path);

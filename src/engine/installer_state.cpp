@@ -2,6 +2,7 @@
 
 #include "engine/installer_state.h"
 
+#include "engine/install_filter.h"
 #include "engine/server_list.h"
 
 stg_struct stg{};
@@ -27,7 +28,7 @@ next_class next{};
 
 void stg_reset_for_start() {
   stg.dir_status = 0;
-  stg.want_os = os_linux;
+  set_want_os(os_linux);
   stg.format_too_new = 0;
   stg.download_failed = 0;
   stg.had_errors = 0;

@@ -59,6 +59,10 @@ struct file_version_struct {
   std::string sig_want;    // MD5 of this version, or "GONE"
   std::string sig_have;    // MD5 found on disk, "NONE" when absent; empty before the scan
   std::string path;        // relative path, first component is the install folder's name
+  // The path as the directory spells it, when that has empty components
+  // ("//") that path leaves out; empty otherwise. The server's archive of
+  // the version is asked for under this spelling.
+  std::string listed_path;
   // The local path under which the scan found the file (or the folders on
   // its way) in another letter case; empty when the path as the table gives
   // it needed no repair. Installing and deleting act on it (local_path_of).
@@ -79,9 +83,12 @@ struct file_history_struct {
   std::vector<file_version_struct> versions;
   // The next history, in a ring, whose path names the same local path (the
   // path listed again after others, or under another first folder); -1
-  // when no other does. Set by the directory reader; want_this_f lets one
-  // of them through.
+  // when no other does. Set by the directory reader.
   int same_path = -1;
+  // Another history of the ring counts instead of this one under the
+  // current filter and operating system (settle_same_paths): want_this_f
+  // refuses this one.
+  int another_counts = 0;
 };
 
 // The file table, in directory order.

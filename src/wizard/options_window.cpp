@@ -2,6 +2,8 @@
 // settings every frame until the user closes it.
 #include "wizard/sub_wins.h"
 
+#include "engine/checksum.h"
+#include "engine/install_filter.h"
 #include "engine/installer_state.h"
 #include "files/http.h"
 #include "runtime/globals.h"
@@ -37,15 +39,18 @@ void options_pass() {
   BTN_subwin(0, kOptionsPanelStyle, -1, top, -1, -1, "General Preferences", &right, &top);
 
   int manual_streams = stg.stream_count != 0 ? 1 : 0;
-  // The scan's tasks read want_os while this runs: only finished values
-  // are stored into it.
   int os_index = stg.want_os - 1;
   BTN_textlist(kOsList.x, kOsList.y, &os_index, "Macintosh-Windows-Linux",
                "Operating System to download Corvane for:|(Install and copy the entire Corvane folder to another "
                "computer if you like)");
   if (os_index < 0) os_index = 0;
   if (os_index > 2) os_index = 2;
-  stg.want_os = os_index + 1;
+  if (os_index + 1 != stg.want_os) {
+    // A scan's tasks read the operating system and which file of a path
+    // counts: a scan still going stops before they change.
+    checksum_directory_kill();
+    set_want_os(os_index + 1);
+  }
 
   BTN_bool(kLogBox.x, kLogBox.y, &stg.log_actions,
            "|log installer actions... turn this on to output the installer file downloads and stuff to the file "

@@ -112,6 +112,16 @@ TEST_F(InstallFilterTest, FilterLooksAtTheVersionAsked) {
   sim_info.push_back(h);
   EXPECT_EQ(want_this_f(0, 0), 0);
   EXPECT_EQ(want_this_f(0, 1), 1);
+  // One local path listed for every system and again for Windows: the later
+  // counts where the system takes it, decided anew when that changes.
+  const int any = add(sim_file("Halden/z", 0)), win = add(sim_file("Other/z", 2));
+  sim_info[1].same_path = win;
+  sim_info[2].same_path = any;
+  stg.want_os = os_windows;
+  set_install_filter(1, 1);
+  EXPECT_EQ(want_this_f(any, 0) * 10 + want_this_f(win, 0), 1);
+  set_want_os(os_linux);
+  EXPECT_EQ(want_this_f(any, 0) * 10 + want_this_f(win, 0), 10);
 }
 
 // ------------------------------------------------------ scenery file names
@@ -195,6 +205,7 @@ TEST_F(InstallFilterTest, TilesFromInstalledFiles) {
   present.sig_have = "fedcba9876543210fedcba9876543210";
   add(present);
   add(tile_file(19, 8));  // sig_have "NONE": nothing on disk
+  current_version(add(tile_file(21, 8))).sig_have.clear();  // never scanned
 
   // Only the current version counts: an older version found on disk does not.
   file_version_struct old = tile_file(3, 4);

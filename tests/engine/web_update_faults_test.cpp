@@ -386,25 +386,39 @@ TEST_F(WebUpdateFaults, FilesStoredInAnotherLetterCaseAreTheOnesReplacedAndDelet
 }
 
 TEST_F(WebUpdateFaults, APathListedTwiceOnceRemovedKeepsItsFileRunAfterRun) {
-  b = {{"Resources/twice.txt", "kept"}, {"Resources/zz.txt", "listed after it"}, {"Resources/two.txt", "later"}};
+  b = {{"Resources/twice.txt", "kept"}, {"Resources/zz.txt", "listed after it"}, {"Resources/two.txt", "later"},
+       {"Resources/back.txt", "new"}, {"Resources/dbl.txt", "dbl"}};
   builder.add_update(b, b);
   publish();
-  ASSERT_TRUE(ReleaseBuilder::install(dest_dir_path, {{"Resources/twice.txt", "kept"}}));
+  ASSERT_TRUE(
+      ReleaseBuilder::install(dest_dir_path, {{"Resources/twice.txt", "kept"}, {"Resources/back.txt", "old"}}));
   // twice.txt listed again after zz.txt: its version, then removed; two.txt
-  // kept twice, first with another signature.
+  // kept twice, first with another signature; back.txt removed, then added
+  // again after two.txt; dbl.txt listed as Resources//dbl.txt (asked for
+  // so) and removed under the other spelling.
   std::string text = builder.directory_text() + "FILE 0 0 0 1 1 " + ReleaseBuilder::md5_of("kept") +
-                     " Resources/twice.txt\nFILE 0 0 0 0 0 GONE Resources/twice.txt\n";
-  text.insert(text.find("FILE "), "FILE 0 0 0 1 1 " + ReleaseBuilder::md5_of("earlier") + " Resources/two.txt\n");
+                     " Resources/twice.txt\nFILE 0 0 0 0 0 GONE Resources/twice.txt\n" +
+                     "FILE 0 0 0 0 0 GONE Resources/dbl.txt\n";
+  text.replace(text.find(" Resources/dbl.txt"), 18, " Resources//dbl.txt");
+  text.insert(text.find("FILE "), "FILE 0 0 0 1 1 " + ReleaseBuilder::md5_of("old") + " Resources/back.txt\n" +
+                                      "FILE 0 0 0 0 0 GONE Resources/back.txt\nFILE 0 0 0 1 1 " +
+                                      ReleaseBuilder::md5_of("earlier") + " Resources/two.txt\n");
   ASSERT_TRUE(write_file(work / "d/directory.txt", text));
   ASSERT_EQ(file_to_zip(work / "d/directory.txt", www / "corvane/v910/directory.txt.zip"), 0);
+  for (int run = 1; run <= 3; ++run) BTN_script_click("KEEP EVERY OLD FILE IN THIS DIRECTORY");
+  const std::vector<std::string> names = {"twice", "two", "back", "/dbl"};
   RunStats stats;
   for (int run = 1; run <= 3; ++run) {
     ASSERT_TRUE(road(stats) && stats.result == 1 && stg.had_errors == 0);
-    EXPECT_EQ(read_file(local("Resources/twice.txt")) + read_file(local("Resources/two.txt")), "keptlater") << run;
+    std::string now;
+    for (const std::string& f : names) now += read_file(local("Resources/" + f + ".txt"));
+    EXPECT_EQ(now, "keptlaternewdbl") << run;
     // Up to date from the second run: nothing to fetch or delete.
-    EXPECT_EQ(stg.files_to_get + stg.files_to_delete, run == 1 ? 2 : 0) << "run " << run;
+    EXPECT_EQ(stg.files_to_get + stg.files_to_delete, run == 1 ? 4 : 0) << "run " << run;
   }
-  EXPECT_EQ(server->count(request_of("Resources/twice.txt")) + server->count(request_of("Resources/two.txt")), 1);
+  int asked = 0;
+  for (const std::string& f : names) asked += server->count(request_of("Resources/" + f + ".txt"));
+  EXPECT_EQ(asked, 3);
   EXPECT_EQ(log_text().find("File: "), std::string::npos) << "no question";
 }
 
