@@ -27,7 +27,7 @@ constexpr std::size_t kMaxListBytes = 64 * 1024 * 1024;
 
 const char kListName[] = "corvane_install.txt";
 
-// The lock file beside the list: the list's name and this.
+// The lock file beside the file the list leads to: that name and this.
 const char kLockSuffix[] = ".lock";
 
 // The log line of a folder that cannot be registered; reading the list
@@ -64,7 +64,8 @@ std::vector<std::string> list_lines(const std::string& text) {
   return lines;
 }
 
-// A file system that refuses locks (some network and FUSE file systems do)
+// A list that cannot be locked (a file system that refuses locks, as some
+// network and FUSE file systems do, or a lock file that cannot be opened)
 // is told in the log once in a run; the list is then changed without one.
 void tell_no_lock(const std::string& path, int code) {
   static bool told = false;
@@ -74,32 +75,52 @@ void tell_no_lock(const std::string& path, int code) {
       << "): it is changed without a lock.\n";
 }
 
+// The file the list's path leads to: a list that is a link is rewritten
+// where it points, and the link stays. The path itself when it leads
+// nowhere.
+std::string list_target(const std::string& path) {
+  char* real = realpath(path.c_str(), nullptr);
+  if (!real) return path;
+  std::string target = real;
+  free(real);
+  return target;
+}
+
 // An advisory lock (flock) held from the reading of the list until a change
 // to it is in place, so that installers running at once change the list one
 // after the other, each in its turn however long the others go on, and none
 // loses another's line. A rewrite puts a new file in the list's place, so
 // the lock is taken on a file beside the list that is never renamed nor
-// deleted. It is opened for writing: some file systems (NFS) give an
-// exclusive lock only on such a file. Without the lock (a lock file that
-// cannot be made, a file system without locks) the log says so and the
-// caller goes on as before locks were taken.
+// deleted; beside the file the list's path leads to, so that lists that are
+// links to one file share one lock. A link in the lock file's place is not
+// followed: nothing is made where it points. The file is opened for writing
+// where it can be (some file systems, NFS, give an exclusive lock only on
+// such a file), else for reading (one left by another user, or on a
+// read-only file system), which a local lock needs no more than. Without
+// the lock (a lock file that cannot be opened, a file system without
+// locks) the log says so and the caller goes on as before locks were taken.
 class ListLock {
  public:
-  explicit ListLock(const std::string& path) {
-    const std::string lock_path = path + kLockSuffix;
-    // O_NONBLOCK keeps a FIFO put in its place from stalling the open; the
-    // lock itself is waited for.
-    const int fd = open(lock_path.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+  enum Mode { wait_turn, try_once };
+  ListLock(const std::string& path, Mode mode) {
+    const std::string lock_path = list_target(path) + kLockSuffix;
+    // O_NONBLOCK keeps a FIFO put in its place from stalling the open.
+    constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = open(lock_path.c_str(), O_WRONLY | O_CREAT | kFlags, 0644);
+    const int refused = errno;
+    if (fd < 0 && (refused == EACCES || refused == EPERM || refused == EROFS))
+      fd = open(lock_path.c_str(), O_RDONLY | kFlags);
     if (fd < 0) {
-      tell_no_lock(path, errno);
+      tell_no_lock(path, refused);
       return;
     }
     int locked;
     do {
-      locked = flock(fd, LOCK_EX);
+      locked = flock(fd, mode == wait_turn ? LOCK_EX : LOCK_EX | LOCK_NB);
     } while (locked != 0 && errno == EINTR);
     if (locked != 0) {
-      tell_no_lock(path, errno);
+      busy_ = errno == EWOULDBLOCK;
+      if (!busy_) tell_no_lock(path, errno);
       close(fd);
       return;
     }
@@ -112,21 +133,13 @@ class ListLock {
   ListLock& operator=(const ListLock&) = delete;
 
   bool held() const { return fd_ >= 0; }
+  // Tried once, and another process holds it.
+  bool busy() const { return busy_; }
 
  private:
   int fd_ = -1;
+  bool busy_ = false;
 };
-
-// The file the list's path leads to: a list that is a link is rewritten
-// where it points, and the link stays. The path itself when it leads
-// nowhere.
-std::string list_target(const std::string& path) {
-  char* real = realpath(path.c_str(), nullptr);
-  if (!real) return path;
-  std::string target = real;
-  free(real);
-  return target;
-}
 
 }  // namespace
 
@@ -161,7 +174,7 @@ bool register_new_corvane() {
     return false;
   }
 
-  const ListLock lock(path);
+  const ListLock lock(path, ListLock::wait_turn);
   std::string text;
   const bool readable = read_whole_file(path, text, kMaxListBytes) == 0;
   if (readable) {
@@ -203,7 +216,7 @@ void forget_corvane(const std::string& folder) {
   all_haldens.erase(std::remove(all_haldens.begin(), all_haldens.end(), folder), all_haldens.end());
   const std::string path = list_path();
   if (path.empty()) return;
-  const ListLock lock(path);
+  const ListLock lock(path, ListLock::wait_turn);
   std::string text;
   if (read_whole_file(path, text, kMaxListBytes) != 0) return;
 
@@ -247,9 +260,14 @@ void remove_left_list_files() {
   // A rewrite holds the lock until its new list is in place: under the
   // lock, a new list beside the old one belongs to a run that ended before
   // it was done. Without a list there is nothing a run could be rewriting.
+  // The lock is only tried: an installer that holds it (and may be stopped
+  // there) keeps the new lists for a later start, not this one waiting.
   struct stat list_st;
   if (stat(path.c_str(), &list_st) != 0) return;
-  const ListLock lock(path);
+  const ListLock lock(path, ListLock::try_once);
+  if (lock.busy())
+    xer << "Another installer is changing the list of installed copies " << path
+        << ": what a rewrite left beside it is removed at a later start.\n";
   if (!lock.held()) return;
   const std::string target = list_target(path);
   const std::size_t slash = target.rfind('/');

@@ -14,9 +14,9 @@ int path_is_to_a_sim();
 // Installers running at once change the list one after the other, each in
 // its turn: each change holds an advisory lock from its reading of the list
 // until it is in place. The lock is taken on "corvane_install.txt.lock"
-// beside the list, a file that stays there. Where the file system refuses
-// the lock, the log says so once in a run and the list is changed without
-// it.
+// beside the file the list's path leads to (lists that are links to one
+// file share it), a file that stays there. Where no lock can be had, the
+// log says so once in a run and the list is changed without it.
 
 // Appends dest_dir_path to the list unless a line equal to it is there.
 // True when this call added the line. Failures are logged; the run goes on.
@@ -30,8 +30,9 @@ bool register_new_corvane();
 void forget_corvane(const std::string& folder);
 
 // At start-up: removes the new lists that rewrites of runs which ended
-// before they were done left beside the list. A rewrite still going on is
-// waited for.
+// before they were done left beside the list. While another installer
+// holds the lock nothing is removed (the log says so) and the call returns
+// at once.
 void remove_left_list_files();
 
 // Rebuilds all_haldens from the list: the listed folders that exist, in

@@ -1,6 +1,8 @@
 // The list of installed copies in the preferences folder, and the test that
 // a folder holds a copy of the simulator.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +18,7 @@
 #include "engine/installer_state.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
+#include "support/unprivileged.h"
 
 namespace {
 
@@ -99,20 +102,32 @@ TEST_F(InstalledCopies, RegisteringAppendsEachFolderOnceComparedExactly) {
 // Ten races of four installers at once, each adding its own folders and
 // forgetting 49 in 50 of them again, so that the list is rewritten all
 // the time while the others wait their turn: no line of any is lost or
-// comes back, and no new list is left beside the list.
+// comes back, and no new list is left beside the list. They run as a plain
+// user under a lock file it cannot write, half of them in a second home
+// whose list is a link to the first's.
 TEST_F(InstalledCopies, InstallersAtOnceLoseNoLine) {
   constexpr int kLines = 500, kAtOnce = 4, kRuns = 10 * kAtOnce;
   const auto own = [](int who, int n) { return "/copies/" + std::to_string(who) + "/" + std::to_string(n) + "/"; };
+  const std::string other = dir_ / "other";
+  std::filesystem::create_directories(other + "/.corvane");
+  write_list("");
+  ASSERT_TRUE(write_file(list_ + ".lock", ""));  // root's, or one made read-only
+  ASSERT_EQ(chmod((list_ + ".lock").c_str(), geteuid() == 0 ? 0644 : 0444) | chmod(list_.c_str(), 0666), 0);
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0755) | chmod((home_ + "/.corvane").c_str(), 0777), 0);
+  ASSERT_EQ(symlink(list_.c_str(), (other + "/.corvane/corvane_install.txt").c_str()), 0);
   std::vector<pid_t> runs;
   for (int who = 0; who < kRuns; ++who) {
     const pid_t run = fork();
     if (run == 0) {
-      for (int n = 0; n < kLines; ++n) {
-        dest_dir_path = own(who, n);
-        if (!register_new_corvane()) _exit(2);
-        if (n % 50 != 0) forget_corvane(own(who, n));
-      }
-      _exit(0);
+      if (who % 2) setenv("HOME", other.c_str(), 1);
+      _exit(as_unprivileged_user([&] {
+        for (int n = 0; n < kLines; ++n) {
+          dest_dir_path = own(who, n);
+          if (!register_new_corvane()) return 2;
+          if (n % 50 != 0) forget_corvane(own(who, n));
+        }
+        return 0;
+      }));
     }
     ASSERT_GT(run, 0);
     runs.push_back(run);
@@ -145,7 +160,7 @@ TEST_F(InstalledCopies, InstallersAtOnceLoseNoLine) {
 
 // A list that is a link is changed where it points, keeping its mode; a
 // new list that a run killed in its rewrite left beside it goes at the next
-// start, and only that.
+// start, and only that, unless another installer holds the lock.
 TEST_F(InstalledCopies, AListThatIsALinkStaysOneWithItsMode) {
   const std::string a = folder("A");
   const std::string b = folder("B");
@@ -169,11 +184,23 @@ TEST_F(InstalledCopies, AListThatIsALinkStaysOneWithItsMode) {
   const std::string left = target + ".cvpart-Ab12Cd";
   const std::string others[] = {dir_ / "elsewhere/other.cvpart-Ab12Cd", home_ + "/.corvane/corvane_install.txt.cvpart"};
   for (const std::string& path : {left, others[0], others[1]}) ASSERT_TRUE(write_file(path, "x"));
+  const int held = open((target + ".lock").c_str(), O_RDONLY | O_CLOEXEC);  // another installer's
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  alarm(10);  // rather than wait without end
+  remove_left_list_files();
+  alarm(0);
+  close(held);
+  EXPECT_TRUE(exists_at_all(left)) << "left for a later start";
   remove_left_list_files();
   EXPECT_FALSE(exists_at_all(left));
   for (const std::string& path : others) EXPECT_TRUE(exists_at_all(path)) << path;
   EXPECT_EQ(read_file(target), b + "\n");
-  EXPECT_EQ(log_.text(), "");
+  EXPECT_EQ(log_.text(), "Another installer is changing the list of installed copies " + list_ +
+                             ": what a rewrite left beside it is removed at a later start.\n");
+  // A link in the lock file's place is not followed.
+  ASSERT_EQ(unlink((target + ".lock").c_str()) | symlink((dir_ / "x").c_str(), (target + ".lock").c_str()), 0);
+  forget_corvane(b);
+  EXPECT_TRUE(read_file(target).empty() && !exists_at_all(dir_ / "x"));
 }
 
 TEST_F(InstalledCopies, ReadsCrLfListsAndAppendsWithLfAlone) {

@@ -2,8 +2,11 @@
 // started with "--demo" on a private X server, the update servers on
 // 127.0.0.1 reached through the proxy preferences, input through XTEST, the
 // screens read off the screen.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -119,12 +122,16 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   ASSERT_TRUE(ReleaseBuilder::install(copy, {{"Resources/a.txt", "alpha"}}));
   const std::string listed = copy + "\n";
   ASSERT_TRUE(write_file(home / ".corvane/corvane_install.txt", listed));
+  // Another installer holds the list's lock (stopped, say): this one starts all the same.
+  const int held = open((home / ".corvane/corvane_install.txt.lock").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
 
   auto run = start();
   ASSERT_TRUE(sees({view::title("Welcome"),
                     view::body("I will guide you through the process of installing the web demo of Corvane 9.\n\n"
                                "Warning: you already have Corvane 9 installed on this computer.  Are you sure you "
                                "want to install a new demo copy of Corvane 9?")}));
+  close(held);
   sees_steps(kSteps, 0);
   click(clicks::next);
   const screen_text licence = view::title("End User License Agreement (EULA)");
