@@ -150,6 +150,11 @@ std::string temp_name_beside(const std::string& path, const std::string& suffix)
   return path.substr(0, base_at + base_len) + suffix;
 }
 
+std::size_t longest_name_in(const std::string& folder) {
+  const long longest = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  return longest > 0 ? static_cast<std::size_t>(longest) : NAME_MAX;
+}
+
 std::string last_component(const std::string& path) {
   if (path.empty()) return std::string();
   std::size_t search_end = path.size();

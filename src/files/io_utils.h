@@ -85,6 +85,11 @@ int write_all(int fd, const char* data, std::size_t len, std::size_t* done = nul
 // place.
 std::string temp_name_beside(const std::string& path, const std::string& suffix);
 
+// The longest name, in bytes, that the file system holding folder (the
+// working folder when empty) gives a file or folder in it; NAME_MAX when it
+// cannot tell.
+std::size_t longest_name_in(const std::string& folder);
+
 // The text after the last '/' of a path; a final '/' of a path of three or
 // more characters is kept with the name. The whole path when it has no '/'.
 std::string last_component(const std::string& path);

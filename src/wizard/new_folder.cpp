@@ -48,11 +48,14 @@ void new_folder_frame(const new_folder_kind& kind, new_folder_choice& p, wizard_
 
   // A name that is empty, or that would lead into the parent itself or
   // elsewhere, names no new folder: an install there could later be
-  // cancelled and delete what it did not make.
-  if (!install_folder_name_ok(p.install_folder)) {
+  // cancelled and delete what it did not make. A name longer than the
+  // parent's file system gives a name (in bytes) could not be made.
+  const bool named = install_folder_name_ok(p.install_folder);
+  if (!named || p.install_folder.size() > longest_name_in(p.parent_dir)) {
     dest_dir_path = p.parent_dir;
     ws.next_screen = nullptr;
-    ws.body = T("Please pick a name for your Corvane 9 installation...");
+    ws.body = named ? T("Please pick a shorter name: this one is longer than a folder name may be.")
+                    : T("Please pick a name for your Corvane 9 installation...");
     return;
   }
   dest_dir_path = p.parent_dir + p.install_folder + "/";

@@ -40,7 +40,8 @@ void new_folder_arrive(new_folder_choice& c, bool prepare_again);
 // the Back and Next targets: takes the defaults on the first visit, draws
 // "Change Destination" and the "Install Name:" field, sets dest_dir_path,
 // and fills the body. A name that names no new folder (empty, ".", "..",
-// or holding "/") or a folder that exists already greys Next.
+// or holding "/"), one longer than a folder name may be in the parent, or a
+// folder that exists already greys Next.
 void new_folder_frame(const new_folder_kind& kind, new_folder_choice& c, wizard_screen& ws);
 
 // The folder that a new install's set-up is about to make: dest when

@@ -64,9 +64,9 @@ screen_text licence_sentence(const std::string& text) {
   return at(kLicenceTextX, kLicenceY, text, kLicenceTextWrap, 0, kListColour);
 }
 namespace {
-screen_text in_question(float x, float y, float margin, const std::string& text) {
-  const wind_size* box = wind_size_of(wind_abort_question);
-  const click_point o = clicks::box_origin(wind_abort_question);
+screen_text in_question(float x, float y, float margin, const std::string& text, int id = wind_abort_question) {
+  const wind_size* box = wind_size_of(id);
+  const click_point o = clicks::box_origin(id);
   screen_text t = at(x, y, text, box->w - margin, 0, kButtonLabelColour);
   t.ox = static_cast<float>(o.x);
   t.oy = static_cast<float>(o.y);
@@ -80,6 +80,9 @@ screen_text question(const std::string& text, bool whole) {
 }
 screen_text question_explain(int i, const std::string& text) {
   return in_question(150, i == 0 ? 53.0f : 28.0f, 210, text);
+}
+screen_text changed_file_line(int i, const std::string& text) {
+  return in_question(20, 100.0f - 10.0f * static_cast<float>(i), 40, text, wind_question);
 }
 screen_text alert_line(int i, const std::string& text) {
   const wind_size* box = wind_size_of(wind_alert);

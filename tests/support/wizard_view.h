@@ -34,6 +34,8 @@ screen_text licence_sentence(const std::string& text);
 screen_text question(const std::string& text, bool whole = true);
 // The explanation beside the question's button i (0 first, 1 second).
 screen_text question_explain(int i, const std::string& text);
+// Line i (0 to 2) of the question about a file the user changed.
+screen_text changed_file_line(int i, const std::string& text);
 // Line i (0 to 3) of the alert box.
 screen_text alert_line(int i, const std::string& text);
 

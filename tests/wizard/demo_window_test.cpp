@@ -161,17 +161,22 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   ASSERT_TRUE(sees({picker, defaults, space_line}));
 
   // A name far longer than its field shows its end while it is typed, and
-  // its start after Home; emptied again for the rules below.
+  // its start after Home; at 255 bytes it is promised, one more is refused
+  // before Next; emptied again for the rules below.
   std::string name;
   std::vector<std::string> keys = {"End", "Shift+Home"};
-  for (int i = 0; i < 250; ++i) name += keys.emplace_back(1, static_cast<char>('a' + i % 26));
+  for (int i = 0; i < 255; ++i) name += keys.emplace_back(1, static_cast<char>('a' + i % 26));
   click(clicks::install_name_field);
   click_and_keys_at_once(x.display(), 0, 0, keys, 0);
   screen_text end = view::install_name(name.substr(220)), start = view::install_name(name.substr(0, 30));
   end.x += kInstallNameW, end.align = 2, end.whole = start.whole = false;
   ASSERT_TRUE(sees({end}));
   key_tap(x.display(), "Home");
-  ASSERT_TRUE(sees({start}));
+  ASSERT_TRUE(sees({start, view::body(will_create(name))}));
+  click_and_keys_at_once(x.display(), 0, 0, {"End", "a"}, 0);
+  ASSERT_TRUE(sees({picker, view::body("Please pick a shorter name: this one is longer than a folder name may be.")}));
+  click(clicks::next);
+  click(clicks::install_name_field);
   click_and_keys_at_once(x.display(), 0, 0, {"End", "Shift+Home", "BackSpace"}, 0);
 
   // The name rules: empty, "..", a path, a folder that exists; Next greyed.

@@ -284,6 +284,7 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
 // saying so; a simulator that cannot be started is reported once, and Back
 // and Quit still work.
 TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
+  copy = work / "my_set/";  // a path whose '_' the question shows on a line with a line below
   servers = {{"s1.example.com", "/broken/", "s1|Broken server", false},
              {"s2.example.com", "/corvane/", "s2|Good server", true}};
   builder.add_update({{"Resources/a.txt", "alpha 1"}, {"Resources/b.txt", "bravo 1"}, {"Resources/c.txt", "charlie 1"},
@@ -324,6 +325,7 @@ TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
                                   ReleaseBuilder::md5_of(name + " 2") + "  sig_have=" +
                                   ReleaseBuilder::md5_of(name + ", changed by the user"), kProgramTimeoutMs)) << run->log();
     ASSERT_TRUE(view::wait_for_box(x.display(), wind_question, kProgramTimeoutMs));
+    EXPECT_TRUE(sees({view::changed_file_line(1, copy + "Resources/" + name[0] + ".txt")}));
     if (name != "bravo") {
       name == "alpha" ? triple_click(clicks::changed_overwrite()) : click(clicks::changed_keep());
       continue;

@@ -21,6 +21,11 @@ constexpr int kSize = 512;
 // Glyphs
 
 constexpr int kCellW = 14, kCellH = 15, kGridCols = 21, kBaselineRow = 4;
+// Wrapped lines are 10 rows apart, and the letters reach up to the cell's
+// row 11, which is row 1 of the line above: a line's own rows begin two
+// rows under its baseline. Ink lower down is drawn among the next line's
+// letters and read as theirs.
+constexpr int kLowestInkRow = kBaselineRow - 2;
 
 // The grid, row by row from the bottom, as Latin-1 codes.
 const unsigned kGrid[5][kGridCols] = {
@@ -68,9 +73,16 @@ void draw_glyphs(Canvas& c, const Font& font) {
       int x = g.left;
       if (x + g.width > advance - 1) x = advance - 1 - g.width;
       if (x < 0) x = 0;
+      // A glyph wholly below the baseline (the underscore, whose bar lies
+      // lower than every descender) sits just under it: a bar in the
+      // descenders' lowest row would touch the next line's capitals and be
+      // read as theirs. Other ink below the line's own rows is cut; so the
+      // cells' bottom row, which the menu bar reads, stays clear as well.
+      const int top_row = kBaselineRow + g.top - 1;
+      const int raise = top_row < kBaselineRow - 1 ? kBaselineRow - 1 - top_row : 0;
       const int cell_x = col * kCellW, cell_y = r * kCellH;
-      c.clip(cell_x, cell_y + 1, cell_x + kCellW, cell_y + kCellH);  // the cell's bottom row stays clear
-      Font::blit(c, g, cell_x + x - g.left, cell_y + kBaselineRow, rgb(255, 255, 255), 0.85f);
+      c.clip(cell_x, cell_y + kLowestInkRow, cell_x + kCellW, cell_y + kCellH);
+      Font::blit(c, g, cell_x + x - g.left, cell_y + kBaselineRow + raise, rgb(255, 255, 255), 0.85f);
       c.clear_clip();
     }
   }
