@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "support/frame_watch.h"
@@ -68,5 +69,6 @@ bool LiveWindow::pass_until(const std::function<bool()>& condition, int timeout_
 
 bool LiveWindow::pass_until_shown(int timeout_ms) {
   FrameWatch frames(x_.display(), mnw.window[0]);
-  return pass_until([&] { return frames.count() > 0; }, timeout_ms);
+  const auto looked = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+  return pass_until([&] { return frames.count() > 0 && std::chrono::steady_clock::now() > looked; }, timeout_ms);
 }

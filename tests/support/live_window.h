@@ -25,7 +25,8 @@ class LiveWindow {
   // not after timeout_ms.
   bool pass_until(const std::function<bool()>& condition, int timeout_ms = 10000);
   // Runs passes until a frame drawn from now on is on the screen, as the
-  // server tells: a click given after it is given on what it shows.
+  // server tells, and for the double-click time more, as a user looks
+  // before a click of its own: a click given then acts on what it shows.
   bool pass_until_shown(int timeout_ms = 10000);
 
  private:

@@ -120,7 +120,7 @@ TEST(EditingWindow, StringFieldsTakeOnlyTextAndTabMovesTheFocus) {
   ASSERT_TRUE(x.ok());
   InstallerRun run(&x, scene_options("fields"));
   Output out(run);
-  ASSERT_TRUE(out.next("ready")) << run.err();
+  ASSERT_TRUE(out.next("ready") && wait_for_installer_window(x, kProgramTimeoutMs)) << run.err();
   Display* d = x.display();
 
   click(d, kFirstX + 20, kFirstY + 4);
@@ -219,9 +219,9 @@ TEST(EditingWindow, NumericFieldByArrowsAndKeysAndTheTextListPopUp) {
   ASSERT_TRUE(x.ok());
   InstallerRun run(&x, scene_options("fields"));
   Output out(run);
+  ASSERT_TRUE(out.next("ready") && wait_for_installer_window(x, kProgramTimeoutMs)) << run.err();
   ASSERT_TRUE(out.next("streams=1")) << "0 is clamped into 1..4";
   ASSERT_TRUE(out.next("os=0"));
-  ASSERT_TRUE(out.next("ready")) << run.err();
   Display* d = x.display();
 
   click(d, kNumberX + 5, kNumberY + 15);  // the up arrow
@@ -284,7 +284,7 @@ class ChooserTree {
 };
 
 bool chooser_up(const XServer& x) {
-  return wait_until(
+  return wait_for_installer_window(x, kProgramTimeoutMs) && wait_until(
       [&] {
         const Screenshot s = Screenshot::grab(x.display());
         return s.ok() && !(s.at(5, 5) == rgb{255, 0, 255});

@@ -95,7 +95,7 @@ TEST(PathFieldWindow, AFolderIsChosenThroughTheChooserAndEditsReplaceThePath) {
   Output out(run);
   ASSERT_TRUE(out.next("path=[/home/user/data/]")) << run.err();
   ASSERT_TRUE(out.next("buffer=[abcdefg]")) << "a buffer field keeps max length - 1 characters";
-  ASSERT_TRUE(out.next("ready"));
+  ASSERT_TRUE(out.next("ready") && wait_for_installer_window(x, kProgramTimeoutMs));
   Display* d = x.display();
   const rgb background = Screenshot::grab(d).at(kProbeX, kProbeY);
 

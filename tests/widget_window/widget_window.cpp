@@ -15,7 +15,6 @@
 //            chosen with a field's button
 // Lines go to standard output, one per event, as the tests' signals.
 #include <GL/gl.h>
-#include <X11/Xlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,22 +38,6 @@
 
 namespace {
 
-// "ready" once the scene's first frame is on the screen, as the server has
-// it: a click given from then on is given on what the scene shows.
-void tell_ready(bool& told) {
-  Display* d = static_cast<Display*>(mnw.display);
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  if (told || XGetWindowProperty(d, mnw.window[0], XInternAtom(d, "_CORVANE_FRAME_COUNT", False), 0, 2, False,
-                                 AnyPropertyType, &type, &format, &count, &after, &data) != Success || !data)
-    return;
-  XFree(data);
-  puts("ready");
-  told = true;
-}
-
 template <class T>
 void report(const char* name, const T& now, T& shown, const std::string& text) {
   if (now == shown) return;
@@ -68,7 +51,8 @@ int run_fields() {
   std::string first, second = "preset", shown_first = "?", shown_second = "?";
   int streams = 0, shown_streams = -1, os = 0, shown_os = -1, shown_focus = -1;
   int ret = 0, esc = 0, del = 0;
-  for (bool ready = false;;) {
+  for (bool ready = false;; ready = true) {
+    if (!ready) puts("ready");
     OGL_plot_back_col();
     BTN_fillwin(1, 21);
     BTN_enterstring(kFirstX, kFirstY, &first, 20, "First:", kFieldW, 0);
@@ -86,7 +70,6 @@ int run_fields() {
                                                                      : 0;
     report("focus", focus, shown_focus, std::to_string(focus));
     MACIBM_event_proc();
-    tell_ready(ready);
     // The flags of the frame whose events were just handled.
     if (return_hit) printf("return %d\n", ++ret);
     if (escape_hit) printf("escape %d\n", ++esc);
@@ -141,7 +124,7 @@ int run_path() {
   std::string path = start ? start : "", shown_path = "?", shown_buffer = "?";
   char buffer[64] = {};
   std::snprintf(buffer, sizeof buffer, "%s", buffer_text ? buffer_text : "");
-  for (bool ready = false;;) {
+  for (bool ready = false;; ready = true) {
     OGL_plot_back_col();
     BTN_fillwin(1, 21);
     if (BTN_select_path_stl(kPathX, kPathY, 998, type, &path, 200, "Folder:|on the right{xPick a folder", kPathW, 0))
@@ -150,8 +133,8 @@ int run_path() {
       printf("chosen buffer=[%s]\n", buffer);
     report("path", path, shown_path, "[" + path + "]");
     report("buffer", std::string(buffer), shown_buffer, "[" + std::string(buffer) + "]");
+    if (!ready) puts("ready");
     MACIBM_event_proc();
-    tell_ready(ready);
   }
 }
 

@@ -3,9 +3,7 @@
 // state, sub-windows, the tooltip and the idle cursor.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "runtime/globals.h"
@@ -41,12 +39,6 @@ class EventLoop : public ::testing::Test {
     const float want_y = static_cast<float>(600 - y) - mnw.wind_y;
     ASSERT_TRUE(window_.pass_until([&] { return mnw.mouse_x == want_x && mnw.mouse_y == want_y; }))
         << "pointer at " << mnw.mouse_x << ", " << mnw.mouse_y;
-  }
-
-  // A press of its own, not of a run of clicks: after the double-click time.
-  void press_apart() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    button_down(d_);
   }
 
   XServer x_;
@@ -185,7 +177,7 @@ TEST_F(EventLoop, ASubWindowIsCentredTakesClicksInItsOwnUnitsAndClosesFromItsCor
   ASSERT_TRUE(window_.pass_until_shown());
   const click_point alert_corner = clicks::in_box(wind_alert, 5, 245);
   point_at(alert_corner.x, alert_corner.y);
-  press_apart();
+  button_down(d_);
   ASSERT_TRUE(window_.pass_until([] { return mnw.click == 1; }));
   EXPECT_EQ(mnw.cur_wind, wind_alert);
   button_up(d_);
@@ -196,7 +188,7 @@ TEST_F(EventLoop, ASubWindowIsCentredTakesClicksInItsOwnUnitsAndClosesFromItsCor
   ASSERT_TRUE(window_.pass_until_shown());
   const click_point corner = clicks::options_close_left();
   point_at(corner.x, corner.y);
-  press_apart();
+  button_down(d_);
   ASSERT_TRUE(window_.pass_until([] { return mnw.cur_wind == 0; }));
   EXPECT_EQ(mnw.modal, 0);
   EXPECT_EQ(mnw.wind_x, 0.0f);
