@@ -108,14 +108,6 @@ class WebUpdateWindow : public WebWizardWindowTest {
     std::this_thread::sleep_for(pause);
   }
 
-  // A click that a tool sends to the window, as "xdotool click --window"
-  // does: a press and a release with no time of their own.
-  void sent_click(click_point p) {
-    pointer_to(x.display(), p.x, p.y);
-    const unsigned long w = wait_for_window(x.display(), "Halden", kProgramTimeoutMs);
-    ASSERT_EQ(std::system(("DISPLAY=" + x.name() + " xdotool click --window " + std::to_string(w) + " 1").c_str()), 0);
-  }
-
   // Whether two pictures agree within x0..x1, y0..y1.
   static bool same(const Screenshot& a, const Screenshot& b, int x0, int y0, int x1, int y1) {
     for (int py = y0; py <= y1; ++py)
@@ -261,8 +253,8 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   run = start();
   ASSERT_TRUE(sees({view::title("Corvane 9 Web Updater")}));
   // Two clicks on Next given while the program is stalled (a busy machine):
-  // one screen on, the one its user saw. Then clicks that a tool sends, a
-  // second apart: each acts.
+  // one screen on, the one its user saw. Then clicks that a tool sends to
+  // the window, with no time of their own, a second apart: each acts.
   kill(run->pid(), SIGSTOP);
   click(clicks::next);
   click(clicks::next);
@@ -270,7 +262,9 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   for (const char* title : {"Pick Destination", "Check Disk Space"}) {
     ASSERT_TRUE(sees({view::title(title)}));
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    sent_click(clicks::next);
+    pointer_to(x.display(), clicks::next.x, clicks::next.y);
+    const std::string w = std::to_string(wait_for_window(x.display(), "Halden", kProgramTimeoutMs));
+    ASSERT_EQ(std::system(("DISPLAY=" + x.name() + " xdotool click --window " + w + " 1").c_str()), 0);
   }
   ASSERT_TRUE(sees({view::body("There were problems updating Corvane.  You can try this updater again using a "
                                "different server.")}));
