@@ -131,14 +131,14 @@ int view_on_screen = -1;
 // button that changes the view acts once, and the next press acts only
 // after the presses have paused. Any other press is aimed at the view on
 // the screen when it was given. A press is taken when it is aimed at the
-// current view. A press not taken never sets the button down, so its
-// release ends nothing.
+// current view; a press not taken is not seen at all, nor is its release.
 struct press_mark {
   bool sent;
   std::uint32_t time;
   int view;
+  bool taken;
 };
-press_mark last_press{false, 0, -1};
+press_mark last_press{false, 0, -1, false};
 
 bool aimed_at_the_current_view(const XButtonEvent& press) {
   const bool sent = press.time == CurrentTime;
@@ -149,8 +149,9 @@ bool aimed_at_the_current_view(const XButtonEvent& press) {
   // The clocks wrap around; an unsigned difference holds across.
   const bool in_run = last_press.view >= 0 && last_press.sent == sent &&
                       time - last_press.time < static_cast<std::uint32_t>(kDoubleClickSeconds * 1000.0f);
-  last_press = {sent, time, in_run ? last_press.view : view_on_screen};
-  return last_press.view == mnw.view_count;
+  last_press = {sent, time, in_run ? last_press.view : view_on_screen, false};
+  last_press.taken = last_press.view == mnw.view_count;
+  return last_press.taken;
 }
 
 void publish_frame(Display* display) {
@@ -260,7 +261,7 @@ void MACIBM_main_window_made() {
   frame_property = None;
   view_published = view_on_screen = -1;
   view_published_request = 0;
-  last_press = {false, 0, -1};
+  last_press = {false, 0, -1, false};
 }
 
 int MACIBM_take_close_request() {
@@ -333,7 +334,7 @@ int LIN_handleevt(XEvent* ev) {
       break;
     }
     case ButtonRelease:
-      if (ev->xbutton.button > 3) break;
+      if (ev->xbutton.button > 3 || !last_press.taken) break;
       if (mnw.click)
         release_pending = 1;
       else
