@@ -251,7 +251,8 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   publish();
   ASSERT_TRUE(write_file(copy + "Resources/yours", "the user's own"));
   run = start();
-  ASSERT_TRUE(sees({view::title("Corvane 9 Web Updater")}));
+  // Stopped once its first frame is known on the screen, not only seen.
+  ASSERT_TRUE(wait_for_installer_window(x, kProgramTimeoutMs) && sees({view::title("Corvane 9 Web Updater")}));
   // Two clicks on Next given while the program is stalled (a busy machine):
   // one screen on, the one its user saw. Then clicks that a tool sends to
   // the window, with no time of their own, a second apart: each acts.
