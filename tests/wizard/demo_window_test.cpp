@@ -190,13 +190,15 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   ASSERT_TRUE(sees({picker, view::body("The folder 'Taken' already exists in the dir '" + home.path() +
                                        "'.\n\nPlease change the install name or destination.")}));
   click(clicks::next);
-  retype_name("My Demo");
-  ASSERT_TRUE(sees({picker, view::body(will_create("My Demo")), space_line}));
+  // The longest name a folder may have is installed into.
+  click(clicks::install_name_field);
+  click_and_keys_at_once(x.display(), 0, 0, keys, 0);
+  ASSERT_TRUE(sees({picker, view::body(will_create(name)), space_line}));
   click(clicks::next);
 
   // Installing, the large file held up; Back, and "Continue" goes on with
   // the same install.
-  const std::string first = home / "My Demo/";
+  const std::string first = home / (name + "/");
   const screen_text installing = view::title("Installing");
   const screen_text big_file = view::caption("Downloading and installing zbig.bin.zip, currently ", false);
   ASSERT_TRUE(sees({installing}));
@@ -210,10 +212,12 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   // button does: the folder it made goes.
   back_to_question();
   key_tap(x.display(), "Return");
-  ASSERT_TRUE(sees({picker, view::body(will_create("My Demo")), space_line}));
+  ASSERT_TRUE(sees({picker, view::body(will_create(name)), space_line}));
   EXPECT_FALSE(exists_at_all(first));
 
   // Another folder, cancelled with the delete button: only it goes.
+  click(clicks::install_name_field);
+  click_and_keys_at_once(x.display(), 0, 0, {"End", "Shift+Home", "BackSpace"}, 0);
   retype_name("Demo Two");
   ASSERT_TRUE(sees({picker, view::body(will_create("Demo Two"))}));
   click(clicks::next);
