@@ -45,6 +45,8 @@ class WizardWindowTest : public ::testing::Test {
   // Each step of the list, step `current` highlighted (none for -1).
   void sees_steps(const std::vector<std::string>& steps, int current);
 
+  // A click given once the program has put what the screen shows on it
+  // (its frame property came back), as a user looks before a click.
   void click(click_point p);
   // Under a window manager: waits until it has framed and focused the
   // program's window, and counts the screen and the pointer from the

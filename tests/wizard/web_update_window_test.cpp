@@ -257,8 +257,8 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   // one screen on, the one its user saw. Then clicks that a tool sends to
   // the window, with no time of their own, a second apart: each acts.
   kill(run->pid(), SIGSTOP);
-  click(clicks::next);
-  click(clicks::next);
+  view::click(x.display(), clicks::next);
+  view::click(x.display(), clicks::next);
   kill(run->pid(), SIGCONT);
   for (const char* title : {"Pick Destination", "Check Disk Space"}) {
     ASSERT_TRUE(sees({view::title(title)}));
@@ -308,8 +308,8 @@ TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
   // it answers it.
   click(clicks::server_radio(0, 2));
   kill(run->pid(), SIGSTOP);
-  click(clicks::next);
-  click(clicks::changed_overwrite());
+  view::click(x.display(), clicks::next);
+  view::click(x.display(), clicks::changed_overwrite());
   kill(run->pid(), SIGCONT);
 
   // The questions about the changed files: the first answered by a triple
