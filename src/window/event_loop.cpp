@@ -107,11 +107,14 @@ bool waits_for_the_field(XEvent& e) {
 // The server's time of the last key or button event read.
 Time last_input_time = 0;
 
-// The program's count of frames put on the screen and the server's time of
-// the last key or button event it read, published on the main window right
-// after each frame goes on the screen: a whole frame, drawn after the pass
-// read its events, that tests can wait for.
+// The program's count of frames put on the screen, the server's time of
+// the last key or button event it read and the count of the first frame
+// published after it was read, published on the main window right after
+// each frame goes on the screen: a whole frame, drawn after the pass read
+// its events, that tests can wait for without seeing every change.
 Atom frame_property = None;
+Time input_time_published = 0;
+long input_frame = 0;
 
 // A press acts only on what its user saw. The server keeps the order of
 // the events it sends and of the requests it takes, so the change of the
@@ -163,9 +166,13 @@ void publish_frame(Display* display) {
     view_published = view;
     view_published_request = NextRequest(display);
   }
-  const long values[2] = {xtim.frame_count, static_cast<long>(last_input_time)};
+  if (last_input_time != input_time_published) {
+    input_time_published = last_input_time;
+    input_frame = xtim.frame_count;
+  }
+  const long values[3] = {xtim.frame_count, static_cast<long>(last_input_time), input_frame};
   XChangeProperty(display, w, frame_property, XA_CARDINAL, 32, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(values), 2);
+                  reinterpret_cast<const unsigned char*>(values), 3);
   XFlush(display);
 }
 

@@ -53,19 +53,20 @@ unsigned long FrameWatch::server_time() {
   return clock_time_;
 }
 
-bool FrameWatch::published(long* frames, unsigned long* input_time) {
+bool FrameWatch::published(long* frames, unsigned long* input_time, long* input_frame) {
   Atom type = 0;
   int format = 0;
   unsigned long count = 0, after = 0;
   unsigned char* data = nullptr;
-  if (XGetWindowProperty(display_, window_, property_, 0, 2, False, XA_CARDINAL, &type, &format, &count, &after,
+  if (XGetWindowProperty(display_, window_, property_, 0, 3, False, XA_CARDINAL, &type, &format, &count, &after,
                          &data) != Success)
     return false;
-  const bool ok = data && format == 32 && count == 2;
+  const bool ok = data && format == 32 && count == 3;
   if (ok) {
     const long* values = reinterpret_cast<const long*>(data);
     *frames = values[0];
     *input_time = static_cast<unsigned long>(values[1]);
+    *input_frame = values[2];
   }
   if (data) XFree(data);
   return ok;
@@ -109,19 +110,15 @@ bool FrameWatch::taken(const std::function<void()>& input, int timeout_ms) {
   const unsigned long before = server_time();
   std::this_thread::sleep_for(std::chrono::milliseconds(3));
   input();
-  mark();
-  long first_frames = -1;
+  // The frames of the passes may come and go between two looks: the
+  // program tells which frame first followed its reading of the input.
   return wait_until(
       [&] {
-        long frames = 0;
+        long frames = 0, input_frame = 0;
         unsigned long input_time = 0;
-        if (!published(&frames, &input_time)) return false;
-        if (first_frames < 0) {
-          // Times wrap around after 49 days.
-          if (static_cast<std::int32_t>(static_cast<std::uint32_t>(input_time - before)) > 0) first_frames = frames;
-          return false;
-        }
-        return frames > first_frames;
+        // Times wrap around after 49 days.
+        return published(&frames, &input_time, &input_frame) &&
+               static_cast<std::int32_t>(static_cast<std::uint32_t>(input_time - before)) > 0 && frames > input_frame;
       },
       timeout_ms);
 }
