@@ -113,7 +113,7 @@ Time last_input_time = 0;
 // each frame goes on the screen: a whole frame, drawn after the pass read
 // its events, that tests can wait for without seeing every change.
 Atom frame_property = None;
-Time input_time_published = 0;
+bool input_unpublished = false;
 long input_frame = 0;
 
 // A press acts only on what its user saw. The server keeps the order of
@@ -166,8 +166,8 @@ void publish_frame(Display* display) {
     view_published = view;
     view_published_request = NextRequest(display);
   }
-  if (last_input_time != input_time_published) {
-    input_time_published = last_input_time;
+  if (input_unpublished) {
+    input_unpublished = false;
     input_frame = xtim.frame_count;
   }
   const long values[3] = {xtim.frame_count, static_cast<long>(last_input_time), input_frame};
@@ -299,6 +299,7 @@ int LIN_handleevt(XEvent* ev) {
     case ButtonPress:
     case ButtonRelease:
       last_input_time = ev->type == KeyPress || ev->type == KeyRelease ? ev->xkey.time : ev->xbutton.time;
+      input_unpublished = true;
       // Input is answered by a frame even when it changes nothing on the
       // screen: the frame of this pass, and that of the next, in which the
       // widgets show what they made of it.
