@@ -18,6 +18,7 @@
 #include "runtime/threads.h"
 #include "textures/ogl_extensions.h"
 #include "support/temp_dir.h"
+#include "support/wait.h"
 #include "ui/alert.h"
 
 namespace {
@@ -252,7 +253,11 @@ void* gated_call(void* gate) {
 
 TEST_F(ThreadLayer, WorkersRunAsynchronousCallsWithCookies) {
   LogCapture log;
-  std::thread([] {}).join();  // a sanitizer may start a helper thread with the first thread
+  // A sanitizer may start a helper thread with the first thread. A joined
+  // thread may still be listed for a moment after its join returned.
+  pid_t first = 0;
+  std::thread([&] { first = gettid(); }).join();
+  wait_until([&] { return access(("/proc/self/task/" + std::to_string(first)).c_str(), F_OK) != 0; });
   const int before = count_threads();
   THREAD_make_workers();
   const int n = UTL_count_processors();
@@ -302,7 +307,8 @@ TEST_F(ThreadLayer, WorkersRunAsynchronousCallsWithCookies) {
   EXPECT_EQ(THREAD_cleanup(d), tag(9));
 
   THREAD_shutdown();
-  EXPECT_EQ(count_threads(), before) << "every worker was joined";
+  EXPECT_TRUE(wait_until([&] { return count_threads() == before; }))
+      << count_threads() << " threads, not " << before << ": every worker was joined";
   EXPECT_TRUE(worker_threads.empty());
   EXPECT_NE(log.text().find("Clean exit from threads.\n"), std::string::npos);
   UTL_message_queue_destroy(gate);
