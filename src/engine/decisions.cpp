@@ -49,7 +49,9 @@ int select_alert(std::string path, int is_delete) {
   const std::string third = UTL_translate_string(
       is_delete ? "because we no longer use this file, but it appears you have modified it. What to do?"
                 : "but it appears you have modified this file. What to do?");
-  // The texts wrap 20 units short of the box's right edge.
+  // The texts wrap 20 units short of the box's right edge, one below the
+  // other: a path of several lines pushes the closing line down, and the
+  // box grows to hold them.
   const question_text texts[] = {{20, 100, 40, first}, {20, 90, 40, path}, {20, 80, 40, third}};
   constexpr int kButtonCount = static_cast<int>(sizeof kButtons / sizeof kButtons[0]);
   question_button buttons[kButtonCount];
@@ -60,7 +62,7 @@ int select_alert(std::string path, int is_delete) {
   const std::string headless[4] = {"I have to ask you about a file that you changed, but there is no window to ask in.",
                                    first + " " + path, third,
                                    "Run the installer on a display to answer this question."};
-  return BTN_question_box(wind_question, texts, 3, buttons, kButtonCount, answer_cancel, headless);
+  return BTN_question_box(wind_question, texts, 3, 80, buttons, kButtonCount, answer_cancel, headless);
 }
 
 int choose_files() {

@@ -428,11 +428,12 @@ void install_files_kill() {
 // The question
 
 int abort_alert(std::string text, std::string label1, std::string text1, std::string label2, std::string text2) {
-  // Each button's explanation stands to its right.
-  const question_text texts[] = {{20, 160, 40, text}, {150, 53, 210, text1}, {150, 28, 210, text2}};
+  // Each button's explanation stands to its right; the question takes the
+  // lines above the buttons, and the box grows when it needs more.
+  const question_text texts[] = {{20, 160, 40, text}, {150, 53, 210, text1, false}, {150, 28, 210, text2, false}};
   const question_button buttons[] = {{96, 56, 100, label1, 1}, {96, 31, 100, label2, 0}};
   const std::string headless[4] = {"I have to ask you a question, but there is no window to ask in.", text,
                                    label1 + " " + text1 + " / " + label2 + " " + text2,
                                    "Run the installer on a display to answer this question."};
-  return BTN_question_box(wind_abort_question, texts, 3, buttons, 2, 3, headless);
+  return BTN_question_box(wind_abort_question, texts, 3, 80, buttons, 2, 3, headless);
 }

@@ -33,6 +33,7 @@ struct mnw_struct {
   int modal;            // 1 while a modal sub-window is current
   float wind_x, wind_y; // origin of the current window in layout units
   float wind_w, wind_h; // size of the current window in layout units
+  float wind_grown;     // height a box has grown by, above its usual size, to hold its texts
   int cursor_type;
   int open_menu;        // index of the open menu, -1 when none
   int x_res, y_res;     // main window size in pixels

@@ -27,6 +27,7 @@
 #include "window/keys.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
+#include "window/subwindows.h"
 
 namespace {
 
@@ -50,9 +51,20 @@ void reset_gl_for_box() {
 void run_box(int return_window, const std::string lines[4], int type, const std::string& where) {
   reset_gl_for_box();
   const float saved_x = mnw.mouse_x, saved_y = mnw.mouse_y;
+  // The lines, centred and 40 units apart, each below the one before when
+  // that one takes more lines; a fatal alert's source line last. They may
+  // take the lines down to the source line's place; when they need more,
+  // the box grows.
+  const wind_size* box = wind_size_of(wind_alert);
+  const float W = box->w;
+  std::vector<box_text> texts;
+  if (type != t_lang) {
+    for (int i = 0; i < 4; ++i) texts.push_back({W / 2, 205.0f - 40.0f * i, W * 0.9f, 1, lines[i], true});
+    if (type == t_exit) texts.push_back({W / 2, 45, W * 0.9f, 1, where, true});
+  }
+  const box_layout layout = BTN_lay_out_box(texts, 45, BTN_box_room(box->h));
   BTN_modal_loop(wind_alert, [&]() {
-    const float W = mnw.wind_w, H = mnw.wind_h;
-    (void)H;
+    MACIBM_grow_wind(layout.grown);
     OGL_plot_back_col();
     BTN_fillwin(1, 21);
     BTN_subwin(0, 13, -1, 35, -1, -1, "", &wx, &wy);
@@ -63,8 +75,7 @@ void run_box(int return_window, const std::string lines[4], int type, const std:
       stls.window_title = "Language/";
       caption = "Accept";
     } else {
-      for (int i = 0; i < 4; ++i) OGL_string(43, W / 2, 205.0f - 40.0f * i, lines[i], W * 0.9f, charset_prop, 1);
-      if (type == t_exit) OGL_string(43, W / 2, 45, where, W * 0.9f, charset_prop, 1);
+      BTN_draw_box_texts(texts, layout);
     }
     const int clicked = BTN_action(W / 2, 18, 0, 0, 1, caption, "-");
     if (!clicked && !return_hit) return -1;

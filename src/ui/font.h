@@ -23,6 +23,9 @@ enum { charset_prop = 100, charset_fixed = 102, charset_sheet = 103 };
 int OGL_char_width(unsigned char c);
 // Sum of the advances over every byte of text.
 float OGL_text_width(const std::string& text);
+// The lines a text takes in the proportional set wrapped at wrap_width (0
+// for an empty text).
+int OGL_text_lines(const std::string& text, float wrap_width);
 // Cell of a byte in the glyph grid; false (and cell 0, 0) when it has none.
 bool OGL_glyph_cell(unsigned char c, int* column, int* row);
 // Rounds half away from zero to a whole number.

@@ -206,17 +206,40 @@ float text_string(text_target& out, int colour, float x, float y, const std::str
     return Y - oy + 2.0f;
   }
   const float right = X + wrap_width;
+  const auto width_of = [adv](char c) {
+    return adv > 0 ? static_cast<float>(adv) : static_cast<float>(OGL_char_width(static_cast<unsigned char>(c)));
+  };
   std::string line;
+  std::size_t word = 0;  // where the line's last word begins in line
   float pen = X;
   const std::size_t count = text.size();
   for (std::size_t i = 0; i < count; ++i) {
     const char c = text[i];
+    const float w = width_of(c);
+    // A word wider than a whole line would run past the line's end: it is
+    // broken there. A word that fits a line wraps as a whole, at the break
+    // before it; a blank may hang past the end, where it shows nothing.
+    if (c != '\n' && c != ' ' && pen + w > right && !line.empty()) {
+      float word_width = 0.0f;
+      for (std::size_t k = word; k < line.size(); ++k) word_width += width_of(line[k]);
+      for (std::size_t j = i; j < count && text[j] != ' ' && text[j] != '\n'; ++j) {
+        word_width += width_of(text[j]);
+        if (breaks_word(text[j])) break;  // a '-' or '/' ends the word, on its line
+      }
+      if (word_width > wrap_width) {
+        text_one_line(out, colour, X, Y, line, charset, align);
+        Y -= 10.0f;
+        line.clear();
+        word = 0;
+        pen = X;
+      }
+    }
     line += c;
-    const float w = adv > 0 ? static_cast<float>(adv) : static_cast<float>(OGL_char_width(static_cast<unsigned char>(c)));
     if (c == '\n') {
       text_one_line(out, colour, X, Y, line, charset, align);
       Y -= 10.0f;
       line.clear();
+      word = 0;
       pen = X;
       continue;
     }
@@ -225,17 +248,32 @@ float text_string(text_target& out, int colour, float x, float y, const std::str
       text_one_line(out, colour, X, Y, line, charset, align);
       Y -= 10.0f;
     } else if (breaks_word(c)) {
+      word = line.size();
       std::size_t n = 0;
       for (std::size_t j = i + 1; j < count && !breaks_word(text[j]); ++j) ++n;
       if (pen + 6.0f * static_cast<float>(n) > right) {
         text_one_line(out, colour, X, Y, line, charset, align);
         Y -= 10.0f;
         line.clear();
+        word = 0;
         pen = X;
       }
     }
   }
   return Y - oy + 2.0f;
+}
+
+int OGL_text_lines(const std::string& text, float wrap_width) {
+  if (text.empty()) return 0;
+  class line_count : public text_target {
+   public:
+    int select(int, int) override { return 0; }
+    void begin_line() override { ++lines; }
+    void glyph(const quad_corners&) override {}
+    int lines = 0;
+  } count;
+  text_string(count, 0, 0.0f, 0.0f, text, wrap_width, charset_prop, 0, 0.0f, 0.0f);
+  return count.lines;
 }
 
 std::string OGL_number_text(float value, int digits, int decimals) {

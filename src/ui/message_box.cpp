@@ -19,5 +19,7 @@ int MACIBM_nuke_alert(std::string message, int third_button) {
       {w - kMessageEdge - OGL_text_width(caption[2]) / 2, kMessageSecondY, 0, caption[2], 3},
   };
   const std::string headless[4] = {"A message needed an answer, but there is no window to ask in.", message, "", ""};
-  return BTN_question_box(wind_nuke_alert, &text, 1, buttons, third_button ? 3 : 2, 3, headless);
+  // The message takes the lines above the first button.
+  return BTN_question_box(wind_nuke_alert, &text, 1, kMessageFirstY + 20.0f, buttons, third_button ? 3 : 2, 3,
+                          headless);
 }

@@ -1,5 +1,7 @@
 #include "ui/question.h"
 
+#include <algorithm>
+
 #include "runtime/globals.h"
 #include "ui/alert.h"
 #include "ui/draw.h"
@@ -8,6 +10,7 @@
 #include "ui/widgets.h"
 #include "window/macibm.h"
 #include "window/mnw.h"
+#include "window/subwindows.h"
 
 int BTN_modal_loop(int window, const std::function<int()>& pass) {
   MACIBM_startwind(window, 0);
@@ -19,14 +22,99 @@ int BTN_modal_loop(int window, const std::function<int()>& pass) {
   return -1;
 }
 
-int BTN_question_box(int window, const question_text* texts, int text_count, const question_button* buttons,
-                     int button_count, int closed_answer, const std::string headless[4]) {
+namespace {
+
+// Lays the texts out from their places without growing the box: each
+// text's place, and the place of the last line of the flowing texts (above
+// every place when they take no line).
+float lay_out_flowing(const std::vector<box_text>& texts, const std::vector<std::string>& shown,
+                      std::vector<float>& y) {
+  constexpr float kLine = 10.0f;
+  float below = 1e9f, last = 1e9f;  // the line below the last flowing line, and that line
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    y[i] = texts[i].y;
+    if (!texts[i].flows) continue;
+    y[i] = std::min(texts[i].y, below);
+    const int lines = OGL_text_lines(shown[i], texts[i].wrap);
+    if (lines == 0) continue;
+    last = y[i] - kLine * static_cast<float>(lines - 1);
+    below = last - kLine;
+  }
+  return last;
+}
+
+// The text with `cut` bytes before its last '/' (that is not its last
+// byte) left out for "...": or before its last quarter when it has none.
+std::string cut_middle(const std::string& text, std::size_t cut) {
+  std::size_t end = text.size() < 2 ? std::string::npos : text.rfind('/', text.size() - 2);
+  if (end == std::string::npos || end == 0) end = text.size() - text.size() / 4;
+  cut = std::min(cut, end);
+  return text.substr(0, end - cut) + "..." + text.substr(end);
+}
+
+}  // namespace
+
+box_layout BTN_lay_out_box(const std::vector<box_text>& texts, float lowest_line, float room) {
+  box_layout out;
+  out.y.resize(texts.size());
+  for (const box_text& t : texts) out.shown.push_back(t.text);
+  const auto grown_for = [&]() { return std::max(0.0f, lowest_line - lay_out_flowing(texts, out.shown, out.y)); };
+  float grown = grown_for();
+  room = std::max(room, 0.0f);
+  if (grown > room) {
+    // The flowing text of the most lines gives up its middle, as little of
+    // it as lets the texts fit.
+    std::size_t longest = 0;
+    int most = -1;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      const int lines = texts[i].flows ? OGL_text_lines(texts[i].text, texts[i].wrap) : -1;
+      if (lines > most) {
+        most = lines;
+        longest = i;
+      }
+    }
+    const std::string& whole = texts[longest].text;
+    std::size_t fits = whole.size(), too_few = 0;  // bytes cut
+    while (fits - too_few > 1) {
+      const std::size_t mid = too_few + (fits - too_few) / 2;
+      out.shown[longest] = cut_middle(whole, mid);
+      (grown_for() <= room ? fits : too_few) = mid;
+    }
+    out.shown[longest] = cut_middle(whole, fits);
+    grown = std::min(grown_for(), room);
+  }
+  out.grown = grown;
+  for (std::size_t i = 0; i < texts.size(); ++i)
+    if (texts[i].flows) out.y[i] += grown;
+  return out;
+}
+
+float BTN_box_room(float height) {
+  // The box's frame reaches a little beyond it, above and below.
+  constexpr float kFrameMargin = 20.0f;
+  const float scale = mnw.scale > 0.0f ? mnw.scale : 1.0f;
+  return std::max(0.0f, static_cast<float>(mnw.y_res) / scale - height - kFrameMargin);
+}
+
+void BTN_draw_box_texts(const std::vector<box_text>& texts, const box_layout& layout) {
+  for (std::size_t i = 0; i < texts.size(); ++i)
+    OGL_string(43, texts[i].x, layout.y[i], layout.shown[i], texts[i].wrap, charset_prop, texts[i].align);
+}
+
+int BTN_question_box(int window, const question_text* texts, int text_count, float lowest_line,
+                     const question_button* buttons, int button_count, int closed_answer,
+                     const std::string headless[4]) {
+  const wind_size* box = wind_size_of(window);
+  const float width = box ? box->w : mnw.wind_w, height = box ? box->h : mnw.wind_h;
+  std::vector<box_text> laid;
+  for (int i = 0; i < text_count; ++i)
+    laid.push_back({texts[i].x, texts[i].y, width - texts[i].margin, 0, texts[i].text, texts[i].flows});
+  const box_layout layout = BTN_lay_out_box(laid, lowest_line, BTN_box_room(height));
   const int answer = BTN_modal_loop(window, [&]() {
+    MACIBM_grow_wind(layout.grown);
     OGL_plot_back_col();
     BTN_fillwin(1, 21);
-    for (int i = 0; i < text_count; ++i)
-      OGL_string(43, texts[i].x, texts[i].y, texts[i].text, mnw.wind_w - texts[i].margin, charset_prop,
-                 0);
+    BTN_draw_box_texts(laid, layout);
     for (int i = 0; i < button_count; ++i) {
       const question_button& b = buttons[i];
       if (BTN_action(b.x, b.y, b.w, 0, 1, b.label, "-")) {

@@ -58,12 +58,27 @@ float wind_origin(float outer, float inner, float scale) {
   return f < 0.0f ? 0.0f : f;
 }
 
+namespace {
+
+// Centres the current window on the screen (on the left one of two side by
+// side).
+void centre_current_wind() {
+  float W = static_cast<float>(mnw.x_res);
+  const float H = static_cast<float>(mnw.y_res);
+  if (2.0f * H < W) W /= 2.0f;  // two monitors side by side: centre in the left one
+  mnw.wind_x = wind_origin(W, mnw.wind_w, mnw.scale);
+  mnw.wind_y = wind_origin(H, mnw.wind_h, mnw.scale);
+}
+
+}  // namespace
+
 void MACIBM_startwind(int window, int /*flag*/) {
   if (window != mnw.cur_wind) {
     // The user is shown something else; leaving a box, the frame that
     // opened it goes on below it and is drawn whole before it is shown.
     ++mnw.view_count;
     if (mnw.modal) OGL_frame_broken();
+    mnw.wind_grown = 0.0f;
   }
   plot_init_lights = 1;
   mouse_help_per_wind(window);
@@ -75,18 +90,13 @@ void MACIBM_startwind(int window, int /*flag*/) {
   if (const wind_size* s = wind_size_of(window)) {
     stls.window_title = s->title ? s->title : "";
     mnw.wind_w = s->w;
-    mnw.wind_h = s->h;
+    mnw.wind_h = s->h + mnw.wind_grown;
     mnw.modal = 1;
   }
   BTN_unfocus_any();
   mnw.open_menu = -1;
   mnw.cur_wind = window;
-
-  float W = static_cast<float>(mnw.x_res);
-  const float H = static_cast<float>(mnw.y_res);
-  if (2.0f * H < W) W /= 2.0f;  // two monitors side by side: centre in the left one
-  mnw.wind_x = wind_origin(W, mnw.wind_w, mnw.scale);
-  mnw.wind_y = wind_origin(H, mnw.wind_h, mnw.scale);
+  centre_current_wind();
 
   mnw.down = 0;
   mnw.click = 0;
@@ -97,6 +107,18 @@ void MACIBM_startwind(int window, int /*flag*/) {
     menu_struct& popup = menu[kPopupSlot];
     popup.l = popup.b = popup.r = popup.t = -1;
   }
+}
+
+void MACIBM_grow_wind(float grown) {
+  const wind_size* s = wind_size_of(mnw.cur_wind);
+  if (!s || grown == mnw.wind_grown) return;
+  const float old_x = mnw.wind_x, old_y = mnw.wind_y;
+  mnw.wind_grown = grown;
+  mnw.wind_h = s->h + grown;
+  centre_current_wind();
+  // The pointer stays where it is on the screen.
+  mnw.mouse_x += old_x - mnw.wind_x;
+  mnw.mouse_y += old_y - mnw.wind_y;
 }
 
 namespace {

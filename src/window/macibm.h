@@ -60,6 +60,11 @@ void MACIBM_glx_visual_attributes(int level, int* attributes);
 // closes menus and clears the pending click state.
 void MACIBM_startwind(int window, int flag);
 
+// Makes the current box `grown` units taller than its usual size (0: its
+// usual size), centred anew; it keeps that height until another window is
+// made current.
+void MACIBM_grow_wind(float grown);
+
 // A mouse press (forced 0) or Return in a sub-window (forced 1): closes a
 // closable sub-window hit in a top corner, or applies the menu rules.
 void MACIBM_handleclick(int forced);

@@ -139,11 +139,18 @@ TEST(Font, Wrapping) {
   ASSERT_EQ(centred.lines.size(), 3u);
   EXPECT_EQ(centred.xs(2).front(), 200 - 12);
 
-  // A long word with no break never stalls and stays on one line.
+  // A word wider than its line is broken at the line's end, also where it
+  // starts behind a word that the estimate let stay: 13 W's (11 units each)
+  // after "ab " leave 7 on the first line, 6 on the second.
   recorder word;
-  text_string(word, 43, 0, 100, std::string(300, 'm'), 20, 100, 0, 0, 0);
-  EXPECT_EQ(word.lines.size(), 1u);
-  EXPECT_EQ(word.lines[0].glyphs.size(), 300u);
+  text_string(word, 43, 0, 100, "ab " + std::string(13, 'W'), 100, 100, 0, 0, 0);
+  ASSERT_EQ(word.lines.size(), 2u);
+  EXPECT_EQ(word.lines[0].glyphs.size(), 10u);
+  EXPECT_EQ(word.xs(1).front(), 0);
+  recorder long_word;
+  text_string(long_word, 43, 0, 100, std::string(300, 'm'), 20, 100, 0, 0, 0);
+  EXPECT_EQ(long_word.lines.size(), 150u);
+  for (std::size_t i = 0; i < long_word.lines.size(); ++i) EXPECT_LE(long_word.xs(i).back() + 10, 20);
 }
 
 TEST(Numbers, TextForm) {
