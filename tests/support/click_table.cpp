@@ -7,15 +7,15 @@
 
 namespace clicks {
 
-click_point box_origin(int id) {
+click_point box_origin(int id, float grown) {
   const wind_size* s = wind_size_of(id);
   if (!s) return {0, 0};
   return {static_cast<int>(wind_origin(static_cast<float>(kScreenWidth), s->w, 1.0f)),
-          static_cast<int>(wind_origin(static_cast<float>(kScreenHeight), s->h, 1.0f))};
+          static_cast<int>(wind_origin(static_cast<float>(kScreenHeight), s->h + grown, 1.0f))};
 }
 
-click_point in_box(int id, float x, float y) {
-  const click_point o = box_origin(id);
+click_point in_box(int id, float x, float y, float grown) {
+  const click_point o = box_origin(id, grown);
   return {o.x + static_cast<int>(x), kScreenHeight - o.y - static_cast<int>(y)};
 }
 
@@ -39,11 +39,11 @@ click_point alert_ok() { return in_box(wind_alert, 210, 18); }
 click_point question_first() { return in_box(wind_abort_question, 96, 56); }
 click_point question_second() { return in_box(wind_abort_question, 96, 31); }
 
-click_point changed_overwrite() { return in_box(wind_question, 96, 53); }
-click_point changed_keep() { return in_box(wind_question, 96, 28); }
-click_point changed_overwrite_all() { return in_box(wind_question, 308, 53); }
-click_point changed_keep_all() { return in_box(wind_question, 308, 28); }
-click_point changed_cancel() { return in_box(wind_question, 584, 28); }
+click_point changed_overwrite(float grown) { return in_box(wind_question, 96, 53, grown); }
+click_point changed_keep(float grown) { return in_box(wind_question, 96, 28, grown); }
+click_point changed_overwrite_all(float grown) { return in_box(wind_question, 308, 53, grown); }
+click_point changed_keep_all(float grown) { return in_box(wind_question, 308, 28, grown); }
+click_point changed_cancel(float grown) { return in_box(wind_question, 584, 28, grown); }
 
 click_point chooser_cancel() { return in_box(wind_file_dialog, kChooserCancelX, kChooserButtonY); }
 click_point chooser_new_folder() { return in_box(wind_file_dialog, kChooserNewFolderX, kChooserButtonY); }

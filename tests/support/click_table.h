@@ -29,10 +29,11 @@ constexpr click_point main_at(float x, float y) {
 // The middle of a button of the bar.
 constexpr click_point middle_of(const wizard_button& b) { return main_at(b.x + b.w / 2, b.y + b.h / 2); }
 
-// The origin of box `id`, centred as the program centres it.
-click_point box_origin(int id);
+// The origin of box `id`, centred as the program centres it, grown by
+// `grown` above its usual height to hold its texts.
+click_point box_origin(int id, float grown = 0);
 // A point of box `id`'s own layout.
-click_point in_box(int id, float x, float y);
+click_point in_box(int id, float x, float y, float grown = 0);
 
 // The main window.
 constexpr click_point quit = middle_of(kQuitButton);                  // (55, 577)
@@ -85,12 +86,12 @@ click_point alert_ok();
 click_point question_first();   // Cancel or Stop
 click_point question_second();  // Continue
 
-// The changed-file question (996).
-click_point changed_overwrite();
-click_point changed_keep();
-click_point changed_overwrite_all();
-click_point changed_keep_all();
-click_point changed_cancel();
+// The changed-file question (996), grown by `grown` to hold its texts.
+click_point changed_overwrite(float grown = 0);
+click_point changed_keep(float grown = 0);
+click_point changed_overwrite_all(float grown = 0);
+click_point changed_keep_all(float grown = 0);
+click_point changed_cancel(float grown = 0);
 
 // The folder chooser (998).
 click_point chooser_cancel();

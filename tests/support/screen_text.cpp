@@ -82,6 +82,11 @@ class coverage : public text_target {
   int width() const { return w_; }
   int height() const { return h_; }
   bool empty() const { return lines_.empty(); }
+  int rightmost() const {
+    int r = -(1 << 30);
+    for (const line& l : lines_) r = std::max(r, l.right);
+    return r;
+  }
   bool strays = false;  // a glyph inks rows of the line below
 
  private:
@@ -176,11 +181,14 @@ bool shows_text(const Screenshot& shot, const screen_text& t, std::string* why) 
     ++ink_pixels;
     if (distance(pixel(x, y), want) > 48) ++ink_wrong;
   }
-  const bool ok = ink_pixels > 0 && ink_wrong * 50 <= ink_pixels && clear_inked * 200 <= clear_pixels && !c.strays;
+  const bool past = static_cast<float>(c.rightmost()) >= t.ox + t.right;
+  const bool ok =
+      ink_pixels > 0 && ink_wrong * 50 <= ink_pixels && clear_inked * 200 <= clear_pixels && !c.strays && !past;
   if (!ok && why)
     *why = "\"" + t.text + "\": " + std::to_string(ink_wrong) + " of " + std::to_string(ink_pixels) +
            " ink pixels differ, " + std::to_string(clear_inked) + " of " + std::to_string(clear_pixels) +
-           " clear pixels are inked" + (c.strays ? ", ink lies in the line below" : "");
+           " clear pixels are inked" + (c.strays ? ", ink lies in the line below" : "") +
+           (past ? ", it runs past its box" : "");
   return ok;
 }
 

@@ -21,6 +21,7 @@ struct screen_text {
   int colour = 12;        // colour-table entry of the ink
   float ox = 0, oy = 0;   // origin of the window it is drawn in (0 for the main window)
   bool whole = true;      // false: only the text's beginning is given, more may follow
+  float right = 1e9f;     // no glyph of it may reach this x (its box's or panel's right edge)
 };
 
 // The colour a colour-table entry has on screen as the program sets it up.

@@ -8,6 +8,7 @@
 #include "support/wait.h"
 #include "support/x_input.h"
 #include "textures/builtin_images.h"
+#include "ui/font.h"
 #include "window/mnw.h"
 #include "window/subwindows.h"
 #include "wizard/layout.h"
@@ -32,7 +33,11 @@ screen_text at(float x, float y, const std::string& text, float wrap, int align,
 }  // namespace
 
 screen_text title(const std::string& text) { return at(kTitleX, kTitleY, text, kTextWrap, 1, kTextColour); }
-screen_text body(const std::string& text) { return at(kBodyX, kBodyY, text, kTextWrap, 0, kTextColour); }
+screen_text body(const std::string& text) {
+  screen_text t = at(kBodyX, kBodyY, text, kTextWrap, 0, kTextColour);
+  t.right = kScreenPanel.x + kScreenPanel.w;
+  return t;
+}
 screen_text step(int i, const std::string& name, bool current) {
   return at(kStepX, step_y(i), name, kStepWrap, 0, current ? kCurrentColour : kListColour);
 }
@@ -64,12 +69,14 @@ screen_text licence_sentence(const std::string& text) {
   return at(kLicenceTextX, kLicenceY, text, kLicenceTextWrap, 0, kListColour);
 }
 namespace {
-screen_text in_question(float x, float y, float margin, const std::string& text, int id = wind_abort_question) {
+screen_text in_question(float x, float y, float margin, const std::string& text, int id = wind_abort_question,
+                        float grown = 0) {
   const wind_size* box = wind_size_of(id);
-  const click_point o = clicks::box_origin(id);
+  const click_point o = clicks::box_origin(id, grown);
   screen_text t = at(x, y, text, box->w - margin, 0, kButtonLabelColour);
   t.ox = static_cast<float>(o.x);
   t.oy = static_cast<float>(o.y);
+  t.right = box->w;
   return t;
 }
 }  // namespace
@@ -81,8 +88,17 @@ screen_text question(const std::string& text, bool whole) {
 screen_text question_explain(int i, const std::string& text) {
   return in_question(150, i == 0 ? 53.0f : 28.0f, 210, text);
 }
-screen_text changed_file_line(int i, const std::string& text) {
-  return in_question(20, 100.0f - 10.0f * static_cast<float>(i), 40, text, wind_question);
+std::vector<screen_text> changed_file_question(const std::string& path, bool is_delete, float* grown) {
+  const float wrap = wind_size_of(wind_question)->w - 40;
+  const int path_lines = OGL_text_lines(path, wrap);
+  *grown = 10.0f * static_cast<float>(path_lines - 1);
+  return {in_question(20, 100 + *grown, 40, is_delete ? "I am about to DELETE:" : "I am about to install:",
+                      wind_question, *grown),
+          in_question(20, 90 + *grown, 40, path, wind_question, *grown),
+          in_question(20, 80, 40,
+                      is_delete ? "because we no longer use this file, but it appears you have modified it. What to do?"
+                                : "but it appears you have modified this file. What to do?",
+                      wind_question, *grown)};
 }
 screen_text alert_line(int i, const std::string& text) {
   const wind_size* box = wind_size_of(wind_alert);
@@ -90,10 +106,11 @@ screen_text alert_line(int i, const std::string& text) {
   screen_text t = at(box->w / 2, 205.0f - 40.0f * static_cast<float>(i), text, box->w * 0.9f, 1, 43);
   t.ox = static_cast<float>(o.x);
   t.oy = static_cast<float>(o.y);
+  t.right = box->w;
   return t;
 }
 
-bool wait_for_box(Display* display, int id, int timeout_ms) {
+bool wait_for_box(Display* display, int id, int timeout_ms, float grown) {
   // The frame's texel at box point (5, 5) over the window colour (34).
   const unsigned char* t = g_tex_interface + ((358 + 19) * 512 + (1 + 14)) * 4;
   const rgb ground = ink_of(34);
@@ -101,7 +118,7 @@ bool wait_for_box(Display* display, int id, int timeout_ms) {
   const rgb want{static_cast<int>(std::lround(a * t[0] + (1 - a) * ground.r)),
                  static_cast<int>(std::lround(a * t[1] + (1 - a) * ground.g)),
                  static_cast<int>(std::lround(a * t[2] + (1 - a) * ground.b))};
-  const click_point p = clicks::in_box(id, 5, 5);
+  const click_point p = clicks::in_box(id, 5, 5, grown);
   return wait_until(
       [&] {
         const rgb here = Screenshot::grab(display).at(p.x, p.y);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "support/click_table.h"
 #include "support/screen_text.h"
@@ -34,14 +35,18 @@ screen_text licence_sentence(const std::string& text);
 screen_text question(const std::string& text, bool whole = true);
 // The explanation beside the question's button i (0 first, 1 second).
 screen_text question_explain(int i, const std::string& text);
-// Line i (0 to 2) of the question about a file the user changed.
-screen_text changed_file_line(int i, const std::string& text);
+// The question about a file the user changed (to be deleted: is_delete)
+// as its box shows it: the first line, the path on as many lines as it
+// takes and the closing line below its last, each whole and inside the
+// box, which grows by the path's lines beyond one (*grown).
+std::vector<screen_text> changed_file_question(const std::string& path, bool is_delete, float* grown);
 // Line i (0 to 3) of the alert box.
 screen_text alert_line(int i, const std::string& text);
 
-// Waits until modal box `id` is drawn: the corner of its window frame
-// shows the frame's artwork over the window colour.
-bool wait_for_box(Display* display, int id, int timeout_ms);
+// Waits until modal box `id` (grown by `grown` to hold its texts) is drawn:
+// the corner of its window frame shows the frame's artwork over the window
+// colour.
+bool wait_for_box(Display* display, int id, int timeout_ms, float grown = 0);
 
 // A click at p, at least 300 ms after the previous one (closer clicks make
 // a double click), the pointer moved there first.

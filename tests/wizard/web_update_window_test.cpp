@@ -279,18 +279,29 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
 // saying so; a simulator that cannot be started is reported once, and Back
 // and Quit still work.
 TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
-  copy = work / "my_set/";  // a path whose '_' the question shows on a line with a line below
+  // The copy's files have paths of about 200 characters, which the
+  // questions show on two lines, with '_' and descenders on lines that
+  // have lines below.
+  copy = work / "my_set/";
+  while (copy.size() < 185) copy += "jumpy_quays_of_gypsy_pygmy_jigs/";
   servers = {{"s1.example.com", "/broken/", "s1|Broken server", false},
              {"s2.example.com", "/corvane/", "s2|Good server", true}};
   builder.add_update({{"Resources/a.txt", "alpha 1"}, {"Resources/b.txt", "bravo 1"}, {"Resources/c.txt", "charlie 1"},
-                      {"Resources/keep.txt", "kept"}},
+                      {"Resources/d.txt", "delta 1"}, {"Resources/keep.txt", "kept"}},
                      {{"Resources/a.txt", "alpha 2"}, {"Resources/b.txt", "bravo 2"}, {"Resources/c.txt", "charlie 2"},
                       {"Resources/keep.txt", "kept"}});
   publish();
   ASSERT_TRUE(ReleaseBuilder::install(copy, {{"Resources/a.txt", "alpha, changed by the user"},
                                              {"Resources/b.txt", "bravo, changed by the user"},
                                              {"Resources/c.txt", "charlie, changed by the user"},
+                                             {"Resources/d.txt", "delta, changed by the user"},
                                              {"Resources/keep.txt", "kept"}}));
+  float grown = 0;
+  const auto question = [&](char file, bool is_delete) {
+    return view::changed_file_question(copy + "Resources/" + file + ".txt", is_delete, &grown);
+  };
+  question('a', false);
+  ASSERT_GT(grown, 0) << "the path takes one line";
   list_copies({copy});
   // The good server sends slowly, so the failure text stays up meanwhile.
   serve_slowly("/corvane/v910/Halden/Resources/a.txt.zip", 16, 120);
@@ -309,32 +320,35 @@ TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
   click(clicks::server_radio(0, 2));
   kill(run->pid(), SIGSTOP);
   view::click(x.display(), clicks::next);
-  view::click(x.display(), clicks::changed_overwrite());
+  view::click(x.display(), clicks::changed_overwrite(grown));
   kill(run->pid(), SIGCONT);
 
   // The questions about the changed files: the first answered by a triple
   // click on "overwrite", whose later clicks answer nothing; the others are
-  // asked, and kept.
-  for (const std::string name : {"alpha", "bravo", "charlie"}) {
+  // asked, and kept, the removed file's with the delete question. Each
+  // shows its three texts one below the other in a box grown to hold them.
+  for (const std::string name : {"alpha", "bravo", "charlie", "delta"}) {
+    const bool removed = name == "delta";
     ASSERT_TRUE(run->wait_for_log("File: " + copy + "Resources/" + name[0] + ".txt  sig_want=" +
-                                  ReleaseBuilder::md5_of(name + " 2") + "  sig_have=" +
+                                  (removed ? "GONE" : ReleaseBuilder::md5_of(name + " 2")) + "  sig_have=" +
                                   ReleaseBuilder::md5_of(name + ", changed by the user"), kProgramTimeoutMs)) << run->log();
-    ASSERT_TRUE(view::wait_for_box(x.display(), wind_question, kProgramTimeoutMs));
-    EXPECT_TRUE(sees({view::changed_file_line(1, copy + "Resources/" + name[0] + ".txt")}));
+    const std::vector<screen_text> texts = question(name[0], removed);
+    ASSERT_TRUE(view::wait_for_box(x.display(), wind_question, kProgramTimeoutMs, grown));
+    EXPECT_TRUE(sees(texts));
     if (name != "bravo") {
-      name == "alpha" ? triple_click(clicks::changed_overwrite()) : click(clicks::changed_keep());
+      name == "alpha" ? triple_click(clicks::changed_overwrite(grown)) : click(clicks::changed_keep(grown));
       continue;
     }
     // "keep" pressed: every picture until the next question is up shows the
     // other four buttons, the pressed look over the whole box.
     const Screenshot before = Screenshot::grab(x.display());
-    pointer_to(x.display(), clicks::changed_keep().x, clicks::changed_keep().y);
+    pointer_to(x.display(), clicks::changed_keep(grown).x, clicks::changed_keep(grown).y);
     const auto seen = pictures([&] { button_down(x.display()); },
                                [](const Screenshot& a, const Screenshot& b) { return same(a, b, 0, 0, 799, 599); });
     button_up(x.display());
     for (const Screenshot& shot : seen)
-      for (const click_point b : {clicks::changed_overwrite(), clicks::changed_overwrite_all(),
-                                  clicks::changed_keep_all(), clicks::changed_cancel()})
+      for (const click_point b : {clicks::changed_overwrite(grown), clicks::changed_overwrite_all(grown),
+                                  clicks::changed_keep_all(grown), clicks::changed_cancel(grown)})
         EXPECT_TRUE(same(shot, before, b.x - 30, b.y - 6, b.x + 30, b.y + 6)) << "a button missing";
   }
 
@@ -350,6 +364,7 @@ TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
   EXPECT_EQ(read_file(copy + "Resources/a.txt"), "alpha 2");
   EXPECT_EQ(read_file(copy + "Resources/b.txt"), "bravo, changed by the user");
   EXPECT_EQ(read_file(copy + "Resources/c.txt"), "charlie, changed by the user");
+  EXPECT_EQ(read_file(copy + "Resources/d.txt"), "delta, changed by the user");
   EXPECT_EQ(server->count("/broken/v910/Halden/Resources/a.txt.zip"), 1);
   EXPECT_EQ(server->count("/corvane/v910/Halden/Resources/a.txt.zip"), 1);
   EXPECT_EQ(server->count("/corvane/v910/Halden/Resources/keep.txt.zip"), 0);
