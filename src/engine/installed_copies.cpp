@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -66,12 +67,13 @@ std::vector<std::string> list_lines(const std::string& text) {
 
 // A list that cannot be locked (a file system that refuses locks, as some
 // network and FUSE file systems do, or a lock file that cannot be opened)
-// is told in the log once in a run; the list is then changed without one.
-void tell_no_lock(const std::string& path, int code) {
+// is told in the log once in a run, with the cause in words; the list is
+// then changed without a lock.
+void tell_no_lock(const std::string& path, const std::string& cause) {
   static bool told = false;
   if (told) return;
   told = true;
-  xer << "The list of installed copies " << path << " cannot be locked (" << error_str(code)
+  xer << "The list of installed copies " << path << " cannot be locked (" << cause
       << "): it is changed without a lock.\n";
 }
 
@@ -86,32 +88,70 @@ std::string list_target(const std::string& path) {
   return target;
 }
 
+// Opens path for writing, else (one left by another user, or on a
+// read-only file system) for reading; never creates it then. -1 with the
+// errno of the first try in err.
+int open_for_lock(const std::string& path, int flags, int& err) {
+  int fd = open(path.c_str(), O_WRONLY | flags, 0644);
+  err = errno;
+  if (fd < 0 && (err == EACCES || err == EPERM || err == EROFS))
+    fd = open(path.c_str(), O_RDONLY | (flags & ~O_CREAT));
+  return fd;
+}
+
+// Opens the lock file (see ListLock), made where there is none; the
+// cause in words when it cannot. A link in its place is followed, but
+// only to a file that is there: nothing is made where a link points, and
+// nothing but a plain file is opened through one (opening a FIFO or a
+// device has effects on others).
+int open_lock_file(const std::string& lock_path, std::string& cause) {
+  // O_NONBLOCK keeps a FIFO put in its place from stalling the open.
+  constexpr int kFlags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  int err = 0;
+  int fd = open_for_lock(lock_path, O_NOFOLLOW | O_CREAT | kFlags, err);
+  if (fd >= 0) return fd;
+  if (err != ELOOP) {
+    cause = err == EISDIR ? "it is a folder" : std::strerror(err);
+    return -1;
+  }
+  struct stat st;
+  if (stat(lock_path.c_str(), &st) != 0) {
+    cause = errno == ENOENT ? "it is a link to nothing" : std::strerror(errno);
+    return -1;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    cause = S_ISDIR(st.st_mode) ? "it is a link to a folder" : "it is a link to something other than a file";
+    return -1;
+  }
+  fd = open_for_lock(lock_path, kFlags, err);
+  struct stat opened;
+  if (fd >= 0 && fstat(fd, &opened) == 0 && opened.st_dev == st.st_dev && opened.st_ino == st.st_ino) return fd;
+  cause = fd < 0 ? std::strerror(err) : "its link was pointed elsewhere while it was opened";
+  if (fd >= 0) close(fd);
+  return -1;
+}
+
 // An advisory lock (flock) held from the reading of the list until a change
 // to it is in place, so that installers running at once change the list one
 // after the other, each in its turn however long the others go on, and none
 // loses another's line. A rewrite puts a new file in the list's place, so
 // the lock is taken on a file beside the list that is never renamed nor
 // deleted; beside the file the list's path leads to, so that lists that are
-// links to one file share one lock. A link in the lock file's place is not
-// followed: nothing is made where it points. The file is opened for writing
-// where it can be (some file systems, NFS, give an exclusive lock only on
-// such a file), else for reading (one left by another user, or on a
-// read-only file system), which a local lock needs no more than. Without
-// the lock (a lock file that cannot be opened, a file system without
-// locks) the log says so and the caller goes on as before locks were taken.
+// links to one file share one lock. A link in the lock file's place that
+// leads to a file locks that file, which is neither made nor written
+// through the link. The file is opened for writing where it can be (some
+// file systems, NFS, give an exclusive lock only on such a file), else for
+// reading, which a local lock needs no more than. Without the lock (a lock
+// file that cannot be opened, a file system without locks) the log says so
+// and the caller goes on as before locks were taken.
 class ListLock {
  public:
   enum Mode { wait_turn, try_once };
   ListLock(const std::string& path, Mode mode) {
-    const std::string lock_path = list_target(path) + kLockSuffix;
-    // O_NONBLOCK keeps a FIFO put in its place from stalling the open.
-    constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    int fd = open(lock_path.c_str(), O_WRONLY | O_CREAT | kFlags, 0644);
-    const int refused = errno;
-    if (fd < 0 && (refused == EACCES || refused == EPERM || refused == EROFS))
-      fd = open(lock_path.c_str(), O_RDONLY | kFlags);
+    std::string cause;
+    const int fd = open_lock_file(list_target(path) + kLockSuffix, cause);
     if (fd < 0) {
-      tell_no_lock(path, refused);
+      tell_no_lock(path, cause);
       return;
     }
     int locked;
@@ -120,7 +160,7 @@ class ListLock {
     } while (locked != 0 && errno == EINTR);
     if (locked != 0) {
       busy_ = errno == EWOULDBLOCK;
-      if (!busy_) tell_no_lock(path, errno);
+      if (!busy_) tell_no_lock(path, std::strerror(errno));
       close(fd);
       return;
     }

@@ -15,8 +15,9 @@ int path_is_to_a_sim();
 // its turn: each change holds an advisory lock from its reading of the list
 // until it is in place. The lock is taken on "corvane_install.txt.lock"
 // beside the file the list's path leads to (lists that are links to one
-// file share it), a file that stays there. Where no lock can be had, the
-// log says so once in a run and the list is changed without it.
+// file share it), a file that stays there; a link in its place that leads
+// to a file locks that file, unchanged. Where no lock can be had, the log
+// says so, with the cause, once in a run and the list is changed without it.
 
 // Appends dest_dir_path to the list unless a line equal to it is there.
 // True when this call added the line. Failures are logged; the run goes on.

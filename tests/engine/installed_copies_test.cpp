@@ -113,10 +113,15 @@ TEST_F(InstalledCopies, InstallersAtOnceLoseNoLine) {
   write_list("");
   ASSERT_TRUE(write_file(list_ + ".lock", ""));  // root's, or one made read-only
   ASSERT_EQ(chmod((list_ + ".lock").c_str(), geteuid() == 0 ? 0644 : 0444) | chmod(list_.c_str(), 0666), 0);
+  const std::string held = dir_ / "held";
+  ASSERT_TRUE(write_file(held, "kept\n") && chmod(held.c_str(), 0666) == 0);
   ASSERT_EQ(chmod(dir_.path().c_str(), 0755) | chmod((home_ + "/.corvane").c_str(), 0777), 0);
   ASSERT_EQ(symlink(list_.c_str(), (other + "/.corvane/corvane_install.txt").c_str()), 0);
   std::vector<pid_t> runs;
   for (int who = 0; who < kRuns; ++who) {
+    if (who == kRuns / 2) {  // the others under a link in the lock file's place, to a file left as it was
+      ASSERT_EQ(unlink((list_ + ".lock").c_str()) | symlink(held.c_str(), (list_ + ".lock").c_str()), 0);
+    }
     const pid_t run = fork();
     if (run == 0) {
       if (who % 2) setenv("HOME", other.c_str(), 1);
@@ -156,6 +161,8 @@ TEST_F(InstalledCopies, InstallersAtOnceLoseNoLine) {
   for (const auto& e : std::filesystem::directory_iterator(home_ + "/.corvane")) names.push_back(e.path().filename());
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"corvane_install.txt", "corvane_install.txt.lock"}));
+  EXPECT_EQ(read_file(held), "kept\n");
+  EXPECT_EQ(std::filesystem::status(held).permissions(), std::filesystem::perms(0666));
 }
 
 // A list that is a link is changed where it points, keeping its mode; a
@@ -201,6 +208,7 @@ TEST_F(InstalledCopies, AListThatIsALinkStaysOneWithItsMode) {
   ASSERT_EQ(unlink((target + ".lock").c_str()) | symlink((dir_ / "x").c_str(), (target + ".lock").c_str()), 0);
   forget_corvane(b);
   EXPECT_TRUE(read_file(target).empty() && !exists_at_all(dir_ / "x"));
+  EXPECT_NE(log_.text().find(list_ + " cannot be locked (it is a link to nothing)"), std::string::npos) << log_.text();
 }
 
 TEST_F(InstalledCopies, ReadsCrLfListsAndAppendsWithLfAlone) {
