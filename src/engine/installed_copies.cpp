@@ -79,7 +79,11 @@ void tell_no_lock(const std::string& path, const std::string& cause) {
 
 // The file the list's path leads to: a list that is a link is rewritten
 // where it points, and the link stays. The path itself when it leads
-// nowhere.
+// nowhere: a list not made yet is made at the path, or where a link there
+// points, as open does. A change follows the list's link this once, and its
+// lock, its reading and its writing all act on what it found: a link
+// pointed elsewhere meanwhile cannot make it read one list and write
+// another.
 std::string list_target(const std::string& path) {
   char* real = realpath(path.c_str(), nullptr);
   if (!real) return path;
@@ -136,20 +140,21 @@ int open_lock_file(const std::string& lock_path, std::string& cause) {
 // after the other, each in its turn however long the others go on, and none
 // loses another's line. A rewrite puts a new file in the list's place, so
 // the lock is taken on a file beside the list that is never renamed nor
-// deleted; beside the file the list's path leads to, so that lists that are
-// links to one file share one lock. A link in the lock file's place that
-// leads to a file locks that file, which is neither made nor written
-// through the link. The file is opened for writing where it can be (some
-// file systems, NFS, give an exclusive lock only on such a file), else for
-// reading, which a local lock needs no more than. Without the lock (a lock
-// file that cannot be opened, a file system without locks) the log says so
-// and the caller goes on as before locks were taken.
+// deleted; beside the file the list's path leads to (target), so that lists
+// that are links to one file share one lock. A link in the lock file's
+// place that leads to a file locks that file, which is neither made nor
+// written through the link. The file is opened for writing where it can be
+// (some file systems, NFS, give an exclusive lock only on such a file),
+// else for reading, which a local lock needs no more than. Without the
+// lock (a lock file that cannot be opened, a file system without locks)
+// the log says so and the caller goes on as before locks were taken.
 class ListLock {
  public:
   enum Mode { wait_turn, try_once };
-  ListLock(const std::string& path, Mode mode) {
+  // The log names the list by its path.
+  ListLock(const std::string& target, const std::string& path, Mode mode) {
     std::string cause;
-    const int fd = open_lock_file(list_target(path) + kLockSuffix, cause);
+    const int fd = open_lock_file(target + kLockSuffix, cause);
     if (fd < 0) {
       tell_no_lock(path, cause);
       return;
@@ -214,16 +219,17 @@ bool register_new_corvane() {
     return false;
   }
 
-  const ListLock lock(path, ListLock::wait_turn);
+  const std::string target = list_target(path);
+  const ListLock lock(target, path, ListLock::wait_turn);
   std::string text;
-  const bool readable = read_whole_file(path, text, kMaxListBytes) == 0;
+  const bool readable = read_whole_file(target, text, kMaxListBytes) == 0;
   if (readable) {
     for (const std::string& line : list_lines(text))
       if (line == dest_dir_path) return false;  // already registered
   }
 
   const std::string fail_line = "WARNING: could not append registration file: " + path + "\n";
-  const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
+  const int fd = open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0) {
     xer << fail_line;
     return false;
@@ -256,9 +262,10 @@ void forget_corvane(const std::string& folder) {
   all_haldens.erase(std::remove(all_haldens.begin(), all_haldens.end(), folder), all_haldens.end());
   const std::string path = list_path();
   if (path.empty()) return;
-  const ListLock lock(path, ListLock::wait_turn);
+  const std::string target = list_target(path);
+  const ListLock lock(target, path, ListLock::wait_turn);
   std::string text;
-  if (read_whole_file(path, text, kMaxListBytes) != 0) return;
+  if (read_whole_file(target, text, kMaxListBytes) != 0) return;
 
   // Each line is kept as it was written, line end included; a line names
   // the folder as list_lines reads it.
@@ -279,7 +286,6 @@ void forget_corvane(const std::string& folder) {
 
   // The new list takes the place of the file the path leads to, with its
   // mode.
-  const std::string target = list_target(path);
   struct stat st {};
   int err = 0;
   if (stat(target.c_str(), &st) != 0) err = errno;
@@ -302,14 +308,14 @@ void remove_left_list_files() {
   // it was done. Without a list there is nothing a run could be rewriting.
   // The lock is only tried: an installer that holds it (and may be stopped
   // there) keeps the new lists for a later start, not this one waiting.
+  const std::string target = list_target(path);
   struct stat list_st;
-  if (stat(path.c_str(), &list_st) != 0) return;
-  const ListLock lock(path, ListLock::try_once);
+  if (stat(target.c_str(), &list_st) != 0) return;
+  const ListLock lock(target, path, ListLock::try_once);
   if (lock.busy())
     xer << "Another installer is changing the list of installed copies " << path
         << ": what a rewrite left beside it is removed at a later start.\n";
   if (!lock.held()) return;
-  const std::string target = list_target(path);
   const std::size_t slash = target.rfind('/');
   if (slash == std::string::npos) return;
   const std::string folder = target.substr(0, slash + 1);

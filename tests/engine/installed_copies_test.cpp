@@ -209,6 +209,19 @@ TEST_F(InstalledCopies, AListThatIsALinkStaysOneWithItsMode) {
   forget_corvane(b);
   EXPECT_TRUE(read_file(target).empty() && !exists_at_all(dir_ / "x"));
   EXPECT_NE(log_.text().find(list_ + " cannot be locked (it is a link to nothing)"), std::string::npos) << log_.text();
+  // An installer at work while the link is pointed back and forth between two lists: each keeps its own lines.
+  const std::string lists[] = {dir_ / "0", dir_ / "1"}, next = list_ + "~";
+  std::string lines[2];
+  for (int i = 0; i < 10000; ++i) lines[i % 2] += std::to_string(i) + "\n";
+  ASSERT_TRUE(write_file(lists[0], lines[0]) && write_file(lists[1], lines[1]));
+  const pid_t run = fork();
+  for (int n = 0; run == 0 && n < 400; ++n) n % 2 ? forget_corvane("/new/") : register_folder("/new/");
+  if (run == 0) _exit(0);
+  ASSERT_GT(run, 0);
+  for (int k = 0; waitpid(run, nullptr, WNOHANG) == 0; k ^= 1)
+    ASSERT_EQ(symlink(lists[k].c_str(), next.c_str()) | rename(next.c_str(), list_.c_str()), 0);
+  for (const int k : {0, 1})
+    EXPECT_TRUE(read_file(lists[k]) == lines[k] || read_file(lists[k]) == lines[k] + "/new/\n") << k;
 }
 
 TEST_F(InstalledCopies, ReadsCrLfListsAndAppendsWithLfAlone) {
