@@ -153,8 +153,12 @@ class ListLock {
   enum Mode { wait_turn, try_once };
   // The log names the list by its path.
   ListLock(const std::string& target, const std::string& path, Mode mode) {
+    // A list whose link leads to something other than a file (a device)
+    // is locked beside the link: nothing is made in that thing's folder.
+    struct stat st;
+    const bool beside_target = target == path || stat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode);
     std::string cause;
-    const int fd = open_lock_file(target + kLockSuffix, cause);
+    const int fd = open_lock_file((beside_target ? target : path) + kLockSuffix, cause);
     if (fd < 0) {
       tell_no_lock(path, cause);
       return;

@@ -336,6 +336,7 @@ TEST_F(InstalledCopies, AListThatCannotBeWrittenIsLoggedAndTheRunGoesOn) {
   register_folder(a);
   EXPECT_EQ(log_.text(), "WARNING: could not append registration file: " + list_ + "\n" +
                              "WARNING: could not append registration file: " + list_ + "\n");
+  EXPECT_FALSE(exists_at_all("/dev/full.lock"));
 }
 
 TEST_F(InstalledCopies, AFolderWhoseNameHoldsALineEndIsNotRegistered) {
