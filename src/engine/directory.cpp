@@ -38,8 +38,10 @@ using namespace record_scan;
 // install folder's own name) and putting the install folder in front. The
 // path is safe when that local path stays inside the install folder: what is
 // left after the first component is not empty, not absolute, and no
-// component of the path is "." or "..".
-bool path_stays_inside(const std::string& path) {
+// component of the path is "." or "..". Sets empty when a component before
+// the last is empty ("//"): the walk that looks at each component tells so
+// for nothing, where a search of its own would cost every path.
+bool path_stays_inside(const std::string& path, bool& empty) {
   if (path.empty() || path[0] == '/') return false;
   // Where trim_dest_folder lets the path begin: after the first "/", or the
   // whole path when it has none.
@@ -52,6 +54,7 @@ bool path_stays_inside(const std::string& path) {
     if (slash == std::string::npos) slash = path.size();
     const std::size_t len = slash - begin;
     if ((len == 1 && path[begin] == '.') || (len == 2 && path.compare(begin, 2, "..") == 0)) return false;
+    if (len == 0 && slash < path.size()) empty = true;
     begin = slash + 1;
   }
   return true;
@@ -100,13 +103,9 @@ std::string_view local_part(std::string_view path) {
 }
 
 // Reads a path without its empty components ("//" as "/"), which name no
-// folder, so that both spellings name one local path. True when there were
-// any.
-bool drop_empty_components(std::string& path) {
-  const auto end = std::unique(path.begin(), path.end(), [](char a, char b) { return a == '/' && b == '/'; });
-  if (end == path.end()) return false;
-  path.erase(end, path.end());
-  return true;
+// folder, so that both spellings name one local path.
+void drop_empty_components(std::string& path) {
+  path.erase(std::unique(path.begin(), path.end(), [](char a, char b) { return a == '/' && b == '/'; }), path.end());
 }
 
 // Names of releases that this installer never installs.
@@ -119,6 +118,8 @@ bool name_is_dropped(const std::string& name) {
 
 int parse_directory(const char* data, const char* end, std::string* bad_path) {
   sim_info.clear();
+  same_path_rings.clear();
+  listed_paths.clear();
 
   std::string prefix;     // DIR: put in front of every FILE name
   int disk = 0;           // DISK: disc of the FILE records that follow
@@ -153,10 +154,12 @@ int parse_directory(const char* data, const char* end, std::string* bad_path) {
       if (!name_is_dropped(name)) {
         v.sig_want = sig;
         v.path = prefix + name;
-        const bool inside = path_stays_inside(v.path);
+        bool empty = false;
+        const bool inside = path_stays_inside(v.path, empty);
         // Both spellings of a path name one file; the server is asked for
         // its archive under the one the directory gives.
-        if (inside && drop_empty_components(v.path)) v.listed_path = prefix + name;
+        const bool respelled = inside && empty;
+        if (respelled) drop_empty_components(v.path);
         if (!inside) {
           // Such a record would make the installer write or delete outside
           // the install folder; it does not count as a kept record.
@@ -180,8 +183,12 @@ int parse_directory(const char* data, const char* end, std::string* bad_path) {
           if (path_has_no_file(v.path)) {
             if (bad_path) *bad_path = v.path;
             sim_info.clear();
+            listed_paths.clear();
             return directory_path_no_file;
           }
+          std::vector<file_version_struct>& versions = sim_info.back().versions;
+          if (respelled)
+            listed_paths[{static_cast<int>(sim_info.size()) - 1, static_cast<int>(versions.size())}] = prefix + name;
           v.disk = disk;
           int lon_col = 0;
           int lat_row = 0;
@@ -190,7 +197,7 @@ int parse_directory(const char* data, const char* end, std::string* bad_path) {
             v.lon_col = lon_col;
             v.lat_row = lat_row;
           }
-          sim_info.back().versions.push_back(std::move(v));
+          versions.push_back(std::move(v));
         }
       }
     } else {
@@ -219,6 +226,7 @@ int parse_directory(const char* data, const char* end, std::string* bad_path) {
       if (local_hash[static_cast<std::size_t>(other)] != local_hash[i] ||
           local_part(first.versions.back().path) != local_part(sim_info[i].versions.back().path))
         continue;
+      if (first.same_path < 0) same_path_rings.push_back(other);
       sim_info[i].same_path = first.same_path < 0 ? other : first.same_path;
       first.same_path = static_cast<int>(i);
       break;

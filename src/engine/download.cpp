@@ -242,7 +242,9 @@ void file_step(int s, int i) {
   const std::string local = local_path_of(v);
   int server = stg.server_index;
   if (server < 0 || server >= kMaxServers || (stg.num_servers > 0 && server >= stg.num_servers)) server = 0;
-  const std::string request = server_path[server] + (v.listed_path.empty() ? v.path : v.listed_path) + ".zip";
+  const int current = static_cast<int>(sim_info[static_cast<std::size_t>(i)].versions.size()) - 1;
+  const auto listed = listed_paths.find({i, current});
+  const std::string request = server_path[server] + (listed == listed_paths.end() ? v.path : listed->second) + ".zip";
   const std::string& host = server_name[server];
   const std::string archive = stream_archive(s);
 

@@ -6,7 +6,6 @@
 #include <cctype>
 #include <cstddef>
 #include <cstring>
-#include <vector>
 
 #include "engine/installer_state.h"
 #include "runtime/globals.h"
@@ -67,21 +66,16 @@ bool counts_before(int a, int b) {
 // again, to remove it or with another signature), or the last of all when
 // each removes it. The others are not this installation's files: scanning,
 // deciding or counting them would fetch, ask about or delete the file of
-// the one that counts. One walk of each ring finds that history, a second
-// marks the others, so a path listed many times costs what as many paths
-// cost.
+// the one that counts. One walk of each ring (same_path_rings) finds that
+// history, a second marks the others, so a path listed many times costs
+// what as many paths cost, and a path listed once nothing.
 void settle_same_paths() {
-  const std::size_t count = sim_info.size();
-  std::vector<char> seen(count, 0);
-  for (std::size_t i = 0; i < count; ++i) {
-    if (sim_info[i].same_path < 0) sim_info[i].another_counts = 0;
-    if (sim_info[i].same_path < 0 || seen[i]) continue;
+  for (const int ring : same_path_rings) {
     int best = -1;
-    walk_path(static_cast<int>(i), [&](int j) {
-      seen[static_cast<std::size_t>(j)] = 1;
+    walk_path(ring, [&](int j) {
       if (passes_filter(current_version(j)) && (best < 0 || counts_before(j, best))) best = j;
     });
-    walk_path(static_cast<int>(i), [&](int j) {
+    walk_path(ring, [&](int j) {
       sim_info[static_cast<std::size_t>(j)].another_counts = best >= 0 && best != j && counts_before(best, j) ? 1 : 0;
     });
   }

@@ -15,9 +15,10 @@ void set_install_filter(int want_sim, int want_global);
 void set_want_os(int os);
 
 // Decides, for every local path that several files of sim_info name (a
-// path listed again), the one that counts of those that pass the filter and
-// the operating system: the last that keeps the file, or the last when
-// each removes it. The directory reader and the two setters above call it.
+// path listed again, a ring of same_path_rings), the one that counts of
+// those that pass the filter and the operating system: the last that keeps
+// the file, or the last when each removes it. The directory reader and the
+// two setters above call it.
 void settle_same_paths();
 
 // 1 when version `version` of file `file` passes the filter and is for the

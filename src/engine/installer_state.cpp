@@ -8,6 +8,8 @@
 stg_struct stg{};
 
 std::vector<file_history_struct> sim_info;
+std::vector<int> same_path_rings;
+std::map<std::pair<int, int>, std::string> listed_paths;
 
 std::string server_name[kMaxServers];
 std::string server_path[kMaxServers];

@@ -3,8 +3,10 @@
 // engine works on.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Operating systems a release can be installed for (`stg.want_os`).
@@ -59,10 +61,6 @@ struct file_version_struct {
   std::string sig_want;    // MD5 of this version, or "GONE"
   std::string sig_have;    // MD5 found on disk, "NONE" when absent; empty before the scan
   std::string path;        // relative path, first component is the install folder's name
-  // The path as the directory spells it, when that has empty components
-  // ("//") that path leaves out; empty otherwise. The server's archive of
-  // the version is asked for under this spelling.
-  std::string listed_path;
   // The local path under which the scan found the file (or the folders on
   // its way) in another letter case; empty when the path as the table gives
   // it needed no repair. Installing and deleting act on it (local_path_of).
@@ -93,6 +91,17 @@ struct file_history_struct {
 
 // The file table, in directory order.
 extern std::vector<file_history_struct> sim_info;
+
+// One history of each ring of same_path links, so that deciding which of
+// a ring counts looks at no history of a path listed once. Set by the
+// directory reader with the links.
+extern std::vector<int> same_path_rings;
+
+// The path as the directory spells it, by file and version, of the few
+// versions whose spelling has empty components ("//") that their path
+// leaves out. The server's archive of such a version is asked for under
+// this spelling. Set by the directory reader.
+extern std::map<std::pair<int, int>, std::string> listed_paths;
 
 // The current version of file i.
 inline file_version_struct& current_version(int i) { return sim_info[static_cast<std::size_t>(i)].versions.back(); }

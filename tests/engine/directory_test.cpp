@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -474,11 +475,14 @@ TEST_F(DirectoryTest, UnusualButSafePathsAreKept) {
   ASSERT_EQ(sim_info.size(), safe.size());
   for (std::size_t i = 0; i < safe.size(); ++i) {
     const file_version_struct& v = current_version(static_cast<int>(i));
-    // An empty component is read as none; the server is asked for the
-    // spelling the directory gives.
+    // An empty component is read as none.
     EXPECT_EQ(v.path, safe[i] == "Halden/a//b" ? "Halden/a/b" : safe[i]);
-    EXPECT_EQ(v.listed_path, safe[i] == "Halden/a//b" ? safe[i] : "");
   }
+  // The server is asked for the spelling the directory gives.
+  EXPECT_EQ(listed_paths, (std::map<std::pair<int, int>, std::string>{{{3, 0}, "Halden/a//b"}}));
+  // Each version keeps its own spelling: here only the second.
+  ASSERT_EQ(read(file("Halden/c/d") + file("Halden/c//d")), 3);
+  EXPECT_EQ(listed_paths, (std::map<std::pair<int, int>, std::string>{{{0, 1}, "Halden/c//d"}}));
   EXPECT_EQ(log().find("leaves the install folder"), std::string::npos);
 }
 

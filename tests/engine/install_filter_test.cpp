@@ -117,6 +117,7 @@ TEST_F(InstallFilterTest, FilterLooksAtTheVersionAsked) {
   const int any = add(sim_file("Halden/z", 0)), win = add(sim_file("Other/z", 2));
   sim_info[1].same_path = win;
   sim_info[2].same_path = any;
+  same_path_rings = {any};
   stg.want_os = os_windows;
   set_install_filter(1, 1);
   EXPECT_EQ(want_this_f(any, 0) * 10 + want_this_f(win, 0), 1);
