@@ -89,16 +89,11 @@ screen_text question_explain(int i, const std::string& text) {
   return in_question(150, i == 0 ? 53.0f : 28.0f, 210, text);
 }
 std::vector<screen_text> changed_file_question(const std::string& path, bool is_delete, float* grown) {
-  const float wrap = wind_size_of(wind_question)->w - 40;
-  const int path_lines = OGL_text_lines(path, wrap);
-  *grown = 10.0f * static_cast<float>(path_lines - 1);
-  return {in_question(20, 100 + *grown, 40, is_delete ? "I am about to DELETE:" : "I am about to install:",
-                      wind_question, *grown),
-          in_question(20, 90 + *grown, 40, path, wind_question, *grown),
-          in_question(20, 80, 40,
-                      is_delete ? "because we no longer use this file, but it appears you have modified it. What to do?"
-                                : "but it appears you have modified this file. What to do?",
-                      wind_question, *grown)};
+  const float g = *grown = 10.0f * static_cast<float>(OGL_text_lines(path, wind_size_of(wind_question)->w - 40) - 1);
+  const char* last = is_delete ? "because we no longer use this file, but it appears you have modified it. What to do?"
+                               : "but it appears you have modified this file. What to do?";
+  return {in_question(20, 100 + g, 40, is_delete ? "I am about to DELETE:" : "I am about to install:", wind_question, g),
+          in_question(20, 90 + g, 40, path, wind_question, g), in_question(20, 80, 40, last, wind_question, g)};
 }
 screen_text alert_line(int i, const std::string& text) {
   const wind_size* box = wind_size_of(wind_alert);
