@@ -76,18 +76,9 @@ Bool LIN_handlewin(Display*, XEvent*, XPointer) { return True; }
 
 bool is_key(const XEvent& e) { return e.type == KeyPress || e.type == KeyRelease; }
 
-// Whether a key event waits in the queue, read or not yet read; the
-// predicate sees every queued event and takes none.
-Bool note_key(Display*, XEvent* e, XPointer found) {
-  if (is_key(*e)) *reinterpret_cast<bool*>(found) = true;
-  return False;
-}
-
-bool key_queued(Display* display) {
-  bool found = false;
-  XEvent unused;
-  XCheckIfEvent(display, &unused, note_key, reinterpret_cast<XPointer>(&found));
-  return found;
+// A press or release of a button that clicks.
+bool is_click(const XEvent& e) {
+  return (e.type == ButtonPress || e.type == ButtonRelease) && e.xbutton.button <= 3;
 }
 
 // Return, Enter, Escape and Tab (Shift-Tab too): keys that no field takes,
@@ -455,7 +446,7 @@ void MACIBM_event_proc() {
     }
     last_wait_end = std::chrono::steady_clock::now();
     XEvent event;
-    bool took_key = false;
+    bool took_key = false, took_click = false;
     while (XCheckIfEvent(display, &event, LIN_handlewin, reinterpret_cast<XPointer>(mnw.window[0]))) {
       // Typed keys reach their field before anything takes the keyboard
       // from it. After a key, a pass stops taking events at a key the
@@ -464,12 +455,15 @@ void MACIBM_event_proc() {
       // field holds keys it has not read: its widget reads them in this
       // pass's frame, and the next pass takes the rest in order. A pass
       // takes at least one key, so that a queue nobody empties holds up
-      // nothing.
-      if (took_key && waits_for_the_field(event)) {
+      // nothing. Keys typed after a click go where the click put the focus:
+      // they wait for the next pass, after this frame's widgets took the
+      // click, however late they reach the program.
+      if ((took_key && waits_for_the_field(event)) || (took_click && is_key(event))) {
         XPutBackEvent(display, &event);
         break;
       }
       took_key = took_key || is_key(event);
+      took_click = took_click || is_click(event);
       took_input = took_input || event.type != PropertyNotify;
       // A click after a click is a click of its own, and a release is seen
       // where it happened: a press, and the pointer's moves, wait for a
@@ -481,10 +475,6 @@ void MACIBM_event_proc() {
         break;
       }
       LIN_handleevt(&event);
-      // Keys typed after a click go where the click put the focus: the pass
-      // ends its taking at the release, and the widgets of this frame take
-      // the click before the next pass hands out the keys.
-      if (event.type == ButtonRelease && event.xbutton.button <= 3 && key_queued(display)) break;
     }
   }
   xtim.profile_chart("event", 0);
