@@ -108,6 +108,14 @@ void drop_empty_components(std::string& path) {
   path.erase(std::unique(path.begin(), path.end(), [](char a, char b) { return a == '/' && b == '/'; }), path.end());
 }
 
+// Empties the file table and what is kept beside it, which names its
+// histories by index: neither outlives the table.
+void forget_file_table() {
+  sim_info.clear();
+  same_path_rings.clear();
+  listed_paths.clear();
+}
+
 // Names of releases that this installer never installs.
 bool name_is_dropped(const std::string& name) {
   return name.find("900 red terrain") != std::string::npos ||
@@ -117,9 +125,7 @@ bool name_is_dropped(const std::string& name) {
 }  // namespace
 
 int parse_directory(const char* data, const char* end, std::string* bad_path) {
-  sim_info.clear();
-  same_path_rings.clear();
-  listed_paths.clear();
+  forget_file_table();
 
   std::string prefix;     // DIR: put in front of every FILE name
   int disk = 0;           // DISK: disc of the FILE records that follow
@@ -182,8 +188,7 @@ int parse_directory(const char* data, const char* end, std::string* bad_path) {
           }
           if (path_has_no_file(v.path)) {
             if (bad_path) *bad_path = v.path;
-            sim_info.clear();
-            listed_paths.clear();
+            forget_file_table();
             return directory_path_no_file;
           }
           std::vector<file_version_struct>& versions = sim_info.back().versions;
@@ -259,7 +264,7 @@ int read_directory(const std::string& path) {
   stg.kb_to_install = 0.0f;
   stg.files_to_get = 0;
   stg.files_to_delete = 0;
-  sim_info.clear();
+  forget_file_table();
 
   xmap_class file(path);
   if (file.start == nullptr)

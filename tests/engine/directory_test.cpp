@@ -377,12 +377,14 @@ TEST_F(DirectoryTest, RefusedHeaderShowsTheNoticeAndLeavesTheTableEmpty) {
                                             "I\n900 version\n", "", "X\n900 version\nINSTALLER\n"};
   for (const std::string& header : headers) {
     sim_info.push_back(file_history_struct{{file_version_struct{}}});
+    same_path_rings = {0};
+    listed_paths[{0, 0}] = "Halden//a";
     deleted_files = {"/tmp/x/"};
     stg.files_to_get = 3;
     testing::internal::CaptureStderr();
     EXPECT_EQ(read(file("Halden/a"), header), 2) << header;
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_TRUE(sim_info.empty()) << header;
+    EXPECT_TRUE(sim_info.empty() && same_path_rings.empty() && listed_paths.empty()) << header;
     EXPECT_TRUE(deleted_files.empty()) << header;
     EXPECT_EQ(stg.files_to_get, 0) << header;
     EXPECT_EQ(stg.format_too_new, 2) << header;
