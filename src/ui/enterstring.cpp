@@ -31,8 +31,6 @@ int OGLE_entry_dx = 0;
 float OGLE_dx = 0.0f, OGLE_dy = 0.0f;  // scroll offset
 int OGLE_edit = 0;                     // the text was changed through the engine
 
-float advance(char c) { return static_cast<float>(OGL_char_width(static_cast<unsigned char>(c))); }
-
 void OGLE_GetVisibleBounds(OGLE_Rec*, float* r) {
   r[0] = static_cast<float>(OGLE_x);
   r[1] = static_cast<float>(OGLE_y) - 2.0f;
@@ -40,10 +38,13 @@ void OGLE_GetVisibleBounds(OGLE_Rec*, float* r) {
   r[3] = static_cast<float>(OGLE_y) - 2.0f + 11.0f;
 }
 
-float measure(const char* start, const char* end) {
-  float w = 0.0f;
-  for (const char* p = start; p < end; ++p) w += advance(*p);
-  return w;
+float measure(const char* start, const char* end) { return OGL_text_width(std::string(start, end)); }
+
+// Where the character that ends at text[end] starts.
+std::size_t char_before(const std::string& text, std::size_t end) {
+  for (std::size_t back = 2; back <= 4 && back <= end; ++back)
+    if (OGL_text_char(text, end - back).bytes == back) return end - back;
+  return end - 1;
 }
 
 // The field is one line: the engine lays the text out on a line as wide as
@@ -88,27 +89,31 @@ float OGLE_GetLineHeight(OGLE_Rec*) { return 11.0f; }
 
 float OGLE_MeasureString(OGLE_Rec*, const char* start, const char* end) { return measure(start, end); }
 
+// The bytes of the whole characters that fit in width, counted from the
+// start or from the end; the one that reaches past it too.
 int OGLE_FitStringFwd(OGLE_Rec*, const char* start, const char* end, float width) {
   if (end <= start || width <= 0.0f) return 0;
-  int n = 0;
-  for (const char* p = start; p < end; ++p) {
-    ++n;
-    width -= advance(*p);
+  const std::string text(start, end);
+  std::size_t n = 0;
+  while (n < text.size()) {
+    const text_char ch = OGL_text_char(text, n);
+    n += ch.bytes;
+    width -= static_cast<float>(OGL_text_char_width(ch));
     if (!(width > 0.0f)) break;
   }
-  return n;
+  return static_cast<int>(n);
 }
 
 int OGLE_FitStringRev(OGLE_Rec*, const char* start, const char* end, float width) {
   if (end <= start) return 0;
-  int n = 0;
-  for (const char* p = end; p > start;) {
-    --p;
-    ++n;
-    width -= advance(*p);
+  const std::string text(start, end);
+  std::size_t p = text.size();
+  while (p > 0) {
+    p = char_before(text, p);
+    width -= static_cast<float>(OGL_text_char_width(OGL_text_char(text, p)));
     if (!(width > 0.0f)) break;
   }
-  return n;
+  return static_cast<int>(text.size() - p);
 }
 
 void OGLE_DrawString(OGLE_Rec*, const char* start, const char* end, float, float) {

@@ -5,10 +5,14 @@
 // Charsets: 100 proportional (every text of the program), 102 the same
 // cells 10 px apart (digits of the numeric fields), 103 a 13 x 13 glyph
 // sheet of its own (texture 396) addressed by code % 40 and code / 40.
-// Every byte is looked up as an unsigned char; bytes without a glyph use the
-// blank cell (0, 0).
+// Texts are UTF-8: a valid sequence is one character, drawn from its cell
+// in the grid, as its base letter when it is a Latin-1 letter the grid
+// lacks (u for ü, ss for ß), else as a '?'. Any other byte is a character
+// of its own, looked up as Latin-1; bytes without a glyph use the blank
+// cell (0, 0). Every width and count of a text is one of characters.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "ui/draw.h"
@@ -21,11 +25,28 @@ enum { charset_prop = 100, charset_fixed = 102, charset_sheet = 103 };
 // Advance of one byte in the proportional set, in pixels (0 for bytes
 // without a glyph).
 int OGL_char_width(unsigned char c);
-// Sum of the advances over every byte of text.
+// One character of a text: the bytes it takes and the one or two bytes of
+// the grid that draw it.
+struct text_char {
+  std::size_t bytes;
+  int glyphs;
+  unsigned char glyph[2];
+};
+// The character that starts at text[i] (i < text.size()).
+text_char OGL_text_char(const std::string& text, std::size_t i);
+// Its advance in the proportional set.
+int OGL_text_char_width(const text_char& ch);
+// Sum of the advances over every character of text.
 float OGL_text_width(const std::string& text);
 // The lines a text takes in the proportional set wrapped at wrap_width (0
 // for an empty text).
 int OGL_text_lines(const std::string& text, float wrap_width);
+// The text itself when it takes at most `lines` lines at wrap_width; else
+// with as little of its middle left out for "..." as lets it take that
+// many. Its start and its end stay whole: the end from the '/' before its
+// last name (a file's, or a folder's when it ends in '/'), else its last
+// quarter. When no cut fits, the one that leaves out most.
+std::string OGL_cut_to_lines(const std::string& text, float wrap_width, int lines);
 // Cell of a byte in the glyph grid; false (and cell 0, 0) when it has none.
 bool OGL_glyph_cell(unsigned char c, int* column, int* row);
 // Rounds half away from zero to a whole number.

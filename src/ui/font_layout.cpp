@@ -1,7 +1,10 @@
 // Layout of the texture font: advances, glyph cells, lines, wrapping and
 // numbers. Nothing here touches GL.
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "ui/font.h"
 
@@ -58,6 +61,44 @@ const glyph_tables& tables() {
 }
 
 bool breaks_word(char c) { return c == ' ' || c == '-' || c == '/'; }
+
+// The grid's stand-ins for the Latin-1 letters it has no cell of: the base
+// letter, or two letters for the ligatures and thorn; indexed from 0xC0.
+const char* const kBaseLetters[64] = {
+    "A", nullptr, "A", "A", "A", "A", "AE", "C", "E", nullptr, "E", "E", "I", nullptr, "I", "I",
+    "D", nullptr, "O", nullptr, "O", "O", "O", nullptr, "O", "U", nullptr, "U", "U", "Y", "Th", "ss",
+    "a", nullptr, "a", "a", "a", "a", "ae", "c", "e", nullptr, "e", "e", "i", nullptr, "i", "i",
+    "d", nullptr, "o", nullptr, "o", "o", "o", nullptr, "o", "u", nullptr, "u", "u", "y", "th", "y",
+};
+
+// Drawn for a character the grid cannot show.
+constexpr unsigned char kStandIn = '?';
+
+// The code point of the valid UTF-8 sequence at text[i] and its length; 0
+// when no valid sequence of two bytes or more starts there.
+std::size_t utf8_sequence(const std::string& text, std::size_t i, unsigned* code) {
+  const unsigned char b = static_cast<unsigned char>(text[i]);
+  std::size_t n;
+  unsigned cp, least;
+  if (b >= 0xC2 && b <= 0xDF) {
+    n = 2, cp = b & 0x1Fu, least = 0x80;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    n = 3, cp = b & 0x0Fu, least = 0x800;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    n = 4, cp = b & 0x07u, least = 0x10000;
+  } else {
+    return 0;
+  }
+  if (text.size() - i < n) return 0;
+  for (std::size_t k = 1; k < n; ++k) {
+    const unsigned char c = static_cast<unsigned char>(text[i + k]);
+    if ((c & 0xC0u) != 0x80u) return 0;
+    cp = (cp << 6) | (c & 0x3Fu);
+  }
+  if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  *code = cp;
+  return n;
+}
 
 char digit_char(double d) { return (d >= 0.0 && d <= 9.0) ? static_cast<char>('0' + static_cast<int>(d)) : '0'; }
 
@@ -119,9 +160,40 @@ std::string overflow_form(float a) {
 
 int OGL_char_width(unsigned char c) { return tables().advance[c]; }
 
+text_char OGL_text_char(const std::string& text, std::size_t i) {
+  text_char ch{1, 1, {static_cast<unsigned char>(text[i]), 0}};
+  unsigned cp = 0;
+  const std::size_t n = utf8_sequence(text, i, &cp);
+  if (n == 0) return ch;  // a byte of its own, looked up as it is
+  ch.bytes = n;
+  if (cp < 0x100 && tables().column[cp] >= 0) {
+    ch.glyph[0] = static_cast<unsigned char>(cp);
+  } else if (cp == 0xA0) {
+    ch.glyph[0] = ' ';  // no-break space
+  } else if (cp >= 0xC0 && cp < 0x100 && kBaseLetters[cp - 0xC0]) {
+    const char* base = kBaseLetters[cp - 0xC0];
+    ch.glyphs = base[1] ? 2 : 1;
+    ch.glyph[0] = static_cast<unsigned char>(base[0]);
+    ch.glyph[1] = static_cast<unsigned char>(base[1]);
+  } else {
+    ch.glyph[0] = kStandIn;
+  }
+  return ch;
+}
+
+int OGL_text_char_width(const text_char& ch) {
+  int w = tables().advance[ch.glyph[0]];
+  if (ch.glyphs > 1) w += tables().advance[ch.glyph[1]];
+  return w;
+}
+
 float OGL_text_width(const std::string& text) {
   int w = 0;
-  for (char c : text) w += tables().advance[static_cast<unsigned char>(c)];
+  for (std::size_t i = 0; i < text.size();) {
+    const text_char ch = OGL_text_char(text, i);
+    w += OGL_text_char_width(ch);
+    i += ch.bytes;
+  }
   return static_cast<float>(w);
 }
 
@@ -187,11 +259,15 @@ void text_one_line(text_target& out, int colour, float x, float y, const std::st
     if (align == 2) x -= OGL_text_width(text);
   }
   out.begin_line();
-  for (char ch : text) {
-    const unsigned char b = static_cast<unsigned char>(ch);
-    if (b == 13 || b == 10 || b == 9) continue;
-    out.glyph(OGL_glyph_quad(x, y, g.s_off, g.t_off, g.cell_w, g.cell_h, b, charset));
-    x += adv > 0 ? static_cast<float>(adv) : static_cast<float>(OGL_char_width(b));
+  for (std::size_t i = 0; i < text.size();) {
+    const text_char ch = OGL_text_char(text, i);
+    i += ch.bytes;
+    for (int k = 0; k < ch.glyphs; ++k) {
+      const unsigned char b = ch.glyph[k];
+      if (b == 13 || b == 10 || b == 9) continue;
+      out.glyph(OGL_glyph_quad(x, y, g.s_off, g.t_off, g.cell_w, g.cell_h, b, charset));
+      x += adv > 0 ? static_cast<float>(adv) : static_cast<float>(OGL_char_width(b));
+    }
   }
   out.end_line();
 }
@@ -206,56 +282,73 @@ float text_string(text_target& out, int colour, float x, float y, const std::str
     return Y - oy + 2.0f;
   }
   const float right = X + wrap_width;
-  const auto width_of = [adv](char c) {
-    return adv > 0 ? static_cast<float>(adv) : static_cast<float>(OGL_char_width(static_cast<unsigned char>(c)));
+  const auto width_of = [adv](const text_char& ch) {
+    return adv > 0 ? static_cast<float>(adv * ch.glyphs) : static_cast<float>(OGL_text_char_width(ch));
   };
-  std::string line;
-  std::size_t word = 0;  // where the line's last word begins in line
+  // The width of text[from, to).
+  const auto measure = [&](std::size_t from, std::size_t to) {
+    float w = 0.0f;
+    for (std::size_t k = from; k < to;) {
+      const text_char ch = OGL_text_char(text, k);
+      w += width_of(ch);
+      k += ch.bytes;
+    }
+    return w;
+  };
+  // The line being laid out is text[line, i); its last word starts at word.
+  std::size_t line = 0, word = 0;
+  const auto end_line = [&](std::size_t at) {
+    text_one_line(out, colour, X, Y, text.substr(line, at - line), charset, align);
+    Y -= 10.0f;
+    line = word = at;
+  };
   float pen = X;
   const std::size_t count = text.size();
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t i = 0; i < count;) {
     const char c = text[i];
-    const float w = width_of(c);
-    // A word wider than a whole line would run past the line's end: it is
-    // broken there. A word that fits a line wraps as a whole, at the break
-    // before it; a blank may hang past the end, where it shows nothing.
-    if (c != '\n' && c != ' ' && pen + w > right && !line.empty()) {
-      float word_width = 0.0f;
-      for (std::size_t k = word; k < line.size(); ++k) word_width += width_of(line[k]);
-      for (std::size_t j = i; j < count && text[j] != ' ' && text[j] != '\n'; ++j) {
-        word_width += width_of(text[j]);
-        if (breaks_word(text[j])) break;  // a '-' or '/' ends the word, on its line
-      }
-      if (word_width > wrap_width) {
-        text_one_line(out, colour, X, Y, line, charset, align);
-        Y -= 10.0f;
-        line.clear();
-        word = 0;
+    const text_char ch = OGL_text_char(text, i);
+    const float w = width_of(ch);
+    // A character that would run past the line's end: its word goes down
+    // whole when it fits a line, else it is broken here. A blank may hang
+    // past the end, where it shows nothing. A word is measured once: after
+    // it went down, or was broken, it starts its line.
+    if (c != '\n' && c != ' ' && pen + w > right && i > line) {
+      if (word > line) {
+        std::size_t end = i;
+        while (end < count && text[end] != ' ' && text[end] != '\n') {
+          const bool last = breaks_word(text[end]);  // a '-' or '/' ends the word, on its line
+          end += OGL_text_char(text, end).bytes;
+          if (last) break;
+        }
+        if (measure(word, end) <= wrap_width) {
+          const std::size_t from = word;
+          end_line(from);
+          pen = X + measure(from, i);
+        } else {
+          end_line(i);
+          pen = X;
+        }
+      } else {
+        end_line(i);
         pen = X;
       }
     }
-    line += c;
+    i += ch.bytes;
     if (c == '\n') {
-      text_one_line(out, colour, X, Y, line, charset, align);
-      Y -= 10.0f;
-      line.clear();
-      word = 0;
+      end_line(i);
       pen = X;
       continue;
     }
     pen += w;
-    if (i + 1 == count) {
-      text_one_line(out, colour, X, Y, line, charset, align);
-      Y -= 10.0f;
+    if (i == count) {
+      end_line(i);
     } else if (breaks_word(c)) {
-      word = line.size();
+      word = i;
+      // The next word is estimated at 6 units a character.
       std::size_t n = 0;
-      for (std::size_t j = i + 1; j < count && !breaks_word(text[j]); ++j) ++n;
+      for (std::size_t j = i; j < count && !breaks_word(text[j]); j += OGL_text_char(text, j).bytes) ++n;
       if (pen + 6.0f * static_cast<float>(n) > right) {
-        text_one_line(out, colour, X, Y, line, charset, align);
-        Y -= 10.0f;
-        line.clear();
-        word = 0;
+        end_line(i);
         pen = X;
       }
     }
@@ -274,6 +367,45 @@ int OGL_text_lines(const std::string& text, float wrap_width) {
   } count;
   text_string(count, 0, 0.0f, 0.0f, text, wrap_width, charset_prop, 0, 0.0f, 0.0f);
   return count.lines;
+}
+
+namespace {
+
+// Where a text's end that a cut keeps starts: at the '/' before its last
+// name (a path's file or last folder, with what follows it), or its last
+// quarter when it has no such '/'; always at a character's start.
+std::size_t kept_end(const std::string& text, const std::vector<std::size_t>& starts) {
+  const auto names_after = [&](std::size_t p) {
+    for (std::size_t k = p + 1; k < text.size(); ++k) {
+      const unsigned char b = static_cast<unsigned char>(text[k]);
+      if (std::isalnum(b) || b >= 0x80) return true;
+      if (b == '/') return false;
+    }
+    return false;
+  };
+  std::size_t end = text.rfind('/');
+  while (end != std::string::npos && end > 0 && !names_after(end)) end = text.rfind('/', end - 1);
+  if (end == std::string::npos || end == 0) end = starts[starts.size() - starts.size() / 4 - 1];
+  return end;
+}
+
+}  // namespace
+
+std::string OGL_cut_to_lines(const std::string& text, float wrap_width, int lines) {
+  if (OGL_text_lines(text, wrap_width) <= lines) return text;
+  std::vector<std::size_t> starts;  // where each character starts, and the text's end
+  for (std::size_t i = 0; i < text.size(); i += OGL_text_char(text, i).bytes) starts.push_back(i);
+  starts.push_back(text.size());
+  const std::size_t end = kept_end(text, starts);
+  const std::size_t before = static_cast<std::size_t>(std::lower_bound(starts.begin(), starts.end(), end) - starts.begin());
+  // The characters before `end` that are left out.
+  const auto cut = [&](std::size_t n) { return text.substr(0, starts[before - n]) + "..." + text.substr(end); };
+  std::size_t fits = before, too_few = 0;
+  while (fits - too_few > 1) {
+    const std::size_t mid = too_few + (fits - too_few) / 2;
+    (OGL_text_lines(cut(mid), wrap_width) <= lines ? fits : too_few) = mid;
+  }
+  return cut(fits);
 }
 
 std::string OGL_number_text(float value, int digits, int decimals) {

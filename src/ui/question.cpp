@@ -1,6 +1,7 @@
 #include "ui/question.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "runtime/globals.h"
 #include "ui/alert.h"
@@ -43,15 +44,6 @@ float lay_out_flowing(const std::vector<box_text>& texts, const std::vector<std:
   return last;
 }
 
-// The text with `cut` bytes before its last '/' (that is not its last
-// byte) left out for "...": or before its last quarter when it has none.
-std::string cut_middle(const std::string& text, std::size_t cut) {
-  std::size_t end = text.size() < 2 ? std::string::npos : text.rfind('/', text.size() - 2);
-  if (end == std::string::npos || end == 0) end = text.size() - text.size() / 4;
-  cut = std::min(cut, end);
-  return text.substr(0, end - cut) + "..." + text.substr(end);
-}
-
 }  // namespace
 
 box_layout BTN_lay_out_box(const std::vector<box_text>& texts, float lowest_line, float room) {
@@ -62,26 +54,26 @@ box_layout BTN_lay_out_box(const std::vector<box_text>& texts, float lowest_line
   float grown = grown_for();
   room = std::max(room, 0.0f);
   if (grown > room) {
-    // The flowing text of the most lines gives up its middle, as little of
-    // it as lets the texts fit.
-    std::size_t longest = 0;
-    int most = -1;
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-      const int lines = texts[i].flows ? OGL_text_lines(texts[i].text, texts[i].wrap) : -1;
-      if (lines > most) {
-        most = lines;
-        longest = i;
-      }
+    // The flowing texts give up their middles in turn, the one of the most
+    // lines first, a line at a time or as many as are still too many.
+    std::vector<int> lines(texts.size(), -1);  // -1: not flowing, or cut as far as it goes
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      if (texts[i].flows) lines[i] = OGL_text_lines(texts[i].text, texts[i].wrap);
+    while ((grown = grown_for()) > room) {
+      const auto most = std::max_element(lines.begin(), lines.end());
+      if (*most <= 1) break;
+      const std::size_t i = static_cast<std::size_t>(most - lines.begin());
+      int next = -1;  // the most lines of the others
+      for (std::size_t k = 0; k < lines.size(); ++k)
+        if (k != i) next = std::max(next, lines[k]);
+      const int excess = static_cast<int>(std::ceil((grown - room) / 10.0f));
+      int target = std::max(*most - excess, next);
+      if (target >= *most) target = *most - 1;
+      out.shown[i] = OGL_cut_to_lines(texts[i].text, texts[i].wrap, target);
+      const int now = OGL_text_lines(out.shown[i], texts[i].wrap);
+      lines[i] = now < *most ? now : -1;
     }
-    const std::string& whole = texts[longest].text;
-    std::size_t fits = whole.size(), too_few = 0;  // bytes cut
-    while (fits - too_few > 1) {
-      const std::size_t mid = too_few + (fits - too_few) / 2;
-      out.shown[longest] = cut_middle(whole, mid);
-      (grown_for() <= room ? fits : too_few) = mid;
-    }
-    out.shown[longest] = cut_middle(whole, fits);
-    grown = std::min(grown_for(), room);
+    grown = std::min(grown, room);
   }
   out.grown = grown;
   for (std::size_t i = 0; i < texts.size(); ++i)

@@ -109,6 +109,16 @@ TEST(Font, UnmappedAndControlBytes) {
   EXPECT_FLOAT_EQ(r.lines[0].glyphs[4].v[0][3], 60.0f / 512);
   EXPECT_EQ(r.lines[0].glyphs[6].v[0][2], 0.0f);
 
+  // UTF-8: é from its cell, ü as u, ß as ss, € as '?'; each counts once.
+  recorder utf;
+  text_string(utf, 43, 0, 20, "\xC3\xA9\xC3\xBC\xC3\x9F\xE2\x82\xAC", 9999, 100, 0, 0, 0);
+  ASSERT_EQ(utf.lines[0].glyphs.size(), 5u);
+  EXPECT_EQ(utf.xs(0), (std::vector<float>{0, 6, 13, 17, 21}));
+  EXPECT_FLOAT_EQ(utf.lines[0].glyphs[0].v[0][2], 14.0f * 11 / 512);
+  EXPECT_FLOAT_EQ(utf.lines[0].glyphs[1].v[0][2], 14.0f * 10 / 512);  // u
+  EXPECT_FLOAT_EQ(utf.lines[0].glyphs[4].v[0][2], 14.0f * 4 / 512);   // ?
+  EXPECT_EQ(OGL_text_width("\xC3\xB1"), OGL_text_width("\xF1"));
+
   recorder empty;
   EXPECT_EQ(text_string(empty, 43, 3.5f, 20.4f, "", 100, 100, 0, 0, 0), 20);
   EXPECT_EQ(text_string(empty, 43, 3.5f, 20.6f, "", 0, 100, 0, 0, 0), 21);
@@ -146,6 +156,14 @@ TEST(Font, Wrapping) {
   text_string(word, 43, 0, 100, "ab " + std::string(13, 'W'), 100, 100, 0, 0, 0);
   ASSERT_EQ(word.lines.size(), 2u);
   EXPECT_EQ(word.lines[0].glyphs.size(), 10u);
+
+  // A word that fits a line but not the rest of this one goes down whole,
+  // by its real width: 8 W's are 88 units, 104 behind "ab ".
+  recorder down;
+  text_string(down, 43, 0, 100, "ab " + std::string(8, 'W') + " c", 100, 100, 0, 0, 0);
+  ASSERT_EQ(down.lines.size(), 2u);
+  EXPECT_EQ(down.lines[0].glyphs.size(), 3u);
+  EXPECT_EQ(down.xs(1).front(), 0);
 }
 
 // A box's texts one below another: a path of three lines pushes the closing
@@ -161,6 +179,15 @@ TEST(Font, BoxTextsFlowAndGrowTheirBox) {
   const std::string cut = BTN_lay_out_box(texts, 80, 10).shown[1];
   EXPECT_EQ(OGL_text_lines(cut, 660), 2);
   EXPECT_EQ(cut.substr(0, 20) + cut.substr(cut.size() - 9), path.substr(0, 20) + ".../a.txt");
+
+  // Two long paths are both cut until they fit, a folder keeping its name.
+  std::vector<box_text> two = texts;
+  two[2].text = "'" + path.substr(0, path.size() - 5) + "last_folder/'.";
+  const box_layout both = BTN_lay_out_box(two, 80, 20);
+  EXPECT_EQ(both.grown, 20);
+  EXPECT_EQ(OGL_text_lines(both.shown[1], 660), 2);
+  EXPECT_EQ(OGL_text_lines(both.shown[2], 660), 2);
+  EXPECT_EQ(both.shown[2].substr(both.shown[2].size() - 18), ".../last_folder/'.");
 }
 
 TEST(Numbers, TextForm) {
