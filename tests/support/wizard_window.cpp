@@ -17,7 +17,7 @@ std::unique_ptr<InstallerRun> WizardWindowTest::start_program(std::vector<std::s
   o.before_exec = before_exec;
   o.args = std::move(args);
   o.env = {"HOME=" + home.path()};
-  o.env.insert(o.env.end(), env.begin(), env.end());
+  for (const std::string& e : env) (e.rfind("HOME=", 0) == 0 ? o.env[0] : o.env.emplace_back()) = e;
   o.unset = {"HOME"};
   auto run = std::make_unique<InstallerRun>(&x, o);
   EXPECT_TRUE(run->started());

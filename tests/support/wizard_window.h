@@ -28,7 +28,8 @@ class WizardWindowTest : public ::testing::Test {
   void SetUp() override;
 
   // The program started as the user starts it, with `args`, HOME the
-  // test's home folder and the "NAME=value" entries of `env`;
+  // test's home folder (unless env names another) and the "NAME=value"
+  // entries of `env`;
   // before_exec as in InstallerRun::Options.
   std::unique_ptr<InstallerRun> start_program(std::vector<std::string> args, std::vector<std::string> env = {},
                                               bool (*before_exec)() = nullptr);

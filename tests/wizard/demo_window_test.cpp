@@ -65,7 +65,17 @@ std::map<std::string, std::string> files_under(const std::string& folder) {
 class DemoWindow : public WebWizardWindowTest {
  protected:
   using WebWizardWindowTest::WebWizardWindowTest;
-  std::unique_ptr<InstallerRun> start() { return start_program(through_proxy({"--demo"})); }
+  void SetUp() override {
+    WebWizardWindowTest::SetUp();
+    ASSERT_TRUE(std::filesystem::create_directories(me));
+  }
+  std::unique_ptr<InstallerRun> start() { return start_program(through_proxy({"--demo"}), {"HOME=" + me}); }
+
+  // The user's home folder is named in letters beyond ASCII, which the
+  // font draws letter by letter: é and ñ from their own cells, ü and ç as
+  // u and c.
+  const std::string me = home / "\xC3\xA9t\xC3\xA9_\xC3\xBC" "ber_fa\xC3\xA7" "ade_ni\xC3\xB1o/";
+  const std::string me_drawn = home / "\xE9t\xE9_uber_facade_ni\xF1o/";
 
   // The question whether to cancel the running install.
   void sees_cancel_question() {
@@ -80,7 +90,7 @@ class DemoWindow : public WebWizardWindowTest {
     sees_cancel_question();
   }
   std::string will_create(const std::string& name) {
-    return "I will create the folder '" + name + "' in the directory '" + home.path() + "'.\n\n(The folder " + name +
+    return "I will create the folder '" + name + "' in the directory '" + me_drawn + "'.\n\n(The folder " + name +
            " will appear on your desktop.)";
   }
 };
@@ -109,7 +119,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   ASSERT_TRUE(builder.publish(www.path(), {{"s1.example.com", "/corvane/", "s1|Test server one", true}}, kInstallName,
                               &error))
       << error;
-  ASSERT_TRUE(write_file(home / "Taken/note.txt", "a folder of the user's"));
+  ASSERT_TRUE(write_file(me + "Taken/note.txt", "a folder of the user's"));
   // The directory comes slowly, so that the check can be watched; the large
   // file stalls, so that the install is still going when the user acts.
   serve_slowly(kServerPath + "directory.txt.zip", 64, 400);
@@ -121,9 +131,9 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   const std::string copy = work / "Corvane 9/";
   ASSERT_TRUE(ReleaseBuilder::install(copy, {{"Resources/a.txt", "alpha"}}));
   const std::string listed = copy + "\n";
-  ASSERT_TRUE(write_file(home / ".corvane/corvane_install.txt", listed));
+  ASSERT_TRUE(write_file(me + ".corvane/corvane_install.txt", listed));
   // Another installer holds the list's lock (stopped, say): this one starts all the same.
-  const int held = open((home / ".corvane/corvane_install.txt.lock").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  const int held = open((me + ".corvane/corvane_install.txt.lock").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
   ASSERT_EQ(flock(held, LOCK_EX), 0);
 
   auto run = start();
@@ -187,7 +197,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
     click(clicks::next);
   }
   retype_name("Taken");
-  ASSERT_TRUE(sees({picker, view::body("The folder 'Taken' already exists in the dir '" + home.path() +
+  ASSERT_TRUE(sees({picker, view::body("The folder 'Taken' already exists in the dir '" + me_drawn +
                                        "'.\n\nPlease change the install name or destination.")}));
   click(clicks::next);
   // The longest name a folder may have is installed into.
@@ -198,7 +208,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
 
   // Installing, the large file held up; Back, and "Continue" goes on with
   // the same install.
-  const std::string first = home / (name + "/");
+  const std::string first = me + (name + "/");
   const screen_text installing = view::title("Installing");
   const screen_text big_file = view::caption("Downloading and installing zbig.bin.zip, currently ", false);
   ASSERT_TRUE(sees({installing}));
@@ -221,7 +231,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   retype_name("Demo Two");
   ASSERT_TRUE(sees({picker, view::body(will_create("Demo Two"))}));
   click(clicks::next);
-  const std::string demo = home / "Demo Two/";
+  const std::string demo = me + "Demo Two/";
   ASSERT_TRUE(sees({installing}));
   ASSERT_TRUE(wait_until([&] { return exists_at_all(demo + "Resources/a.txt"); }, kProgramTimeoutMs));
   back_to_question();
@@ -229,7 +239,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
   ASSERT_TRUE(sees({picker, view::body(will_create("Demo Two")), space_line}));
   EXPECT_FALSE(exists_at_all(demo));
   EXPECT_EQ(read_file(copy + "Resources/a.txt"), "alpha");
-  EXPECT_EQ(read_file(home / "Taken/note.txt"), "a folder of the user's");
+  EXPECT_EQ(read_file(me + "Taken/note.txt"), "a folder of the user's");
 
   // Installed to the end.
   server->clear_faults();
@@ -239,7 +249,7 @@ TEST_F(DemoWindow, InstallsTheDemoIntoANewFolderAndStartsIt) {
                     view::choice(0, "Fly Corvane 9 Now")}));
   sees_steps(kSteps, 5);
   EXPECT_EQ(files_under(demo), demo_files()) << "exactly the demo's files for this system";
-  EXPECT_EQ(read_file(home / ".corvane/corvane_install.txt"), listed) << "the demo is not an installed copy";
+  EXPECT_EQ(read_file(me + ".corvane/corvane_install.txt"), listed) << "the demo is not an installed copy";
   // One fetch of the directory; each file once for each of the three
   // set-ups ("Continue" made none).
   EXPECT_EQ(server->count(kServerPath + "directory.txt.zip"), 1);
@@ -293,7 +303,7 @@ TEST_F(DemoUnderWindowManager, ClosingTheWindowDuringTheInstallAsksTheCancelQues
   click(clicks::next);
   ASSERT_TRUE(sees({view::title("Pick Install Destination.")}));
   click(clicks::next);
-  const std::string demo = home / (kInstallName + " Demo/");
+  const std::string demo = me + (kInstallName + " Demo/");
   ASSERT_TRUE(sees({view::title("Installing")}));
   ASSERT_TRUE(wait_until([&] { return exists_at_all(demo + "Resources/a.txt"); }, kProgramTimeoutMs));
 
@@ -309,5 +319,5 @@ TEST_F(DemoUnderWindowManager, ClosingTheWindowDuringTheInstallAsksTheCancelQues
   click(clicks::question_first());
   EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
   EXPECT_FALSE(exists_at_all(demo)) << "what the install made is deleted";
-  EXPECT_TRUE(exists_at_all(home / ".corvane/Corvane Installer.prf")) << "the preferences were written";
+  EXPECT_TRUE(exists_at_all(me + ".corvane/Corvane Installer.prf")) << "the preferences were written";
 }
