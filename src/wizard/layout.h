@@ -25,6 +25,11 @@ constexpr float step_y(int i) { return 480.0f - 20.0f * static_cast<float>(i); }
 constexpr float kTitleX = 500.0f, kTitleY = 480.0f;
 constexpr float kBodyX = 230.0f, kBodyY = 440.0f;
 constexpr float kTextWrap = 540.0f;
+// The lines of a wrapped text stand this far apart.
+constexpr float kLineStep = 10.0f;
+// The lowest y that the screen's body may reach: the inner edge of the
+// screen panel's lower frame, which keeps it clear of the button bar.
+constexpr float kBodyLowestY = kScreenPanel.y + 12.0f;
 
 // An image button of the bottom bar: lower-left corner, size.
 struct wizard_button {
@@ -81,8 +86,10 @@ constexpr bool on_button(const wizard_button& b, float x, float y) {
 
 // --- The installed-copy chooser ---
 
-// Row i at y = kPickRowTop - kPickRowStep i: its radio at kPickRadioX, its
-// folder at kPickTextX. Under the last row the question and "Find It".
+// The rows stand one below another from kPickRowTop: a row of one line
+// takes kPickRowStep, each further line of its folder kLineStep more. Its
+// radio at kPickRadioX, its folder at kPickTextX. Under the last row the
+// question and "Find It" (pick_layout in wizard/pick_install.h).
 constexpr float kPickRowTop = 400.0f;
 constexpr float kPickRowStep = 25.0f;
 constexpr float kPickRadioX = 250.0f;
@@ -93,6 +100,11 @@ constexpr float kPickQuestionX = 230.0f;
 constexpr float kFindItX = 630.0f;
 constexpr float kFindItRaise = 3.0f;  // "Find It" stands this much above its row
 constexpr float kFindItWidth = 100.0f;
+constexpr float kFindItHalfHeight = 13.0f;  // its frame reaches this far above and below its centre
+// The lowest the question's line may stand: "Find It" then reaches down to
+// kBodyLowestY.
+constexpr float kPickLowestLine = kBodyLowestY + kFindItHalfHeight - kFindItRaise;
+// Row i of a list whose rows above it take one line each.
 constexpr float pick_row_y(int i) { return kPickRowTop - kPickRowStep * static_cast<float>(i); }
 
 // --- The disk-space block ---

@@ -1,6 +1,9 @@
 #include "wizard/pick_install.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "engine/installed_copies.h"
 #include "engine/installer_state.h"
@@ -52,18 +55,65 @@ int pick_accept_folder(const std::string& chosen, const std::string& previous) {
   return 0;
 }
 
+pick_rows pick_layout(const std::vector<std::string>& folders) {
+  pick_rows out;
+  const std::size_t n = folders.size();
+  out.shown = folders;
+  std::vector<int> lines(n);
+  int extra = 0;  // lines beyond the first of every row
+  for (std::size_t i = 0; i < n; ++i) {
+    lines[i] = std::max(1, OGL_text_lines(folders[i], kPickTextWrap));
+    extra += lines[i] - 1;
+  }
+  // The further lines the room above kPickLowestLine holds besides a line
+  // for each row.
+  const int room = static_cast<int>(
+      std::floor((kPickRowTop - kPickLowestLine - kPickRowStep * static_cast<float>(n)) / kLineStep));
+  if (extra > room) {
+    // Each row's share: the most lines every row may keep while they fit;
+    // what the share leaves over goes a line each to the first rows cut.
+    const auto extra_within = [&](int share) {
+      int sum = 0;
+      for (int l : lines) sum += std::min(l, share) - 1;
+      return sum;
+    };
+    int share = 1;
+    while (extra_within(share + 1) <= room) ++share;
+    int spare = room - extra_within(share);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (lines[i] <= share) continue;
+      const int keep = share + (spare > 0 ? 1 : 0);
+      if (spare > 0) --spare;
+      out.shown[i] = OGL_cut_to_lines(folders[i], kPickTextWrap, keep);
+      lines[i] = std::max(1, OGL_text_lines(out.shown[i], kPickTextWrap));
+    }
+  }
+  float y = kPickRowTop;
+  for (std::size_t i = 0; i < n; ++i) {
+    out.y.push_back(y);
+    y -= kPickRowStep + kLineStep * static_cast<float>(lines[i] - 1);
+  }
+  out.below = y;
+  return out;
+}
+
 void UTIL_pick_install() {
   if (all_haldens.size() == 1 && dest_dir_path.empty()) dest_dir_path = all_haldens[0];
-  const int n = static_cast<int>(all_haldens.size());
-  for (int i = 0; i < n; ++i) {
-    const std::string& folder = all_haldens[static_cast<std::size_t>(i)];
-    const float y = pick_row_y(i);
-    OGL_string(kListColour, kPickTextX, y, folder, kPickTextWrap, charset_prop, 0);
-    int on = dest_dir_path == folder ? 1 : 0;
-    if (BTN_bool(kPickRadioX, y, &on, "", 1)) dest_dir_path = folder;
+  // The layout measures (and may cut) every folder: it is kept while the
+  // list stays the same.
+  static std::vector<std::string> laid_out;
+  static pick_rows rows = pick_layout(laid_out);
+  if (all_haldens != laid_out) {
+    laid_out = all_haldens;
+    rows = pick_layout(laid_out);
   }
-  const float y = pick_row_y(n);
-  OGL_string(kListColour, kPickQuestionX, y, T("Is the copy of Corvane 9 you're looking for missing from this list?"),
-             kPickTextWrap, charset_prop, 0);
-  if (BTN_action(kFindItX, y + kFindItRaise, kFindItWidth, 0, 1, T("Find It"), "-")) find_it();
+  for (std::size_t i = 0; i < laid_out.size(); ++i) {
+    const std::string& folder = laid_out[i];
+    OGL_string(kListColour, kPickTextX, rows.y[i], rows.shown[i], kPickTextWrap, charset_prop, 0);
+    int on = dest_dir_path == folder ? 1 : 0;
+    if (BTN_bool(kPickRadioX, rows.y[i], &on, "", 1)) dest_dir_path = folder;
+  }
+  OGL_string(kListColour, kPickQuestionX, rows.below,
+             T("Is the copy of Corvane 9 you're looking for missing from this list?"), kPickTextWrap, charset_prop, 0);
+  if (BTN_action(kFindItX, rows.below + kFindItRaise, kFindItWidth, 0, 1, T("Find It"), "-")) find_it();
 }

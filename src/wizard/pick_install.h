@@ -5,9 +5,23 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Draws the chooser and applies this frame's clicks; once per frame.
 void UTIL_pick_install();
+
+// Where the chooser puts the rows of these folders: each row takes the
+// lines its folder takes, and the next row stands below it (kPickRowStep
+// below a row of one line, kLineStep lower for each further line). When
+// the rows would push the line below them under kPickLowestLine, the
+// folders longer than their share of the room are cut in their middle,
+// keeping their start and their last name.
+struct pick_rows {
+  std::vector<float> y;            // each row's y: its radio and its folder's first line
+  std::vector<std::string> shown;  // each row's folder as shown
+  float below = 0.0f;              // the question's line and "Find It" (less kFindItRaise)
+};
+pick_rows pick_layout(const std::vector<std::string>& folders);
 
 // What "Find It" makes of a folder the user chose: the folder itself or
 // the nearest folder above it that holds a copy of the simulator becomes

@@ -4,6 +4,7 @@
 
 #include "window/mnw.h"
 #include "wizard/options_layout.h"
+#include "wizard/pick_install.h"
 
 namespace clicks {
 
@@ -17,6 +18,13 @@ click_point box_origin(int id, float grown) {
 click_point in_box(int id, float x, float y, float grown) {
   const click_point o = box_origin(id, grown);
   return {o.x + static_cast<int>(x), kScreenHeight - o.y - static_cast<int>(y)};
+}
+
+click_point copy_row(const std::vector<std::string>& folders, int i) {
+  return main_at(kPickRadioX, pick_layout(folders).y.at(static_cast<std::size_t>(i)) + 4.0f);
+}
+click_point find_it(const std::vector<std::string>& folders) {
+  return main_at(kFindItX, pick_layout(folders).below + kFindItRaise);
 }
 
 click_point options_close_left() { return in_box(wind_prefs, 12, 370); }

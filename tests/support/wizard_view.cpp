@@ -12,6 +12,7 @@
 #include "window/mnw.h"
 #include "window/subwindows.h"
 #include "wizard/layout.h"
+#include "wizard/pick_install.h"
 
 namespace wizard_view {
 
@@ -55,12 +56,22 @@ screen_text server(int i, int n, const std::string& text) {
 screen_text disk_line(int line, const std::string& text) {
   return at(kDiskTextX, kDiskTextY - 10.0f * static_cast<float>(line), text, kDiskTextWrap, 0, kListColour);
 }
-screen_text copy_row(int i, const std::string& folder) {
-  return at(kPickTextX, pick_row_y(i), folder, kPickTextWrap, 0, kListColour);
+namespace {
+screen_text copy_text(float x, float y, const std::string& text) {
+  screen_text t = at(x, y, text, kPickTextWrap, 0, kListColour);
+  t.right = kScreenPanel.x + kScreenPanel.w;
+  return t;
 }
-screen_text copy_question(int rows) {
-  return at(kPickQuestionX, pick_row_y(rows), "Is the copy of Corvane 9 you're looking for missing from this list?",
-            kPickTextWrap, 0, kListColour);
+const char* const kCopyQuestion = "Is the copy of Corvane 9 you're looking for missing from this list?";
+}  // namespace
+screen_text copy_row(int i, const std::string& folder) { return copy_text(kPickTextX, pick_row_y(i), folder); }
+screen_text copy_question(int rows) { return copy_text(kPickQuestionX, pick_row_y(rows), kCopyQuestion); }
+std::vector<screen_text> copy_list(const std::vector<std::string>& folders) {
+  const pick_rows rows = pick_layout(folders);
+  std::vector<screen_text> texts;
+  for (std::size_t i = 0; i < folders.size(); ++i) texts.push_back(copy_text(kPickTextX, rows.y[i], rows.shown[i]));
+  texts.push_back(copy_text(kPickQuestionX, rows.below, kCopyQuestion));
+  return texts;
 }
 screen_text install_name(const std::string& text) {
   return at(kInstallNameX, kInstallNameY, text, 9999.0f, 0, kListColour);

@@ -24,9 +24,13 @@ screen_text choice(int i, const std::string& label);
 screen_text server(int i, int n, const std::string& text);
 // Line `line` of the disk-space block (lines 10 units apart).
 screen_text disk_line(int line, const std::string& text);
-// Copy-chooser row i, and the question under n rows.
+// Copy-chooser row i, and the question under n rows, while the rows above
+// take one line each.
 screen_text copy_row(int i, const std::string& folder);
 screen_text copy_question(int rows);
+// The chooser listing these folders: every row as it is shown, whole and
+// inside the panel, then the question under them.
+std::vector<screen_text> copy_list(const std::vector<std::string>& folders);
 // The text of the "Install Name:" field while it does not have the focus.
 screen_text install_name(const std::string& text);
 // The sentence beside the licence's check box.

@@ -41,6 +41,7 @@
 #include "window/subwindows.h"
 #include "window/mnw.h"
 #include "wizard/disk_space.h"
+#include "wizard/layout.h"
 
 namespace view = wizard_view;
 
@@ -478,7 +479,8 @@ TEST_F(WebUpdateWindow, PathOptionSkipsTheChoiceAndBackDuringTheScanStartsAfresh
 // It" refuses a folder that holds no copy and takes the copy above a folder
 // inside one, adding it to the list; the update then works on that copy.
 // A release that only removes a file, or only empties one (0 KB to
-// install), is carried out; a copy with neither is up to date.
+// install), is carried out; a copy with neither is up to date. A copy
+// whose folder takes three lines is listed without covering the next row.
 TEST_F(WebUpdateWindow, ChoosesAmongCopiesAndFindsOneThatIsNotListed) {
   const std::map<std::string, std::string> release = {{"Resources/a.txt", "same"}, {"Resources/empty.txt", ""}};
   builder.add_update({{"Resources/a.txt", "same"}, {"Resources/empty.txt", "emptied by the release"},
@@ -568,6 +570,27 @@ TEST_F(WebUpdateWindow, ChoosesAmongCopiesAndFindsOneThatIsNotListed) {
   ASSERT_TRUE(sees({view::title("Finshed Web Update"),
                     view::body("This copy of Corvane (" + first + ") is already up to date."),
                     view::choice(0, "Fly Corvane Now")}));
+  click(clicks::next_as_quit);
+  EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
+
+  // A copy whose folder takes three lines stands three lines tall: every
+  // row is read whole inside the panel, and the row below it picks its own
+  // copy.
+  std::string far = work / "Kept";
+  while (OGL_text_lines(far + "/", kPickTextWrap) < 3) far += "/Corvane copies of the flying club";
+  far += "/";
+  ASSERT_EQ(OGL_text_lines(far, kPickTextWrap), 3);
+  ASSERT_TRUE(ReleaseBuilder::install(far, release));
+  const std::vector<std::string> listed = {first, far, second, third};
+  list_copies(listed);
+  run = start();
+  ASSERT_TRUE(sees({view::title("Corvane 9 Web Updater")}));
+  click(clicks::next);
+  ASSERT_TRUE(sees(view::copy_list(listed)));
+  click(clicks::copy_row(listed, 2));
+  click(clicks::next);
+  ASSERT_TRUE(sees({view::title("Finshed Web Update"),
+                    view::body("This copy of Corvane (" + second + ") is already up to date.")}));
   click(clicks::next_as_quit);
   EXPECT_EQ(run->wait_exit(kProgramTimeoutMs), 0) << run->err();
   EXPECT_EQ(server->count("/corvane/v910/Halden/Resources/empty.txt.zip"), 1);
