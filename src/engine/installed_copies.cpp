@@ -103,7 +103,12 @@ int open_for_lock(const std::string& path, int flags, int& err) {
   return fd;
 }
 
-// Opens the lock file (see ListLock), made where there is none; the
+// What open_lock_file returns when a link in the lock file's place led to
+// another file by the time that file was opened: nothing is open, and the
+// caller tries again.
+constexpr int kLockFileMoved = -2;
+
+// Opens the lock file (see ListLock), made where there is none; -1 and the
 // cause in words when it cannot. A link in its place is followed, but
 // only to a file that is there: nothing is made where a link points, and
 // nothing but a plain file is opened through one (opening a FIFO or a
@@ -128,11 +133,24 @@ int open_lock_file(const std::string& lock_path, std::string& cause) {
     return -1;
   }
   fd = open_for_lock(lock_path, kFlags, err);
+  if (fd < 0) {
+    cause = std::strerror(err);
+    return -1;
+  }
   struct stat opened;
-  if (fd >= 0 && fstat(fd, &opened) == 0 && opened.st_dev == st.st_dev && opened.st_ino == st.st_ino) return fd;
-  cause = fd < 0 ? std::strerror(err) : "its link was pointed elsewhere while it was opened";
-  if (fd >= 0) close(fd);
-  return -1;
+  if (fstat(fd, &opened) == 0 && opened.st_dev == st.st_dev && opened.st_ino == st.st_ino) return fd;
+  close(fd);
+  return kLockFileMoved;
+}
+
+// Whether the lock file's place still leads to the file fd has open (through
+// a link there, as open_lock_file went). A lock taken on a file that a rename
+// or a removal took from that place meanwhile locks out no one who comes
+// after.
+bool still_the_lock_file(const std::string& lock_path, int fd) {
+  struct stat there, locked;
+  return stat(lock_path.c_str(), &there) == 0 && fstat(fd, &locked) == 0 && there.st_dev == locked.st_dev &&
+         there.st_ino == locked.st_ino;
 }
 
 // An advisory lock (flock) held from the reading of the list until a change
@@ -157,23 +175,34 @@ class ListLock {
     // is locked beside the link: nothing is made in that thing's folder.
     struct stat st;
     const bool beside_target = target == path || stat(target.c_str(), &st) != 0 || S_ISREG(st.st_mode);
-    std::string cause;
-    const int fd = open_lock_file((beside_target ? target : path) + kLockSuffix, cause);
-    if (fd < 0) {
-      tell_no_lock(path, cause);
-      return;
-    }
-    int locked;
-    do {
-      locked = flock(fd, mode == wait_turn ? LOCK_EX : LOCK_EX | LOCK_NB);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) {
-      busy_ = errno == EWOULDBLOCK;
-      if (!busy_) tell_no_lock(path, std::strerror(errno));
+    const std::string lock_path = (beside_target ? target : path) + kLockSuffix;
+    // The lock is the lock only while its place leads to the file locked:
+    // one put in its place meanwhile (a link there led to a file that
+    // another was renamed over) is opened and locked in its turn.
+    for (;;) {
+      std::string cause;
+      const int fd = open_lock_file(lock_path, cause);
+      if (fd == kLockFileMoved) continue;
+      if (fd < 0) {
+        tell_no_lock(path, cause);
+        return;
+      }
+      int locked;
+      do {
+        locked = flock(fd, mode == wait_turn ? LOCK_EX : LOCK_EX | LOCK_NB);
+      } while (locked != 0 && errno == EINTR);
+      if (locked != 0) {
+        busy_ = errno == EWOULDBLOCK;
+        if (!busy_) tell_no_lock(path, std::strerror(errno));
+        close(fd);
+        return;
+      }
+      if (still_the_lock_file(lock_path, fd)) {
+        fd_ = fd;
+        return;
+      }
       close(fd);
-      return;
     }
-    fd_ = fd;
   }
   ~ListLock() {
     if (fd_ >= 0) close(fd_);  // gives up the lock; nothing was written

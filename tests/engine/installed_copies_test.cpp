@@ -2,6 +2,7 @@
 // a folder holds a copy of the simulator.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -99,14 +100,16 @@ TEST_F(InstalledCopies, RegisteringAppendsEachFolderOnceComparedExactly) {
   EXPECT_EQ(log_.text(), "");
 }
 
-// Ten races of four installers at once, each adding its own folders and
+// Twelve races of four installers at once, each adding its own folders and
 // forgetting 49 in 50 of them again, so that the list is rewritten all
 // the time while the others wait their turn: no line of any is lost or
 // comes back, and no new list is left beside the list. They run as a plain
 // user under a lock file it cannot write, half of them in a second home
-// whose list is a link to the first's.
+// whose list is a link to the first's; the last third under a link in the
+// lock file's place to a file that others are renamed over all the while,
+// each by one who holds the lock.
 TEST_F(InstalledCopies, InstallersAtOnceLoseNoLine) {
-  constexpr int kLines = 500, kAtOnce = 4, kRuns = 10 * kAtOnce;
+  constexpr int kLines = 500, kAtOnce = 4, kRuns = 12 * kAtOnce;
   const auto own = [](int who, int n) { return "/copies/" + std::to_string(who) + "/" + std::to_string(n) + "/"; };
   const std::string other = dir_ / "other";
   std::filesystem::create_directories(other + "/.corvane");
@@ -117,10 +120,32 @@ TEST_F(InstalledCopies, InstallersAtOnceLoseNoLine) {
   ASSERT_TRUE(write_file(held, "kept\n") && chmod(held.c_str(), 0666) == 0);
   ASSERT_EQ(chmod(dir_.path().c_str(), 0755) | chmod((home_ + "/.corvane").c_str(), 0777), 0);
   ASSERT_EQ(symlink(list_.c_str(), (other + "/.corvane/corvane_install.txt").c_str()), 0);
+  const std::string turned = dir_ / "turned", turning = dir_ / "turned~";
+  ASSERT_TRUE(write_file(turned, ""));
+  struct Renamer {
+    pid_t pid = -1;
+    int stop() {
+      int status = -1;
+      if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, &status, 0);
+      pid = -1;
+      return status;
+    }
+    ~Renamer() { stop(); }
+  } renamer;
   std::vector<pid_t> runs;
   for (int who = 0; who < kRuns; ++who) {
-    if (who == kRuns / 2) {  // the others under a link in the lock file's place, to a file left as it was
+    if (who == kRuns / 3) {  // the next under a link in the lock file's place, to a file left as it was
       ASSERT_EQ(unlink((list_ + ".lock").c_str()) | symlink(held.c_str(), (list_ + ".lock").c_str()), 0);
+    }
+    if (who == 2 * kRuns / 3) {
+      ASSERT_EQ(unlink((list_ + ".lock").c_str()) | symlink(turned.c_str(), (list_ + ".lock").c_str()), 0);
+      renamer.pid = fork();
+      for (int lock, fd; renamer.pid == 0;)  // holding the lock, as one who takes it in its turn
+        if ((lock = open(turned.c_str(), O_RDONLY)) < 0 || flock(lock, LOCK_EX) ||
+            (fd = open(turning.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666)) < 0 ||
+            (close(fd) | rename(turning.c_str(), turned.c_str()) | close(lock)) != 0)
+          _exit(1);
+      ASSERT_GT(renamer.pid, 0);
     }
     const pid_t run = fork();
     if (run == 0) {
@@ -144,6 +169,7 @@ TEST_F(InstalledCopies, InstallersAtOnceLoseNoLine) {
     }
     runs.clear();
   }
+  EXPECT_TRUE(WIFSIGNALED(renamer.stop())) << "the renaming went on throughout";
 
   std::vector<std::string> want, have;
   for (int who = 0; who < kRuns; ++who)
