@@ -507,8 +507,13 @@ void MACIBM_event_proc() {
   mouse_help_per_wind(mnw.cur_wind);
   standard_gui();
 
-  // The frame is drawn and swapped only when it shows something new.
-  if (!qtim.mov_per_frame() && OGL_end_frame()) frame_shown();
+  // The frame is drawn and swapped only when it shows something new. What
+  // the last frame drew in place and is not on the screen yet goes there
+  // first, and is published before this frame is drawn, not after.
+  if (!qtim.mov_per_frame()) {
+    if (OGL_show_drawn()) frame_shown();
+    if (OGL_end_frame()) frame_shown();
+  }
   const auto work = std::chrono::steady_clock::now() - last_wait_end;
   last_pass_quiet = !took_input && !mnw.down && !keys.any_pressed() && !UTL_worker_threads::any_in_flight() &&
                     !http.any_active() && work < std::chrono::microseconds(kQuietWorkUs);
