@@ -16,6 +16,7 @@
 
 #include "files/temp_folder.h"
 #include "support/click_table.h"
+#include "support/frame_watch.h"
 #include "support/wait.h"
 #include "support/x_input.h"
 #include "support/x_observe.h"
@@ -183,8 +184,21 @@ bool wait_for_installer_window(const XServer& x, int timeout_ms) {
   return w != 0 && wait_until([&] { return has_property(x.display(), w, "_CORVANE_FRAME_COUNT"); }, timeout_ms);
 }
 
+bool program_caught_up(Display* display) {
+  const unsigned long w = wait_for_window(display, "Halden", kProgramTimeoutMs);
+  if (!w) return false;
+  FrameWatch frames(display, w);
+  return frames.taken([&] { key_tap(display, "Shift_L"); });
+}
+
+bool click_on_what_is_shown(Display* display, int x, int y, int hold_ms) {
+  const bool caught_up = program_caught_up(display);
+  click_at(display, x, y, hold_ms);
+  return caught_up;
+}
+
 int quit_by_button(InstallerRun& run, const XServer& x, int timeout_ms) {
-  if (!wait_for_installer_window(x, timeout_ms)) return -2;
-  click_at(x.display(), clicks::quit.x, clicks::quit.y);
+  if (!wait_for_installer_window(x, timeout_ms) || !click_on_what_is_shown(x.display(), clicks::quit.x, clicks::quit.y))
+    return -2;
   return run.wait_exit(timeout_ms);
 }

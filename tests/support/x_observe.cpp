@@ -8,20 +8,29 @@
 
 #include "support/wait.h"
 
-std::vector<unsigned long> windows_named(Display* display, const std::string& name) {
-  std::vector<unsigned long> found;
-  Window root = 0, parent = 0;
+namespace {
+
+void find_named(Display* display, Window parent, const std::string& name, std::vector<unsigned long>& found) {
+  Window root = 0, up = 0;
   Window* children = nullptr;
   unsigned count = 0;
-  if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) return found;
+  if (!XQueryTree(display, parent, &root, &up, &children, &count)) return;
   for (unsigned i = 0; i < count; ++i) {
     char* window_name = nullptr;
     if (XFetchName(display, children[i], &window_name) && window_name) {
       if (name == window_name) found.push_back(children[i]);
       XFree(window_name);
     }
+    find_named(display, children[i], name, found);
   }
   if (children) XFree(children);
+}
+
+}  // namespace
+
+std::vector<unsigned long> windows_named(Display* display, const std::string& name) {
+  std::vector<unsigned long> found;
+  find_named(display, DefaultRootWindow(display), name, found);
   return found;
 }
 

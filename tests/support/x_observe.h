@@ -9,7 +9,8 @@
 
 typedef struct _XDisplay Display;
 
-// The top-level windows (children of the root) whose WM_NAME is `name`.
+// The windows whose WM_NAME is `name`: top-level ones, and under a window
+// manager the ones inside its frames.
 std::vector<unsigned long> windows_named(Display* display, const std::string& name);
 // Such a window once one is on screen (mapped); 0 when none appeared in time.
 unsigned long wait_for_window(Display* display, const std::string& name, int timeout_ms);

@@ -93,7 +93,7 @@ std::function<bool(rgb)> exactly(const rgb& colour) {
 
 void click_box(Display* d, int id, float x, float y) {
   const click_point p = clicks::in_box(id, x, y);
-  click_at(d, p.x, p.y);
+  EXPECT_TRUE(click_on_what_is_shown(d, p.x, p.y));
   std::this_thread::sleep_for(std::chrono::milliseconds(350));
 }
 
@@ -166,6 +166,7 @@ TEST(BoxesWindow, TabsDialAndShapes) {
   EXPECT_FALSE(close_to(up, down, 24));
   const click_point right = clicks::in_box(id, kDialX + 20, kDialY), below = clicks::in_box(id, kDialX, kDialY - 20);
   pointer_to(d, right.x, right.y);
+  ASSERT_TRUE(program_caught_up(d));
   button_down(d);
   ASSERT_TRUE(sc.printed("heading=90"));
   pointer_to(d, below.x, below.y);

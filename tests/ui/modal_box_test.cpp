@@ -68,7 +68,7 @@ TEST_F(ModalBox, AWarningIsDismissedByAClickOnOkAndLogged) {
   ASSERT_TRUE(box_on_screen(x_, wind_alert));
   // Nothing is logged while the box is up.
   EXPECT_EQ(run.log().find("Something is not quite right."), std::string::npos);
-  click_at(x_.display(), clicks::alert_ok().x, clicks::alert_ok().y);
+  ASSERT_TRUE(click_on_what_is_shown(x_.display(), clicks::alert_ok().x, clicks::alert_ok().y));
   ASSERT_TRUE(run.wait_for_log("returned to window 0", kProgramTimeoutMs)) << run.log();
   EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 0);
   const std::string log = run.log();
@@ -82,7 +82,7 @@ TEST_F(ModalBox, AFatalAlertShowsItsBoxAndEndsWithOne) {
   ASSERT_TRUE(run.wait_for_log("probe ready", kProgramTimeoutMs)) << run.err();
   ASSERT_TRUE(box_on_screen(x_, wind_alert));
   EXPECT_TRUE(run.running()) << "the box waits for the user";
-  click_at(x_.display(), clicks::alert_ok().x, clicks::alert_ok().y);
+  ASSERT_TRUE(click_on_what_is_shown(x_.display(), clicks::alert_ok().x, clicks::alert_ok().y));
   EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 1);
   const std::string log = run.log();
   EXPECT_NE(log.find("\nThis cannot go on.\n\n\n\n("), std::string::npos) << log;
@@ -109,7 +109,7 @@ TEST_F(ModalBox, TheChangedFileQuestionTakesAClickOnItsButtons) {
   InstallerRun run(&x_, probe("changed"));
   ASSERT_TRUE(run.wait_for_log("probe ready", kProgramTimeoutMs)) << run.err();
   ASSERT_TRUE(box_on_screen(x_, wind_question));
-  click_at(x_.display(), clicks::changed_keep().x, clicks::changed_keep().y);
+  ASSERT_TRUE(click_on_what_is_shown(x_.display(), clicks::changed_keep().x, clicks::changed_keep().y));
   ASSERT_TRUE(run.wait_for_log("answer 2", kProgramTimeoutMs)) << run.log();
   EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 0);
 }
@@ -119,7 +119,7 @@ TEST_F(ModalBox, TheTwoButtonQuestionTakesEitherButton) {
     InstallerRun run(&x_, probe("abort"));
     ASSERT_TRUE(run.wait_for_log("probe ready", kProgramTimeoutMs)) << run.err();
     ASSERT_TRUE(box_on_screen(x_, wind_abort_question));
-    click_at(x_.display(), clicks::question_second().x, clicks::question_second().y);
+    ASSERT_TRUE(click_on_what_is_shown(x_.display(), clicks::question_second().x, clicks::question_second().y));
     ASSERT_TRUE(run.wait_for_log("answer 0", kProgramTimeoutMs)) << run.log();
     EXPECT_EQ(run.wait_exit(kProgramTimeoutMs), 0);
   }
@@ -127,7 +127,7 @@ TEST_F(ModalBox, TheTwoButtonQuestionTakesEitherButton) {
     InstallerRun run(&x_, probe("abort"));
     ASSERT_TRUE(run.wait_for_log("probe ready", kProgramTimeoutMs)) << run.err();
     ASSERT_TRUE(box_on_screen(x_, wind_abort_question));
-    click_at(x_.display(), clicks::question_first().x, clicks::question_first().y);
+    ASSERT_TRUE(click_on_what_is_shown(x_.display(), clicks::question_first().x, clicks::question_first().y));
     ASSERT_TRUE(run.wait_for_log("answer 1", kProgramTimeoutMs)) << run.log();
   }
 }

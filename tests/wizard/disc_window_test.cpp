@@ -246,6 +246,7 @@ TEST_F(DiscWindow, InstallsANewCopyFromTwoDiscs) {
   const click_point from = clicks::world_tile(12, 13), to = clicks::world_tile(11, 13);
   pointer_to(x.display(), from.x, from.y);
   usleep(400 * 1000);  // not a double click
+  ASSERT_TRUE(program_caught_up(x.display()));
   button_down(x.display());
   ASSERT_TRUE(sees({view::disk_line(2, needed(7))}));
   pointer_to(x.display(), to.x, to.y);
@@ -280,7 +281,8 @@ TEST_F(DiscWindow, InstallsANewCopyFromTwoDiscs) {
   // so the click is known taken (the drive looked into) only from the
   // program's frames: the second disc goes in after that.
   FrameWatch frames(x.display(), wait_for_window(x.display(), "Halden", kProgramTimeoutMs));
-  ASSERT_TRUE(frames.taken([&] { click(clicks::next); }));
+  ASSERT_TRUE(program_caught_up(x.display()));
+  ASSERT_TRUE(frames.taken([&] { view::click(x.display(), clicks::next); }));
   ASSERT_TRUE(sees({change, insert_two}));
   insert(1);
   click(clicks::next);
@@ -573,9 +575,10 @@ TEST_F(DiscWindow, ErrorAndStopQuestionsWithEachAnswer) {
   both_continued();
   eject();
   FrameWatch frames(x.display(), wait_for_window(x.display(), "Halden", kProgramTimeoutMs));
+  ASSERT_TRUE(program_caught_up(x.display()));
   // Taken: the pass after the one that read the click's release, the pass
   // that looks into the drive, has ended.
-  ASSERT_TRUE(frames.taken([&] { click(clicks::next); }));
+  ASSERT_TRUE(frames.taken([&] { view::click(x.display(), clicks::next); }));
   insert(1);
   click(clicks::next);
   ASSERT_TRUE(sees({view::title("Finished Installing Corvane"),

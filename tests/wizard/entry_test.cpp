@@ -224,7 +224,7 @@ TEST(Entry, StartedFromTheDiscItRunsFromACopyInTheTemporaryFolder) {
   // leaves it until the copy's log is read.
   ASSERT_EQ(flock(probe, LOCK_SH | LOCK_NB), 0);
   const std::string copy_log_path = copy_folder + "Corvane Installer Log.txt";
-  click_at(x.display(), clicks::quit.x, clicks::quit.y);
+  EXPECT_TRUE(click_on_what_is_shown(x.display(), clicks::quit.x, clicks::quit.y));
   EXPECT_TRUE(wait_until([&] { return read_file(copy_log_path).find("Clean exit from threads.") != std::string::npos; },
                          kProgramTimeoutMs));
   const std::string copy_log = read_file(copy_log_path);

@@ -116,6 +116,7 @@ class WebUpdateWindow : public WebWizardWindowTest {
   // (and the Shift key given after them).
   void triple_click(click_point p) {
     const auto pause = std::chrono::milliseconds(static_cast<int>(kDoubleClickSeconds * 1000) + 100);
+    ASSERT_TRUE(program_caught_up(x.display()));
     FrameWatch frames(x.display(), wait_for_window(x.display(), "Halden", kProgramTimeoutMs));
     std::this_thread::sleep_for(pause);
     click_and_keys_at_once(x.display(), p.x, p.y, {}, 3);
@@ -277,6 +278,7 @@ TEST_F(WebUpdateWindow, UpdatesAnOlderCopyAndStartsTheSimulator) {
   kill(run->pid(), SIGCONT);
   for (const char* title : {"Pick Destination", "Check Disk Space"}) {
     ASSERT_TRUE(sees({view::title(title)}));
+    ASSERT_TRUE(program_caught_up(x.display()));
     std::this_thread::sleep_for(std::chrono::seconds(1));
     pointer_to(x.display(), clicks::next.x, clicks::next.y);
     const std::string w = std::to_string(wait_for_window(x.display(), "Halden", kProgramTimeoutMs));
@@ -371,6 +373,7 @@ TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
     }
     // "keep" pressed: every picture until the next question is up shows the
     // other four buttons, the pressed look over the whole box.
+    ASSERT_TRUE(program_caught_up(x.display()));
     const Screenshot before = Screenshot::grab(x.display());
     pointer_to(x.display(), clicks::changed_keep(grown).x, clicks::changed_keep(grown).y);
     const auto seen = pictures([&] { button_down(x.display()); },
