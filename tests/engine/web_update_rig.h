@@ -82,6 +82,11 @@ class UpdateRig : public ::testing::Test {
     deleted_files.clear();
     next = next_class{};
     BTN_script_clear();
+    // A slot rests for a while of the frame timer after a failed transfer:
+    // an earlier test's failure is waited out, or it would hold back this
+    // test's first transfer on that slot.
+    for (int slot = 0; slot < http_class::kSlots; ++slot)
+      while (xtim.xtim_update(), http.rest_left(slot) > 0.0f) nap();
     log_ = std::make_unique<LogCapture>(work / "log.txt");
   }
 
