@@ -38,8 +38,8 @@
 #include "sample/sample_release.h"
 #include "runtime/xtim.h"
 #include "ui/font.h"
-#include "window/subwindows.h"
 #include "window/mnw.h"
+#include "window/subwindows.h"
 #include "wizard/disk_space.h"
 #include "wizard/layout.h"
 
