@@ -80,17 +80,12 @@ class InstallerRun {
 // click from then on is given on what the program has shown.
 bool wait_for_installer_window(const XServer& x, int timeout_ms);
 
-// Waits until the program that shows the window "Halden" has put what the
-// screen shows on it: a Shift tap that it has read comes after the frame
-// property of every frame it showed before, and so does a press given from
-// now on. A press given before the first frame of what is current (a
-// screen, a box) came back is not taken, so a test that saw the screen
-// change waits so before it clicks, as a user looks before a click. False
-// when there is no such window or the program did not read the tap in time.
+// Waits until the program of the window "Halden" has read a Shift tap,
+// which comes after the frame property of every frame it showed: a press
+// given from then on is taken on what the screen shows. False when it did
+// not read it in time.
 bool program_caught_up(Display* display);
-
-// A user's click (x_input.h) on what the screen shows: given once
-// program_caught_up, and false when that was not.
+// A click (x_input.h) given once program_caught_up; false when it was not.
 bool click_on_what_is_shown(Display* display, int x, int y, int hold_ms = 100);
 
 // Ends a program that shows its window as a user does, with a click on the
