@@ -51,16 +51,15 @@ constexpr const char* kInstallName = "v910";
 const std::vector<std::string> kSteps = {"Welcome",         "Pick Destination", "Search for Updates",
                                          "Check Disk Space", "Install Updates",  "Finish"};
 
-// Where the pen stands after the last line of text, laid out at wrap.
+// Where the pen stands after the last line of a text that ends in '/'.
 float last_line_end(const std::string& text, float wrap) {
-  class : public text_target {
-   public:
+  struct : text_target {
     int select(int, int) override { return 0; }
-    void glyph(const quad_corners& q) override { end = q.v[0][0]; }
+    void glyph(const quad_corners& q) override { end = q.v[0][0] + 3; }
     float end = 0;
   } r;
   text_string(r, 0, 0, 0, text, wrap, charset_prop, 0, 0, 0);
-  return r.end + static_cast<float>(OGL_char_width(static_cast<unsigned char>(text.back())));
+  return r.end;
 }
 
 // Bytes that do not compress, so that an archive is as large as its file.
@@ -307,30 +306,29 @@ TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
   const std::string scenery = "Custom Scenery/", capitals = "MAMMOTH_MOUNTAIN_WINTER_WONDERLAND/";
   const float wrap = wind_size_of(wind_question)->w - 40;
   std::string pad;
-  for (int k = 1; k < 200; ++k, pad = std::string(k, 'x') + "/") {
+  while (pad.size() < 200) {
     const float pen = last_line_end(copy + pad + scenery, wrap);
-    if (pen + 6.0f * static_cast<float>(capitals.size() - 1) <= wrap && pen + OGL_text_width(capitals) >= wrap + 30)
-      break;
+    if (pen + 6.0f * 34 <= wrap && pen + OGL_text_width(capitals) >= wrap + 30) break;
+    pad.insert(0, pad.empty() ? "x/" : "x");
   }
   ASSERT_LT(pad.size(), 200u);
-  const std::map<char, std::string> files = {{'a', "Resources/a.txt"}, {'b', "Resources/b.txt"},
-                                             {'c', "Resources/c.txt"},
-                                             {'d', pad + scenery + capitals + "Earth nav data/apt.dat"}};
+  const std::string deep = pad + scenery + capitals + "Earth nav data/apt.dat";
+  const auto file = [&](char f) { return f == 'd' ? deep : "Resources/" + std::string(1, f) + ".txt"; };
   servers = {{"s1.example.com", "/broken/", "s1|Broken server", false},
              {"s2.example.com", "/corvane/", "s2|Good server", true}};
-  builder.add_update({{files.at('a'), "alpha 1"}, {files.at('b'), "bravo 1"}, {files.at('c'), "charlie 1"},
-                      {files.at('d'), "delta 1"}, {"Resources/keep.txt", "kept"}},
-                     {{files.at('a'), "alpha 2"}, {files.at('b'), "bravo 2"}, {files.at('c'), "charlie 2"},
+  builder.add_update({{"Resources/a.txt", "alpha 1"}, {"Resources/b.txt", "bravo 1"}, {"Resources/c.txt", "charlie 1"},
+                      {deep, "delta 1"}, {"Resources/keep.txt", "kept"}},
+                     {{"Resources/a.txt", "alpha 2"}, {"Resources/b.txt", "bravo 2"}, {"Resources/c.txt", "charlie 2"},
                       {"Resources/keep.txt", "kept"}});
   publish();
-  ASSERT_TRUE(ReleaseBuilder::install(copy, {{files.at('a'), "alpha, changed by the user"},
-                                             {files.at('b'), "bravo, changed by the user"},
-                                             {files.at('c'), "charlie, changed by the user"},
-                                             {files.at('d'), "delta, changed by the user"},
+  ASSERT_TRUE(ReleaseBuilder::install(copy, {{"Resources/a.txt", "alpha, changed by the user"},
+                                             {"Resources/b.txt", "bravo, changed by the user"},
+                                             {"Resources/c.txt", "charlie, changed by the user"},
+                                             {deep, "delta, changed by the user"},
                                              {"Resources/keep.txt", "kept"}}));
   float grown = 0;
-  const auto question = [&](char file, bool is_delete) {
-    return view::changed_file_question(copy + files.at(file), is_delete, &grown);
+  const auto question = [&](char f, bool is_delete) {
+    return view::changed_file_question(copy + file(f), is_delete, &grown);
   };
   question('a', false);
   ASSERT_GT(grown, 0) << "the path takes one line";
@@ -361,7 +359,7 @@ TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
   // shows its three texts one below the other in a box grown to hold them.
   for (const std::string name : {"alpha", "bravo", "charlie", "delta"}) {
     const bool removed = name == "delta";
-    ASSERT_TRUE(run->wait_for_log("File: " + copy + files.at(name[0]) + "  sig_want=" +
+    ASSERT_TRUE(run->wait_for_log("File: " + copy + file(name[0]) + "  sig_want=" +
                                   (removed ? "GONE" : ReleaseBuilder::md5_of(name + " 2")) + "  sig_have=" +
                                   ReleaseBuilder::md5_of(name + ", changed by the user"), kProgramTimeoutMs)) << run->log();
     const std::vector<screen_text> texts = question(name[0], removed);
@@ -394,10 +392,10 @@ TEST_F(WebUpdateWindow, AsksAboutAChangedFileAndSwitchesFromAFailingServer) {
                                "can still get you a download...")}));
   ASSERT_TRUE(sees({view::title("Finshed Web Update"), view::body("I have finished updating " + copy + "."),
                     view::choice(0, "Fly Corvane Now")}));
-  EXPECT_EQ(read_file(copy + files.at('a')), "alpha 2");
-  EXPECT_EQ(read_file(copy + files.at('b')), "bravo, changed by the user");
-  EXPECT_EQ(read_file(copy + files.at('c')), "charlie, changed by the user");
-  EXPECT_EQ(read_file(copy + files.at('d')), "delta, changed by the user");
+  EXPECT_EQ(read_file(copy + "Resources/a.txt"), "alpha 2");
+  EXPECT_EQ(read_file(copy + "Resources/b.txt"), "bravo, changed by the user");
+  EXPECT_EQ(read_file(copy + "Resources/c.txt"), "charlie, changed by the user");
+  EXPECT_EQ(read_file(copy + deep), "delta, changed by the user");
   EXPECT_EQ(server->count("/broken/v910/Halden/Resources/a.txt.zip"), 1);
   EXPECT_EQ(server->count("/corvane/v910/Halden/Resources/a.txt.zip"), 1);
   EXPECT_EQ(server->count("/corvane/v910/Halden/Resources/keep.txt.zip"), 0);
