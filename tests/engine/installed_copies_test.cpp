@@ -123,16 +123,7 @@ TEST_F(InstalledCopies, InstallersAtOnceLoseNoLine) {
   ASSERT_EQ(symlink(list_.c_str(), (other + "/.corvane/corvane_install.txt").c_str()), 0);
   const std::string turned = dir_ / "turned", turning = dir_ / "turned~";
   ASSERT_TRUE(write_file(turned, ""));
-  struct Renamer {
-    pid_t pid = -1;
-    int stop() {
-      int status = -1;
-      if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, &status, 0);
-      pid = -1;
-      return status;
-    }
-    ~Renamer() { stop(); }
-  } renamer;
+  pid_t renamer = -1;  // ends by itself once its folder is gone
   std::vector<pid_t> runs;
   for (int who = 0; who < kRuns; ++who) {
     if (who == kRuns / 3) {  // the next under a link in the lock file's place, to a file left as it was
@@ -140,13 +131,13 @@ TEST_F(InstalledCopies, InstallersAtOnceLoseNoLine) {
     }
     if (who == 2 * kRuns / 3) {
       ASSERT_EQ(unlink((list_ + ".lock").c_str()) | symlink(turned.c_str(), (list_ + ".lock").c_str()), 0);
-      renamer.pid = fork();
-      for (int lock, fd; renamer.pid == 0;)  // holding the lock, as one who takes it in its turn
+      renamer = fork();
+      for (int lock, fd; renamer == 0;)  // holding the lock, as one who takes it in its turn
         if ((lock = open(turned.c_str(), O_RDONLY)) < 0 || flock(lock, LOCK_EX) ||
             (fd = open(turning.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666)) < 0 ||
             (close(fd) | rename(turning.c_str(), turned.c_str()) | close(lock)) != 0)
           _exit(1);
-      ASSERT_GT(renamer.pid, 0);
+      ASSERT_GT(renamer, 0);
     }
     const pid_t run = fork();
     if (run == 0) {
@@ -170,7 +161,9 @@ TEST_F(InstalledCopies, InstallersAtOnceLoseNoLine) {
     }
     runs.clear();
   }
-  EXPECT_TRUE(WIFSIGNALED(renamer.stop())) << "the renaming went on throughout";
+  int status = 0;
+  ASSERT_EQ(kill(renamer, SIGKILL) | (waitpid(renamer, &status, 0) != renamer), 0);
+  EXPECT_TRUE(WIFSIGNALED(status)) << "the renaming went on throughout";
 
   std::vector<std::string> want, have;
   for (int who = 0; who < kRuns; ++who)

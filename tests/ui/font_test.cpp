@@ -156,14 +156,6 @@ TEST(Font, Wrapping) {
   text_string(word, 43, 0, 100, "ab " + std::string(13, 'W'), 100, 100, 0, 0, 0);
   ASSERT_EQ(word.lines.size(), 2u);
   EXPECT_EQ(word.lines[0].glyphs.size(), 10u);
-
-  // A word that fits a line but not the rest of this one goes down whole,
-  // by its real width: 8 W's are 88 units, 104 behind "ab ".
-  recorder down;
-  text_string(down, 43, 0, 100, "ab " + std::string(8, 'W') + " c", 100, 100, 0, 0, 0);
-  ASSERT_EQ(down.lines.size(), 2u);
-  EXPECT_EQ(down.lines[0].glyphs.size(), 3u);
-  EXPECT_EQ(down.xs(1).front(), 0);
 }
 
 // A box's texts one below another: a path of three lines pushes the closing
