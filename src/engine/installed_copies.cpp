@@ -178,10 +178,8 @@ class ListLock {
     const std::string lock_path = (beside_target ? target : path) + kLockSuffix;
     // The lock is the lock only while its place leads to the file locked:
     // one put in its place meanwhile (a link there led to a file that
-    // another was renamed over) is opened and locked in its turn. A place
-    // that keeps leading elsewhere (a file system whose stat and fstat
-    // disagree) is given up after a while.
-    for (int tries = 0; tries < 1000; ++tries) {
+    // another was renamed over) is opened and locked in its turn.
+    for (;;) {
       std::string cause;
       const int fd = open_lock_file(lock_path, cause);
       if (fd == kLockFileMoved) continue;
@@ -205,7 +203,6 @@ class ListLock {
       }
       close(fd);
     }
-    tell_no_lock(path, "its place kept leading to another file");
   }
   ~ListLock() {
     if (fd_ >= 0) close(fd_);  // gives up the lock; nothing was written
