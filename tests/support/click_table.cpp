@@ -23,9 +23,6 @@ click_point in_box(int id, float x, float y, float grown) {
 click_point copy_row(const std::vector<std::string>& folders, int i) {
   return main_at(kPickRadioX, pick_layout(folders).y.at(static_cast<std::size_t>(i)) + 4.0f);
 }
-click_point find_it(const std::vector<std::string>& folders) {
-  return main_at(kFindItX, pick_layout(folders).below + kFindItRaise);
-}
 
 click_point options_close_left() { return in_box(wind_prefs, 12, 370); }
 click_point options_close_right() { return in_box(wind_prefs, 587, 370); }

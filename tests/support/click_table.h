@@ -55,9 +55,8 @@ constexpr click_point server_radio(int i, int n) {
 // The short forms hold while the rows above take one line each.
 constexpr click_point copy_row(int i) { return main_at(kPickRadioX, pick_row_y(i) + 4.0f); }  // (250, 196 + 25 i)
 constexpr click_point find_it(int rows) { return main_at(kFindItX, pick_row_y(rows) + kFindItRaise); }  // (630, 197 + 25 n)
-// Row i and "Find It" of the chooser listing these folders.
+// Row i of the chooser listing these folders.
 click_point copy_row(const std::vector<std::string>& folders, int i);
-click_point find_it(const std::vector<std::string>& folders);
 // The licence check box: its box is centred 4 units above its place.
 constexpr click_point licence_box = main_at(kLicenceBoxX, kLicenceY + 4.0f);                   // (230, 496)
 constexpr click_point change_destination = main_at(kChangeDestX, kChangeDestY);                // (300, 397)
